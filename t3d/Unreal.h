@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "vector/ModuleVector.h"
+
+// The T3D writer: the document's head and tail, brush actor frames, polygon
+// lists and polygon records. Document-level routines replace the caller's
+// text with their piece; polygon-level routines append to it. Every line ends
+// in CR LF.
+namespace Unreal {
+
+using ModuleVector::Vector3;
+
+// 2: one brush (a bare polygon list); any other value: a map of brush actors.
+using OutputMode = std::int16_t;
+constexpr OutputMode kMapMode = 1;
+constexpr OutputMode kOneBrushMode = 2;
+
+// Numbers the polygon records of a document: written into each record's head
+// line, then increased. Each run sets it to 0 after the document head.
+extern std::int32_t PolygonLinkCounter;
+
+// The map template that BeginDocument copies in map mode. Until it is set, it
+// is "StartMapFile.txt" in the directory of the running executable.
+void SetTemplatePath(const std::string& path);
+std::string TemplatePath();
+
+void BeginDocument(std::string& text, OutputMode mode);
+void EndDocument(std::string& text, OutputMode mode);
+void BeginPolyList(std::string& text);
+void EndPolyList(std::string& text);
+void BeginBrushActor(std::string& text, std::int32_t brushNumber, const Vector3& location);
+void EndBrushActor(std::string& text, std::int32_t brushNumber);
+
+// The fixed number form "00000.00000": rounded to five decimals from the
+// double's exact value (ties to even), the integer part padded to five
+// digits, "-" only in front of a value whose rounded form is not zero.
+void AppendNumber(std::string& text, double value);
+
+void FormatVector(std::string& text, const Vector3& v);
+void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+void WriteVertex(std::string& text, const Vector3& v);
+void EndPolygon(std::string& text);
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+
+}  // namespace Unreal

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "t3d/Unreal.h"
+
+namespace {
+
+std::string Form(double value) {
+  std::string text;
+  Unreal::AppendNumber(text, value);
+  return text;
+}
+
+TEST(NumberFormTest, WorkedExamples) {
+  const std::pair<double, const char*> cases[] = {
+      {123456.789, "123456.78900"},
+      {99999.999996, "100000.00000"},
+      {-12.345678, "-00012.34568"},
+      {-0.5, "-00000.50000"},
+      {2.5, "00002.50000"},
+      {0.0, "00000.00000"},
+      {-0.0, "00000.00000"},
+      {-0.000004, "00000.00000"},  // rounds to zero: no sign
+      {-0.000005, "-00000.00001"},   // the double lies just above the tie
+      {0.015625, "00000.01562"},     // exact tie goes to the even digit
+      {0.046875, "00000.04688"},
+      {3.0, "00003.00000"},
+      {1e20, "100000000000000000000.00000"},
+      {-1e20, "-100000000000000000000.00000"},
+      {4e-320, "00000.00000"},
+      {1.7976931348623157e308,
+       "17976931348623157081452742373170435679807056752584499659891747680315726078002853876058955"
+       "86327668781715404589535143824642343213268894641827684675467035375169860499105765512820762"
+       "45490090389328944075868508455133942304583236903222948165808559332123348274797826204144723"
+       "168738177180919299881250404026184124858368.00000"},
+  };
+  for (const auto& [value, form] : cases) EXPECT_EQ(Form(value), form) << value;
+}
+
+// Compares with the C library's "%.5f" (the C locale is in force in tests),
+// with the sign dropped where the rounded form is zero.
+std::string Reference(double value) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, "%.5f", value);
+  std::string text = buffer;
+  const bool zero = text.find_first_not_of("-0.") == std::string::npos;
+  if (zero && text[0] == '-') text.erase(0, 1);
+  const std::size_t point = text.find('.');
+  const std::size_t sign = text[0] == '-' ? 1 : 0;
+  if (point - sign < 5) text.insert(sign, 5 - (point - sign), '0');
+  return text;
+}
+
+TEST(NumberFormTest, EqualsPrintfOnValuesOfEveryMagnitude) {
+  std::mt19937_64 random(20261208);
+  int mismatches = 0;
+  auto check = [&](double value) {
+    if (!std::isfinite(value)) return;
+    const std::string ours = Form(value);
+    const std::string theirs = Reference(value);
+    if (ours != theirs && ++mismatches < 10) ADD_FAILURE() << value << ": " << ours << " vs " << theirs;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    check(std::bit_cast<double>(random()));  // every exponent
+    // Decimals near ties of the fifth place, as coordinates are typed.
+    const double decimal = static_cast<double>(static_cast<std::int64_t>(random() % 2000000001) -
+                                               1000000000) /
+                           std::pow(10.0, static_cast<int>(random() % 9));
+    check(decimal);
+    check(std::ldexp(static_cast<double>(random() % 4096) + 0.5, -static_cast<int>(random() % 12)));
+  }
+  for (int k = -40; k <= 70; ++k) {  // exact binary ties and their neighbours
+    const double tie = std::ldexp(1.0, k);
+    check(tie);
+    check(std::nextafter(tie, 0));
+    check(-std::nextafter(tie, 1e300));
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST(FormatVectorTest, CommaSeparatedWithCrLf) {
+  std::string text = "Origin ";
+  Unreal::FormatVector(text, {1, -0.0, -2.5});
+  EXPECT_EQ(text, "Origin 00001.00000,00000.00000,-00002.50000\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace Kelvane {
+
+// What went wrong, as the user sees it named on the command line and in the
+// window's message.
+enum class ErrorKind {
+  Overflow,         // a number beyond its field (double, 16 or 32 bits)
+  OutOfRange,       // an index outside its table, a count below 1 for a table
+  InvalidArgument,  // a position below 1, a negative texture size
+  FileError,        // a file that cannot be read or written
+  InvalidScale,     // the scale text holds no number
+  SameFile,         // output and input are one file
+  ArithmeticError,  // a step of arithmetic that has no result
+};
+
+// The user-facing name of a kind: "Overflow", "Out of range", ...
+std::string_view KindName(ErrorKind kind);
+
+// The one exception of a run. Nothing in the core catches it; the front ends
+// report it with its kind, its text and, where known, the input place.
+class RunError : public std::runtime_error {
+ public:
+  RunError(ErrorKind kind, const std::string& text)
+      : std::runtime_error(text), kind_(kind) {}
+  ErrorKind Kind() const { return kind_; }
+
+ private:
+  ErrorKind kind_;
+};
+
+// A file error naming the path and the system's reason (from errno).
+[[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int err);
+
+// A short, printable quote of a piece of input for messages.
+std::string Quote(std::string_view text);
+
+}  // namespace Kelvane
