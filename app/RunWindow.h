@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "readers/ReaderWindow.h"
+
+namespace Kelvane {
+
+// What a conversion run needs of the window that starts it. The window
+// program implements it over its controls; the command line over its
+// arguments.
+class RunWindow : public ReaderWindow {
+ public:
+  virtual std::string TextScale() = 0;
+  virtual std::string TextOutFileName() = 0;
+  virtual std::string TextInFileName() = 0;
+  // Check box values: 0 off, 1 on.
+  virtual int CheckDoPics() = 0;
+  virtual int CheckMapOrBrush() = 0;
+  virtual void SetCommandGoEnabled(bool enabled) = 0;
+  virtual void SetLabelProgress(std::string_view caption) = 0;
+};
+
+}  // namespace Kelvane

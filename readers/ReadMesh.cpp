@@ -1,0 +1,48 @@
+#include "readers/Readers.h"
+
+#include <charconv>
+
+namespace Kelvane {
+
+void ReadMesh(ReaderArgs& args) {
+  ShowCurpos(args);
+  SkipLine(args);  // the rest of the keyword's line
+  LineTokens countLine = TakeLine(args);
+  const std::int16_t vertexCount = countLine.Count();
+
+  std::vector<Vector3> points = MakeTable<Vector3>(vertexCount, "vertex");
+  for (Vector3& point : points) {
+    LineTokens line = TakeLine(args);
+    point = ReadPoint(line);
+    args.window.DoEvents();
+  }
+
+  LineTokens faceCountLine = TakeLine(args);
+  const std::int16_t faceCount = faceCountLine.Count();
+  LineTokens contourLine = TakeLine(args);
+  contourLine.Token();  // the contour count: taken, never converted
+  ShowCurpos(args);
+
+  std::vector<IndexRow> faces = MakeTable<IndexRow>(faceCount, "face");
+  for (IndexRow& face : faces) {
+    LineTokens line = TakeLine(args);
+    line.Token();  // the face's own vertex count: taken, never converted
+    face = ReadIndexRow(line, args.spot);
+    ShowCurpos(args);
+    args.window.DoEvents();
+  }
+  ShowCurpos(args);
+
+  // Every face becomes one triangle of its first three corners.
+  WritePolygons(
+      args, points, faces,
+      [&](std::size_t row) {
+        char caption[16];
+        const auto end = std::to_chars(caption, caption + sizeof caption, row);
+        args.window.SetLabelPos(
+            std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
+      },
+      [&](std::size_t) { args.window.DoEvents(); });
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,33 @@
+#include "readers/Readers.h"
+
+namespace Kelvane {
+
+void ReadPolyhedron(ReaderArgs& args) {
+  ShowCurpos(args);
+  args.window.DoEvents();
+  SkipLine(args);  // the rest of the keyword's line
+  LineTokens counts = TakeLine(args);
+  const std::int16_t vertexCount = counts.Count();
+  const std::int16_t skipCount = counts.Count();
+  const std::int16_t faceCount = counts.Count();
+  ShowCurpos(args);
+
+  // All vertices stand on one line.
+  LineTokens vertexLine = TakeLine(args);
+  std::vector<Vector3> vertices = MakeTable<Vector3>(vertexCount, "vertex");
+  for (Vector3& vertex : vertices) vertex = ReadPoint(vertexLine);
+
+  for (std::int16_t i = 1; i <= skipCount; ++i) SkipLine(args);
+  ShowCurpos(args);
+
+  std::vector<IndexRow> faces = MakeTable<IndexRow>(faceCount, "face");
+  for (IndexRow& face : faces) {
+    LineTokens line = TakeLine(args);
+    face = ReadIndexRow(line, args.spot);
+    ShowCurpos(args);
+  }
+
+  WritePolygons(args, vertices, faces, [](std::size_t) {}, [](std::size_t) {});
+}
+
+}  // namespace Kelvane

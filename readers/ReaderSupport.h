@@ -1,0 +1,151 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "readers/ReaderWindow.h"
+#include "t3d/Unreal.h"
+#include "text/RunError.h"
+#include "text/TextRoutines.h"
+#include "vector/ModuleVector.h"
+
+// What the four object readers share: their arguments, taking lines and
+// tokens while keeping note of where they stand, the number conversions,
+// the axis mapping, tables made from counts, and writing one polygon.
+namespace Kelvane {
+
+using ModuleVector::Vector3;
+
+// The arguments of every reader. The scan position and the spot belong to
+// the run: the scan position is where the next search starts, the spot is
+// the input position the reader last read from, for error messages.
+struct ReaderArgs {
+  std::string_view inputText;
+  std::int32_t& scanPosition;
+  double scale;
+  const std::string& outputPath;
+  ReaderWindow& window;
+  std::int32_t& spot;
+};
+
+// A line taken from the input, read token by token from line position 1.
+class LineTokens {
+ public:
+  LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot)
+      : line_(line), lineStart_(lineStart), spot_(spot) {}
+
+  std::string_view Line() const { return line_; }
+  std::int32_t Start() const { return lineStart_; }
+
+  std::string_view Token() {
+    const std::string_view token = TextRoutines::NextToken(line_, position_);
+    // The token ends on the new line position.
+    spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
+    return token;
+  }
+  double Number() { return TextRoutines::NumericValue(Token()); }
+  std::int16_t Count() { return TextRoutines::CountValue(Token()); }
+
+ private:
+  std::string_view line_;
+  std::int32_t lineStart_;
+  std::int32_t position_ = 1;
+  std::int32_t& spot_;
+};
+
+// The next line of the input at the scan position.
+inline LineTokens TakeLine(ReaderArgs& args) {
+  const std::int32_t start = args.scanPosition;
+  args.spot = start;
+  const std::string_view line = TextRoutines::NextLine(args.inputText, args.scanPosition);
+  return LineTokens(line, start, args.spot);
+}
+
+// Passes over one line of the input.
+inline void SkipLine(ReaderArgs& args) {
+  args.spot = args.scanPosition;
+  TextRoutines::NextLine(args.inputText, args.scanPosition);
+}
+
+// The next token of the input text itself, across line breaks.
+inline double StreamNumber(ReaderArgs& args) {
+  const std::string_view token = TextRoutines::NextToken(args.inputText, args.scanPosition);
+  args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
+  if (token.empty()) args.spot = args.scanPosition;
+  return TextRoutines::NumericValue(token);
+}
+
+// Shows "curpos " and the scan position on LabelPos.
+void ShowCurpos(ReaderArgs& args);
+
+// A point read as a, b, c in the model becomes X = a, Y = -c, Z = b.
+inline Vector3 MapAxes(double a, double b, double c) { return {a, -c, b}; }
+
+// Reads three numbers from a line and maps them to the output axes.
+inline Vector3 ReadPoint(LineTokens& tokens) {
+  const double a = tokens.Number();
+  const double b = tokens.Number();
+  const double c = tokens.Number();
+  return MapAxes(a, b, c);
+}
+
+// A table with entries 0 to count - 1; a count below 1 leaves no valid table.
+template <typename T>
+std::vector<T> MakeTable(std::int16_t count, const char* what) {
+  if (count < 1) {
+    throw RunError(ErrorKind::OutOfRange, std::string("The ") + what + " count " +
+                                              std::to_string(count) +
+                                              " is below 1, so no table can be made");
+  }
+  return std::vector<T>(static_cast<std::size_t>(count));
+}
+
+// Three indices into a point table, with where each was read.
+struct IndexRow {
+  std::int16_t index[3];
+  std::int32_t spot[3];
+};
+
+// Reads three indices from a line.
+inline IndexRow ReadIndexRow(LineTokens& tokens, std::int32_t& spot) {
+  IndexRow row{};
+  for (int k = 0; k < 3; ++k) {
+    row.index[k] = tokens.Count();
+    row.spot[k] = spot;
+  }
+  return row;
+}
+
+// Writes one polygon per row, in order: each corner is the point its index
+// names, scaled unless the factor is exactly 1.0; each polygon is appended to
+// the output at once. `perPolygon(rowNumber)` runs after the polygon text is
+// made and around the write as the reader wants it.
+template <typename BeforeWrite, typename AfterWrite>
+void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
+                   const std::vector<IndexRow>& rows, BeforeWrite beforeWrite,
+                   AfterWrite afterWrite) {
+  std::string piece;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    Vector3 corner[3];
+    for (int k = 0; k < 3; ++k) {
+      const std::int16_t index = rows[r].index[k];
+      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
+        args.spot = rows[r].spot[k];
+        throw RunError(ErrorKind::OutOfRange,
+                       "Point index " + std::to_string(index) + " is outside the table 0 to " +
+                           std::to_string(points.size() - 1));
+      }
+      corner[k] = points[static_cast<std::size_t>(index)];
+      if (args.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args.scale);
+    }
+    piece.clear();
+    Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
+    beforeWrite(r);
+    TextRoutines::WriteTextFile(args.outputPath, piece, true);
+    afterWrite(r);
+  }
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,96 @@
+#include "readers/TexturePicture.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "text/RunError.h"
+
+namespace Kelvane {
+
+namespace {
+
+void PutLe(std::vector<unsigned char>& out, std::size_t at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out[at + static_cast<std::size_t>(i)] = (value >> (8 * i)) & 0xFF;
+}
+
+}  // namespace
+
+TexturePicture::TexturePicture(int outerWidthTwips, int outerHeightTwips, int borderPixels)
+    : outerWidthTwips_(0), outerHeightTwips_(0), border_(borderPixels) {
+  SetOuterSizeTwips(outerWidthTwips, outerHeightTwips);
+}
+
+void TexturePicture::SetOuterSizeTwips(int widthTwips, int heightTwips) {
+  const int width = widthTwips / kTwipsPerPixel - 2 * border_;
+  const int height = heightTwips / kTwipsPerPixel - 2 * border_;
+  if (width < 0 || height < 0) {
+    throw RunError(ErrorKind::InvalidArgument,
+                   "The picture cannot take a size of " + std::to_string(width) + " x " +
+                       std::to_string(height) + " pixels");
+  }
+  const std::int64_t area = std::int64_t{width} * height;
+  if (area > kMaxPixels) {
+    throw RunError(ErrorKind::InvalidArgument,
+                   "A picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                       " pixels cannot be allocated (at most " + std::to_string(kMaxPixels) +
+                       " pixels)");
+  }
+  pixels_.assign(static_cast<std::size_t>(area), 0);  // black
+  outerWidthTwips_ = widthTwips;
+  outerHeightTwips_ = heightTwips;
+  width_ = width;
+  height_ = height;
+  ++generation_;
+}
+
+void SaveBitmap(const TexturePicture& picture, const std::string& path) {
+  const int width = picture.InnerWidth();
+  const int height = picture.InnerHeight();
+  if (width <= 0 || height <= 0) {
+    throw RunError(ErrorKind::InvalidArgument, "An empty picture cannot be saved as \"" + path +
+                                                   "\"");
+  }
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
+  constexpr std::size_t kHeaderBytes = 14 + 40;
+  std::vector<unsigned char> file(kHeaderBytes + imageBytes, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  PutLe(file, 2, static_cast<std::uint32_t>(file.size()), 4);
+  PutLe(file, 10, kHeaderBytes, 4);
+  PutLe(file, 14, 40, 4);
+  PutLe(file, 18, static_cast<std::uint32_t>(width), 4);
+  PutLe(file, 22, static_cast<std::uint32_t>(height), 4);  // positive: bottom row first
+  PutLe(file, 26, 1, 2);
+  PutLe(file, 28, 24, 2);
+  PutLe(file, 34, static_cast<std::uint32_t>(imageBytes), 4);
+  PutLe(file, 38, 3780, 4);  // 96 dots per inch
+  PutLe(file, 42, 3780, 4);
+  for (int y = 0; y < height; ++y) {
+    std::size_t at = kHeaderBytes + static_cast<std::size_t>(height - 1 - y) * rowBytes;
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t rgb = picture.Pixel(x, y);
+      file[at++] = rgb & 0xFF;          // blue
+      file[at++] = (rgb >> 8) & 0xFF;   // green
+      file[at++] = (rgb >> 16) & 0xFF;  // red
+    }
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) ThrowFileError("Cannot write", path, errno);
+  std::size_t done = 0;
+  while (done < file.size()) {
+    const ssize_t n = ::write(fd, file.data() + done, file.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      ThrowFileError("Cannot write", path, err);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ThrowFileError("Cannot write", path, errno);
+}
+
+}  // namespace Kelvane
