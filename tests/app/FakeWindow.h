@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/RunWindow.h"
+#include "readers/TexturePicture.h"
+
+namespace testing_support {
+
+// A window for driving runs in tests: settings as fields, every caption and
+// yield recorded, textures kept as copies when they are offered for saving.
+class FakeWindow : public Kelvane::RunWindow {
+ public:
+  std::string scale = "20.0";
+  std::string outFileName;
+  std::string inFileName;
+  int doPics = 1;
+  int mapOrBrush = 0;
+
+  bool goEnabled = true;
+  std::vector<std::string> labelPos;
+  std::vector<std::string> labelProgress;
+  long doEvents = 0;
+  std::vector<Kelvane::TexturePicture> savedTextures;
+  Kelvane::TexturePicture picture{5055, 4425, 2};
+
+  std::string TextScale() override { return scale; }
+  std::string TextOutFileName() override { return outFileName; }
+  std::string TextInFileName() override { return inFileName; }
+  int CheckDoPics() override { return doPics; }
+  int CheckMapOrBrush() override { return mapOrBrush; }
+  void SetCommandGoEnabled(bool enabled) override { goEnabled = enabled; }
+  void SetLabelProgress(std::string_view caption) override {
+    labelProgress.emplace_back(caption);
+  }
+  void SetLabelPos(std::string_view caption) override { labelPos.emplace_back(caption); }
+  void DoEvents() override { ++doEvents; }
+  Kelvane::TexturePicture& PictureTexture() override { return picture; }
+  void SaveTexturePicture() override { savedTextures.push_back(picture); }
+};
+
+}  // namespace testing_support
