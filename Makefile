@@ -16,6 +16,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+run: build
+	@scripts/run-examples.sh $(BUILD)
+
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "TestSupport.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs kelvane-convert with the arguments (already quoted for the shell).
+Result Convert(const TempDir& dir, const std::string& arguments) {
+  const std::string out = dir.File("stdout.txt");
+  const std::string err = dir.File("stderr.txt");
+  const std::string command = std::string("'") + KELVANE_CONVERT + "' " + arguments + " >'" + out +
+                              "' 2>'" + err + "' </dev/null";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+}
+
+std::string Q(const std::string& text) { return "'" + text + "'"; }
+
+const std::string kTriangle = "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 2\n)\n";
+// Three textures: 2 x 1, empty, 1 x 2.
+const std::string kTextures =
+    "PixmapTexture (\n2 1 6 24\n0x0000FF00FF00\n)\n"
+    "PixmapTexture (\n0 0 0 24\n)\n"
+    "PixmapTexture (\n1 2 3 24\n0xFF0000\n0x00FF00\n)\n";
+
+TEST(CommandLineTest, ConvertsWithTheDefaultOutputAndTemplate) {
+  TempDir dir;
+  const std::string input = dir.File("ship.v2.3dmf");
+  WriteFile(input, kTriangle);
+  const Result result = Convert(dir, Q(input));
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string output = dir.File("ship.v2.t3d");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygons, 0 bitmaps\n");
+  const std::string document = ReadFile(output);
+  // The template that ships beside the program opens the map.
+  EXPECT_EQ(document.rfind("Begin Map\r\n", 0), 0u);
+  EXPECT_NE(document.find("\r\nBegin Actor Class=Brush Name=Brush2\r\n"), std::string::npos);
+  EXPECT_EQ(document.substr(document.size() - 9), "End Map\r\n");
+}
+
+TEST(CommandLineTest, OptionsAndTheirValues) {
+  TempDir dir;
+  const std::string input = dir.File("in.3dmf");
+  WriteFile(input, kTriangle);
+  const std::string output = dir.File("out.t3d");
+  const std::string templ = dir.File("t.txt");
+  WriteFile(templ, "T");
+
+  // A value starting with "-" is the scale's, not an option.
+  Result result = Convert(dir, Q(input) + " " + Q(output) + " --one-brush --scale -2 --quiet");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(ReadFile(output).find("Vertex -00002.00000,00000.00000,00000.00000\r\n"),
+            std::string::npos);
+
+  result = Convert(dir, Q(input) + " " + Q(output) + " --scale=3 --template " + Q(templ));
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string document = ReadFile(output);
+  EXPECT_EQ(document.rfind("T\r\nBegin Actor", 0), 0u);
+  EXPECT_NE(document.find("Vertex 00003.00000,00000.00000,00000.00000\r\n"), std::string::npos);
+}
+
+TEST(CommandLineTest, FailuresExitWithOneAndNameKindTextAndPlace) {
+  TempDir dir;
+  const std::string input = dir.File("in.3dmf");
+  const std::string output = dir.File("out.t3d");
+  WriteFile(input, "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 7\n");
+  Result result = Convert(dir, Q(input) + " " + Q(output) + " --one-brush");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
+            "kelvane-convert: Out of range: Point index 7 is outside the table 0 to 2 (input line "
+            "4, column 5)\n");
+  EXPECT_EQ(ReadFile(output), "Begin PolyList\r\n\r\n");  // what was written stays
+
+  WriteFile(output, "kept");
+  result = Convert(dir, Q(input) + " " + Q(output) + " --scale ''");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("kelvane-convert: Invalid scale: ", 0), 0u) << result.err;
+  EXPECT_EQ(ReadFile(output), "kept");
+
+  result = Convert(dir, Q(input) + " " + Q(input));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("kelvane-convert: Same file: ", 0), 0u) << result.err;
+
+  result = Convert(dir, Q(dir.File("missing.3dmf")) + " " + Q(output));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("File error: Cannot open \"" + dir.File("missing.3dmf") +
+                            "\": No such file or directory"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST(CommandLineTest, UsageErrorsExitWithTwoAndHelpWithZero) {
+  TempDir dir;
+  for (const std::string arguments : {"", "--bogus in.3dmf", "in.3dmf --scale", "a b c"}) {
+    const Result result = Convert(dir, arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_NE(result.err.find("Usage: kelvane-convert INPUT"), std::string::npos) << arguments;
+  }
+  Result help = Convert(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: kelvane-convert INPUT", 0), 0u);
+  Result version = Convert(dir, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kelvane-convert ", 0), 0u);
+}
+
+std::uint32_t Le32(const std::string& bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
+  TempDir dir;
+  const std::string input = dir.File("in.3dmf");
+  WriteFile(input, kTriangle + kTextures);
+  const std::string output = dir.File("out.t3d");
+  Result result = Convert(dir, Q(input) + " " + Q(output));
+  EXPECT_EQ(result.status, 0) << result.err;
+  // The empty second texture counts but writes no file.
+  EXPECT_NE(result.err.find("warning: texture 2 is 0 x 0 pixels: no bitmap written"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygons, 2 bitmaps: " + dir.File("out_1.bmp") +
+                            ", " + dir.File("out_3.bmp") + "\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out_2.bmp")));
+
+  // 24 bits a pixel, rows bottom up, each padded to four bytes.
+  const std::string first = ReadFile(dir.File("out_1.bmp"));
+  ASSERT_EQ(first.size(), 54u + 8u);
+  EXPECT_EQ(first.substr(0, 2), "BM");
+  EXPECT_EQ(Le32(first, 18), 2u);
+  EXPECT_EQ(Le32(first, 22), 1u);
+  EXPECT_EQ(first[28], 24);
+  EXPECT_EQ(first.substr(54, 6), std::string("\x00\x00\xFF\x00\xFF\x00", 6));
+  const std::string third = ReadFile(dir.File("out_3.bmp"));
+  ASSERT_EQ(third.size(), 54u + 8u);
+  EXPECT_EQ(third.substr(54, 3), std::string("\x00\xFF\x00", 3));  // bottom row: green
+  EXPECT_EQ(third.substr(58, 3), std::string("\xFF\x00\x00", 3));  // top row: blue
+
+  // Elsewhere with --textures; a folder that cannot take them warns and goes on.
+  std::filesystem::create_directory(dir.File("pics"));
+  result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("pics")));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("pics/out_1.bmp")));
+  result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("none")));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.err.find("warning: texture 1 not saved: Cannot write"), std::string::npos);
+  EXPECT_NE(result.out.find(": 1 polygons, 0 bitmaps"), std::string::npos);
+
+  result = Convert(dir, Q(input) + " " + Q(output) + " --no-pictures");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygons, 0 bitmaps\n");
+}
+
+}  // namespace
