@@ -22,7 +22,8 @@ constexpr std::string_view kKeywords[] = {"Polyhedron", "Mesh", "TriMesh", "Pixm
 InputPlace PlaceOf(std::string_view text, std::int32_t position) {
   InputPlace place{1, 1};
   std::size_t lineStart = 0;
-  const std::size_t end = std::min(text.size(), static_cast<std::size_t>(std::max(position, 1) - 1));
+  const std::size_t end =
+      std::min(text.size(), static_cast<std::size_t>(std::max(position, 1) - 1));
   for (std::size_t i = 0; i < end; ++i) {
     const char c = text[i];
     if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
@@ -30,7 +31,8 @@ InputPlace PlaceOf(std::string_view text, std::int32_t position) {
       lineStart = i + 1;
     }
   }
-  place.column = static_cast<std::int32_t>(std::max(position, 1) - 1 - static_cast<std::int64_t>(lineStart) + 1);
+  place.column = static_cast<std::int32_t>(std::max(position, 1) - 1 -
+                                           static_cast<std::int64_t>(lineStart) + 1);
   return place;
 }
 
@@ -48,7 +50,8 @@ std::optional<InputPlace> ConversionRun::ErrorPlace() const {
 
 std::int32_t ConversionRun::Search(Kind kind, std::int32_t from) const {
   if (from < 1 || static_cast<std::size_t>(from - 1) > inputText_.size()) return 0;
-  const std::size_t at = std::string_view(inputText_).find(kKeywords[kind], static_cast<std::size_t>(from - 1));
+  const std::size_t at =
+      std::string_view(inputText_).find(kKeywords[kind], static_cast<std::size_t>(from - 1));
   return at == std::string_view::npos ? 0 : static_cast<std::int32_t>(at + 1);
 }
 
@@ -80,8 +83,8 @@ void ConversionRun::CommandGo_Click() {
   window_.DoEvents();
   const std::string inputPath = window_.TextInFileName();
   if (SameExistingFile(inputPath, outputPath_)) {
-    throw RunError(ErrorKind::SameFile, "The output \"" + outputPath_ +
-                                            "\" is the input file; choose another output");
+    throw RunError(ErrorKind::SameFile,
+                   "The output \"" + outputPath_ + "\" is the input file; choose another output");
   }
   inputText_ = TextRoutines::ReadTextFile(inputPath, [this] { window_.DoEvents(); });
   window_.SetLabelPos("Parsing file..");
@@ -141,8 +144,10 @@ void ConversionRun::CommandGo_Click() {
     }
 
     char caption[32] = "Processed ";
-    const auto end = std::to_chars(caption + 10, caption + sizeof caption, Unreal::PolygonLinkCounter);
-    window_.SetLabelProgress(std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
+    const auto end =
+        std::to_chars(caption + 10, caption + sizeof caption, Unreal::PolygonLinkCounter);
+    window_.SetLabelProgress(
+        std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
     window_.DoEvents();
 
     if (pictures && hits_[kTexture] >= 1) hits_[kTexture] = Search(kTexture, scanPosition_);

@@ -1,6 +1,6 @@
-#include "readers/Readers.h"
-
 #include <charconv>
+
+#include "readers/Readers.h"
 
 namespace Kelvane {
 

@@ -18,8 +18,8 @@ int HexValue(char c) {
 // passed over; reading stops at the first character that is no hex digit).
 int ByteAt(std::string_view line, std::int32_t cursor) {
   int value = 0;
-  for (std::int32_t k = cursor; k < cursor + 2 && k >= 1 && k <= static_cast<std::int32_t>(line.size());
-       ++k) {
+  for (std::int32_t k = cursor;
+       k < cursor + 2 && k >= 1 && k <= static_cast<std::int32_t>(line.size()); ++k) {
     const char c = line[static_cast<std::size_t>(k - 1)];
     if (c == ' ' || c == '\t' || c == '\n') continue;
     const int digit = HexValue(c);
@@ -42,9 +42,8 @@ void ReadPixmapTexture(ReaderArgs& args) {
 
   if (width < 0 || height < 0) {
     args.spot = header.Start();
-    throw RunError(ErrorKind::InvalidArgument, "The texture size " + std::to_string(width) +
-                                                   " x " + std::to_string(height) +
-                                                   " is negative");
+    throw RunError(ErrorKind::InvalidArgument, "The texture size " + std::to_string(width) + " x " +
+                                                   std::to_string(height) + " is negative");
   }
   TexturePicture& picture = args.window.PictureTexture();
   const int outerWidth =
@@ -81,7 +80,8 @@ void ReadPixmapTexture(ReaderArgs& args) {
       cursor += 2;
       if (pixelSize > 24) cursor += 2;  // the fourth byte is not used
       picture.SetPixel(column, row,
-                       static_cast<std::uint32_t>(red << 16) | static_cast<std::uint32_t>(green << 8) |
+                       static_cast<std::uint32_t>(red << 16) |
+                           static_cast<std::uint32_t>(green << 8) |
                            static_cast<std::uint32_t>(blue));
       args.window.DoEvents();
       ++column;

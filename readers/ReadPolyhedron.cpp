@@ -27,7 +27,8 @@ void ReadPolyhedron(ReaderArgs& args) {
     ShowCurpos(args);
   }
 
-  WritePolygons(args, vertices, faces, [](std::size_t) {}, [](std::size_t) {});
+  WritePolygons(
+      args, vertices, faces, [](std::size_t) {}, [](std::size_t) {});
 }
 
 }  // namespace Kelvane

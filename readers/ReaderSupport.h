@@ -133,9 +133,9 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
       const std::int16_t index = rows[r].index[k];
       if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
         args.spot = rows[r].spot[k];
-        throw RunError(ErrorKind::OutOfRange,
-                       "Point index " + std::to_string(index) + " is outside the table 0 to " +
-                           std::to_string(points.size() - 1));
+        throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                                  " is outside the table 0 to " +
+                                                  std::to_string(points.size() - 1));
       }
       corner[k] = points[static_cast<std::size_t>(index)];
       if (args.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args.scale);

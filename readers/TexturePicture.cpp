@@ -26,16 +26,16 @@ void TexturePicture::SetOuterSizeTwips(int widthTwips, int heightTwips) {
   const int width = widthTwips / kTwipsPerPixel - 2 * border_;
   const int height = heightTwips / kTwipsPerPixel - 2 * border_;
   if (width < 0 || height < 0) {
-    throw RunError(ErrorKind::InvalidArgument,
-                   "The picture cannot take a size of " + std::to_string(width) + " x " +
-                       std::to_string(height) + " pixels");
+    throw RunError(ErrorKind::InvalidArgument, "The picture cannot take a size of " +
+                                                   std::to_string(width) + " x " +
+                                                   std::to_string(height) + " pixels");
   }
   const std::int64_t area = std::int64_t{width} * height;
   if (area > kMaxPixels) {
-    throw RunError(ErrorKind::InvalidArgument,
-                   "A picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels cannot be allocated (at most " + std::to_string(kMaxPixels) +
-                       " pixels)");
+    throw RunError(ErrorKind::InvalidArgument, "A picture of " + std::to_string(width) + " x " +
+                                                   std::to_string(height) +
+                                                   " pixels cannot be allocated (at most " +
+                                                   std::to_string(kMaxPixels) + " pixels)");
   }
   pixels_.assign(static_cast<std::size_t>(area), 0);  // black
   outerWidthTwips_ = widthTwips;
@@ -49,8 +49,8 @@ void SaveBitmap(const TexturePicture& picture, const std::string& path) {
   const int width = picture.InnerWidth();
   const int height = picture.InnerHeight();
   if (width <= 0 || height <= 0) {
-    throw RunError(ErrorKind::InvalidArgument, "An empty picture cannot be saved as \"" + path +
-                                                   "\"");
+    throw RunError(ErrorKind::InvalidArgument,
+                   "An empty picture cannot be saved as \"" + path + "\"");
   }
   const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
   const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);

@@ -26,8 +26,7 @@ std::string_view KindName(ErrorKind kind);
 // report it with its kind, its text and, where known, the input place.
 class RunError : public std::runtime_error {
  public:
-  RunError(ErrorKind kind, const std::string& text)
-      : std::runtime_error(text), kind_(kind) {}
+  RunError(ErrorKind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
   ErrorKind Kind() const { return kind_; }
 
  private:

@@ -369,8 +369,7 @@ double NumericValue(std::string_view text) {
   const ParsedNumber number = ParseNumber(text);
   if (number.hex) {
     if (!std::isfinite(number.hexValue)) {
-      throw RunError(ErrorKind::Overflow,
-                     "The number " + Kelvane::Quote(text) + " is too large");
+      throw RunError(ErrorKind::Overflow, "The number " + Kelvane::Quote(text) + " is too large");
     }
     return number.hexValue;
   }
@@ -401,8 +400,8 @@ std::int16_t ToCount(double value) {
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
     char shown[64];
     const auto end = std::to_chars(shown, shown + sizeof shown, value);
-    throw RunError(ErrorKind::Overflow, "The count " + std::string(shown, end.ptr) +
-                                            " is outside -32768 to 32767");
+    throw RunError(ErrorKind::Overflow,
+                   "The count " + std::string(shown, end.ptr) + " is outside -32768 to 32767");
   }
   return static_cast<std::int16_t>(rounded);
 }

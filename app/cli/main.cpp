@@ -81,9 +81,8 @@ class CommandLineWindow : public Kelvane::RunWindow {
     ++textures_;
     const std::string path = BitmapPath(textures_);
     if (picture_.InnerWidth() == 0 || picture_.InnerHeight() == 0) {
-      Warn("texture " + std::to_string(textures_) + " is " +
-           std::to_string(picture_.InnerWidth()) + " x " + std::to_string(picture_.InnerHeight()) +
-           " pixels: no bitmap written");
+      Warn("texture " + std::to_string(textures_) + " is " + std::to_string(picture_.InnerWidth()) +
+           " x " + std::to_string(picture_.InnerHeight()) + " pixels: no bitmap written");
       return;
     }
     try {
@@ -104,8 +103,7 @@ class CommandLineWindow : public Kelvane::RunWindow {
   std::string BitmapPath(int number) const {
     std::string base = TextRoutines::StripExtension(options_.output);
     if (!options_.texturesDir.empty()) {
-      base = (std::filesystem::path(options_.texturesDir) /
-              std::filesystem::path(base).filename())
+      base = (std::filesystem::path(options_.texturesDir) / std::filesystem::path(base).filename())
                  .string();
     }
     return base + "_" + std::to_string(number) + ".bmp";
@@ -114,8 +112,12 @@ class CommandLineWindow : public Kelvane::RunWindow {
   void ShowProgress() {
     std::string line = "\r" + phase_;
     if (run_ != nullptr && run_->InputLength() > 0 && phase_ == "Converting") {
-      const double share = 100.0 * (run_->ScanPosition() - 1) / static_cast<double>(run_->InputLength());
-      line += ": " + std::to_string(static_cast<int>(share < 0 ? 0 : share > 100 ? 100 : share)) +
+      const double share =
+          100.0 * (run_->ScanPosition() - 1) / static_cast<double>(run_->InputLength());
+      line += ": " +
+              std::to_string(static_cast<int>(share < 0     ? 0
+                                              : share > 100 ? 100
+                                                            : share)) +
               "% of the input, " + std::to_string(Unreal::PolygonLinkCounter) + " polygons";
     }
     line += "\033[K";
@@ -221,7 +223,8 @@ int main(int argc, char** argv) {
     run.CommandGo_Click();
   } catch (const Kelvane::RunError& e) {
     window.ClearProgress();
-    std::string line = "kelvane-convert: " + std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
+    std::string line =
+        "kelvane-convert: " + std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
     if (const auto place = run.ErrorPlace()) {
       line += " (input line " + std::to_string(place->line) + ", column " +
               std::to_string(place->column) + ")";

@@ -72,8 +72,7 @@ TEST(ConversionRunTest, EachObjectKindInBothModes) {
       fixture.window.scale = c.scale;
       fixture.window.mapOrBrush = oneBrush;
       ASSERT_EQ(fixture.Run(c.input), std::nullopt) << fixture.message;
-      EXPECT_EQ(fixture.Output(),
-                oneBrush ? OneBrushDocument(c.records) : MapDocument({c.records}))
+      EXPECT_EQ(fixture.Output(), oneBrush ? OneBrushDocument(c.records) : MapDocument({c.records}))
           << c.input;
       EXPECT_EQ(fixture.window.labelPos.back(), "Done");
       EXPECT_TRUE(fixture.window.goEnabled);
@@ -214,8 +213,10 @@ TEST(ConversionRunTest, AFailureLeavesTheDocumentAsFarAsItWasWritten) {
   };
   const Case cases[] = {
       // The third face names vertex 3 of a table of three: two polygons are out.
-      {"Polyhedron (\n3 0 3\n0 0 0 1 0 0 0 0 1\n0 1 2\n0 1 2\n0 1 3\n", ErrorKind::OutOfRange,
-       head + PolyhedronRecord(0) + PolyhedronRecord(1), {6, 5}},
+      {"Polyhedron (\n3 0 3\n0 0 0 1 0 0 0 0 1\n0 1 2\n0 1 2\n0 1 3\n",
+       ErrorKind::OutOfRange,
+       head + PolyhedronRecord(0) + PolyhedronRecord(1),
+       {6, 5}},
       {"Mesh (\n0\n", ErrorKind::OutOfRange, head, {2, 1}},
       {"TriMesh (\n1 0 0 0 40000 0\n", ErrorKind::Overflow, head, {2, 9}},
       {"Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1e999\n0 1 2\n", ErrorKind::Overflow, head, {3, 17}},

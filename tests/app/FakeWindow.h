@@ -32,9 +32,7 @@ class FakeWindow : public Kelvane::RunWindow {
   int CheckDoPics() override { return doPics; }
   int CheckMapOrBrush() override { return mapOrBrush; }
   void SetCommandGoEnabled(bool enabled) override { goEnabled = enabled; }
-  void SetLabelProgress(std::string_view caption) override {
-    labelProgress.emplace_back(caption);
-  }
+  void SetLabelProgress(std::string_view caption) override { labelProgress.emplace_back(caption); }
   void SetLabelPos(std::string_view caption) override { labelPos.emplace_back(caption); }
   void DoEvents() override { ++doEvents; }
   Kelvane::TexturePicture& PictureTexture() override { return picture; }

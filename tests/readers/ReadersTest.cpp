@@ -61,12 +61,11 @@ TEST(PolyhedronReaderTest, LayoutOfCountsVerticesSkippedLinesAndFaces) {
       "0\nafter\n",
       20.0);
   fixture.Read(Kelvane::ReadPolyhedron);
-  EXPECT_EQ(fixture.Vertices(), (Strings{"00140.00000,-00180.00000,00160.00000",
-                                         "00080.00000,-00120.00000,00100.00000",
-                                         "00020.00000,-00060.00000,00040.00000",
-                                         "00020.00000,-00060.00000,00040.00000",
-                                         "00020.00000,-00060.00000,00040.00000",
-                                         "00020.00000,-00060.00000,00040.00000"}));
+  EXPECT_EQ(
+      fixture.Vertices(),
+      (Strings{"00140.00000,-00180.00000,00160.00000", "00080.00000,-00120.00000,00100.00000",
+               "00020.00000,-00060.00000,00040.00000", "00020.00000,-00060.00000,00040.00000",
+               "00020.00000,-00060.00000,00040.00000", "00020.00000,-00060.00000,00040.00000"}));
   // Behind the last face line, on the next line with content ("after").
   EXPECT_EQ(fixture.position, 83);
   EXPECT_EQ(fixture.window.doEvents, 1);
@@ -76,9 +75,9 @@ TEST(PolyhedronReaderTest, MissingTokensRepeatTheLastCharacterOrGiveZero) {
   // "1 2 3" read for two vertices: the second gets 3, 3, 3.
   ReaderFixture repeat("Polyhedron\n2 0 1\n1 2 3\n0 1 1\n");
   repeat.Read(Kelvane::ReadPolyhedron);
-  EXPECT_EQ(repeat.Vertices(), (Strings{"00001.00000,-00003.00000,00002.00000",
-                                        "00003.00000,-00003.00000,00003.00000",
-                                        "00003.00000,-00003.00000,00003.00000"}));
+  EXPECT_EQ(repeat.Vertices(),
+            (Strings{"00001.00000,-00003.00000,00002.00000", "00003.00000,-00003.00000,00003.00000",
+                     "00003.00000,-00003.00000,00003.00000"}));
   // A trailing blank gives empty tokens, value 0.
   ReaderFixture blank("Polyhedron\n2 0 1\n1 2 3 \n0 1 1\n");
   blank.Read(Kelvane::ReadPolyhedron);
@@ -104,9 +103,9 @@ TEST(TriMeshReaderTest, ShortTriangleLineAndScaleAppliedAtWriting) {
   // "0 2" gives the indices 0, 2 and 2 again; the scale 2 doubles each corner.
   ReaderFixture fixture("TriMesh\n1 0 0 0 3 0\n0 2\n1 2 3 4 5 6 7 8 9\n", 2.0);
   fixture.Read(Kelvane::ReadTriMesh);
-  EXPECT_EQ(fixture.Vertices(), (Strings{"00002.00000,-00006.00000,00004.00000",
-                                         "00014.00000,-00018.00000,00016.00000",
-                                         "00014.00000,-00018.00000,00016.00000"}));
+  EXPECT_EQ(fixture.Vertices(),
+            (Strings{"00002.00000,-00006.00000,00004.00000", "00014.00000,-00018.00000,00016.00000",
+                     "00014.00000,-00018.00000,00016.00000"}));
   EXPECT_EQ(fixture.window.doEvents, 1);  // one pass per polygon
 }
 
@@ -130,15 +129,13 @@ TEST(TriMeshReaderTest, CountsAreCheckedEvenWhenUnused) {
 TEST(MeshReaderTest, FacesUseTheirFirstThreeCornersInOrder) {
   // Face 3 2 1 0 takes the points 2, 1, 0; a vertex line's fourth number is
   // not read; the contour count is passed over whatever it says.
-  ReaderFixture fixture(
-      "Mesh (\n3\n1 2 3 99\n4 5 6\n7 8 9\n2\n5\n3 2 1 0\n-7 0 1 2 9\n)\n");
+  ReaderFixture fixture("Mesh (\n3\n1 2 3 99\n4 5 6\n7 8 9\n2\n5\n3 2 1 0\n-7 0 1 2 9\n)\n");
   fixture.Read(Kelvane::ReadMesh);
-  EXPECT_EQ(fixture.Vertices(), (Strings{"00007.00000,-00009.00000,00008.00000",
-                                         "00004.00000,-00006.00000,00005.00000",
-                                         "00001.00000,-00003.00000,00002.00000",
-                                         "00001.00000,-00003.00000,00002.00000",
-                                         "00004.00000,-00006.00000,00005.00000",
-                                         "00007.00000,-00009.00000,00008.00000"}));
+  EXPECT_EQ(
+      fixture.Vertices(),
+      (Strings{"00007.00000,-00009.00000,00008.00000", "00004.00000,-00006.00000,00005.00000",
+               "00001.00000,-00003.00000,00002.00000", "00001.00000,-00003.00000,00002.00000",
+               "00004.00000,-00006.00000,00005.00000", "00007.00000,-00009.00000,00008.00000"}));
   // While polygons are written the caption counts the faces from 0.
   const Strings& captions = fixture.window.labelPos;
   ASSERT_GE(captions.size(), 2u);
@@ -171,7 +168,10 @@ TEST(TextureReaderTest, PixelsFillRowsAcrossLines) {
   constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kBlack = 0;
   const TextureCase cases[] = {
       {"24 bits", "PixmapTexture (\n2 1 6 24\n0x0000FF00FF00\n)\n", 2, 1, {kRed, kGreen}},
-      {"32 bits skip the fourth byte", "PixmapTexture (\n2 1 8 32\n0x0000FF000000FF00\n)\n", 2, 1,
+      {"32 bits skip the fourth byte",
+       "PixmapTexture (\n2 1 8 32\n0x0000FF000000FF00\n)\n",
+       2,
+       1,
        {kRed, kRed}},
       {"rows continue in the line",
        "PixmapTexture (\n3 2 9 24\n0x0000FF00FF00FF0000000000\n0x0000FFFF0000FF000000FF00\n)\n",
@@ -179,9 +179,15 @@ TEST(TextureReaderTest, PixelsFillRowsAcrossLines) {
        2,
        {kRed, kGreen, kBlue, kBlack, kRed, kBlue}},
       {"capital X is no marker", "PixmapTexture (\n1 1 3 24\n0X00FF\n)\n", 1, 1, {0xFF0000}},
-      {"short byte at the end of a line", "PixmapTexture (\n2 1 6 24\n0x0000F\n0x00FF00\n)\n", 2,
-       1, {0x0F0000, kGreen}},
-      {"pixel lines run out at the end of the input", "PixmapTexture (\n2 3 6 24\n0x0000FF", 2, 3,
+      {"short byte at the end of a line",
+       "PixmapTexture (\n2 1 6 24\n0x0000F\n0x00FF00\n)\n",
+       2,
+       1,
+       {0x0F0000, kGreen}},
+      {"pixel lines run out at the end of the input",
+       "PixmapTexture (\n2 3 6 24\n0x0000FF",
+       2,
+       3,
        {kRed, kBlack, kBlack, kBlack, kBlack, kBlack}},
   };
   for (const TextureCase& c : cases) {

@@ -26,9 +26,9 @@ TEST(NumberFormTest, WorkedExamples) {
       {2.5, "00002.50000"},
       {0.0, "00000.00000"},
       {-0.0, "00000.00000"},
-      {-0.000004, "00000.00000"},  // rounds to zero: no sign
-      {-0.000005, "-00000.00001"},   // the double lies just above the tie
-      {0.015625, "00000.01562"},     // exact tie goes to the even digit
+      {-0.000004, "00000.00000"},   // rounds to zero: no sign
+      {-0.000005, "-00000.00001"},  // the double lies just above the tie
+      {0.015625, "00000.01562"},    // exact tie goes to the even digit
       {0.046875, "00000.04688"},
       {3.0, "00003.00000"},
       {1e20, "100000000000000000000.00000"},
@@ -64,14 +64,15 @@ TEST(NumberFormTest, EqualsPrintfOnValuesOfEveryMagnitude) {
     if (!std::isfinite(value)) return;
     const std::string ours = Form(value);
     const std::string theirs = Reference(value);
-    if (ours != theirs && ++mismatches < 10) ADD_FAILURE() << value << ": " << ours << " vs " << theirs;
+    if (ours != theirs && ++mismatches < 10)
+      ADD_FAILURE() << value << ": " << ours << " vs " << theirs;
   };
   for (int i = 0; i < 300000; ++i) {
     check(std::bit_cast<double>(random()));  // every exponent
     // Decimals near ties of the fifth place, as coordinates are typed.
-    const double decimal = static_cast<double>(static_cast<std::int64_t>(random() % 2000000001) -
-                                               1000000000) /
-                           std::pow(10.0, static_cast<int>(random() % 9));
+    const double decimal =
+        static_cast<double>(static_cast<std::int64_t>(random() % 2000000001) - 1000000000) /
+        std::pow(10.0, static_cast<int>(random() % 9));
     check(decimal);
     check(std::ldexp(static_cast<double>(random() % 4096) + 0.5, -static_cast<int>(random() % 12)));
   }
