@@ -23,14 +23,8 @@ void ReadMesh(ReaderArgs& args) {
   contourLine.Token();  // the contour count: taken, never converted
   ShowCurpos(args);
 
-  std::vector<IndexRow> faces = MakeTable<IndexRow>(faceCount, "face");
-  for (IndexRow& face : faces) {
-    LineTokens line = TakeLine(args);
-    line.Token();  // the face's own vertex count: taken, never converted
-    face = ReadIndexRow(line, args.spot);
-    ShowCurpos(args);
-    args.window.DoEvents();
-  }
+  // Each face line starts with its own vertex count, which is never converted.
+  const std::vector<IndexRow> faces = ReadIndexRows(args, faceCount, "face", 1, true);
   ShowCurpos(args);
 
   // Every face becomes one triangle of its first three corners.

@@ -20,12 +20,7 @@ void ReadPolyhedron(ReaderArgs& args) {
   for (std::int16_t i = 1; i <= skipCount; ++i) SkipLine(args);
   ShowCurpos(args);
 
-  std::vector<IndexRow> faces = MakeTable<IndexRow>(faceCount, "face");
-  for (IndexRow& face : faces) {
-    LineTokens line = TakeLine(args);
-    face = ReadIndexRow(line, args.spot);
-    ShowCurpos(args);
-  }
+  const std::vector<IndexRow> faces = ReadIndexRows(args, faceCount, "face", 0, false);
 
   WritePolygons(
       args, vertices, faces, [](std::size_t) {}, [](std::size_t) {});

@@ -13,12 +13,7 @@ void ReadTriMesh(ReaderArgs& args) {
   const std::int16_t pointCount = counts.Count();
   ShowCurpos(args);
 
-  std::vector<IndexRow> triangles = MakeTable<IndexRow>(triangleCount, "triangle");
-  for (IndexRow& triangle : triangles) {
-    LineTokens line = TakeLine(args);
-    triangle = ReadIndexRow(line, args.spot);
-    ShowCurpos(args);
-  }
+  const std::vector<IndexRow> triangles = ReadIndexRows(args, triangleCount, "triangle", 0, false);
 
   for (std::int16_t i = 1; i <= edgeCount; ++i) SkipLine(args);
   ShowCurpos(args);

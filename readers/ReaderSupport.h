@@ -118,6 +118,12 @@ inline IndexRow ReadIndexRow(LineTokens& tokens, std::int32_t& spot) {
   return row;
 }
 
+// The table of a face or triangle list: one row per line, whose first
+// `passedOver` tokens are taken and not used and whose next three are the
+// indices; "curpos " after each line, and a yield too when `yieldPerRow`.
+std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const char* what,
+                                    int passedOver, bool yieldPerRow);
+
 // Writes one polygon per row, in order: each corner is the point its index
 // names, scaled unless the factor is exactly 1.0; each polygon is appended to
 // the output at once. `perPolygon(rowNumber)` runs after the polygon text is
