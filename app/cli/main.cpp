@@ -239,9 +239,12 @@ int main(int argc, char** argv) {
   }
   window.ClearProgress();
   if (!options.quiet) {
+    const auto counted = [](std::size_t n, const char* noun) {
+      return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+    };
     std::string line = "Wrote " + options.output + ": " +
-                       std::to_string(Unreal::PolygonLinkCounter) + " polygons, " +
-                       std::to_string(window.Bitmaps().size()) + " bitmaps";
+                       counted(static_cast<std::size_t>(Unreal::PolygonLinkCounter), "polygon") +
+                       ", " + counted(window.Bitmaps().size(), "bitmap");
     for (std::size_t i = 0; i < window.Bitmaps().size(); ++i)
       line += (i == 0 ? ": " : ", ") + window.Bitmaps()[i];
     std::printf("%s\n", line.c_str());
