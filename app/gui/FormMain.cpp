@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QScrollArea>
 #include <QUrl>
 #include <filesystem>
@@ -185,6 +186,7 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
                                PictureTexture,      CheckDoPics,     TextScale};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
+  FitFontToLayout();
   CommandGo->setFocus();
   // A file dropped anywhere, the boxes included, is taken as the input.
   for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale}) box->setAcceptDrops(false);
@@ -196,6 +198,35 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
 }
 
 FormMain::~FormMain() = default;
+
+void FormMain::FitFontToLayout() {
+  // The layout was drawn for a small, narrow system font; the desktop's may
+  // be wider. Take the largest size, down to a readable floor, at which the
+  // fixed captions keep to one line inside their controls.
+  const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, CheckDoPics) +
+                        style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, CheckDoPics);
+  const struct {
+    QString text;
+    int room;
+  } captions[] = {
+      {Label1->text(), Label1->width()},
+      {Label2->text(), Label2->width()},
+      {Label3->text(), Label3->width()},
+      {CheckMapOrBrush->text(), CheckMapOrBrush->width() - indicator},
+      {CheckDoPics->text(), CheckDoPics->width() - indicator},
+  };
+  QFont fitted = font();
+  const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
+  for (double size = largest; size >= 6.5; size -= 0.5) {
+    fitted.setPointSizeF(size);
+    const QFontMetrics metrics(fitted);
+    bool fits = true;
+    for (const auto& caption : captions)
+      fits = fits && metrics.horizontalAdvance(caption.text) <= caption.room;
+    if (fits) break;
+  }
+  setFont(fitted);
+}
 
 int FormMain::Twips(int twips) const { return qRound(twips * dotsPerInch_ / 1440.0); }
 

@@ -59,6 +59,7 @@ class FormMain : public QWidget {
  private:
   class RunSide;
 
+  void FitFontToLayout();
   int Twips(int twips) const;
   QRect TwipsRect(int left, int top, int width, int height) const;
   void SetInputAndProposeOutput(const QString& input);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "QtPrinting.h"
 #include "ScriptedDialogs.h"
 #include "app/gui/CommonDialog.h"
 

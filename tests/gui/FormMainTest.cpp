@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "QtPrinting.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "app/gui/FormMain.h"
@@ -213,6 +214,17 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   }
 }
 
+TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
+  for (const char* name : {"Label1", "Label2", "Label3"}) {
+    auto* label = Control<QLabel>(name);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+  }
+  for (const char* name : {"CheckMapOrBrush", "CheckDoPics"}) {
+    auto* box = Control<QCheckBox>(name);
+    EXPECT_LE(box->sizeHint().width(), box->width()) << name;
+  }
+}
+
 // ---------------------------------------------------------------- browse
 
 TEST_F(FormMainTest, InputBrowseFillsTheInputAndProposesTheOutput) {
@@ -398,6 +410,32 @@ TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.t3d")));
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
   EXPECT_EQ(Caption("LabelPos"), "Reading file..");
+}
+
+TEST_F(FormMainTest, CaptionsReachTheLabelsAtTheRunsYields) {
+  window->SetYieldInterval(std::chrono::milliseconds(0));
+  WriteFile(dir.File("in.3dmf"), TestModel("crate.3dmf"));
+  SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
+  Control<QCheckBox>("CheckDoPics")->setChecked(false);
+  // A timer that fires whenever the run lets messages run, noting what the
+  // labels show at that moment.
+  std::vector<QString> seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const QString shown = Caption("LabelPos") + " | " + Caption("LabelProgress");
+    if (seen.empty() || seen.back() != shown) seen.push_back(shown);
+  });
+  watch.start(0);
+  Click("CommandGo");
+  watch.stop();
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_EQ(seen[0], "Reading file.. | Label1");
+  EXPECT_EQ(seen[1], "Parsing file.. | Label1");
+  EXPECT_TRUE(seen[2].startsWith("curpos ")) << seen[2].toStdString();
+  // The last yield comes after the object's count and before "Done".
+  EXPECT_TRUE(seen.back().startsWith("curpos ")) << seen.back().toStdString();
+  EXPECT_TRUE(seen.back().endsWith(" | Processed 12")) << seen.back().toStdString();
+  EXPECT_EQ(Caption("LabelPos"), "Done");
 }
 
 // ---------------------------------------------------------------- textures
