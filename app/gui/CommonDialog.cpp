@@ -17,9 +17,9 @@ QStringList QtNameFilters(std::string_view filter) {
     // the description ends in the same patterns, they are shown once.
     const qsizetype open = description.lastIndexOf(QLatin1Char('('));
     if (open >= 0 && description.endsWith(QLatin1Char(')'))) {
-      const QStringList named = description.mid(open + 1, description.size() - open - 2)
-                                    .split(QRegularExpression(QStringLiteral("[; ]+")),
-                                           Qt::SkipEmptyParts);
+      const QStringList named =
+          description.mid(open + 1, description.size() - open - 2)
+              .split(QRegularExpression(QStringLiteral("[; ]+")), Qt::SkipEmptyParts);
       if (named == patterns) description = description.left(open).trimmed();
     }
     if (description.isEmpty()) description = patterns.join(QLatin1Char(' '));

@@ -24,7 +24,8 @@ std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   FileDialogAnswer answer;
   answer.fileName = dialog.selectedFiles().constFirst();
-  answer.filterIndex = static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
+  answer.filterIndex =
+      static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
   if (answer.filterIndex < 1) answer.filterIndex = request.filterIndex;
   return answer;
 }

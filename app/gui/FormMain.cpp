@@ -11,8 +11,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
+#include <QStyle>
 #include <QUrl>
 #include <filesystem>
 #include <new>
@@ -159,8 +159,8 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   Label2 = label("Label2", "Output Unreal Ascii Brush File", TwipsRect(120, 840, 2175, 270));
   TextOutFileName = textBox("TextOutFileName", "", TwipsRect(120, 1080, 3855, 285));
   CommandBrowseOutput = button("CommandBrowseOutput", "...", TwipsRect(4080, 1080, 495, 255));
-  CheckMapOrBrush =
-      checkBox("CheckMapOrBrush", "All objects to one brush?", false, TwipsRect(120, 1890, 2175, 255));
+  CheckMapOrBrush = checkBox("CheckMapOrBrush", "All objects to one brush?", false,
+                             TwipsRect(120, 1890, 2175, 255));
 
   // The picture box sits in a frameless scroll area of its own size, so a
   // texture larger than the window can still be seen whole.
@@ -169,8 +169,8 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   pictureArea_->setFocusPolicy(Qt::NoFocus);
   pictureArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   pictureArea_->setGeometry(TwipsRect(105, 2205, 5055, 4425));
-  pictureAreaMargin_ = size() - QSize(pictureArea_->geometry().right() + 1,
-                                      pictureArea_->geometry().bottom() + 1);
+  pictureAreaMargin_ =
+      size() - QSize(pictureArea_->geometry().right() + 1, pictureArea_->geometry().bottom() + 1);
   PictureTexture = new PictureBox(picture_, nullptr);
   PictureTexture->setObjectName(QStringLiteral("PictureTexture"));
   PictureTexture->setFocusPolicy(Qt::TabFocus);  // arrows then scroll a large texture
@@ -181,9 +181,9 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   TextScale = textBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
 
   // Labels take no focus, so the chain holds the other controls in order.
-  QWidget* const tabOrder[] = {CommandGo,           TextInFileName,  CommandBrowseInput,
-                               TextOutFileName,     CommandBrowseOutput, CheckMapOrBrush,
-                               PictureTexture,      CheckDoPics,     TextScale};
+  QWidget* const tabOrder[] = {CommandGo,       TextInFileName,      CommandBrowseInput,
+                               TextOutFileName, CommandBrowseOutput, CheckMapOrBrush,
+                               PictureTexture,  CheckDoPics,         TextScale};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
@@ -249,7 +249,8 @@ void FormMain::CommandGo_Click() {
   } catch (const Kelvane::RunError& e) {
     failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
     if (const auto place = run.ErrorPlace()) {
-      failure += QStringLiteral("\n\nInput line %1, column %2.").arg(place->line).arg(place->column);
+      failure +=
+          QStringLiteral("\n\nInput line %1, column %2.").arg(place->line).arg(place->column);
     }
   } catch (const std::bad_alloc&) {
     failure = QStringLiteral("Out of memory while converting \"%1\".")
@@ -339,11 +340,10 @@ void FormMain::SaveTexturePicture() {
       CommonDialog1.FileName = ProposedBitmapName();
       CommonDialog1.ShowSave();
       if (!NamesRunFile(CommonDialog1.FileName)) break;
-      dialogs_.ShowMessage(
-          this, Dialogs::MessageKind::Warning, kCaption,
-          QStringLiteral("\"%1\" is the conversion's input or output file.\n"
-                         "Choose another name for the bitmap.")
-              .arg(QString::fromStdString(CommonDialog1.FileName)));
+      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                           QStringLiteral("\"%1\" is the conversion's input or output file.\n"
+                                          "Choose another name for the bitmap.")
+                               .arg(QString::fromStdString(CommonDialog1.FileName)));
     }
     Kelvane::SaveBitmap(picture_, CommonDialog1.FileName);
   } catch (const std::exception&) {

@@ -1,9 +1,10 @@
 #include "app/gui/PictureBox.h"
 
+#include <qdrawutil.h>
+
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
-#include <qdrawutil.h>
 
 namespace KelvaneGui {
 
@@ -41,7 +42,8 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     auto* line = reinterpret_cast<QRgb*>(part.scanLine(y));
     const int row = exposed.top() - border + y;
     const int column = exposed.left() - border;
-    for (int x = 0; x < exposed.width(); ++x) line[x] = 0xFF000000u | picture_.Pixel(column + x, row);
+    for (int x = 0; x < exposed.width(); ++x)
+      line[x] = 0xFF000000u | picture_.Pixel(column + x, row);
   }
   painter.drawImage(exposed.topLeft(), part);
 }

@@ -61,15 +61,14 @@ std::string TestModel(const std::string& name) {
 // A texture written the way the reader takes it: a header line, then one
 // line of blue-green-red bytes per row.
 std::string Texture(int width, int height, const std::vector<std::uint32_t>& rgb) {
-  std::string text = "PixmapTexture (\n  " + std::to_string(width) + " " +
-                     std::to_string(height) + " " + std::to_string(width * 3) + " 24\n";
+  std::string text = "PixmapTexture (\n  " + std::to_string(width) + " " + std::to_string(height) +
+                     " " + std::to_string(width * 3) + " 24\n";
   char byte[8];
   for (int y = 0; y < height; ++y) {
     text += "  0x";
     for (int x = 0; x < width; ++x) {
       const std::uint32_t c = rgb[static_cast<std::size_t>(y * width + x)];
-      std::snprintf(byte, sizeof byte, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF,
-                    (c >> 16) & 0xFF);
+      std::snprintf(byte, sizeof byte, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
       text += byte;
     }
     text += "\n";
@@ -204,9 +203,9 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
   // Labels take no focus; the other controls follow in the order of the
   // layout and the chain comes back to Go.
-  const char* order[] = {"TextInFileName",  "CommandBrowseInput", "TextOutFileName",
-                         "CommandBrowseOutput", "CheckMapOrBrush", "PictureTexture",
-                         "CheckDoPics",     "TextScale",          "CommandGo"};
+  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
+                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
+                         "CheckDoPics",         "TextScale",          "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -337,7 +336,8 @@ TEST_F(FormMainTest, GoWritesWhatTheCommandLineWrites) {
     const std::filesystem::path lineDir = dir.Path() / (std::string(c.name) + "-line");
     std::filesystem::create_directories(windowDir);
     std::filesystem::create_directories(lineDir);
-    for (const auto& d : {windowDir, lineDir}) WriteFile((d / "crate.3dmf").string(), TestModel("crate.3dmf"));
+    for (const auto& d : {windowDir, lineDir})
+      WriteFile((d / "crate.3dmf").string(), TestModel("crate.3dmf"));
 
     SetRun((windowDir / "crate.3dmf").string(), (windowDir / "crate.t3d").string());
     Control<QCheckBox>("CheckMapOrBrush")->setChecked(c.oneBrush);
@@ -388,9 +388,11 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   const QString message = dialogs.messages[0].text;
   EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
-  EXPECT_TRUE(message.contains("Out of range: Point index 7 is outside the table 0 to 2")) << message.toStdString();
+  EXPECT_TRUE(message.contains("Out of range: Point index 7 is outside the table 0 to 2"))
+      << message.toStdString();
   // The same place as the command line names.
-  EXPECT_TRUE(line.stderrText.find("(input line 5, column 7)") != std::string::npos) << line.stderrText;
+  EXPECT_TRUE(line.stderrText.find("(input line 5, column 7)") != std::string::npos)
+      << line.stderrText;
   EXPECT_TRUE(message.contains("Input line 5, column 7.")) << message.toStdString();
 
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
@@ -405,7 +407,8 @@ TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {
   SetRun(dir.File("missing.3dmf"), dir.File("out.t3d"));
   Click("CommandGo");
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_TRUE(dialogs.messages[0].text.contains("File error: ")) << dialogs.messages[0].text.toStdString();
+  EXPECT_TRUE(dialogs.messages[0].text.contains("File error: "))
+      << dialogs.messages[0].text.toStdString();
   EXPECT_FALSE(dialogs.messages[0].text.contains("Input line"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.t3d")));
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
@@ -456,7 +459,8 @@ TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
     onlyGoDisabled = !Control<QPushButton>("CommandGo")->isEnabled() &&
                      Control<QPushButton>("CommandBrowseInput")->isEnabled() &&
                      Control<QPushButton>("CommandBrowseOutput")->isEnabled() &&
-                     Box("TextScale")->isEnabled() && Control<QCheckBox>("CheckDoPics")->isEnabled();
+                     Box("TextScale")->isEnabled() &&
+                     Control<QCheckBox>("CheckDoPics")->isEnabled();
     posWhileAsked = Caption("LabelPos");
     return KelvaneGui::FileDialogAnswer{QString::fromStdString(chosen), 1};
   });
@@ -481,7 +485,8 @@ TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
   const QImage shown = box->grab().toImage();
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x)
-      EXPECT_EQ(shown.pixel(kBorder + x, kBorder + y) & 0xFFFFFF, colours[y * 3 + x]) << x << "," << y;
+      EXPECT_EQ(shown.pixel(kBorder + x, kBorder + y) & 0xFFFFFF, colours[y * 3 + x])
+          << x << "," << y;
 
   const Bitmap bitmap = ReadBitmap(chosen);
   EXPECT_EQ(bitmap.bitsPerPixel, 24);

@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     QThread::msleep(25);
   }
-  const QPixmap shot = window.screen()->grabWindow(0, window.x(), window.y(),
-                                                   window.frameGeometry().width(),
-                                                   window.frameGeometry().height());
+  const QPixmap shot = window.screen()->grabWindow(
+      0, window.x(), window.y(), window.frameGeometry().width(), window.frameGeometry().height());
   if (shot.isNull() || !shot.save(png)) {
     std::fprintf(stderr, "kelvane-screenshot: cannot save %s\n", qPrintable(png));
     return 1;
