@@ -24,3 +24,8 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The window program (needs a desktop session).
+.PHONY: gui
+gui: build
+	@$(BUILD)/bin/kelvane

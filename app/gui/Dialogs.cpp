@@ -1,0 +1,42 @@
+#include "app/gui/Dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace KelvaneGui {
+
+std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
+                                                          const FileDialogRequest& request) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilters(request.nameFilters);
+  if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size())
+    dialog.selectNameFilter(request.nameFilters[request.filterIndex - 1]);
+  dialog.setDefaultSuffix(request.defaultSuffix);
+  if (!request.fileName.isEmpty()) {
+    // A relative name is taken from the working folder, as a run takes it.
+    const QFileInfo start(request.fileName);
+    dialog.setDirectory(start.absolutePath());
+    dialog.selectFile(start.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  FileDialogAnswer answer;
+  answer.fileName = dialog.selectedFiles().constFirst();
+  answer.filterIndex =
+      static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
+  if (answer.filterIndex < 1) answer.filterIndex = request.filterIndex;
+  return answer;
+}
+
+void QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
+                            const QString& text) {
+  if (kind == MessageKind::Error) {
+    QMessageBox::critical(parent, title, text);
+  } else {
+    QMessageBox::warning(parent, title, text);
+  }
+}
+
+}  // namespace KelvaneGui

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace KelvaneGui {
+
+// One showing of the file dialog, as the window asks for it.
+struct FileDialogRequest {
+  bool save = false;
+  QStringList nameFilters;  // "Description (*.a *.b)"
+  int filterIndex = 1;      // 1 for the first filter
+  QString defaultSuffix;    // without the dot
+  bool fileMustExist = false;
+  QString fileName;  // the starting file name
+};
+
+struct FileDialogAnswer {
+  QString fileName;
+  int filterIndex = 1;
+};
+
+// Everything the window shows modally. The window program uses Qt's
+// dialogs; tests put a scripted stand-in here so nothing ever blocks.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // The chosen file, or nothing when the user cancelled.
+  virtual std::optional<FileDialogAnswer> ShowFileDialog(QWidget* parent,
+                                                         const FileDialogRequest& request) = 0;
+  enum class MessageKind { Error, Warning };
+  virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
+                           const QString& text) = 0;
+};
+
+class QtDialogs : public Dialogs {
+ public:
+  std::optional<FileDialogAnswer> ShowFileDialog(QWidget* parent,
+                                                 const FileDialogRequest& request) override;
+  void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
+                   const QString& text) override;
+};
+
+}  // namespace KelvaneGui

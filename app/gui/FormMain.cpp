@@ -1,0 +1,400 @@
+#include "app/gui/FormMain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QUrl>
+#include <filesystem>
+#include <new>
+
+#include "app/ConversionRun.h"
+#include "app/RunWindow.h"
+#include "app/gui/PictureBox.h"
+#include "text/RunError.h"
+#include "text/TextRoutines.h"
+
+namespace KelvaneGui {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Kelvane - Dunmoor");
+
+double ScreenDotsPerInch() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 0;
+  return dpi > 0 ? dpi : 96.0;
+}
+
+// The first local file of a drag, if it is one a run can read.
+QString DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).isFile()) return path;
+  }
+  return {};
+}
+
+// Whether two paths name one file, also before it exists.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  if (Kelvane::SameExistingFile(a, b)) return true;
+  std::error_code error;
+  const auto first = std::filesystem::weakly_canonical(std::filesystem::absolute(a, error), error);
+  if (error) return false;
+  const auto second = std::filesystem::weakly_canonical(std::filesystem::absolute(b, error), error);
+  return !error && first == second;
+}
+
+}  // namespace
+
+// What a run needs of the window, answered from the controls.
+class FormMain::RunSide : public Kelvane::RunWindow {
+ public:
+  explicit RunSide(FormMain& form) : form_(form) {}
+
+  std::string TextScale() override { return form_.TextScale->text().toStdString(); }
+  std::string TextOutFileName() override {
+    form_.runOutput_ = form_.TextOutFileName->text().toStdString();
+    return form_.runOutput_;
+  }
+  std::string TextInFileName() override {
+    form_.runInput_ = form_.TextInFileName->text().toStdString();
+    return form_.runInput_;
+  }
+  int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
+  int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
+  void SetCommandGoEnabled(bool enabled) override {
+    // Disabling the focused Go moves the focus on; a run that ends with the
+    // focus still there gives it back, so Enter or Space starts another.
+    if (!enabled && form_.CommandGo->hasFocus()) {
+      form_.CommandGo->setEnabled(false);
+      form_.focusAfterGo_ = QApplication::focusWidget();
+      return;
+    }
+    form_.CommandGo->setEnabled(enabled);
+    if (enabled && form_.focusAfterGo_ && QApplication::focusWidget() == form_.focusAfterGo_)
+      form_.CommandGo->setFocus();
+    if (enabled) form_.focusAfterGo_ = nullptr;
+  }
+  // Readers set a caption per line or polygon; a label takes only the last
+  // one, at the next yield.
+  void SetLabelProgress(std::string_view caption) override {
+    form_.labelProgressText_.assign(caption);
+    form_.labelProgressChanged_ = true;
+  }
+  void SetLabelPos(std::string_view caption) override {
+    form_.labelPosText_.assign(caption);
+    form_.labelPosChanged_ = true;
+  }
+  void DoEvents() override { form_.Yield(); }
+  Kelvane::TexturePicture& PictureTexture() override { return form_.picture_; }
+  void SaveTexturePicture() override { form_.SaveTexturePicture(); }
+
+ private:
+  FormMain& form_;
+};
+
+FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
+    : QWidget(parent),
+      ownDialogs_(dialogs == nullptr ? std::make_unique<QtDialogs>() : nullptr),
+      dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs),
+      dotsPerInch_(ScreenDotsPerInch()),
+      CommonDialog1(dialogs_, this),
+      // The box's image starts as large as the box drawn on this screen.
+      picture_(Twips(5055) * Kelvane::TexturePicture::kTwipsPerPixel,
+               Twips(4425) * Kelvane::TexturePicture::kTwipsPerPixel, 2),
+      runSide_(std::make_unique<RunSide>(*this)) {
+  setWindowTitle(kCaption);
+  setObjectName(QStringLiteral("FormMain"));
+  setAcceptDrops(true);
+  resize(Twips(5325), Twips(6660));
+  setMinimumSize(size());
+
+  auto place = [this](QWidget* control, const char* name, QRect geometry) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+  };
+  auto label = [&](const char* name, const char* caption, QRect geometry) {
+    auto* control = new QLabel(QString::fromLatin1(caption), this);
+    control->setWordWrap(true);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(control, name, geometry);
+    return control;
+  };
+  auto button = [&](const char* name, const char* caption, QRect geometry) {
+    auto* control = new QPushButton(QString::fromLatin1(caption), this);
+    place(control, name, geometry);
+    return control;
+  };
+  auto textBox = [&](const char* name, const char* text, QRect geometry) {
+    auto* control = new QLineEdit(QString::fromLatin1(text), this);
+    place(control, name, geometry);
+    return control;
+  };
+  auto checkBox = [&](const char* name, const char* caption, bool on, QRect geometry) {
+    auto* control = new QCheckBox(QString::fromLatin1(caption), this);
+    control->setChecked(on);
+    place(control, name, geometry);
+    return control;
+  };
+
+  CommandGo = button("CommandGo", "Go", TwipsRect(3675, 1440, 975, 375));
+  LabelProgress = label("LabelProgress", "Label1", TwipsRect(1470, 1365, 1095, 435));
+  LabelPos = label("LabelPos", "LabelPos", TwipsRect(120, 1440, 1215, 435));
+  Label1 = label("Label1", "Input 3DMF Ascii File", TwipsRect(120, 105, 1695, 255));
+  TextInFileName = textBox("TextInFileName", "", TwipsRect(120, 360, 3855, 285));
+  CommandBrowseInput = button("CommandBrowseInput", "...", TwipsRect(4080, 360, 495, 255));
+  Label2 = label("Label2", "Output Unreal Ascii Brush File", TwipsRect(120, 840, 2175, 270));
+  TextOutFileName = textBox("TextOutFileName", "", TwipsRect(120, 1080, 3855, 285));
+  CommandBrowseOutput = button("CommandBrowseOutput", "...", TwipsRect(4080, 1080, 495, 255));
+  CheckMapOrBrush = checkBox("CheckMapOrBrush", "All objects to one brush?", false,
+                             TwipsRect(120, 1890, 2175, 255));
+
+  // The picture box sits in a frameless scroll area of its own size, so a
+  // texture larger than the window can still be seen whole.
+  pictureArea_ = new QScrollArea(this);
+  pictureArea_->setFrameShape(QFrame::NoFrame);
+  pictureArea_->setFocusPolicy(Qt::NoFocus);
+  pictureArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pictureArea_->setGeometry(TwipsRect(105, 2205, 5055, 4425));
+  pictureAreaMargin_ =
+      size() - QSize(pictureArea_->geometry().right() + 1, pictureArea_->geometry().bottom() + 1);
+  PictureTexture = new PictureBox(picture_, nullptr);
+  PictureTexture->setObjectName(QStringLiteral("PictureTexture"));
+  PictureTexture->setFocusPolicy(Qt::TabFocus);  // arrows then scroll a large texture
+  pictureArea_->setWidget(PictureTexture);
+
+  CheckDoPics = checkBox("CheckDoPics", "Do pictures?", true, TwipsRect(2415, 1890, 1230, 255));
+  Label3 = label("Label3", "Scale:", TwipsRect(3150, 735, 495, 255));
+  TextScale = textBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
+
+  // Labels take no focus, so the chain holds the other controls in order.
+  QWidget* const tabOrder[] = {CommandGo,       TextInFileName,      CommandBrowseInput,
+                               TextOutFileName, CommandBrowseOutput, CheckMapOrBrush,
+                               PictureTexture,  CheckDoPics,         TextScale};
+  for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
+    setTabOrder(tabOrder[i], tabOrder[i + 1]);
+  FitFontToLayout();
+  CommandGo->setFocus();
+  // A file dropped anywhere, the boxes included, is taken as the input.
+  for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale}) box->setAcceptDrops(false);
+
+  connect(CommandGo, &QPushButton::clicked, this, [this] { CommandGo_Click(); });
+  connect(CommandBrowseInput, &QPushButton::clicked, this, [this] { CommandBrowseInput_Click(); });
+  connect(CommandBrowseOutput, &QPushButton::clicked, this,
+          [this] { CommandBrowseOutput_Click(); });
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::FitFontToLayout() {
+  // The layout was drawn for a small, narrow system font; the desktop's may
+  // be wider. Take the largest size, down to a readable floor, at which the
+  // fixed captions keep to one line inside their controls.
+  const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, CheckDoPics) +
+                        style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, CheckDoPics);
+  const struct {
+    QString text;
+    int room;
+  } captions[] = {
+      {Label1->text(), Label1->width()},
+      {Label2->text(), Label2->width()},
+      {Label3->text(), Label3->width()},
+      {CheckMapOrBrush->text(), CheckMapOrBrush->width() - indicator},
+      {CheckDoPics->text(), CheckDoPics->width() - indicator},
+  };
+  QFont fitted = font();
+  const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
+  for (double size = largest; size >= 6.5; size -= 0.5) {
+    fitted.setPointSizeF(size);
+    const QFontMetrics metrics(fitted);
+    bool fits = true;
+    for (const auto& caption : captions)
+      fits = fits && metrics.horizontalAdvance(caption.text) <= caption.room;
+    if (fits) break;
+  }
+  setFont(fitted);
+}
+
+int FormMain::Twips(int twips) const { return qRound(twips * dotsPerInch_ / 1440.0); }
+
+QRect FormMain::TwipsRect(int left, int top, int width, int height) const {
+  return {Twips(left), Twips(top), Twips(width), Twips(height)};
+}
+
+void FormMain::CommandGo_Click() {
+  if (running_) return;
+  running_ = true;
+  textureNumber_ = 0;
+  runInput_.clear();
+  runOutput_.clear();
+  lastYield_ = {};
+  Kelvane::ConversionRun run(*runSide_);
+  QString failure;
+  try {
+    run.CommandGo_Click();
+  } catch (const RunStopped&) {
+  } catch (const Kelvane::RunError& e) {
+    failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
+    if (const auto place = run.ErrorPlace()) {
+      failure +=
+          QStringLiteral("\n\nInput line %1, column %2.").arg(place->line).arg(place->column);
+    }
+  } catch (const std::bad_alloc&) {
+    failure = QStringLiteral("Out of memory while converting \"%1\".")
+                  .arg(QString::fromStdString(runInput_));
+  } catch (const std::exception& e) {
+    failure = QString::fromUtf8(e.what());
+  }
+  running_ = false;
+  ShowRunState();
+  runSide_->SetCommandGoEnabled(true);
+  if (closeRequested_) {
+    close();
+    return;
+  }
+  if (!failure.isEmpty()) ReportFailure(failure);
+}
+
+void FormMain::ReportFailure(const QString& text) {
+  dialogs_.ShowMessage(this, Dialogs::MessageKind::Error, kCaption,
+                       QStringLiteral("The conversion stopped.\n\n") + text);
+}
+
+void FormMain::SetInputAndProposeOutput(const QString& input) {
+  TextInFileName->setText(input);
+  try {
+    TextOutFileName->setText(
+        QString::fromStdString(TextRoutines::StripExtension(input.toStdString()) + ".t3d"));
+  } catch (const Kelvane::RunError&) {
+    // A name too long to strip keeps the output box as it was.
+  }
+}
+
+void FormMain::CommandBrowseInput_Click() {
+  try {
+    CommonDialog1.CancelError = true;
+    CommonDialog1.Filter = "3DMF (*.3dmf;*.3dm;*.3mf)|*.3dmf;*.3dm;*.3mf|";
+    CommonDialog1.DefaultExt = ".3dmf";
+    CommonDialog1.FilterIndex = 1;
+    CommonDialog1.Flags = CommonDialog::kFileMustExist;
+    CommonDialog1.ShowOpen();
+    SetInputAndProposeOutput(QString::fromStdString(CommonDialog1.FileName));
+  } catch (const std::exception&) {
+    // Cancel, or any failure: leave with what is done.
+  }
+}
+
+void FormMain::CommandBrowseOutput_Click() {
+  try {
+    CommonDialog1.CancelError = true;
+    CommonDialog1.Filter = "Unreal Brush (*.t3d)|*.t3d|";
+    CommonDialog1.DefaultExt = ".t3d";
+    CommonDialog1.FilterIndex = 1;
+    // The input browse leaves this flag set; a save dialog must take new names.
+    CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
+    CommonDialog1.ShowSave();
+    TextOutFileName->setText(QString::fromStdString(CommonDialog1.FileName));
+  } catch (const std::exception&) {
+  }
+}
+
+std::string FormMain::ProposedBitmapName() const {
+  std::string base;
+  try {
+    base = TextRoutines::StripExtension(runOutput_);
+  } catch (const Kelvane::RunError&) {
+    base = "texture";
+  }
+  return base + "_" + std::to_string(textureNumber_) + ".bmp";
+}
+
+bool FormMain::NamesRunFile(const std::string& path) const {
+  return SameFile(path, runOutput_) || SameFile(path, runInput_);
+}
+
+void FormMain::SaveTexturePicture() {
+  ++textureNumber_;
+  ShowRunState();
+  try {
+    CommonDialog1.CancelError = true;
+    CommonDialog1.Filter = "Windows Bitmap (*.bmp)|*.bmp|";
+    CommonDialog1.DefaultExt = ".bmp";
+    CommonDialog1.FilterIndex = 1;
+    CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
+    // Never the run's own files: Enter on a carried-over name would write
+    // the bitmap over the output that the run is still writing.
+    for (;;) {
+      CommonDialog1.FileName = ProposedBitmapName();
+      CommonDialog1.ShowSave();
+      if (!NamesRunFile(CommonDialog1.FileName)) break;
+      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                           QStringLiteral("\"%1\" is the conversion's input or output file.\n"
+                                          "Choose another name for the bitmap.")
+                               .arg(QString::fromStdString(CommonDialog1.FileName)));
+    }
+    Kelvane::SaveBitmap(picture_, CommonDialog1.FileName);
+  } catch (const std::exception&) {
+    // Cancel, an unusable path or a failed write: the texture is not saved.
+  }
+}
+
+void FormMain::Yield() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastYield_ < yieldInterval_) return;
+  ShowRunState();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  lastYield_ = std::chrono::steady_clock::now();
+  if (closeRequested_) throw RunStopped();
+}
+
+void FormMain::ShowRunState() {
+  if (labelPosChanged_) LabelPos->setText(QString::fromStdString(labelPosText_));
+  if (labelProgressChanged_) LabelProgress->setText(QString::fromStdString(labelProgressText_));
+  labelPosChanged_ = false;
+  labelProgressChanged_ = false;
+  PictureTexture->Sync();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // The run stops at its next yield; Go's handler then closes the window.
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
+  closeRequested_ = false;
+  event->accept();
+}
+
+void FormMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void FormMain::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  SetInputAndProposeOutput(path);
+  event->acceptProposedAction();
+}
+
+void FormMain::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const QRect area = pictureArea_->geometry();
+  pictureArea_->resize(width() - pictureAreaMargin_.width() - area.left(),
+                       height() - pictureAreaMargin_.height() - area.top());
+}
+
+}  // namespace KelvaneGui

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "app/gui/CommonDialog.h"
+#include "app/gui/Dialogs.h"
+#include "readers/TexturePicture.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+
+namespace KelvaneGui {
+
+class PictureBox;
+
+// Raised from the run's yield when the window was asked to close during a
+// run: it unwinds the run (nothing in the core catches it) back to Go's
+// handler, which then lets the window close.
+class RunStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "The window was closed during a run"; }
+};
+
+// The program's one window: paths, scale, two options, Go, the progress
+// labels and the texture picture. A run goes on the window's own thread and
+// lets pending messages run at its yields, so the window stays usable.
+class FormMain : public QWidget {
+ public:
+  // Dialogs: nullptr for Qt's own; tests pass a scripted set.
+  explicit FormMain(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+  ~FormMain() override;
+
+  // The least time between two passes of pending messages during a run.
+  // Yields come per polygon and per pixel, so most of them return at once.
+  static constexpr std::chrono::milliseconds kYieldInterval{25};
+  void SetYieldInterval(std::chrono::milliseconds interval) { yieldInterval_ = interval; }
+
+  bool Running() const { return running_; }
+
+  void CommandGo_Click();
+  void CommandBrowseInput_Click();
+  void CommandBrowseOutput_Click();
+  // Offers the painted texture for saving; called by the run.
+  void SaveTexturePicture();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  class RunSide;
+
+  void FitFontToLayout();
+  int Twips(int twips) const;
+  QRect TwipsRect(int left, int top, int width, int height) const;
+  void SetInputAndProposeOutput(const QString& input);
+  void Yield();
+  void ShowRunState();
+  void ReportFailure(const QString& text);
+  std::string ProposedBitmapName() const;
+  bool NamesRunFile(const std::string& path) const;
+
+  std::unique_ptr<Dialogs> ownDialogs_;
+  Dialogs& dialogs_;
+  const double dotsPerInch_;
+
+  QPushButton* CommandGo;
+  QLabel* LabelProgress;
+  QLabel* LabelPos;
+  QLabel* Label1;
+  QLineEdit* TextInFileName;
+  QPushButton* CommandBrowseInput;
+  QLabel* Label2;
+  QLineEdit* TextOutFileName;
+  QPushButton* CommandBrowseOutput;
+  QCheckBox* CheckMapOrBrush;
+  PictureBox* PictureTexture;
+  QCheckBox* CheckDoPics;
+  QLabel* Label3;
+  QLineEdit* TextScale;
+  CommonDialog CommonDialog1;
+
+  Kelvane::TexturePicture picture_;
+  QScrollArea* pictureArea_;
+  QSize pictureAreaMargin_;  // right and bottom, kept when the window is resized
+
+  std::unique_ptr<RunSide> runSide_;
+  QPointer<QWidget> focusAfterGo_;
+  bool running_ = false;
+  bool closeRequested_ = false;
+  // The paths the run took, for naming and guarding the bitmaps.
+  std::string runInput_;
+  std::string runOutput_;
+  int textureNumber_ = 0;
+
+  // Captions are kept here during a run and reach the labels at a yield.
+  std::string labelPosText_;
+  std::string labelProgressText_;
+  bool labelPosChanged_ = false;
+  bool labelProgressChanged_ = false;
+
+  std::chrono::steady_clock::duration yieldInterval_ = kYieldInterval;
+  std::chrono::steady_clock::time_point lastYield_{};
+};
+
+}  // namespace KelvaneGui

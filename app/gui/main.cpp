@@ -1,0 +1,17 @@
+// kelvane: the window program.
+
+#include <QApplication>
+#include <csignal>
+
+#include "app/gui/FormMain.h"
+
+int main(int argc, char** argv) {
+  // A write beyond a file-size limit then fails as a run error instead of
+  // ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kelvane"));
+  KelvaneGui::FormMain window;
+  window.show();
+  return QApplication::exec();
+}

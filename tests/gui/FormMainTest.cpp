@@ -1,0 +1,599 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QtPrinting.h"
+#include "ScriptedDialogs.h"
+#include "TestSupport.h"
+#include "app/gui/FormMain.h"
+
+using KelvaneGui::FileDialogRequest;
+using KelvaneGui::FormMain;
+using testing_support::ReadFile;
+using testing_support::ScriptedDialogs;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+// Geometry of the picture box's border, in pixels, on each side.
+constexpr int kBorder = 2;
+
+// What the command line prints and writes for the same input and options.
+struct CommandLineResult {
+  int status = 0;
+  std::string stderrText;
+};
+
+CommandLineResult RunCommandLine(const std::string& arguments) {
+  const std::string command = std::string(KELVANE_CONVERT) + " --quiet " + arguments + " 2>&1";
+  CommandLineResult result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    result.status = -1;
+    return result;
+  }
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.stderrText += buffer;
+  const int status = ::pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string TestModel(const std::string& name) {
+  return ReadFile(std::string(KELVANE_TEST_DATA) + "/" + name);
+}
+
+// A texture written the way the reader takes it: a header line, then one
+// line of blue-green-red bytes per row.
+std::string Texture(int width, int height, const std::vector<std::uint32_t>& rgb) {
+  std::string text = "PixmapTexture (\n  " + std::to_string(width) + " " + std::to_string(height) +
+                     " " + std::to_string(width * 3) + " 24\n";
+  char byte[8];
+  for (int y = 0; y < height; ++y) {
+    text += "  0x";
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t c = rgb[static_cast<std::size_t>(y * width + x)];
+      std::snprintf(byte, sizeof byte, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+      text += byte;
+    }
+    text += "\n";
+  }
+  return text + ")\n";
+}
+
+const char kTriangle[] =
+    "Polyhedron (\n"
+    "  3 0 1\n"
+    "  0 0 0 1 0 0 0 1 0\n"
+    "  0 1 2\n"
+    ")\n";
+
+struct Bitmap {
+  int bitsPerPixel = 0;
+  int width = 0;
+  int height = 0;
+  std::string bytes;
+  // Colour as 0xRRGGBB, row 0 at the top.
+  std::uint32_t Pixel(int x, int y) const {
+    auto u32 = [&](std::size_t at) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+             static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+             static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16;
+    };
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t offset = u32(10) & 0xFFFFFF;
+    return u32(offset + static_cast<std::size_t>(height - 1 - y) * rowBytes +
+               static_cast<std::size_t>(x) * 3);
+  }
+};
+
+Bitmap ReadBitmap(const std::string& path) {
+  Bitmap bitmap;
+  bitmap.bytes = ReadFile(path);
+  if (bitmap.bytes.size() < 54 || bitmap.bytes.compare(0, 2, "BM") != 0) return bitmap;
+  auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned char>(bitmap.bytes[at]) |
+           static_cast<unsigned char>(bitmap.bytes[at + 1]) << 8;
+  };
+  bitmap.width = u16(18);
+  bitmap.height = u16(22);
+  bitmap.bitsPerPixel = u16(28);
+  return bitmap;
+}
+
+QString TextOf(QWidget* control) {
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->text();
+  if (auto* box = qobject_cast<QLineEdit*>(control)) return box->text();
+  return {};
+}
+
+class FormMainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    window = std::make_unique<FormMain>(&dialogs);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  template <typename T>
+  T* Control(const char* name) {
+    T* control = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  QLineEdit* Box(const char* name) { return Control<QLineEdit>(name); }
+  QString Caption(const char* name) { return Control<QLabel>(name)->text(); }
+  void Click(const char* name) { QTest::mouseClick(Control<QPushButton>(name), Qt::LeftButton); }
+
+  void SetRun(const std::string& input, const std::string& output) {
+    Box("TextInFileName")->setText(QString::fromStdString(input));
+    Box("TextOutFileName")->setText(QString::fromStdString(output));
+  }
+
+  TempDir dir;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<FormMain> window;
+};
+
+// ---------------------------------------------------------------- start
+
+TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
+  EXPECT_EQ(window->windowTitle(), "Kelvane - Dunmoor");
+  EXPECT_EQ(window->size(), QSize(355, 444));  // 5325 x 6660 twips at 96 dots per inch
+
+  struct Expected {
+    const char* name;
+    const char* kind;
+    const char* text;
+    QRect pixels;
+  };
+  const Expected controls[] = {
+      {"CommandGo", "QPushButton", "Go", {245, 96, 65, 25}},
+      {"LabelProgress", "QLabel", "Label1", {98, 91, 73, 29}},
+      {"LabelPos", "QLabel", "LabelPos", {8, 96, 81, 29}},
+      {"Label1", "QLabel", "Input 3DMF Ascii File", {8, 7, 113, 17}},
+      {"TextInFileName", "QLineEdit", "", {8, 24, 257, 19}},
+      {"CommandBrowseInput", "QPushButton", "...", {272, 24, 33, 17}},
+      {"Label2", "QLabel", "Output Unreal Ascii Brush File", {8, 56, 145, 18}},
+      {"TextOutFileName", "QLineEdit", "", {8, 72, 257, 19}},
+      {"CommandBrowseOutput", "QPushButton", "...", {272, 72, 33, 17}},
+      {"CheckMapOrBrush", "QCheckBox", "All objects to one brush?", {8, 126, 145, 17}},
+      {"PictureTexture", "KelvaneGui::PictureBox", "", {7, 147, 337, 295}},
+      {"CheckDoPics", "QCheckBox", "Do pictures?", {161, 126, 82, 17}},
+      {"Label3", "QLabel", "Scale:", {210, 49, 33, 17}},
+      {"TextScale", "QLineEdit", "20.0", {245, 49, 61, 19}},
+  };
+  for (const Expected& c : controls) {
+    SCOPED_TRACE(c.name);
+    QWidget* control = Control<QWidget>(c.name);
+    ASSERT_NE(control, nullptr);
+    // The picture box sits in a scroll area; its place counts from the window.
+    EXPECT_EQ(QRect(control->mapTo(window.get(), QPoint(0, 0)), control->size()), c.pixels);
+    EXPECT_TRUE(control->isVisible());
+    EXPECT_EQ(TextOf(control), c.text);
+    if (std::string(c.kind) != "KelvaneGui::PictureBox") {
+      EXPECT_TRUE(control->inherits(c.kind));
+    }
+  }
+  EXPECT_FALSE(Control<QCheckBox>("CheckMapOrBrush")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>("CheckDoPics")->isChecked());
+  EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+  EXPECT_TRUE(dialogs.requests.empty());
+}
+
+TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
+  // Labels take no focus; the other controls follow in the order of the
+  // layout and the chain comes back to Go.
+  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
+                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
+                         "CheckDoPics",         "TextScale",          "CommandGo"};
+  for (const char* name : order) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
+  }
+}
+
+TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
+  for (const char* name : {"Label1", "Label2", "Label3"}) {
+    auto* label = Control<QLabel>(name);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+  }
+  for (const char* name : {"CheckMapOrBrush", "CheckDoPics"}) {
+    auto* box = Control<QCheckBox>(name);
+    EXPECT_LE(box->sizeHint().width(), box->width()) << name;
+  }
+}
+
+// ---------------------------------------------------------------- browse
+
+TEST_F(FormMainTest, InputBrowseFillsTheInputAndProposesTheOutput) {
+  struct Case {
+    const char* chosen;
+    const char* proposed;
+  };
+  const Case cases[] = {
+      {"/data/ship.3dmf", "/data/ship.t3d"},
+      {"/data/v.2/model", "/data/v.2/model.t3d"},  // a dot in a folder is no extension
+      {"C:\\v.2\\model", "C:\\v.2\\model.t3d"},
+      {"/data/ship.tar.3dm", "/data/ship.tar.t3d"},
+      {"model", "model.t3d"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
+    Box("TextOutFileName")->setText("/elsewhere/old.t3d");
+    dialogs.Choose(c.chosen);
+    Click("CommandBrowseInput");
+    EXPECT_EQ(Box("TextInFileName")->text(), c.chosen);
+    EXPECT_EQ(Box("TextOutFileName")->text(), c.proposed);
+  }
+  ASSERT_EQ(dialogs.requests.size(), std::size(cases));
+  const FileDialogRequest& open = dialogs.requests.back();
+  EXPECT_FALSE(open.save);
+  EXPECT_TRUE(open.fileMustExist);
+  EXPECT_EQ(open.nameFilters, QStringList{"3DMF (*.3dmf *.3dm *.3mf)"});
+  EXPECT_EQ(open.filterIndex, 1);
+  EXPECT_EQ(open.defaultSuffix, "3dmf");
+  // The dialog opens where the previous use left it.
+  EXPECT_EQ(open.fileName, "/data/ship.tar.3dm");
+}
+
+TEST_F(FormMainTest, CancelInEitherBrowseDialogChangesNothing) {
+  SetRun("/data/in.3dmf", "/data/out.t3d");
+  dialogs.Cancel();
+  Click("CommandBrowseInput");
+  dialogs.Cancel();
+  Click("CommandBrowseOutput");
+  EXPECT_EQ(dialogs.requests.size(), 2u);
+  EXPECT_EQ(Box("TextInFileName")->text(), "/data/in.3dmf");
+  EXPECT_EQ(Box("TextOutFileName")->text(), "/data/out.t3d");
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FormMainTest, OutputBrowseSetsOnlyTheOutputAndTakesNewNames) {
+  dialogs.Choose("/data/ship.3dmf");
+  Click("CommandBrowseInput");
+  dialogs.Choose("/data/new/brush.t3d");
+  Click("CommandBrowseOutput");
+  EXPECT_EQ(Box("TextInFileName")->text(), "/data/ship.3dmf");
+  EXPECT_EQ(Box("TextOutFileName")->text(), "/data/new/brush.t3d");
+
+  ASSERT_EQ(dialogs.requests.size(), 2u);
+  const FileDialogRequest& save = dialogs.requests[1];
+  EXPECT_TRUE(save.save);
+  // The input browse's file-must-exist flag does not reach a save dialog.
+  EXPECT_FALSE(save.fileMustExist);
+  EXPECT_EQ(save.nameFilters, QStringList{"Unreal Brush (*.t3d)"});
+  EXPECT_EQ(save.defaultSuffix, "t3d");
+  EXPECT_EQ(save.fileName, "/data/ship.3dmf");
+}
+
+TEST_F(FormMainTest, DroppingAFileTakesItAsTheInput) {
+  const std::string model = dir.File("v.2-model.3dmf");
+  WriteFile(model, kTriangle);
+  Box("TextOutFileName")->setText("/elsewhere/old.t3d");
+
+  auto drop = [&](const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &dropped);
+    return enter.isAccepted();
+  };
+
+  // Folders, missing files and remote addresses are not inputs.
+  EXPECT_FALSE(drop({QUrl::fromLocalFile(QString::fromStdString(dir.Path().string()))}));
+  EXPECT_FALSE(drop({QUrl::fromLocalFile(QString::fromStdString(dir.File("missing.3dmf")))}));
+  EXPECT_FALSE(drop({QUrl("https://example.org/ship.3dmf")}));
+  EXPECT_EQ(Box("TextInFileName")->text(), "");
+  EXPECT_EQ(Box("TextOutFileName")->text(), "/elsewhere/old.t3d");
+
+  EXPECT_TRUE(drop({QUrl::fromLocalFile(QString::fromStdString(model))}));
+  EXPECT_EQ(Box("TextInFileName")->text().toStdString(), model);
+  EXPECT_EQ(Box("TextOutFileName")->text().toStdString(), dir.File("v.2-model.t3d"));
+}
+
+// ---------------------------------------------------------------- runs
+
+TEST_F(FormMainTest, GoWritesWhatTheCommandLineWrites) {
+  struct Case {
+    const char* name;
+    bool oneBrush;
+    bool pictures;
+    const char* scale;
+    const char* commandLineOptions;
+    bool bitmap;
+  };
+  const Case cases[] = {
+      {"map", false, true, "20.0", "", true},
+      {"brush", true, true, "20.0", "--one-brush", true},
+      {"plain", false, false, "2.5", "--no-pictures --scale 2.5", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::filesystem::path windowDir = dir.Path() / (std::string(c.name) + "-window");
+    const std::filesystem::path lineDir = dir.Path() / (std::string(c.name) + "-line");
+    std::filesystem::create_directories(windowDir);
+    std::filesystem::create_directories(lineDir);
+    for (const auto& d : {windowDir, lineDir})
+      WriteFile((d / "crate.3dmf").string(), TestModel("crate.3dmf"));
+
+    SetRun((windowDir / "crate.3dmf").string(), (windowDir / "crate.t3d").string());
+    Control<QCheckBox>("CheckMapOrBrush")->setChecked(c.oneBrush);
+    Control<QCheckBox>("CheckDoPics")->setChecked(c.pictures);
+    Box("TextScale")->setText(c.scale);
+    if (c.bitmap) dialogs.AcceptProposed();
+    Click("CommandGo");
+
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.AnswersLeft(), 0u);
+    EXPECT_EQ(dialogs.unexpected, 0);
+    EXPECT_EQ(Caption("LabelPos"), "Done");
+    EXPECT_EQ(Caption("LabelProgress"), "Processed 12");
+    EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+
+    const CommandLineResult line =
+        RunCommandLine((lineDir / "crate.3dmf").string() + " " + (lineDir / "crate.t3d").string() +
+                       " " + c.commandLineOptions);
+    ASSERT_EQ(line.status, 0) << line.stderrText;
+    const std::string written = ReadFile((windowDir / "crate.t3d").string());
+    EXPECT_FALSE(written.empty());
+    EXPECT_TRUE(written == ReadFile((lineDir / "crate.t3d").string()));
+    EXPECT_EQ(std::filesystem::exists(windowDir / "crate_1.bmp"), c.bitmap);
+    if (c.bitmap) {
+      EXPECT_TRUE(ReadFile((windowDir / "crate_1.bmp").string()) ==
+                  ReadFile((lineDir / "crate_1.bmp").string()));
+    }
+  }
+}
+
+TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
+  // The second face names a point the table does not have: the first
+  // polygon is written, then the run stops.
+  const std::string model =
+      "Polyhedron (\n"
+      "  3 0 2\n"
+      "  0 0 0 1 0 0 0 1 0\n"
+      "  0 1 2\n"
+      "  0 1 7\n"
+      ")\n";
+  WriteFile(dir.File("bad.3dmf"), model);
+  WriteFile(dir.File("line.3dmf"), model);
+  SetRun(dir.File("bad.3dmf"), dir.File("bad.t3d"));
+  Click("CommandGo");
+
+  const CommandLineResult line = RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+  ASSERT_EQ(line.status, 1);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const QString message = dialogs.messages[0].text;
+  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
+  EXPECT_TRUE(message.contains("Out of range: Point index 7 is outside the table 0 to 2"))
+      << message.toStdString();
+  // The same place as the command line names.
+  EXPECT_TRUE(line.stderrText.find("(input line 5, column 7)") != std::string::npos)
+      << line.stderrText;
+  EXPECT_TRUE(message.contains("Input line 5, column 7.")) << message.toStdString();
+
+  EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+  EXPECT_NE(Caption("LabelPos"), "Done");
+  const std::string written = ReadFile(dir.File("bad.t3d"));
+  EXPECT_TRUE(written == ReadFile(dir.File("line.t3d")));
+  EXPECT_NE(written.find("Begin Polygon"), std::string::npos);
+  EXPECT_EQ(written.find("End Map"), std::string::npos);
+}
+
+TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {
+  SetRun(dir.File("missing.3dmf"), dir.File("out.t3d"));
+  Click("CommandGo");
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(dialogs.messages[0].text.contains("File error: "))
+      << dialogs.messages[0].text.toStdString();
+  EXPECT_FALSE(dialogs.messages[0].text.contains("Input line"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.t3d")));
+  EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+  EXPECT_EQ(Caption("LabelPos"), "Reading file..");
+}
+
+TEST_F(FormMainTest, CaptionsReachTheLabelsAtTheRunsYields) {
+  window->SetYieldInterval(std::chrono::milliseconds(0));
+  WriteFile(dir.File("in.3dmf"), TestModel("crate.3dmf"));
+  SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
+  Control<QCheckBox>("CheckDoPics")->setChecked(false);
+  // A timer that fires whenever the run lets messages run, noting what the
+  // labels show at that moment.
+  std::vector<QString> seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const QString shown = Caption("LabelPos") + " | " + Caption("LabelProgress");
+    if (seen.empty() || seen.back() != shown) seen.push_back(shown);
+  });
+  watch.start(0);
+  Click("CommandGo");
+  watch.stop();
+  ASSERT_GE(seen.size(), 3u);
+  EXPECT_EQ(seen[0], "Reading file.. | Label1");
+  EXPECT_EQ(seen[1], "Parsing file.. | Label1");
+  EXPECT_TRUE(seen[2].startsWith("curpos ")) << seen[2].toStdString();
+  // The last yield comes after the object's count and before "Done".
+  EXPECT_TRUE(seen.back().startsWith("curpos ")) << seen.back().toStdString();
+  EXPECT_TRUE(seen.back().endsWith(" | Processed 12")) << seen.back().toStdString();
+  EXPECT_EQ(Caption("LabelPos"), "Done");
+}
+
+// ---------------------------------------------------------------- textures
+
+TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
+  const std::vector<std::uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF,
+                                              0x123456, 0xFFFFFF, 0x808000};
+  WriteFile(dir.File("tex.3dmf"), Texture(3, 2, colours) + kTriangle);
+  // An input browse first: its flags must not reach the bitmap dialog.
+  dialogs.Choose(QString::fromStdString(dir.File("tex.3dmf")));
+  Click("CommandBrowseInput");
+  const std::string chosen = dir.File("chosen.bmp");
+  bool onlyGoDisabled = false;
+  QString posWhileAsked;
+  dialogs.Then([&](const FileDialogRequest&) {
+    // The dialog comes during the run: the rest of the window is usable and
+    // the captions have reached the labels.
+    onlyGoDisabled = !Control<QPushButton>("CommandGo")->isEnabled() &&
+                     Control<QPushButton>("CommandBrowseInput")->isEnabled() &&
+                     Control<QPushButton>("CommandBrowseOutput")->isEnabled() &&
+                     Box("TextScale")->isEnabled() &&
+                     Control<QCheckBox>("CheckDoPics")->isEnabled();
+    posWhileAsked = Caption("LabelPos");
+    return KelvaneGui::FileDialogAnswer{QString::fromStdString(chosen), 1};
+  });
+  Click("CommandGo");
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(Caption("LabelPos"), "Done");
+  EXPECT_TRUE(onlyGoDisabled);
+  EXPECT_TRUE(posWhileAsked.startsWith("curpos ")) << posWhileAsked.toStdString();
+
+  ASSERT_EQ(dialogs.requests.size(), 2u);
+  const FileDialogRequest& save = dialogs.requests[1];
+  EXPECT_TRUE(save.save);
+  EXPECT_FALSE(save.fileMustExist);
+  EXPECT_EQ(save.nameFilters, QStringList{"Windows Bitmap (*.bmp)"});
+  EXPECT_EQ(save.defaultSuffix, "bmp");
+  // A bitmap name beside the output, never the output or the input.
+  EXPECT_EQ(save.fileName.toStdString(), dir.File("tex_1.bmp"));
+
+  // The box takes the texture's size and shows its pixels.
+  QWidget* box = Control<QWidget>("PictureTexture");
+  EXPECT_EQ(box->size(), QSize(3 + 2 * kBorder, 2 + 2 * kBorder));
+  const QImage shown = box->grab().toImage();
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(shown.pixel(kBorder + x, kBorder + y) & 0xFFFFFF, colours[y * 3 + x])
+          << x << "," << y;
+
+  const Bitmap bitmap = ReadBitmap(chosen);
+  EXPECT_EQ(bitmap.bitsPerPixel, 24);
+  ASSERT_EQ(bitmap.width, 3);
+  ASSERT_EQ(bitmap.height, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(bitmap.Pixel(x, y), colours[y * 3 + x]) << x << "," << y;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("tex_1.bmp")));
+}
+
+TEST_F(FormMainTest, CancelInTheBitmapDialogWritesNothingAndTheRunGoesOn) {
+  WriteFile(dir.File("tex.3dmf"), Texture(1, 1, {0xABCDEF}) + kTriangle);
+  SetRun(dir.File("tex.3dmf"), dir.File("tex.t3d"));
+  dialogs.Cancel();
+  Click("CommandGo");
+  EXPECT_EQ(dialogs.requests.size(), 1u);
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(Caption("LabelPos"), "Done");
+  EXPECT_EQ(Caption("LabelProgress"), "Processed 1");
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"tex.3dmf", "tex.t3d"}));
+}
+
+TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
+  WriteFile(dir.File("tex.3dmf"), Texture(1, 1, {0xABCDEF}) + kTriangle);
+  WriteFile(dir.File("line.3dmf"), Texture(1, 1, {0xABCDEF}) + kTriangle);
+  SetRun(dir.File("tex.3dmf"), dir.File("tex.t3d"));
+  // The output by another spelling, the input, then a good name.
+  dialogs.Choose(QString::fromStdString(dir.Path().string() + "/./tex.t3d"));
+  dialogs.Choose(QString::fromStdString(dir.File("tex.3dmf")));
+  dialogs.Choose(QString::fromStdString(dir.File("good.bmp")));
+  Click("CommandGo");
+
+  ASSERT_EQ(dialogs.requests.size(), 3u);
+  for (const FileDialogRequest& request : dialogs.requests)
+    EXPECT_EQ(request.fileName.toStdString(), dir.File("tex_1.bmp"));  // each time anew
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  EXPECT_TRUE(dialogs.messages[1].text.contains("tex.3dmf"));
+  EXPECT_EQ(Caption("LabelPos"), "Done");
+  EXPECT_EQ(ReadBitmap(dir.File("good.bmp")).width, 1);
+
+  ASSERT_EQ(RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d")).status, 0);
+  EXPECT_TRUE(ReadFile(dir.File("tex.t3d")) == ReadFile(dir.File("line.t3d")));
+  EXPECT_TRUE(ReadFile(dir.File("tex.3dmf")) == ReadFile(dir.File("line.3dmf")));
+}
+
+// ---------------------------------------------------------------- closing
+
+TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
+  // Every yield lets messages run, so the close is seen at the first yield
+  // after it is asked for.
+  window->SetYieldInterval(std::chrono::milliseconds(0));
+  const std::string model = Texture(2, 2, {1, 2, 3, 4}) + TestModel("crate.3dmf");
+  WriteFile(dir.File("in.3dmf"), model);
+  WriteFile(dir.File("line.3dmf"), model);
+  SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
+  // The user saves the first texture, then closes the window while the run
+  // goes on.
+  dialogs.Then([&](const FileDialogRequest& request) {
+    QTimer::singleShot(0, window.get(), [&] { window->close(); });
+    return KelvaneGui::FileDialogAnswer{request.fileName, 1};
+  });
+  // As in the program: Go is clicked from the event loop, which ends when
+  // the window has closed.
+  QTimer::singleShot(0, window.get(), [&] { Click("CommandGo"); });
+  bool hung = false;
+  QTimer::singleShot(30000, qApp, [&] {
+    hung = true;
+    QApplication::quit();
+  });
+  QApplication::exec();
+
+  EXPECT_FALSE(hung);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(window->Running());
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.requests.size(), 1u);  // the crate's texture is never reached
+  EXPECT_EQ(ReadBitmap(dir.File("out_1.bmp")).width, 2);
+
+  // What was written stays: the start of the complete document.
+  ASSERT_EQ(RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d")).status, 0);
+  const std::string written = ReadFile(dir.File("out.t3d"));
+  const std::string complete = ReadFile(dir.File("line.t3d"));
+  EXPECT_NE(written.find("Begin Map"), std::string::npos);
+  EXPECT_LT(written.size(), complete.size());
+  EXPECT_TRUE(complete.compare(0, written.size(), written) == 0);
+}
+
+TEST_F(FormMainTest, GoGetsTheFocusBackAfterARun) {
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  WriteFile(dir.File("in.3dmf"), kTriangle);
+  SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
+  QPushButton* go = Control<QPushButton>("CommandGo");
+  ASSERT_TRUE(go->hasFocus());
+  QTest::keyClick(go, Qt::Key_Space);
+  EXPECT_EQ(Caption("LabelPos"), "Done");
+  EXPECT_TRUE(go->hasFocus());
+  // A second run from the keyboard gives the same file.
+  const std::string first = ReadFile(dir.File("out.t3d"));
+  QTest::keyClick(go, Qt::Key_Space);
+  EXPECT_EQ(Caption("LabelProgress"), "Processed 1");
+  EXPECT_TRUE(ReadFile(dir.File("out.t3d")) == first);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
+#include <functional>
+
+#include "QtPrinting.h"
+#include "TestSupport.h"
+#include "app/gui/Dialogs.h"
+
+using KelvaneGui::FileDialogRequest;
+using KelvaneGui::QtDialogs;
+using testing_support::TempDir;
+
+namespace {
+
+// Works the real file dialog once it is up, as a user would.
+void WhenTheDialogShows(std::function<void(QFileDialog*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      WhenTheDialogShows(act);  // not shown yet
+      return;
+    }
+    act(dialog);
+  });
+}
+
+TEST(QtDialogsTest, TheFileDialogStartsFromTheRequestAndGivesBackTheChoice) {
+  TempDir dir;
+  const QString folder = QString::fromStdString(dir.Path().string());
+  FileDialogRequest request;
+  request.save = true;
+  request.nameFilters = {"Unreal Brush (*.t3d)", "Windows Bitmap (*.bmp)"};
+  request.filterIndex = 2;
+  request.defaultSuffix = "bmp";
+  request.fileName = folder + "/proposed_1.bmp";
+
+  QStringList shownFilters;
+  QString shownFilter;
+  QString shownFolder;
+  QStringList shownFiles;
+  bool acceptsNewNames = false;
+  WhenTheDialogShows([&](QFileDialog* dialog) {
+    shownFilters = dialog->nameFilters();
+    shownFilter = dialog->selectedNameFilter();
+    shownFolder = dialog->directory().absolutePath();
+    shownFiles = dialog->selectedFiles();
+    acceptsNewNames = dialog->fileMode() == QFileDialog::AnyFile &&
+                      dialog->acceptMode() == QFileDialog::AcceptSave;
+    dialog->selectFile("typed");
+    static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+  });
+  QtDialogs dialogs;
+  const auto answer = dialogs.ShowFileDialog(nullptr, request);
+
+  EXPECT_EQ(shownFilters, request.nameFilters);
+  EXPECT_EQ(shownFilter, "Windows Bitmap (*.bmp)");
+  EXPECT_EQ(QDir(shownFolder), QDir(folder));
+  EXPECT_EQ(shownFiles, QStringList{folder + "/proposed_1.bmp"});
+  EXPECT_TRUE(acceptsNewNames);
+  ASSERT_TRUE(answer.has_value());
+  // A typed name without extension takes the default one.
+  EXPECT_EQ(answer->fileName, folder + "/typed.bmp");
+  EXPECT_EQ(answer->filterIndex, 2);
+}
+
+TEST(QtDialogsTest, AnOpenDialogThatNeedsAnExistingFileCanBeCancelled) {
+  FileDialogRequest request;
+  request.nameFilters = {"3DMF (*.3dmf *.3dm *.3mf)"};
+  request.fileMustExist = true;
+  bool existingOnly = false;
+  WhenTheDialogShows([&](QFileDialog* dialog) {
+    existingOnly = dialog->fileMode() == QFileDialog::ExistingFile &&
+                   dialog->acceptMode() == QFileDialog::AcceptOpen;
+    dialog->reject();
+  });
+  QtDialogs dialogs;
+  EXPECT_FALSE(dialogs.ShowFileDialog(nullptr, request).has_value());
+  EXPECT_TRUE(existingOnly);
+}
+
+}  // namespace
