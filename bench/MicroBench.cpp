@@ -56,15 +56,21 @@ const Tokens& ModelTokens() {
   return tokens;
 }
 
+// Triangles as a model holds them after scaling by 20: corners anywhere
+// within +-20000, edges of a few tens of units.
 std::vector<ModuleVector::Vector3> Corners() {
   std::vector<ModuleVector::Vector3> corners;
   std::uint64_t state = 12345;
-  auto next = [&] {
+  auto next = [&](std::int64_t range) {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<double>(static_cast<std::int64_t>(state >> 33) % 40000000 - 20000000) /
+    return static_cast<double>(static_cast<std::int64_t>(state >> 33) % (2 * range) - range) /
            1000.0;
   };
-  for (int i = 0; i < 3000; ++i) corners.push_back({next(), next(), next()});
+  for (int i = 0; i < 1000; ++i) {
+    const ModuleVector::Vector3 a{next(20000000), next(20000000), next(20000000)};
+    corners.push_back(a);
+    for (int k = 0; k < 2; ++k) corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
+  }
   return corners;
 }
 

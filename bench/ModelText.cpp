@@ -207,10 +207,14 @@ void WritePolyhedron(std::string& out, const Patch& patch) {
 }  // namespace
 
 ModelSummary GenerateModel(std::int64_t triangles, std::uint64_t seed,
-                           const std::function<void(std::string_view)>& emit) {
+                           const std::function<void(std::string_view)>& emit,
+                           std::int64_t perObject) {
   if (triangles < 1) throw std::invalid_argument("a model needs at least one triangle");
-  const std::int64_t objects = std::max<std::int64_t>(
-      std::min<std::int64_t>(3, triangles), (triangles + kMaxObjectTriangles - 1) / kMaxObjectTriangles);
+  if (perObject < 1 || perObject > kMaxObjectTriangles) {
+    throw std::invalid_argument("triangles per object must be 1 to 30000");
+  }
+  const std::int64_t objects = std::max<std::int64_t>(std::min<std::int64_t>(3, triangles),
+                                                      (triangles + perObject - 1) / perObject);
   ModelSummary summary;
   Sequence random(seed);
   std::string out;
@@ -255,9 +259,11 @@ ModelSummary GenerateModel(std::int64_t triangles, std::uint64_t seed,
   return summary;
 }
 
-std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* summary) {
+std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* summary,
+                      std::int64_t perObject) {
   std::string text;
-  const ModelSummary made = GenerateModel(triangles, seed, [&](std::string_view piece) { text += piece; });
+  const ModelSummary made = GenerateModel(
+      triangles, seed, [&](std::string_view piece) { text += piece; }, perObject);
   if (summary != nullptr) *summary = made;
   return text;
 }

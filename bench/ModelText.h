@@ -25,11 +25,14 @@ struct ModelSummary {
 
 // Writes a model of exactly `triangles` triangles (at least 1) through
 // `emit`, in pieces of at most one object each. The objects are at least
-// three (one of each kind) and as few as kMaxObjectTriangles allows.
+// three (one of each kind) and as few as `perObject` triangles each allows
+// (at most kMaxObjectTriangles).
 ModelSummary GenerateModel(std::int64_t triangles, std::uint64_t seed,
-                           const std::function<void(std::string_view)>& emit);
+                           const std::function<void(std::string_view)>& emit,
+                           std::int64_t perObject = kMaxObjectTriangles);
 
 // The same model as one string.
-std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* summary = nullptr);
+std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* summary = nullptr,
+                      std::int64_t perObject = kMaxObjectTriangles);
 
 }  // namespace BenchModel

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 #include "text/RunError.h"
@@ -41,16 +42,109 @@ void AppendInteger(std::string& text, std::int64_t value) {
   text.append(digits, end.ptr);
 }
 
-// Appends an unsigned integer padded with zeros to at least `width` digits.
-void AppendPadded(std::string& text, std::uint64_t value, int width) {
-  char digits[24];
+// Room for one number in the number form: the longest is the largest
+// double, 309 integer digits, with its sign and five decimals.
+constexpr std::size_t kNumberRoom = 320;
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes a number below 100000 as exactly five digits.
+char* PutFiveDigits(char* out, std::uint32_t value) {
+  const std::uint32_t head = value / 10000;
+  const std::uint32_t rest = value - head * 10000;
+  const std::uint32_t high = rest / 100;
+  const std::uint32_t low = rest - high * 100;
+  out[0] = static_cast<char>('0' + head);
+  std::memcpy(out + 1, kDigitPairs + 2 * high, 2);
+  std::memcpy(out + 3, kDigitPairs + 2 * low, 2);
+  return out + 5;
+}
+
+// Writes an unsigned number padded with zeros to at least five digits.
+char* PutPadded(char* out, UInt128 value) {
+  if (value < 100000) return PutFiveDigits(out, static_cast<std::uint32_t>(value));
+  char digits[40];
   int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
+  while (value != 0) {
+    digits[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
     value /= 10;
-  } while (value != 0);
-  while (n < width) digits[n++] = '0';
-  while (n > 0) text += digits[--n];
+  }
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+// The number form of any value, the slow way: rounded to five decimals
+// from the double's exact binary value, half to even (as the C library's
+// "%.5f" rounds), at least five integer digits, "-" only when the rounded
+// form is not zero. Writes at most kNumberRoom characters.
+[[gnu::noinline]] char* PutNumberAnyRange(char* out, double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0x7FF) {  // not finite: the vector checks keep these out
+    const std::string_view word = std::isnan(value) ? "nan" : (negative ? "-inf" : "inf");
+    std::memcpy(out, word.data(), word.size());
+    return out + word.size();
+  }
+  // |value| = mantissa * 2^exponent exactly.
+  const std::uint64_t mantissa = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
+  const int exponent = (biased == 0 ? 1 : biased) - 1075;
+  UInt128 scaled;  // |value| * 10^5, rounded half to even
+  if (exponent >= 0) {
+    if (exponent > 10) {
+      // 2^63 and more: a whole number written in full, digit for digit.
+      return std::to_chars(out, out + kNumberRoom, value, std::chars_format::fixed, 5).ptr;
+    }
+    scaled = static_cast<UInt128>(mantissa << exponent) * kScale;
+  } else {
+    const int shift = -exponent;
+    const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
+    if (shift >= 127) {
+      scaled = 0;  // below 2^-56: far under half of the last decimal
+    } else {
+      const UInt128 one = 1;
+      scaled = product >> shift;
+      const UInt128 rest = product & ((one << shift) - 1);
+      const UInt128 half = one << (shift - 1);
+      if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+    }
+  }
+  if (negative && scaled != 0) *out++ = '-';
+  out = PutPadded(out, scaled / kScale);
+  *out++ = '.';
+  return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
+}
+
+// The number form, quickly for the values a model holds: normal doubles
+// below 10^10 that are not whole numbers of 2^52 or more. Anything else
+// takes the slow way, with the same result.
+inline char* PutNumber(char* out, double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  // |value| = mantissa * 2^-shift exactly; zero, subnormals, huge values
+  // and non-finite ones all fall outside 1 to 126.
+  const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
+  if (shift < 1 || shift > 126) return PutNumberAnyRange(out, value);
+  const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
+  // Half to even without a branch (coordinates round up or down at random):
+  // adding half - 1, plus 1 when the kept part is odd, carries into the
+  // kept part exactly when the rest is above half, or is half and the kept
+  // part odd.
+  const UInt128 half = UInt128{1} << (shift - 1);
+  const UInt128 scaled = (product + (half - 1) + ((product >> shift) & 1)) >> shift;
+  const auto small = static_cast<std::uint64_t>(scaled);
+  const std::uint64_t whole = small / kScale;
+  if ((scaled >> 64) != 0 || whole >= 100000) return PutNumberAnyRange(out, value);
+  // The sign is as likely as not: stored always, kept only when it counts.
+  *out = '-';
+  out += (bits >> 63) & (small != 0);
+  out = PutFiveDigits(out, static_cast<std::uint32_t>(whole));
+  *out++ = '.';
+  return PutFiveDigits(out, static_cast<std::uint32_t>(small - whole * kScale));
 }
 
 // A location component in its general decimal form; zero is "0".
@@ -62,6 +156,52 @@ void AppendGeneral(std::string& text, double value) {
   char digits[32];
   const auto end = std::to_chars(digits, digits + sizeof digits, value);
   text.append(digits, end.ptr);
+}
+
+// Room for a vector form: three numbers, two commas, CR LF.
+constexpr std::size_t kVectorRoom = 3 * kNumberRoom + 4;
+
+// The vector form of v, CR LF included; returns its length. Made in place
+// so that the caller's text grows by one append per vector.
+std::size_t PutVector(char* form, const Vector3& v) {
+  char* end = PutNumber(form, v.X);
+  *end++ = ',';
+  end = PutNumber(end, v.Y);
+  *end++ = ',';
+  end = PutNumber(end, v.Z);
+  *end++ = '\r';
+  *end++ = '\n';
+  return static_cast<std::size_t>(end - form);
+}
+
+// BeginPolygon, leaving the origin's vector form in `origin` as well;
+// returns its length.
+std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const Vector3& B,
+                                      const Vector3& C, char* origin) {
+  text += "Begin Polygon Item=OUTSIDE Link=";
+  // The blank stands where a negative number's sign would be.
+  if (PolygonLinkCounter >= 0) text += ' ';
+  AppendInteger(text, PolygonLinkCounter);
+  text += kLineEnd;
+  if (PolygonLinkCounter == INT32_MAX) {
+    throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
+                            "More than 2147483647 polygons in one document");
+  }
+  ++PolygonLinkCounter;
+  char form[kVectorRoom];
+  const std::size_t originLength = PutVector(origin, A);
+  text += "Origin ";
+  text.append(origin, originLength);
+  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
+  text += "Normal ";
+  text.append(form, PutVector(form, normal));
+  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  text += "TextureU ";
+  text.append(form, PutVector(form, u));
+  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  text += "TextureV ";
+  text.append(form, PutVector(form, v));
+  return originLength;
 }
 
 }  // namespace
@@ -121,78 +261,18 @@ void EndBrushActor(std::string& text, std::int32_t brushNumber) {
 }
 
 void AppendNumber(std::string& text, double value) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  const bool negative = (bits >> 63) != 0;
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0x7FF) {  // not finite: the vector checks keep these out
-    text += std::isnan(value) ? "nan" : (negative ? "-inf" : "inf");
-    return;
-  }
-  // |value| = mantissa * 2^exponent exactly.
-  const std::uint64_t mantissa = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
-  const int exponent = (biased == 0 ? 1 : biased) - 1075;
-  UInt128 scaled;  // |value| * 10^5, rounded half to even
-  if (exponent >= 0) {
-    if (exponent > 10) {
-      // 2^63 and more: a whole number written in full, digit for digit.
-      char digits[400];
-      const auto end =
-          std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 5);
-      text.append(digits, end.ptr);
-      return;
-    }
-    scaled = static_cast<UInt128>(mantissa << exponent) * kScale;
-  } else {
-    const int shift = -exponent;
-    const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
-    if (shift >= 127) {
-      scaled = 0;  // below 2^-56: far under half of the last decimal
-    } else {
-      const UInt128 one = 1;
-      scaled = product >> shift;
-      const UInt128 rest = product & ((one << shift) - 1);
-      const UInt128 half = one << (shift - 1);
-      if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
-    }
-  }
-  if (negative && scaled != 0) text += '-';
-  AppendPadded(text, static_cast<std::uint64_t>(scaled / kScale), 5);
-  text += '.';
-  AppendPadded(text, static_cast<std::uint64_t>(scaled % kScale), 5);
+  char form[kNumberRoom];
+  text.append(form, static_cast<std::size_t>(PutNumber(form, value) - form));
 }
 
 void FormatVector(std::string& text, const Vector3& v) {
-  AppendNumber(text, v.X);
-  text += ',';
-  AppendNumber(text, v.Y);
-  text += ',';
-  AppendNumber(text, v.Z);
-  text += kLineEnd;
+  char form[kVectorRoom];
+  text.append(form, PutVector(form, v));
 }
 
 void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  text += "Begin Polygon Item=OUTSIDE Link=";
-  // The blank stands where a negative number's sign would be.
-  if (PolygonLinkCounter >= 0) text += ' ';
-  AppendInteger(text, PolygonLinkCounter);
-  text += kLineEnd;
-  if (PolygonLinkCounter == INT32_MAX) {
-    throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
-                            "More than 2147483647 polygons in one document");
-  }
-  ++PolygonLinkCounter;
-  text += "Origin ";
-  FormatVector(text, A);
-  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
-  text += "Normal ";
-  FormatVector(text, normal);
-  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
-  text += "TextureU ";
-  FormatVector(text, u);
-  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
-  text += "TextureV ";
-  FormatVector(text, v);
+  char origin[kVectorRoom];
+  BeginPolygonKeepingOrigin(text, A, B, C, origin);
 }
 
 void WriteVertex(std::string& text, const Vector3& v) {
@@ -206,8 +286,11 @@ void EndPolygon(std::string& text) {
 }
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  BeginPolygon(text, A, B, C);
-  WriteVertex(text, A);
+  char origin[kVectorRoom];
+  const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin);
+  // The first vertex is the origin again: its form is copied, not made twice.
+  text += "Vertex ";
+  text.append(origin, originLength);
   WriteVertex(text, B);
   WriteVertex(text, C);
   EndPolygon(text);

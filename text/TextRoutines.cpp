@@ -365,7 +365,50 @@ std::string StripExtension(std::string_view fileName) {
   return std::string(fileName);
 }
 
+namespace {
+
+// The numeric value of a token as NextToken hands it out ("-12.5 ",
+// "1e3\r", "7"): a number whose characters stand together, with nothing
+// after it that the rule could join to it. Parsed in place; false when the
+// text needs the general walk (ignored characters inside or after it, "&H",
+// a value from_chars cannot hold).
+bool PlainNumericValue(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const char* p = text.data();
+  while (p < end && IsIgnored(*p)) ++p;
+  const char* const first = p;  // from_chars takes a "-" but no "+"
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  const char* const mantissa = p;
+  while (p < end && IsDigit(*p)) ++p;
+  std::size_t digits = static_cast<std::size_t>(p - mantissa);
+  if (p < end && *p == '.') {
+    const char* const decimals = ++p;
+    while (p < end && IsDigit(*p)) ++p;
+    digits += static_cast<std::size_t>(p - decimals);
+  }
+  if (digits == 0) return false;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    if (q < end && (*q == '-' || *q == '+')) ++q;
+    const char* const exponent = q;
+    while (q < end && IsDigit(*q)) ++q;
+    // An exponent without digits is not part of the number, but what stops
+    // it may be an ignored character that the general walk would pass.
+    if (q == exponent) return false;
+    p = q;
+  }
+  // Only the last character may be one that the rule passes over.
+  if (p < end && IsIgnored(*p) && p + 1 < end) return false;
+  const char* const from = *first == '+' ? first + 1 : first;
+  const auto result = std::from_chars(from, p, value, std::chars_format::general);
+  return result.ec == std::errc{} && result.ptr == p;
+}
+
+}  // namespace
+
 double NumericValue(std::string_view text) {
+  double plain = 0;
+  if (PlainNumericValue(text, plain)) return plain;
   const ParsedNumber number = ParseNumber(text);
   if (number.hex) {
     if (!std::isfinite(number.hexValue)) {
