@@ -4,7 +4,8 @@
 //
 //   kelvane-measure RESULT -- COMMAND [ARGUMENT ...]
 //
-// RESULT receives one line: wall seconds, peak memory in KiB, exit status.
+// RESULT receives one line: wall seconds, peak memory in KiB, exit status,
+// user and system CPU seconds.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -44,7 +45,9 @@ int main(int argc, char** argv) {
     std::perror(argv[1]);
     return 1;
   }
-  std::fprintf(out, "%.6f %ld %d\n", seconds, usage.ru_maxrss, code);
+  const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  std::fprintf(out, "%.6f %ld %d %.6f %.6f\n", seconds, usage.ru_maxrss, code, cpu(usage.ru_utime),
+               cpu(usage.ru_stime));
   std::fclose(out);
   return code;
 }

@@ -51,15 +51,18 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes a number below 100000 as exactly five digits.
+// Writes a number below 100000 as exactly five digits. v * ceil(2^32 /
+// 10^4) holds v / 10^4 in its high 32 bits and the rest as a binary
+// fraction precise enough that two steps of times 100 bring out the next
+// four digits exactly, for every v below 100000.
 char* PutFiveDigits(char* out, std::uint32_t value) {
-  const std::uint32_t head = value / 10000;
-  const std::uint32_t rest = value - head * 10000;
-  const std::uint32_t high = rest / 100;
-  const std::uint32_t low = rest - high * 100;
-  out[0] = static_cast<char>('0' + head);
-  std::memcpy(out + 1, kDigitPairs + 2 * high, 2);
-  std::memcpy(out + 3, kDigitPairs + 2 * low, 2);
+  constexpr std::uint64_t kLow = 0xFFFFFFFF;
+  std::uint64_t t = std::uint64_t{value} * 429497;
+  out[0] = static_cast<char>('0' + (t >> 32));
+  t = (t & kLow) * 100;
+  std::memcpy(out + 1, kDigitPairs + 2 * (t >> 32), 2);
+  t = (t & kLow) * 100;
+  std::memcpy(out + 3, kDigitPairs + 2 * (t >> 32), 2);
   return out + 5;
 }
 
@@ -119,32 +122,36 @@ char* PutPadded(char* out, UInt128 value) {
   return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
 }
 
-// The number form, quickly for the values a model holds: normal doubles
-// below 10^10 that are not whole numbers of 2^52 or more. Anything else
-// takes the slow way, with the same result.
+// The number form, quickly for the values a model holds: from 2^-11 to
+// below 100000 in magnitude, and zero. Anything else takes the general way,
+// with the same result.
 inline char* PutNumber(char* out, double value) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  // |value| = mantissa * 2^-shift exactly; zero, subnormals, huge values
-  // and non-finite ones all fall outside 1 to 126.
+  if ((bits << 1) == 0) {  // zero of either sign: no "-"
+    std::memcpy(out, "00000.00000", 11);
+    return out + 11;
+  }
+  // |value| = mantissa * 2^-shift exactly.
   const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
-  if (shift < 1 || shift > 126) return PutNumberAnyRange(out, value);
+  if (shift < 36 || shift > 63) return PutNumberAnyRange(out, value);
   const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
-  // Half to even without a branch (coordinates round up or down at random):
-  // adding half - 1, plus 1 when the kept part is odd, carries into the
-  // kept part exactly when the rest is above half, or is half and the kept
-  // part odd.
-  const UInt128 half = UInt128{1} << (shift - 1);
-  const UInt128 scaled = (product + (half - 1) + ((product >> shift) & 1)) >> shift;
-  const auto small = static_cast<std::uint64_t>(scaled);
-  const std::uint64_t whole = small / kScale;
-  if ((scaled >> 64) != 0 || whole >= 100000) return PutNumberAnyRange(out, value);
+  const auto low = static_cast<std::uint64_t>(product);
+  const auto high = static_cast<std::uint64_t>(product >> 64);
+  // |value| * 10^5 = kept + rest / 2^shift, all in 64 bits since shift < 64.
+  std::uint64_t kept = (low >> shift) | (high << (64 - shift));
+  const std::uint64_t rest = low & ((std::uint64_t{1} << shift) - 1);
+  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+  // Half to even, without a branch: coordinates round up or down at random.
+  kept += (rest > half) | ((rest == half) & kept);
+  const std::uint64_t whole = kept / kScale;
+  if (whole >= 100000) return PutNumberAnyRange(out, value);
   // The sign is as likely as not: stored always, kept only when it counts.
   *out = '-';
-  out += (bits >> 63) & (small != 0);
+  out += (bits >> 63) & (kept != 0);
   out = PutFiveDigits(out, static_cast<std::uint32_t>(whole));
   *out++ = '.';
-  return PutFiveDigits(out, static_cast<std::uint32_t>(small - whole * kScale));
+  return PutFiveDigits(out, static_cast<std::uint32_t>(kept - whole * kScale));
 }
 
 // A location component in its general decimal form; zero is "0".
@@ -172,6 +179,29 @@ std::size_t PutVector(char* form, const Vector3& v) {
   *end++ = '\r';
   *end++ = '\n';
   return static_cast<std::size_t>(end - form);
+}
+
+// Room for a whole record: the head line and eight lines of a word and a
+// vector form each.
+constexpr std::size_t kRecordRoom = 64 + 8 * (16 + kVectorRoom);
+
+char* PutText(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// Whether no step of a record's arithmetic can overflow. With every
+// coordinate within 10^150, differences stay within 2 * 10^150, products
+// and squares of them within 4 * 10^300, sums of three such within a
+// double's range, and a component divided by a length not above the length
+// is at most about 1. NaN fails the test as well.
+bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
+  constexpr double kLimit = 1e150;
+  bool within = true;
+  for (const double x : {A.X, A.Y, A.Z, B.X, B.Y, B.Z, C.X, C.Y, C.Z}) {
+    within &= std::fabs(x) <= kLimit;
+  }
+  return within;
 }
 
 // BeginPolygon, leaving the origin's vector form in `origin` as well;
@@ -286,14 +316,48 @@ void EndPolygon(std::string& text) {
 }
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  char origin[kVectorRoom];
-  const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin);
+  if (PolygonLinkCounter == INT32_MAX || !CannotOverflow(A, B, C)) {
+    // A step may fail: the lines go into the text one by one, so that a
+    // failure leaves the ones before it.
+    char origin[kVectorRoom];
+    const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin);
+    text += "Vertex ";
+    text.append(origin, originLength);
+    WriteVertex(text, B);
+    WriteVertex(text, C);
+    EndPolygon(text);
+    return;
+  }
+  // Nothing can fail: the record is made in place and appended at once.
+  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
+  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  char record[kRecordRoom];
+  char* end = PutText(record, "Begin Polygon Item=OUTSIDE Link=");
+  // The blank stands where a negative number's sign would be.
+  if (PolygonLinkCounter >= 0) *end++ = ' ';
+  end = std::to_chars(end, end + 12, PolygonLinkCounter).ptr;
+  ++PolygonLinkCounter;
+  end = PutText(end, "\r\nOrigin ");
+  const char* const origin = end;
+  end += PutVector(end, A);
+  const auto originLength = static_cast<std::size_t>(end - origin);
+  end = PutText(end, "Normal ");
+  end += PutVector(end, normal);
+  end = PutText(end, "TextureU ");
+  end += PutVector(end, u);
+  end = PutText(end, "TextureV ");
+  end += PutVector(end, v);
   // The first vertex is the origin again: its form is copied, not made twice.
-  text += "Vertex ";
-  text.append(origin, originLength);
-  WriteVertex(text, B);
-  WriteVertex(text, C);
-  EndPolygon(text);
+  end = PutText(end, "Vertex ");
+  std::memcpy(end, origin, originLength);
+  end += originLength;
+  end = PutText(end, "Vertex ");
+  end += PutVector(end, B);
+  end = PutText(end, "Vertex ");
+  end += PutVector(end, C);
+  end = PutText(end, "End Polygon\r\n");
+  text.append(record, static_cast<std::size_t>(end - record));
 }
 
 }  // namespace Unreal

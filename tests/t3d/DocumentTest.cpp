@@ -68,9 +68,13 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     return (static_cast<double>(random() % 2000001) / 1000000.0 - 1.0) * magnitude;
   };
   for (int i = 0; i < 2000; ++i) {
-    const Unreal::Vector3 a{coordinate(), coordinate(), coordinate()};
-    const Unreal::Vector3 b{coordinate(), coordinate(), coordinate()};
-    const Unreal::Vector3 c = i % 7 == 0 ? a : Unreal::Vector3{coordinate(), coordinate(), -0.0};
+    // Now and then far from the origin, where a step could overflow and
+    // the record is made line by line.
+    const double far = i % 11 == 0 ? 1e200 : 0.0;
+    const Unreal::Vector3 a{far + coordinate(), coordinate(), coordinate()};
+    const Unreal::Vector3 b{far + coordinate(), coordinate(), coordinate()};
+    const Unreal::Vector3 c =
+        i % 7 == 0 ? a : Unreal::Vector3{far + coordinate(), coordinate(), -0.0};
     Unreal::PolygonLinkCounter = i * 1000;
     std::string whole = "before\r\n";
     Unreal::WriteTriangle(whole, a, b, c);

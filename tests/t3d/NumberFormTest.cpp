@@ -135,6 +135,18 @@ TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
   EXPECT_EQ(mismatches, 0) << "of " << checked;
 }
 
+// Every group of five digits, before and after the point.
+TEST(NumberFormTest, EveryFiveDigitGroup) {
+  char expected[16];
+  for (int k = 0; k < 100000; ++k) {
+    std::snprintf(expected, sizeof expected, "%05d.00000", k);
+    ASSERT_EQ(Form(k), expected);
+    // 7 + k / 10^5 lies within 10^-14 of its decimal: no rounding question.
+    std::snprintf(expected, sizeof expected, "00007.%05d", k);
+    ASSERT_EQ(Form(7.0 + k / 100000.0), expected);
+  }
+}
+
 TEST(FormatVectorTest, CommaSeparatedWithCrLf) {
   std::string text = "Origin ";
   Unreal::FormatVector(text, {1, -0.0, -2.5});
