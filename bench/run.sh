@@ -2,12 +2,13 @@
 # Times kelvane-convert against its floor: a program that reads the same
 # input the same way and appends the same pieces (same count, same sizes),
 # each with its own open, write and close, which no conversion may avoid.
-# The two are run in turn, several times, on a machine that others share,
-# so the ratio is taken within this one run.
+# The machine is shared, so the two run in turn, and the sizes take turns
+# too: every ratio and every comparison between sizes comes from runs made
+# side by side in this one run.
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
-#   BENCH_REPEAT   least number of runs of each program per size (default 3)
+#   BENCH_REPEAT   rounds; each round converts every size at least once (default 3)
 #   BENCH_MAP=1    also convert the largest input in map mode
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
@@ -25,104 +26,139 @@ for program in kelvane-convert kelvane-floor kelvane-measure kelvane-generate-mo
   [ -x "$BIN/$program" ] || { echo "bench: $BIN/$program is missing; run 'make bench'" >&2; exit 1; }
 done
 
-# Runs a command under kelvane-measure; sets M_SECONDS and M_KIB.
+# Runs a command under kelvane-measure; sets M_SECONDS, M_KIB and M_CPU
+# (user + system seconds).
 measure() {
   "$BIN/kelvane-measure" "$DATA/result" -- "$@" >/dev/null || { echo "bench: failed: $*" >&2; exit 1; }
-  local status
-  read -r M_SECONDS M_KIB status <"$DATA/result"
+  local status user system
+  read -r M_SECONDS M_KIB status user system <"$DATA/result"
+  M_CPU=$(awk -v u="$user" -v s="$system" 'BEGIN {printf "%.4f", u + s}')
 }
 
 # The input for a triangle count, made again only when the generator changed.
 model() {
-  local triangles=$1 file=$DATA/model-$1.3dmf
+  local file=$DATA/model-$1.3dmf
   if [ ! -s "$file" ] || [ "$BIN/kelvane-generate-model" -nt "$file" ]; then
-    "$BIN/kelvane-generate-model" "$triangles" "$file" >/dev/null
+    "$BIN/kelvane-generate-model" "$1" "$file" >/dev/null
   fi
   echo "$file"
 }
 
-min() { tr ' ' '\n' | grep . | sort -g | head -1; }
-median() { tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
-max() { tr ' ' '\n' | grep . | sort -g | tail -1; }
+options_for() {  # mode
+  OPTIONS=(--no-pictures --quiet)
+  TEMPLATE=()
+  if [ "$1" = one-brush ]; then OPTIONS+=(--one-brush); else TEMPLATE=("$BIN/StartMapFile.txt"); fi
+}
 
-# One row: convert and floor in turn, `runs` times each.
-bench_size() {
-  local triangles=$1 mode=$2
-  local input options template=()
-  input=$(model "$triangles")
-  options=(--no-pictures --quiet)
-  if [ "$mode" = one-brush ]; then options+=(--one-brush); else template=("$BIN/StartMapFile.txt"); fi
-  local out=$DATA/convert.t3d floorOut=$DATA/floor.t3d sizes=$DATA/pieces-$triangles-$mode.bin
+# A first conversion, untimed: warms the caches and gives the piece sizes
+# that the floor replays.
+prepare() {  # triangles mode
+  local input out=$DATA/convert.t3d
+  input=$(model "$1")
+  options_for "$2"
+  rm -f "$out"
+  "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
+  local split
+  split=$("$BIN/kelvane-floor" --split "$out" "$DATA/pieces-$1-$2.bin" "${TEMPLATE[@]}")
+  echo "${split%% *} $(stat -c %s "$out")" >"$DATA/pieces-$1-$2.count"
+  rm -f "$out"
+  : >"$DATA/runs-$1-$2"
+}
 
-  # A first conversion, untimed: warms the caches and gives the piece sizes.
+# One conversion and one floor run; appends a line to the size's runs:
+# convert wall, cpu, peak KiB; floor wall, cpu, peak KiB.
+run_once() {  # triangles mode
+  local input out=$DATA/convert.t3d floorOut=$DATA/floor.t3d pieces outBytes
+  input=$(model "$1")
+  options_for "$2"
+  read -r pieces outBytes <"$DATA/pieces-$1-$2.count"
   rm -f "$out" "$floorOut"
-  "$BIN/kelvane-convert" "$input" "$out" "${options[@]}"
-  local pieces
-  pieces=$("$BIN/kelvane-floor" --split "$out" "$sizes" "${template[@]}")
-  local outBytes
-  outBytes=$(stat -c %s "$out")
+  measure "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
+  local line="$M_SECONDS $M_CPU $M_KIB"
+  rm -f "$out"
+  measure "$BIN/kelvane-floor" "$input" "$DATA/pieces-$1-$2.bin" "$floorOut"
+  [ "$(stat -c %s "$floorOut")" = "$outBytes" ] || { echo "bench: floor wrote other sizes" >&2; exit 1; }
+  rm -f "$floorOut"
+  echo "$line $M_SECONDS $M_CPU $M_KIB" >>"$DATA/runs-$1-$2"
+}
 
-  local runs=$REPEAT
-  local least=$((150000 / triangles))
-  [ "$least" -gt "$runs" ] && runs=$least
-  local convTimes="" floorTimes="" convPeaks="" floorPeaks="" ratios=""
-  for ((r = 0; r < runs; r++)); do
-    rm -f "$out" "$floorOut"
-    measure "$BIN/kelvane-convert" "$input" "$out" "${options[@]}"
-    local ct=$M_SECONDS ck=$M_KIB
-    rm -f "$out"
-    measure "$BIN/kelvane-floor" "$input" "$sizes" "$floorOut"
-    local ft=$M_SECONDS fk=$M_KIB
-    [ "$(stat -c %s "$floorOut")" = "$outBytes" ] || { echo "bench: floor wrote other sizes" >&2; exit 1; }
-    rm -f "$floorOut"
-    convTimes+=" $ct"; floorTimes+=" $ft"; convPeaks+=" $ck"; floorPeaks+=" $fk"
-    ratios+=" $(awk -v c="$ct" -v f="$ft" 'BEGIN {printf "%.4f", c / f}')"
-  done
-  rm -f "$out" "$floorOut"
-
-  local inBytes
-  inBytes=$(stat -c %s "$input")
-  local cmin fmin cpeak fpeak rmed
-  cmin=$(echo "$convTimes" | min); fmin=$(echo "$floorTimes" | min)
-  cpeak=$(echo "$convPeaks" | max); fpeak=$(echo "$floorPeaks" | max)
-  rmed=$(echo "$ratios" | median)
-  awk -v n="$triangles" -v mode="$mode" -v b="$inBytes" -v c="$cmin" -v f="$fmin" \
-      -v cp="$cpeak" -v fp="$fpeak" -v rm="$rmed" -v runs="$runs" -v p="${pieces%% *}" 'BEGIN {
-    printf "| %9d | %-9s | %8.1f | %8.3f | %7.1f | %11.0f | %8.2f | %8.1f | %8.3f | %8.2f | %8.1f | %6.3f | %6.3f | %4d |\n",
-      n, mode, b / 1e6, c, b / 1e6 / c, n / c, c / n * 1e6, cp / 1024, f, f / p * 1e6, fp / 1024, c / f, rm, runs
-  }' | tee -a "$DATA/table"
+# The table row of a size, from its runs.
+summarise() {  # triangles mode
+  local inBytes pieces outBytes
+  inBytes=$(stat -c %s "$(model "$1")")
+  read -r pieces outBytes <"$DATA/pieces-$1-$2.count"
+  awk -v n="$1" -v mode="$2" -v b="$inBytes" -v p="$pieces" '
+    function median(a, k,   i, j, t) {
+      for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+    }
+    { k++; cw = (k == 1 || $1 < cw) ? $1 : cw; fw = (k == 1 || $4 < fw) ? $4 : fw
+      cc = (k == 1 || $2 < cc) ? $2 : cc; fc = (k == 1 || $5 < fc) ? $5 : fc
+      cp = ($3 > cp) ? $3 : cp; fp = ($6 > fp) ? $6 : fp
+      wr[k] = $1 / $4; cr[k] = $2 / $5 }
+    END {
+      printf "| %9d | %-9s | %5.1f | %7.3f | %5.1f | %7.0f | %6.2f | %6.2f | %5.1f | %7.3f | %6.2f | %5.1f | %5.3f | %5.3f | %5.3f | %3d |\n",
+        n, mode, b / 1e6, cw, b / 1e6 / cw, n / cw, cw / n * 1e6, cc / n * 1e6, cp / 1024,
+        fw, fw / p * 1e6, fp / 1024, cw / fw, median(wr, k), median(cr, k), k
+    }' "$DATA/runs-$1-$2"
 }
 
 echo "kelvane-convert against the floor (open, write, close per piece)"
 echo "machine: $(nproc) cores, load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "times: least of the runs; ratio: least ÷ least, and the median of each run's convert ÷ floor"
-echo
-: >"$DATA/table"
-echo "| triangles | mode      | input MB | convert s | MB/s | polygons/s | µs/polygon | peak MB | floor s | µs/piece | floor MB | ratio | median | runs |"
-echo "|----------:|-----------|---------:|----------:|-----:|-----------:|-----------:|--------:|--------:|---------:|---------:|------:|-------:|-----:|"
+echo "times: the least of the runs. ratio: convert ÷ floor wall time, least ÷ least; median: of each"
+echo "run's wall-time ratio; cpu: of each run's CPU-time (user + system) ratio, which waiting for a"
+echo "core does not inflate. cpu µs/poly: least CPU time per polygon."
+
+rows=()
 largest=0
 for n in $SIZES; do
-  bench_size "$n" one-brush
+  rows+=("$n one-brush")
   [ "$n" -gt "$largest" ] && largest=$n
 done
-if [ "${BENCH_MAP:-0}" = 1 ]; then bench_size "$largest" map; fi
-echo "(convert runs with --no-pictures, scale 20; peak MB is the largest peak resident memory of the runs)"
-
-# Time per polygon, largest input against smallest.
+[ "${BENCH_MAP:-0}" = 1 ] && rows+=("$largest map")
 smallest=$(echo "$SIZES" | tr ' ' '\n' | grep . | sort -n | head -1)
-awk -v s="$smallest" -v l="$largest" '$2 == s && $4 == "one-brush" {a = $14} $2 == l && $4 == "one-brush" {b = $14}
-  END { if (a > 0 && b > 0) printf "\nµs per polygon at %d triangles ÷ at %d: %.3f\n", l, s, b / a }' "$DATA/table"
+
+for row in "${rows[@]}"; do prepare $row; done
+for ((round = 0; round < REPEAT; round++)); do
+  for row in "${rows[@]}"; do
+    set -- $row
+    times=$((50000 / $1))
+    [ "$times" -lt 1 ] && times=1
+    for ((t = 0; t < times; t++)); do run_once "$1" "$2"; done
+  done
+done
+
+echo
+echo "| triangles | mode      | in MB | convert s | MB/s | polygons/s | µs/poly | cpu µs/poly | peak MB | floor s | µs/piece | floor MB | ratio | median | cpu | runs |"
+echo "|----------:|-----------|------:|----------:|-----:|-----------:|--------:|------------:|--------:|--------:|---------:|---------:|------:|-------:|----:|-----:|"
+: >"$DATA/table"
+for row in "${rows[@]}"; do summarise $row | tee -a "$DATA/table"; done
+echo "(convert runs with --no-pictures and scale 20; peak MB: the largest peak resident memory of the runs)"
+
+echo
+# The goals: at the largest input conversion within 1.10 of the floor,
+# peak memory within the input plus 64 MB, time per polygon linear.
+awk -v s="$smallest" -v l="$largest" '
+  BEGIN { FS = "|"; peakOk = 1; worst = -1e9 }
+  { gsub(/ /, "") }
+  $3 == "one-brush" { over = $10 - $4; peakOk = peakOk && over <= 64; if (over > worst) worst = over }
+  $2 == s && $3 == "one-brush" { wallS = $8; cpuS = $9; floorS = $12 }
+  $2 == l && $3 == "one-brush" { wallL = $8; cpuL = $9; floorL = $12; ratio = $14; median = $15; cpu = $16 }
+  END {
+    printf "at %d triangles, convert ÷ floor: %.3f least ÷ least, %.3f median, %.3f CPU (goal: 1.10 or less)\n", l, ratio, median, cpu
+    printf "peak memory above the input: at most %.1f MB (goal: 64 MB or less): %s\n", worst, peakOk ? "met" : "NOT met"
+    printf "per polygon at %d triangles ÷ at %d: %.3f wall, %.3f CPU; the floor per piece: %.3f (goal: 1.15 or less)\n",
+      l, s, wallL / wallS, cpuL / cpuS, floorL / floorS
+  }' "$DATA/table"
 
 if [ "$BIG_MB" != 0 ]; then
   # About 37 bytes of input per triangle.
-  bigTriangles=$((BIG_MB * 1000000 / 37))
-  big=$(model "$bigTriangles")
+  big=$(model $((BIG_MB * 1000000 / 37)))
   : >"$DATA/no-pieces.bin"
   measure "$BIN/kelvane-floor" "$big" "$DATA/no-pieces.bin" "$DATA/floor.t3d"
-  bt=$M_SECONDS bk=$M_KIB
   rm -f "$DATA/floor.t3d"
-  awk -v b="$(stat -c %s "$big")" -v k="$bk" -v t="$bt" 'BEGIN {
-    printf "Reading a %.1f MB input whole: %.3f s, peak memory %.1f MB (%.2f × the input)\n", b / 1e6, t, k / 1024, k * 1024 / b }'
+  awk -v b="$(stat -c %s "$big")" -v k="$M_KIB" -v t="$M_SECONDS" 'BEGIN {
+    printf "reading a %.1f MB input whole (ReadTextFile): %.3f s, peak memory %.1f MB, %.2f × the input\n", b / 1e6, t, k / 1024, k * 1024 / b }'
 fi
 
 if [ "${BENCH_MICRO:-1}" != 0 ] && [ -x "$BIN/kelvane-microbench" ]; then

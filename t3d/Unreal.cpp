@@ -122,33 +122,26 @@ char* PutPadded(char* out, UInt128 value) {
   return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
 }
 
-// The number form, quickly for the values a model holds: from 2^-11 to
-// below 100000 in magnitude, and zero. Anything else takes the general way,
-// with the same result.
+// The number form, quickly for the values a model holds: below 100000 in
+// magnitude. Their product with 10^5, rounded to a double, lies below 2^34,
+// where every whole number and every half is a double; rounding is
+// monotonic, so the rounded product lies on the same side of each halfway
+// point as the exact one, or on it. Only when it lies exactly on one can
+// the exact product be on either side (or on it too, a tie for even): such
+// values, and all others, take the general way.
 inline char* PutNumber(char* out, double value) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  if ((bits << 1) == 0) {  // zero of either sign: no "-"
-    std::memcpy(out, "00000.00000", 11);
-    return out + 11;
-  }
-  // |value| = mantissa * 2^-shift exactly.
-  const int shift = 1075 - static_cast<int>((bits >> 52) & 0x7FF);
-  if (shift < 36 || shift > 63) return PutNumberAnyRange(out, value);
-  const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
-  const auto low = static_cast<std::uint64_t>(product);
-  const auto high = static_cast<std::uint64_t>(product >> 64);
-  // |value| * 10^5 = kept + rest / 2^shift, all in 64 bits since shift < 64.
-  std::uint64_t kept = (low >> shift) | (high << (64 - shift));
-  const std::uint64_t rest = low & ((std::uint64_t{1} << shift) - 1);
-  const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-  // Half to even, without a branch: coordinates round up or down at random.
-  kept += (rest > half) | ((rest == half) & kept);
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 100000.0)) return PutNumberAnyRange(out, value);
+  const double scaled = magnitude * 100000.0;
+  const auto truncated = static_cast<std::uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(truncated);
+  if (fraction == 0.5) return PutNumberAnyRange(out, value);
+  const std::uint64_t kept = truncated + (fraction > 0.5);
   const std::uint64_t whole = kept / kScale;
   if (whole >= 100000) return PutNumberAnyRange(out, value);
   // The sign is as likely as not: stored always, kept only when it counts.
   *out = '-';
-  out += (bits >> 63) & (kept != 0);
+  out += std::signbit(value) & (kept != 0);
   out = PutFiveDigits(out, static_cast<std::uint32_t>(whole));
   *out++ = '.';
   return PutFiveDigits(out, static_cast<std::uint32_t>(kept - whole * kScale));

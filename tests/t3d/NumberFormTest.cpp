@@ -84,9 +84,10 @@ TEST(NumberFormTest, EqualsPrintfOnValuesOfEveryMagnitude) {
   EXPECT_EQ(mismatches, 0);
 }
 
-// Coordinates take a quick way (normal doubles whose rounded integer part
-// has five digits) and everything else the general one; the two must agree
-// with "%.5f" on both sides of every edge between them, and on exact ties.
+// Values below 100000 take a quick way in double precision, unless they lie
+// too near a halfway point between two fifth decimals; those and everything
+// else take the exact general way. Both must agree with "%.5f" on both
+// sides of every edge between them, and on exact ties.
 TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
   std::mt19937_64 random(8675309);
   int mismatches = 0;
@@ -114,6 +115,14 @@ TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
     const auto whole = static_cast<double>(random() % 200000);
     const int bits = 6 + static_cast<int>(random() % 12);
     check(whole + std::ldexp(static_cast<double>(random() % (1u << bits)), -bits));
+  }
+  // Near halfway points: the quick way must hand over when it cannot tell.
+  for (int i = 0; i < 100000; ++i) {
+    const auto n = static_cast<double>(random() % 10000000000ull);
+    for (const double offset : {0.0, 0x1p-20, 0x1p-19, 0x1p-18, 0x1p-17, 0x1p-16}) {
+      check((n + 0.5 + offset) / 100000.0);
+      check((n + 0.5 - offset) / 100000.0);
+    }
   }
   // Neighbours of the edges: the last five-digit integer part, 2^64 after
   // scaling, whole numbers of 2^52 and more, the smallest values that do
