@@ -175,6 +175,49 @@ void BM_WriteTriangle(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteTriangle);
 
+// The write phase of a reader on a mesh: corners taken from a grid of
+// points that neighbouring triangles share, scaled, made into records.
+void BM_PolygonsOfAMesh(benchmark::State& state) {
+  constexpr int kColumns = 123;
+  constexpr int kRows = 122;
+  std::vector<ModuleVector::Vector3> points;
+  std::uint64_t seed = 99;
+  auto jitter = [&] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<double>(static_cast<std::int64_t>(seed >> 40) % 500001 - 250000) / 1e6;
+  };
+  for (int j = 0; j <= kRows; ++j) {
+    for (int i = 0; i <= kColumns; ++i) {
+      points.push_back({-1000 + 1.5 * i + jitter(), -(-1000 + 1.5 * j + jitter()), 40 * jitter()});
+    }
+  }
+  struct Row {
+    int corner[3];
+  };
+  std::vector<Row> rows;
+  for (int j = 0; j < kRows; ++j) {
+    for (int i = 0; i < kColumns; ++i) {
+      const int v00 = j * (kColumns + 1) + i;
+      rows.push_back({{v00, v00 + 1, v00 + kColumns + 2}});
+      rows.push_back({{v00, v00 + kColumns + 2, v00 + kColumns + 1}});
+    }
+  }
+  std::string piece;
+  std::size_t r = 0;
+  Unreal::PolygonLinkCounter = 0;
+  for (auto _ : state) {
+    ModuleVector::Vector3 corner[3];
+    for (int k = 0; k < 3; ++k) corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
+    piece.clear();
+    Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
+    benchmark::DoNotOptimize(piece.data());
+    if (++r == rows.size()) r = 0;
+    if (Unreal::PolygonLinkCounter > 2000000000) Unreal::PolygonLinkCounter = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_PolygonsOfAMesh);
+
 // The run's search for a keyword that lies far ahead: the whole of a
 // 1 M-triangle model, which holds no texture.
 void BM_KeywordSearch(benchmark::State& state) {

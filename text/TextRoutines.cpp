@@ -379,15 +379,12 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The numeric value of a token as NextToken hands it out ("-12.5 ",
-// "1e3\r", "7"): a number whose characters stand together, with nothing
-// after it that the rule could join to it. Parsed in place; false when the
-// text needs the general walk (ignored characters inside or after it, "&H",
-// a value from_chars cannot hold).
-bool PlainNumericValue(std::string_view text, double& value) {
-  const char* const end = text.data() + text.size();
-  const char* p = text.data();
-  while (p < end && IsIgnored(*p)) ++p;
+// Reads a number that starts at `p` and whose characters stand together:
+// a sign, digits with at most one ".", an exponent. Sets `stop` to the
+// first character after it. False when the general walk must decide: no
+// digit, an exponent without digits (what stops it may be an ignored
+// character that the walk passes), a value from_chars cannot hold.
+bool PlainNumberAt(const char* p, const char* const end, double& value, const char*& stop) {
   const char* const first = p;  // from_chars takes a "-" but no "+"
   const bool negative = p < end && *p == '-';
   if (p < end && (*p == '-' || *p == '+')) ++p;
@@ -414,14 +411,11 @@ bool PlainNumericValue(std::string_view text, double& value) {
       if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
       ++q;
     }
-    // An exponent without digits is not part of the number, but what stops
-    // it may be an ignored character that the general walk would pass.
     if (q == exponentDigits) return false;
     if (exponentNegative) exponent = -exponent;
     p = q;
   }
-  // Only the last character may be one that the rule passes over.
-  if (p < end && IsIgnored(*p) && p + 1 < end) return false;
+  stop = p;
   // Digits that make an integer of at most 2^53 and a power of ten that is
   // exact: one multiplication or division, which rounds correctly. This
   // covers the coordinates and indices of any model written by a program.
@@ -437,7 +431,46 @@ bool PlainNumericValue(std::string_view text, double& value) {
   return result.ec == std::errc{} && result.ptr == p;
 }
 
+// The numeric value of a text whose number stands together, with nothing
+// after it that the rule could join to it, as tokens are ("-12.5 ",
+// "1e3\r", "7"). False when the text needs the general walk.
+bool PlainNumericValue(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const char* p = text.data();
+  while (p < end && IsIgnored(*p)) ++p;
+  const char* stop = p;
+  if (!PlainNumberAt(p, end, value, stop)) return false;
+  // Only the last character may be one that the rule passes over.
+  return !(stop < end && IsIgnored(*stop) && stop + 1 < end);
+}
+
 }  // namespace
+
+bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_view& token,
+                    double& value) {
+  CheckPosition(position);
+  const std::size_t end = text.size();
+  const char* const data = text.data();
+  auto start = static_cast<std::size_t>(position) - 1;  // from here on 0-based
+  while (start < end && IsDelimiter(data[start])) ++start;
+  if (start >= end) {
+    position = ToPosition(static_cast<std::int64_t>(start) + 1);
+    token = {};
+    value = 0;
+    return true;
+  }
+  // A number's characters are no delimiters, so the token runs at least to
+  // where the number stops, and on from there as NextToken runs it.
+  const char* stop = data + start;
+  const bool plain = PlainNumberAt(data + start, data + end, value, stop);
+  std::size_t i = std::min(std::max(static_cast<std::size_t>(stop - data), start), end - 1);
+  while (i + 1 < end && !IsDelimiter(data[i])) ++i;
+  position = ToPosition(static_cast<std::int64_t>(i) + 1);
+  token = text.substr(start, std::min(i - start + 1, end - start));
+  // A token holds at most one delimiter, its last character: nothing after
+  // the number can join it, so the plain reading is the token's value.
+  return plain;
+}
 
 double NumericValue(std::string_view text) {
   double plain = 0;
