@@ -8,7 +8,7 @@
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
-#   BENCH_REPEAT   rounds; each round converts every size at least once (default 3)
+#   BENCH_REPEAT   rounds; each round converts every size at least once (default 5)
 #   BENCH_MAP=1    also convert the largest input in map mode
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
@@ -18,7 +18,7 @@ BUILD=${1:-build-bench}
 BIN=$BUILD/bin
 DATA=$BUILD/bench-data
 SIZES=${BENCH_SIZES:-"10000 100000 1000000"}
-REPEAT=${BENCH_REPEAT:-3}
+REPEAT=${BENCH_REPEAT:-5}
 BIG_MB=${BENCH_BIG_MB:-200}
 mkdir -p "$DATA"
 
@@ -65,21 +65,31 @@ prepare() {  # triangles mode
   : >"$DATA/runs-$1-$2"
 }
 
-# One conversion and one floor run; appends a line to the size's runs:
-# convert wall, cpu, peak KiB; floor wall, cpu, peak KiB.
+# One conversion and one floor run, in turns which goes first; appends a
+# line to the size's runs: convert wall, cpu, peak KiB; floor wall, cpu,
+# peak KiB.
+RUNS_DONE=0
 run_once() {  # triangles mode
-  local input out=$DATA/convert.t3d floorOut=$DATA/floor.t3d pieces outBytes
+  local input out=$DATA/convert.t3d floorOut=$DATA/floor.t3d pieces outBytes convert floor
   input=$(model "$1")
   options_for "$2"
   read -r pieces outBytes <"$DATA/pieces-$1-$2.count"
   rm -f "$out" "$floorOut"
-  measure "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
-  local line="$M_SECONDS $M_CPU $M_KIB"
-  rm -f "$out"
-  measure "$BIN/kelvane-floor" "$input" "$DATA/pieces-$1-$2.bin" "$floorOut"
-  [ "$(stat -c %s "$floorOut")" = "$outBytes" ] || { echo "bench: floor wrote other sizes" >&2; exit 1; }
-  rm -f "$floorOut"
-  echo "$line $M_SECONDS $M_CPU $M_KIB" >>"$DATA/runs-$1-$2"
+  for program in convert floor; do
+    if [ $((RUNS_DONE % 2)) = 1 ]; then program=$([ $program = convert ] && echo floor || echo convert); fi
+    if [ $program = convert ]; then
+      measure "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
+      convert="$M_SECONDS $M_CPU $M_KIB"
+      rm -f "$out"
+    else
+      measure "$BIN/kelvane-floor" "$input" "$DATA/pieces-$1-$2.bin" "$floorOut"
+      [ "$(stat -c %s "$floorOut")" = "$outBytes" ] || { echo "bench: floor wrote other sizes" >&2; exit 1; }
+      floor="$M_SECONDS $M_CPU $M_KIB"
+      rm -f "$floorOut"
+    fi
+  done
+  RUNS_DONE=$((RUNS_DONE + 1))
+  echo "$convert $floor" >>"$DATA/runs-$1-$2"
 }
 
 # The table row of a size, from its runs.
@@ -122,7 +132,7 @@ for row in "${rows[@]}"; do prepare $row; done
 for ((round = 0; round < REPEAT; round++)); do
   for row in "${rows[@]}"; do
     set -- $row
-    times=$((50000 / $1))
+    times=$((30000 / $1))
     [ "$times" -lt 1 ] && times=1
     for ((t = 0; t < times; t++)); do run_once "$1" "$2"; done
   done
