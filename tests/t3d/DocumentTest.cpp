@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "t3d/Unreal.h"
@@ -67,14 +68,27 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     const double magnitude = std::ldexp(1.0, static_cast<int>(random() % 60) - 20);
     return (static_cast<double>(random() % 2000001) / 1000000.0 - 1.0) * magnitude;
   };
-  for (int i = 0; i < 2000; ++i) {
+  std::vector<Unreal::Vector3> shared;
+  Unreal::Vector3 previous{};
+  for (int i = 0; i < 5000; ++i) {
     // Now and then far from the origin, where a step could overflow and
     // the record is made line by line.
     const double far = i % 11 == 0 ? 1e200 : 0.0;
-    const Unreal::Vector3 a{far + coordinate(), coordinate(), coordinate()};
-    const Unreal::Vector3 b{far + coordinate(), coordinate(), coordinate()};
+    // Corners are shared with earlier triangles as in a mesh, and come back
+    // after many others, so forms made before are used again.
+    const bool near = far == 0.0 && !shared.empty();
+    const Unreal::Vector3 a = near && i % 3 == 0
+                                  ? shared[(i * 7) % shared.size()]
+                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
+    const Unreal::Vector3 b = near && i % 2 == 0
+                                  ? previous
+                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
     const Unreal::Vector3 c =
-        i % 7 == 0 ? a : Unreal::Vector3{far + coordinate(), coordinate(), -0.0};
+        i % 7 == 0 ? a : Unreal::Vector3{far + coordinate(), coordinate(), i % 5 == 0 ? 0.0 : -0.0};
+    if (far == 0.0) {
+      previous = c;
+      shared.push_back(b);
+    }
     Unreal::PolygonLinkCounter = i * 1000;
     std::string whole = "before\r\n";
     Unreal::WriteTriangle(whole, a, b, c);
