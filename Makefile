@@ -1,9 +1,10 @@
 # Kelvane: `make run` converts the bundled examples, `make test` runs every test.
 BUILD    ?= build
 JOBS     ?= 2
+BENCH_BUILD ?= build-bench
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test bench clean
 
 all: build
 
@@ -22,8 +23,16 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Speed and memory of the conversion against its floor, then the
+# micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON \
+	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=OFF >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@bench/run.sh $(BENCH_BUILD)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)
 
 # The window program (needs a desktop session).
 .PHONY: gui

@@ -45,8 +45,14 @@ class LineTokens {
     spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
     return token;
   }
-  double Number() { return TextRoutines::NumericValue(Token()); }
-  std::int16_t Count() { return TextRoutines::CountValue(Token()); }
+  double Number() {
+    std::string_view token;
+    double value = 0;
+    const bool plain = TextRoutines::NextTokenValue(line_, position_, token, value);
+    spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
+    return plain ? value : TextRoutines::NumericValue(token);
+  }
+  std::int16_t Count() { return TextRoutines::ToCount(Number()); }
 
  private:
   std::string_view line_;
@@ -71,10 +77,13 @@ inline void SkipLine(ReaderArgs& args) {
 
 // The next token of the input text itself, across line breaks.
 inline double StreamNumber(ReaderArgs& args) {
-  const std::string_view token = TextRoutines::NextToken(args.inputText, args.scanPosition);
+  std::string_view token;
+  double value = 0;
+  const bool plain =
+      TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
   args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
   if (token.empty()) args.spot = args.scanPosition;
-  return TextRoutines::NumericValue(token);
+  return plain ? value : TextRoutines::NumericValue(token);
 }
 
 // Shows "curpos " and the scan position on LabelPos.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 #include "text/RunError.h"
@@ -41,16 +42,109 @@ void AppendInteger(std::string& text, std::int64_t value) {
   text.append(digits, end.ptr);
 }
 
-// Appends an unsigned integer padded with zeros to at least `width` digits.
-void AppendPadded(std::string& text, std::uint64_t value, int width) {
-  char digits[24];
+// Room for one number in the number form: the longest is the largest
+// double, 309 integer digits, with its sign and five decimals.
+constexpr std::size_t kNumberRoom = 320;
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes a number below 100000 as exactly five digits. v * ceil(2^32 /
+// 10^4) holds v / 10^4 in its high 32 bits and the rest as a binary
+// fraction precise enough that two steps of times 100 bring out the next
+// four digits exactly, for every v below 100000.
+char* PutFiveDigits(char* out, std::uint32_t value) {
+  constexpr std::uint64_t kLow = 0xFFFFFFFF;
+  std::uint64_t t = std::uint64_t{value} * 429497;
+  out[0] = static_cast<char>('0' + (t >> 32));
+  t = (t & kLow) * 100;
+  std::memcpy(out + 1, kDigitPairs + 2 * (t >> 32), 2);
+  t = (t & kLow) * 100;
+  std::memcpy(out + 3, kDigitPairs + 2 * (t >> 32), 2);
+  return out + 5;
+}
+
+// Writes an unsigned number padded with zeros to at least five digits.
+char* PutPadded(char* out, UInt128 value) {
+  if (value < 100000) return PutFiveDigits(out, static_cast<std::uint32_t>(value));
+  char digits[40];
   int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
+  while (value != 0) {
+    digits[n++] = static_cast<char>('0' + static_cast<int>(value % 10));
     value /= 10;
-  } while (value != 0);
-  while (n < width) digits[n++] = '0';
-  while (n > 0) text += digits[--n];
+  }
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+// The number form of any value, the slow way: rounded to five decimals
+// from the double's exact binary value, half to even (as the C library's
+// "%.5f" rounds), at least five integer digits, "-" only when the rounded
+// form is not zero. Writes at most kNumberRoom characters.
+[[gnu::noinline]] char* PutNumberAnyRange(char* out, double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0x7FF) {  // not finite: the vector checks keep these out
+    const std::string_view word = std::isnan(value) ? "nan" : (negative ? "-inf" : "inf");
+    std::memcpy(out, word.data(), word.size());
+    return out + word.size();
+  }
+  // |value| = mantissa * 2^exponent exactly.
+  const std::uint64_t mantissa = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
+  const int exponent = (biased == 0 ? 1 : biased) - 1075;
+  UInt128 scaled;  // |value| * 10^5, rounded half to even
+  if (exponent >= 0) {
+    if (exponent > 10) {
+      // 2^63 and more: a whole number written in full, digit for digit.
+      return std::to_chars(out, out + kNumberRoom, value, std::chars_format::fixed, 5).ptr;
+    }
+    scaled = static_cast<UInt128>(mantissa << exponent) * kScale;
+  } else {
+    const int shift = -exponent;
+    const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
+    if (shift >= 127) {
+      scaled = 0;  // below 2^-56: far under half of the last decimal
+    } else {
+      const UInt128 one = 1;
+      scaled = product >> shift;
+      const UInt128 rest = product & ((one << shift) - 1);
+      const UInt128 half = one << (shift - 1);
+      if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+    }
+  }
+  if (negative && scaled != 0) *out++ = '-';
+  out = PutPadded(out, scaled / kScale);
+  *out++ = '.';
+  return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
+}
+
+// The number form, quickly for the values a model holds: below 100000 in
+// magnitude. Their product with 10^5, rounded to a double, lies below 2^34,
+// where every whole number and every half is a double; rounding is
+// monotonic, so the rounded product lies on the same side of each halfway
+// point as the exact one, or on it. Only when it lies exactly on one can
+// the exact product be on either side (or on it too, a tie for even): such
+// values, and all others, take the general way.
+inline char* PutNumber(char* out, double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 100000.0)) return PutNumberAnyRange(out, value);
+  const double scaled = magnitude * 100000.0;
+  const auto truncated = static_cast<std::uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(truncated);
+  if (fraction == 0.5) return PutNumberAnyRange(out, value);
+  const std::uint64_t kept = truncated + (fraction > 0.5);
+  const std::uint64_t whole = kept / kScale;
+  if (whole >= 100000) return PutNumberAnyRange(out, value);
+  // The sign is as likely as not: stored always, kept only when it counts.
+  *out = '-';
+  out += std::signbit(value) & (kept != 0);
+  out = PutFiveDigits(out, static_cast<std::uint32_t>(whole));
+  *out++ = '.';
+  return PutFiveDigits(out, static_cast<std::uint32_t>(kept - whole * kScale));
 }
 
 // A location component in its general decimal form; zero is "0".
@@ -62,6 +156,130 @@ void AppendGeneral(std::string& text, double value) {
   char digits[32];
   const auto end = std::to_chars(digits, digits + sizeof digits, value);
   text.append(digits, end.ptr);
+}
+
+// Room for a vector form: three numbers, two commas, CR LF.
+constexpr std::size_t kVectorRoom = 3 * kNumberRoom + 4;
+
+// The vector form of v, CR LF included; returns its length. Made in place
+// so that the caller's text grows by one append per vector.
+std::size_t PutVector(char* form, const Vector3& v) {
+  char* end = PutNumber(form, v.X);
+  *end++ = ',';
+  end = PutNumber(end, v.Y);
+  *end++ = ',';
+  end = PutNumber(end, v.Z);
+  *end++ = '\r';
+  *end++ = '\n';
+  return static_cast<std::size_t>(end - form);
+}
+
+// Room for a whole record: the head line and eight lines of a word and a
+// vector form each.
+constexpr std::size_t kRecordRoom = 64 + 8 * (16 + kVectorRoom);
+
+char* PutText(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// Whether no step of a record's arithmetic can overflow. With every
+// coordinate within 10^150, differences stay within 2 * 10^150, products
+// and squares of them within 4 * 10^300, sums of three such within a
+// double's range, and a component divided by a length not above the length
+// is at most about 1. NaN fails the test as well.
+bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
+  constexpr double kLimit = 1e150;
+  bool within = true;
+  for (const double x : {A.X, A.Y, A.Z, B.X, B.Y, B.Z, C.X, C.Y, C.Z}) {
+    within &= std::fabs(x) <= kLimit;
+  }
+  return within;
+}
+
+// The forms of corners written lately. A model's points are shared by
+// several triangles (about six each in a closed mesh), and neighbouring
+// triangles come one after another, so most corners were formed a few
+// records before. Entries are keyed by the vector's exact bits, of which a
+// form is a pure function; what the table holds never shows in the output.
+class RecentCornerForms {
+ public:
+  // Writes the vector form of v (CR LF included) and returns its length.
+  std::size_t Put(char* out, const Vector3& v) {
+    std::uint64_t key[3];
+    std::memcpy(key, &v, sizeof key);
+    Entry& entry = entries_[Slot(key)];
+    if (entry.length != 0 && std::memcmp(entry.key, key, sizeof key) == 0) {
+      std::memcpy(out, entry.numbers, sizeof entry.numbers);  // a whole block: cheaper than its length
+      out[entry.length] = '\r';
+      out[entry.length + 1] = '\n';
+      return entry.length + std::size_t{2};
+    }
+    const std::size_t length = PutVector(out, v);
+    if (length - 2 <= sizeof entry.numbers) {
+      std::memcpy(entry.key, key, sizeof key);
+      std::memcpy(entry.numbers, out, length - 2);
+      entry.length = static_cast<std::uint8_t>(length - 2);
+    }
+    return length;
+  }
+
+ private:
+  // One cache line each; the three numbers and two commas of a form whose
+  // components are below 100000 in magnitude fit.
+  struct alignas(64) Entry {
+    std::uint64_t key[3];
+    char numbers[39];
+    std::uint8_t length;  // of the numbers; 0 while empty
+  };
+  static_assert(sizeof(Entry) == 64);
+  // 64 KiB: the corners of the last row or two of a mesh of a few hundred
+  // triangles a row, well within the second-level cache.
+  static constexpr int kSlotBits = 10;
+
+  static std::size_t Slot(const std::uint64_t* key) {
+    std::uint64_t h = key[0] * 0x9E3779B97F4A7C15ull;
+    h ^= key[1] * 0xC2B2AE3D27D4EB4Full;
+    h ^= key[2] * 0x165667B19E3779F9ull;
+    return static_cast<std::size_t>(h >> (64 - kSlotBits));
+  }
+
+  Entry entries_[std::size_t{1} << kSlotBits] = {};
+};
+
+RecentCornerForms& CornerForms() {
+  static RecentCornerForms forms;
+  return forms;
+}
+
+// BeginPolygon, leaving the origin's vector form in `origin` as well;
+// returns its length.
+std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const Vector3& B,
+                                      const Vector3& C, char* origin) {
+  text += "Begin Polygon Item=OUTSIDE Link=";
+  // The blank stands where a negative number's sign would be.
+  if (PolygonLinkCounter >= 0) text += ' ';
+  AppendInteger(text, PolygonLinkCounter);
+  text += kLineEnd;
+  if (PolygonLinkCounter == INT32_MAX) {
+    throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
+                            "More than 2147483647 polygons in one document");
+  }
+  ++PolygonLinkCounter;
+  char form[kVectorRoom];
+  const std::size_t originLength = PutVector(origin, A);
+  text += "Origin ";
+  text.append(origin, originLength);
+  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
+  text += "Normal ";
+  text.append(form, PutVector(form, normal));
+  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  text += "TextureU ";
+  text.append(form, PutVector(form, u));
+  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  text += "TextureV ";
+  text.append(form, PutVector(form, v));
+  return originLength;
 }
 
 }  // namespace
@@ -121,78 +339,18 @@ void EndBrushActor(std::string& text, std::int32_t brushNumber) {
 }
 
 void AppendNumber(std::string& text, double value) {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  const bool negative = (bits >> 63) != 0;
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0x7FF) {  // not finite: the vector checks keep these out
-    text += std::isnan(value) ? "nan" : (negative ? "-inf" : "inf");
-    return;
-  }
-  // |value| = mantissa * 2^exponent exactly.
-  const std::uint64_t mantissa = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
-  const int exponent = (biased == 0 ? 1 : biased) - 1075;
-  UInt128 scaled;  // |value| * 10^5, rounded half to even
-  if (exponent >= 0) {
-    if (exponent > 10) {
-      // 2^63 and more: a whole number written in full, digit for digit.
-      char digits[400];
-      const auto end =
-          std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 5);
-      text.append(digits, end.ptr);
-      return;
-    }
-    scaled = static_cast<UInt128>(mantissa << exponent) * kScale;
-  } else {
-    const int shift = -exponent;
-    const UInt128 product = static_cast<UInt128>(mantissa) * kScale;
-    if (shift >= 127) {
-      scaled = 0;  // below 2^-56: far under half of the last decimal
-    } else {
-      const UInt128 one = 1;
-      scaled = product >> shift;
-      const UInt128 rest = product & ((one << shift) - 1);
-      const UInt128 half = one << (shift - 1);
-      if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
-    }
-  }
-  if (negative && scaled != 0) text += '-';
-  AppendPadded(text, static_cast<std::uint64_t>(scaled / kScale), 5);
-  text += '.';
-  AppendPadded(text, static_cast<std::uint64_t>(scaled % kScale), 5);
+  char form[kNumberRoom];
+  text.append(form, static_cast<std::size_t>(PutNumber(form, value) - form));
 }
 
 void FormatVector(std::string& text, const Vector3& v) {
-  AppendNumber(text, v.X);
-  text += ',';
-  AppendNumber(text, v.Y);
-  text += ',';
-  AppendNumber(text, v.Z);
-  text += kLineEnd;
+  char form[kVectorRoom];
+  text.append(form, PutVector(form, v));
 }
 
 void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  text += "Begin Polygon Item=OUTSIDE Link=";
-  // The blank stands where a negative number's sign would be.
-  if (PolygonLinkCounter >= 0) text += ' ';
-  AppendInteger(text, PolygonLinkCounter);
-  text += kLineEnd;
-  if (PolygonLinkCounter == INT32_MAX) {
-    throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
-                            "More than 2147483647 polygons in one document");
-  }
-  ++PolygonLinkCounter;
-  text += "Origin ";
-  FormatVector(text, A);
-  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
-  text += "Normal ";
-  FormatVector(text, normal);
-  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
-  text += "TextureU ";
-  FormatVector(text, u);
-  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
-  text += "TextureV ";
-  FormatVector(text, v);
+  char origin[kVectorRoom];
+  BeginPolygonKeepingOrigin(text, A, B, C, origin);
 }
 
 void WriteVertex(std::string& text, const Vector3& v) {
@@ -206,11 +364,49 @@ void EndPolygon(std::string& text) {
 }
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  BeginPolygon(text, A, B, C);
-  WriteVertex(text, A);
-  WriteVertex(text, B);
-  WriteVertex(text, C);
-  EndPolygon(text);
+  if (PolygonLinkCounter == INT32_MAX || !CannotOverflow(A, B, C)) {
+    // A step may fail: the lines go into the text one by one, so that a
+    // failure leaves the ones before it.
+    char origin[kVectorRoom];
+    const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin);
+    text += "Vertex ";
+    text.append(origin, originLength);
+    WriteVertex(text, B);
+    WriteVertex(text, C);
+    EndPolygon(text);
+    return;
+  }
+  // Nothing can fail: the record is made in place and appended at once.
+  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
+  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  char record[kRecordRoom];
+  char* end = PutText(record, "Begin Polygon Item=OUTSIDE Link=");
+  // The blank stands where a negative number's sign would be.
+  if (PolygonLinkCounter >= 0) *end++ = ' ';
+  end = std::to_chars(end, end + 12, PolygonLinkCounter).ptr;
+  ++PolygonLinkCounter;
+  RecentCornerForms& corners = CornerForms();
+  end = PutText(end, "\r\nOrigin ");
+  const char* const origin = end;
+  end += corners.Put(end, A);
+  const auto originLength = static_cast<std::size_t>(end - origin);
+  end = PutText(end, "Normal ");
+  end += PutVector(end, normal);
+  end = PutText(end, "TextureU ");
+  end += PutVector(end, u);
+  end = PutText(end, "TextureV ");
+  end += PutVector(end, v);
+  // The first vertex is the origin again: its form is copied, not made twice.
+  end = PutText(end, "Vertex ");
+  std::memcpy(end, origin, originLength);
+  end += originLength;
+  end = PutText(end, "Vertex ");
+  end += corners.Put(end, B);
+  end = PutText(end, "Vertex ");
+  end += corners.Put(end, C);
+  end = PutText(end, "End Polygon\r\n");
+  text.append(record, static_cast<std::size_t>(end - record));
 }
 
 }  // namespace Unreal

@@ -119,17 +119,23 @@ int HexDigit(char c) {
   return -1;
 }
 
-void CheckPosition(std::int32_t position) {
-  if (position < 1) {
-    throw RunError(ErrorKind::InvalidArgument,
-                   "Text position " + std::to_string(position) + " is below 1");
-  }
+[[noreturn, gnu::cold, gnu::noinline]] void ThrowPositionBelowOne(std::int32_t position) {
+  throw RunError(ErrorKind::InvalidArgument,
+                 "Text position " + std::to_string(position) + " is below 1");
 }
 
-std::int32_t ToPosition(std::int64_t position) {
-  if (position > kMaxPosition) {
-    throw RunError(ErrorKind::Overflow, "Text position beyond 2147483647");
-  }
+[[noreturn, gnu::cold, gnu::noinline]] void ThrowPositionOverflow() {
+  throw RunError(ErrorKind::Overflow, "Text position beyond 2147483647");
+}
+
+// The scanners run once per token of the input: their checks stay inline
+// and their errors out of the way.
+inline void CheckPosition(std::int32_t position) {
+  if (position < 1) [[unlikely]] ThrowPositionBelowOne(position);
+}
+
+inline std::int32_t ToPosition(std::int64_t position) {
+  if (position > kMaxPosition) [[unlikely]] ThrowPositionOverflow();
   return static_cast<std::int32_t>(position);
 }
 
@@ -321,35 +327,36 @@ void AppendToStringArray(std::vector<std::string>& array, std::string item) {
 
 std::string_view NextLine(std::string_view text, std::int32_t& position) {
   CheckPosition(position);
-  const std::int64_t length = static_cast<std::int64_t>(text.size());
-  const std::int64_t start = position;
-  std::int64_t i = start;
-  while (i <= length && !IsBreak(text[static_cast<std::size_t>(i - 1)])) ++i;
-  if (i > length) {
+  const std::size_t length = text.size();
+  const char* const data = text.data();
+  const auto start = static_cast<std::size_t>(position) - 1;  // from here on 0-based
+  std::size_t i = start;
+  while (i < length && !IsBreak(data[i])) ++i;
+  if (i >= length) {
     // No break follows: the rest of the text is the line, and the position
     // ends past the end of the text.
-    if (start > length + 1) return {};
-    position = ToPosition(length + 1);
-    return text.substr(static_cast<std::size_t>(start - 1));
+    if (start > length) return {};
+    position = ToPosition(static_cast<std::int64_t>(length) + 1);
+    return text.substr(start);
   }
-  const std::string_view line =
-      text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(i - start));
-  while (i <= length && IsBreak(text[static_cast<std::size_t>(i - 1)])) ++i;
-  position = ToPosition(i);
+  const std::string_view line(data + start, i - start);
+  while (i < length && IsBreak(data[i])) ++i;
+  position = ToPosition(static_cast<std::int64_t>(i) + 1);
   return line;
 }
 
 std::string_view NextToken(std::string_view text, std::int32_t& position) {
   CheckPosition(position);
-  const std::int64_t end = static_cast<std::int64_t>(text.size());
-  std::int64_t start = position;
-  while (start <= end && IsDelimiter(text[static_cast<std::size_t>(start - 1)])) ++start;
-  std::int64_t i = start;
-  while (i < end && !IsDelimiter(text[static_cast<std::size_t>(i - 1)])) ++i;
-  position = ToPosition(i);
-  if (start > end) return {};
-  const std::int64_t count = std::min(i - start + 1, end - start + 1);
-  return text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(count));
+  const std::size_t end = text.size();
+  const char* const data = text.data();
+  auto start = static_cast<std::size_t>(position) - 1;  // from here on 0-based
+  while (start < end && IsDelimiter(data[start])) ++start;
+  // The token runs to its closing delimiter, or to the last character.
+  std::size_t i = start;
+  while (i + 1 < end && !IsDelimiter(data[i])) ++i;
+  position = ToPosition(static_cast<std::int64_t>(i) + 1);
+  if (start >= end) return {};
+  return text.substr(start, std::min(i - start + 1, end - start));
 }
 
 std::string StripExtension(std::string_view fileName) {
@@ -365,7 +372,109 @@ std::string StripExtension(std::string_view fileName) {
   return std::string(fileName);
 }
 
+namespace {
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads a number that starts at `p` and whose characters stand together:
+// a sign, digits with at most one ".", an exponent. Sets `stop` to the
+// first character after it. False when the general walk must decide: no
+// digit, an exponent without digits (what stops it may be an ignored
+// character that the walk passes), a value from_chars cannot hold.
+bool PlainNumberAt(const char* p, const char* const end, double& value, const char*& stop) {
+  const char* const first = p;  // from_chars takes a "-" but no "+"
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  // The digits as one integer, while it is exact.
+  std::uint64_t mantissa = 0;
+  const char* const integerPart = p;
+  while (p < end && IsDigit(*p)) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+  std::size_t digits = static_cast<std::size_t>(p - integerPart);
+  std::size_t decimals = 0;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && IsDigit(*p)) mantissa = mantissa * 10 + static_cast<unsigned>(*p++ - '0');
+    decimals = static_cast<std::size_t>(p - fraction);
+    digits += decimals;
+  }
+  if (digits == 0) return false;
+  int exponent = 0;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    const bool exponentNegative = q < end && *q == '-';
+    if (q < end && (*q == '-' || *q == '+')) ++q;
+    const char* const exponentDigits = q;
+    while (q < end && IsDigit(*q)) {
+      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+      ++q;
+    }
+    if (q == exponentDigits) return false;
+    if (exponentNegative) exponent = -exponent;
+    p = q;
+  }
+  stop = p;
+  // Digits that make an integer of at most 2^53 and a power of ten that is
+  // exact: one multiplication or division, which rounds correctly. This
+  // covers the coordinates and indices of any model written by a program.
+  const int scale = exponent - static_cast<int>(decimals);
+  if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+    const auto exact = static_cast<double>(mantissa);
+    value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+    if (negative) value = -value;
+    return true;
+  }
+  const char* const from = *first == '+' ? first + 1 : first;
+  const auto result = std::from_chars(from, p, value, std::chars_format::general);
+  return result.ec == std::errc{} && result.ptr == p;
+}
+
+// The numeric value of a text whose number stands together, with nothing
+// after it that the rule could join to it, as tokens are ("-12.5 ",
+// "1e3\r", "7"). False when the text needs the general walk.
+bool PlainNumericValue(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const char* p = text.data();
+  while (p < end && IsIgnored(*p)) ++p;
+  const char* stop = p;
+  if (!PlainNumberAt(p, end, value, stop)) return false;
+  // Only the last character may be one that the rule passes over.
+  return !(stop < end && IsIgnored(*stop) && stop + 1 < end);
+}
+
+}  // namespace
+
+bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_view& token,
+                    double& value) {
+  CheckPosition(position);
+  const std::size_t end = text.size();
+  const char* const data = text.data();
+  auto start = static_cast<std::size_t>(position) - 1;  // from here on 0-based
+  while (start < end && IsDelimiter(data[start])) ++start;
+  if (start >= end) {
+    position = ToPosition(static_cast<std::int64_t>(start) + 1);
+    token = {};
+    value = 0;
+    return true;
+  }
+  // A number's characters are no delimiters, so the token runs at least to
+  // where the number stops, and on from there as NextToken runs it.
+  const char* stop = data + start;
+  const bool plain = PlainNumberAt(data + start, data + end, value, stop);
+  std::size_t i = std::min(std::max(static_cast<std::size_t>(stop - data), start), end - 1);
+  while (i + 1 < end && !IsDelimiter(data[i])) ++i;
+  position = ToPosition(static_cast<std::int64_t>(i) + 1);
+  token = text.substr(start, std::min(i - start + 1, end - start));
+  // A token holds at most one delimiter, its last character: nothing after
+  // the number can join it, so the plain reading is the token's value.
+  return plain;
+}
+
 double NumericValue(std::string_view text) {
+  double plain = 0;
+  if (PlainNumericValue(text, plain)) return plain;
   const ParsedNumber number = ParseNumber(text);
   if (number.hex) {
     if (!std::isfinite(number.hexValue)) {
@@ -395,6 +504,11 @@ double NumericValue(std::string_view text) {
 bool StartsWithNumber(std::string_view text) { return ParseNumber(text).mantissaDigits > 0; }
 
 std::int16_t ToCount(double value) {
+  // Counts and indices are written as whole numbers: nothing to round.
+  if (value >= -32768.0 && value <= 32767.0) {
+    const auto whole = static_cast<std::int16_t>(value);
+    if (whole == value) return whole;
+  }
   double rounded = std::round(value);  // halves away from zero
   if (std::fabs(value - std::trunc(value)) == 0.5) rounded = 2.0 * std::round(value / 2.0);
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {

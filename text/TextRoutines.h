@@ -44,6 +44,12 @@ std::string_view NextLine(std::string_view text, std::int32_t& position);
 // that closed it; leaves the position on the token's last character.
 std::string_view NextToken(std::string_view text, std::int32_t& position);
 
+// NextToken, reading the token's numeric value in the same pass when the
+// token is a plain number (as NumericValue would give it). False when the
+// value must be taken with NumericValue(token), which may fail.
+bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_view& token,
+                    double& value);
+
 // The file name without its extension: the last "." of the name itself and
 // what follows. A "." in a folder name does not count.
 std::string StripExtension(std::string_view fileName);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "t3d/Unreal.h"
@@ -54,6 +57,62 @@ TEST(PolygonRecordTest, CounterOverflowLeavesTheHeadLineOnly) {
     EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::Overflow);
   }
   EXPECT_EQ(text, "Begin Polygon Item=OUTSIDE Link= 2147483647\r\n");
+  Unreal::PolygonLinkCounter = 0;
+}
+
+// The record is the polygon head, the three vertex lines and the end, in
+// that order, whatever shortcut it takes to make them.
+TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
+  std::mt19937_64 random(4242);
+  auto coordinate = [&] {
+    const double magnitude = std::ldexp(1.0, static_cast<int>(random() % 60) - 20);
+    return (static_cast<double>(random() % 2000001) / 1000000.0 - 1.0) * magnitude;
+  };
+  std::vector<Unreal::Vector3> shared;
+  Unreal::Vector3 previous{};
+  for (int i = 0; i < 5000; ++i) {
+    // Now and then far from the origin, where a step could overflow and
+    // the record is made line by line.
+    const double far = i % 11 == 0 ? 1e200 : 0.0;
+    // Corners are shared with earlier triangles as in a mesh, and come back
+    // after many others, so forms made before are used again.
+    const bool near = far == 0.0 && !shared.empty();
+    const Unreal::Vector3 a = near && i % 3 == 0
+                                  ? shared[(i * 7) % shared.size()]
+                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
+    const Unreal::Vector3 b = near && i % 2 == 0
+                                  ? previous
+                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
+    const Unreal::Vector3 c =
+        i % 7 == 0 ? a : Unreal::Vector3{far + coordinate(), coordinate(), i % 5 == 0 ? 0.0 : -0.0};
+    if (far == 0.0) {
+      previous = c;
+      shared.push_back(b);
+    }
+    Unreal::PolygonLinkCounter = i * 1000;
+    std::string whole = "before\r\n";
+    Unreal::WriteTriangle(whole, a, b, c);
+    Unreal::PolygonLinkCounter = i * 1000;
+    std::string parts = "before\r\n";
+    Unreal::BeginPolygon(parts, a, b, c);
+    Unreal::WriteVertex(parts, a);
+    Unreal::WriteVertex(parts, b);
+    Unreal::WriteVertex(parts, c);
+    Unreal::EndPolygon(parts);
+    ASSERT_EQ(whole, parts) << i;
+  }
+  Unreal::PolygonLinkCounter = 0;
+}
+
+TEST(PolygonRecordTest, ArithmeticErrorLeavesTheLinesBeforeIt) {
+  Unreal::PolygonLinkCounter = 0;
+  std::string text;
+  // The normal's products overflow; the head and origin lines are made.
+  EXPECT_THROW(Unreal::WriteTriangle(text, {1e300, 0, 0}, {-1e300, 0, 0}, {0, 1e300, 0}),
+               Kelvane::RunError);
+  std::string origin;
+  Unreal::FormatVector(origin, {1e300, 0, 0});
+  EXPECT_EQ(text, "Begin Polygon Item=OUTSIDE Link= 0\r\nOrigin " + origin);
   Unreal::PolygonLinkCounter = 0;
 }
 

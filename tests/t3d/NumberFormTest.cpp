@@ -85,6 +85,78 @@ TEST(NumberFormTest, EqualsPrintfOnValuesOfEveryMagnitude) {
   EXPECT_EQ(mismatches, 0);
 }
 
+// Values below 100000 take a quick way in double precision, unless they lie
+// too near a halfway point between two fifth decimals; those and everything
+// else take the exact general way. Both must agree with "%.5f" on both
+// sides of every edge between them, and on exact ties.
+TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
+  std::mt19937_64 random(8675309);
+  int mismatches = 0;
+  long checked = 0;
+  auto check = [&](double value) {
+    for (const double v : {value, -value}) {
+      ++checked;
+      const std::string ours = Form(v);
+      const std::string theirs = Reference(v);
+      if (ours != theirs && ++mismatches < 10) ADD_FAILURE() << v << ": " << ours << " vs " << theirs;
+    }
+  };
+  // Every binade from 2^-80 to 2^70, random mantissas: the rounding shift
+  // runs through all its widths, and the integer part through 5 digits and
+  // beyond.
+  for (int exponent = -80; exponent <= 70; ++exponent) {
+    for (int i = 0; i < 4000; ++i) {
+      const double mantissa = 1.0 + static_cast<double>(random() >> 12) / 4503599627370496.0;
+      check(std::ldexp(mantissa, exponent));
+    }
+  }
+  // Exact binary fractions: many lie exactly halfway between two fifth
+  // decimals (k / 64 and finer), the rest end within the five decimals.
+  for (int i = 0; i < 200000; ++i) {
+    const auto whole = static_cast<double>(random() % 200000);
+    const int bits = 6 + static_cast<int>(random() % 12);
+    check(whole + std::ldexp(static_cast<double>(random() % (1u << bits)), -bits));
+  }
+  // Near halfway points: the quick way must hand over when it cannot tell.
+  for (int i = 0; i < 100000; ++i) {
+    const auto n = static_cast<double>(random() % 10000000000ull);
+    for (const double offset : {0.0, 0x1p-20, 0x1p-19, 0x1p-18, 0x1p-17, 0x1p-16}) {
+      check((n + 0.5 + offset) / 100000.0);
+      check((n + 0.5 - offset) / 100000.0);
+    }
+  }
+  // Neighbours of the edges: the last five-digit integer part, 2^64 after
+  // scaling, whole numbers of 2^52 and more, the smallest values that do
+  // not round to zero, and the ends of the normal range.
+  const double edges[] = {99999.999995, 100000.0,          184467440737.09552, 4503599627370496.0,
+                          9007199254740992.0, 9223372036854775808.0, 0.000005, 0.0000049999999999,
+                          0.000015, 1.0, 0.5, 2.2250738585072014e-308, 4.9406564584124654e-324};
+  for (const double edge : edges) {
+    double up = edge;
+    double down = edge;
+    for (int k = 0; k < 300; ++k) {
+      check(up);
+      check(down);
+      up = std::nextafter(up, INFINITY);
+      down = std::nextafter(down, 0.0);
+    }
+  }
+  check(0.0);
+  EXPECT_EQ(mismatches, 0) << "of " << checked;
+}
+
+// Every group of five digits, before and after the point.
+TEST(NumberFormTest, EveryFiveDigitGroup) {
+  char expected[16];
+  for (int k = 0; k < 100000; ++k) {
+    std::snprintf(expected, sizeof expected, "%05d.00000", k);
+    ASSERT_EQ(Form(k), expected);
+    // 7 + k / 10^5 lies within 10^-14 of its decimal: no rounding question.
+    std::snprintf(expected, sizeof expected, "00007.%05d", k);
+    ASSERT_EQ(Form(7.0 + k / 100000.0), expected);
+  }
+}
+
 TEST(FormatVectorTest, CommaSeparatedWithCrLf) {
   std::string text = "Origin ";
   Unreal::FormatVector(text, {1, -0.0, -2.5});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "text/RunError.h"
@@ -80,6 +82,48 @@ TEST(NextTokenTest, TokensKeepTheirClosingDelimiterAndRepeatTheLastCharacter) {
   EXPECT_EQ(position, 6);
 }
 
+// Readers take a token and its value in one pass; it must be the token,
+// the position and the value that NextToken and NumericValue give, from
+// every position of texts that mix numbers, words and all delimiters.
+TEST(NextTokenValueTest, SameTokenPositionAndValueAsTakingThemApart) {
+  const char* const pieces[] = {"12",   "-3.25", "+7",   ".5",  "5.",    "1e3", "2E-2", "1e",
+                                "1e+",  "&HFF", "abc",  "-",   "1.2.3", "#4",  "0x10", "1,5",
+                                "123456789012345678901234", "1e400", "-0", "9.0000049999"};
+  const char* const gaps[] = {" ", "\t", "\r\n", "\n", "\r", "  \t "};
+  std::mt19937 random(77);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int count = 1 + static_cast<int>(random() % 6);
+    for (int k = 0; k < count; ++k) {
+      if (k > 0 || random() % 3 == 0) text += gaps[random() % 6];
+      text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+    }
+    if (random() % 2 == 0) text += gaps[random() % 6];
+    for (std::int32_t from = 1; from <= static_cast<std::int32_t>(text.size()) + 2; ++from) {
+      std::int32_t apart = from;
+      const std::string_view expected = NextToken(text, apart);
+      std::int32_t together = from;
+      std::string_view token;
+      double value = 0;
+      const bool plain = TextRoutines::NextTokenValue(text, together, token, value);
+      ASSERT_EQ(token, expected) << "\"" << text << "\" from " << from;
+      ASSERT_EQ(together, apart) << "\"" << text << "\" from " << from;
+      if (plain) {
+        const double reference = TextRoutines::NumericValue(token);
+        ASSERT_EQ(std::memcmp(&value, &reference, sizeof value), 0) << "\"" << token << "\"";
+      }
+    }
+  }
+  // Plain numbers, as models write them, are read in the one pass.
+  std::int32_t position = 1;
+  std::string_view token;
+  double value = 0;
+  EXPECT_TRUE(TextRoutines::NextTokenValue("  -3.25\t12", position, token, value));
+  EXPECT_EQ(value, -3.25);
+  EXPECT_TRUE(TextRoutines::NextTokenValue("  -3.25\t12", position, token, value));
+  EXPECT_EQ(value, 12);
+}
+
 TEST(ScannerTest, PositionBelowOneIsAnInvalidArgument) {
   for (std::int32_t bad : {0, -5}) {
     std::int32_t position = bad;
@@ -91,6 +135,10 @@ TEST(ScannerTest, PositionBelowOneIsAnInvalidArgument) {
     }
     position = bad;
     EXPECT_THROW(NextToken("abc", position), Kelvane::RunError);
+    position = bad;
+    std::string_view token;
+    double value = 0;
+    EXPECT_THROW(TextRoutines::NextTokenValue("abc", position, token, value), Kelvane::RunError);
   }
 }
 
