@@ -197,61 +197,6 @@ bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
   return within;
 }
 
-// The forms of corners written lately. A model's points are shared by
-// several triangles (about six each in a closed mesh), and neighbouring
-// triangles come one after another, so most corners were formed a few
-// records before. Entries are keyed by the vector's exact bits, of which a
-// form is a pure function; what the table holds never shows in the output.
-class RecentCornerForms {
- public:
-  // Writes the vector form of v (CR LF included) and returns its length.
-  std::size_t Put(char* out, const Vector3& v) {
-    std::uint64_t key[3];
-    std::memcpy(key, &v, sizeof key);
-    Entry& entry = entries_[Slot(key)];
-    if (entry.length != 0 && std::memcmp(entry.key, key, sizeof key) == 0) {
-      std::memcpy(out, entry.numbers, sizeof entry.numbers);  // a whole block: cheaper than its length
-      out[entry.length] = '\r';
-      out[entry.length + 1] = '\n';
-      return entry.length + std::size_t{2};
-    }
-    const std::size_t length = PutVector(out, v);
-    if (length - 2 <= sizeof entry.numbers) {
-      std::memcpy(entry.key, key, sizeof key);
-      std::memcpy(entry.numbers, out, length - 2);
-      entry.length = static_cast<std::uint8_t>(length - 2);
-    }
-    return length;
-  }
-
- private:
-  // One cache line each; the three numbers and two commas of a form whose
-  // components are below 100000 in magnitude fit.
-  struct alignas(64) Entry {
-    std::uint64_t key[3];
-    char numbers[39];
-    std::uint8_t length;  // of the numbers; 0 while empty
-  };
-  static_assert(sizeof(Entry) == 64);
-  // 64 KiB: the corners of the last row or two of a mesh of a few hundred
-  // triangles a row, well within the second-level cache.
-  static constexpr int kSlotBits = 10;
-
-  static std::size_t Slot(const std::uint64_t* key) {
-    std::uint64_t h = key[0] * 0x9E3779B97F4A7C15ull;
-    h ^= key[1] * 0xC2B2AE3D27D4EB4Full;
-    h ^= key[2] * 0x165667B19E3779F9ull;
-    return static_cast<std::size_t>(h >> (64 - kSlotBits));
-  }
-
-  Entry entries_[std::size_t{1} << kSlotBits] = {};
-};
-
-RecentCornerForms& CornerForms() {
-  static RecentCornerForms forms;
-  return forms;
-}
-
 // BeginPolygon, leaving the origin's vector form in `origin` as well;
 // returns its length.
 std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const Vector3& B,
@@ -386,10 +331,9 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   if (PolygonLinkCounter >= 0) *end++ = ' ';
   end = std::to_chars(end, end + 12, PolygonLinkCounter).ptr;
   ++PolygonLinkCounter;
-  RecentCornerForms& corners = CornerForms();
   end = PutText(end, "\r\nOrigin ");
   const char* const origin = end;
-  end += corners.Put(end, A);
+  end += PutVector(end, A);
   const auto originLength = static_cast<std::size_t>(end - origin);
   end = PutText(end, "Normal ");
   end += PutVector(end, normal);
@@ -402,9 +346,9 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   std::memcpy(end, origin, originLength);
   end += originLength;
   end = PutText(end, "Vertex ");
-  end += corners.Put(end, B);
+  end += PutVector(end, B);
   end = PutText(end, "Vertex ");
-  end += corners.Put(end, C);
+  end += PutVector(end, C);
   end = PutText(end, "End Polygon\r\n");
   text.append(record, static_cast<std::size_t>(end - record));
 }
