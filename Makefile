@@ -27,7 +27,7 @@ test: build
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON \
-	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=OFF >/dev/null
+	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@bench/run.sh $(BENCH_BUILD)
 

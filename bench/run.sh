@@ -12,6 +12,7 @@
 #   BENCH_MAP=1    also convert the largest input in map mode
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
+#   BENCH_WINDOW=0 skip the window timings (built when Qt is there)
 set -euo pipefail
 
 BUILD=${1:-build-bench}
@@ -169,6 +170,29 @@ if [ "$BIG_MB" != 0 ]; then
   rm -f "$DATA/floor.t3d"
   awk -v b="$(stat -c %s "$big")" -v k="$M_KIB" -v t="$M_SECONDS" 'BEGIN {
     printf "reading a %.1f MB input whole (ReadTextFile): %.3f s, peak memory %.1f MB, %.2f × the input\n", b / 1e6, t, k / 1024, k * 1024 / b }'
+fi
+
+if [ -x "$BIN/kelvane-window-bench" ] && [ "${BENCH_WINDOW:-1}" != 0 ]; then
+  # The same largest input through the window (offscreen), in turns with the
+  # command line; then one 512 x 512 texture painted and saved in the window.
+  input=$(model "$largest")
+  best_window=""
+  best_cli=""
+  for ((round = 0; round < ${BENCH_WINDOW_REPEAT:-3}; round++)); do
+    rm -f "$DATA/window.t3d" "$DATA/convert.t3d"
+    w=$(QT_QPA_PLATFORM=offscreen "$BIN/kelvane-window-bench" "$input" "$DATA/window.t3d" --one-brush --no-pictures)
+    measure "$BIN/kelvane-convert" "$input" "$DATA/convert.t3d" --one-brush --no-pictures --quiet
+    cmp -s "$DATA/window.t3d" "$DATA/convert.t3d" || { echo "bench: the window wrote another document" >&2; exit 1; }
+    best_window=$(awk -v a="$w" -v b="$best_window" 'BEGIN { print (b == "" || a < b) ? a : b }')
+    best_cli=$(awk -v a="$M_SECONDS" -v b="$best_cli" 'BEGIN { print (b == "" || a < b) ? a : b }')
+  done
+  rm -f "$DATA/window.t3d" "$DATA/convert.t3d"
+  mkdir -p "$DATA/texture"
+  t=$(QT_QPA_PLATFORM=offscreen "$BIN/kelvane-window-bench" --texture 512 "$DATA/texture")
+  echo
+  awk -v n="$largest" -v w="$best_window" -v c="$best_cli" -v t="$t" 'BEGIN {
+    printf "window (offscreen), %d triangles, one brush: %.3f s against the command line'"'"'s %.3f s: %.3f × (goal: 1.5 or less)\n", n, w, c, w / c
+    printf "window: a 512 x 512 texture painted and saved in %.3f s (goal: under 3 s)\n", t }'
 fi
 
 if [ "${BENCH_MICRO:-1}" != 0 ] && [ -x "$BIN/kelvane-microbench" ]; then
