@@ -3,7 +3,7 @@ BUILD    ?= build
 JOBS     ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test clean fuzz
 
 all: build
 
@@ -21,3 +21,16 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Fuzzing: clang's libFuzzer with AddressSanitizer and UBSan, each target
+# for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_TIME    ?= 180
+FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun
+
+fuzz:
+	@scripts/install-deps.sh clang libclang-rt-dev
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKELVANE_FUZZ=ON \
+	  -DKELVANE_SANITIZE=ON -DKELVANE_GUI=OFF -DKELVANE_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@scripts/run-fuzz.sh $(FUZZ_BUILD)/bin $(FUZZ_TIME) $(FUZZ_TARGETS)
