@@ -406,4 +406,24 @@ TEST(FileFaultTest, KelvaneConvertNamesTheKindPathAndReason) {
   }
 }
 
+// Texture bitmaps are named after the output; an input whose name is
+// that of a bitmap is read, and not written over.
+TEST(FileFaultTest, KelvaneConvertNeverSavesABitmapOverTheInput) {
+  TempDir dir;
+  const std::string input = dir.File("model_1.bmp");
+  const std::string model =
+      "PixmapTexture (\n1 1 3 24\n0x0000FF\n)\n"
+      "TriMesh (\n1 0 0 0 3 0\n0 1 2\n0 0 0 1 0 0 0 1 0\n)\n";
+  WriteFile(input, model);
+  std::string err;
+  EXPECT_EQ(testing_support::RunProgram(
+                {KELVANE_CONVERT, "--quiet", "--one-brush", input, dir.File("model.t3d")}, err),
+            0)
+      << err;
+  EXPECT_EQ(ReadFile(input), model);
+  EXPECT_NE(err.find("texture 1 not saved: \"" + input + "\" is the input"), std::string::npos)
+      << err;
+  EXPECT_NE(ReadFile(dir.File("model.t3d")).find("Begin Polygon"), std::string::npos);
+}
+
 }  // namespace
