@@ -45,7 +45,8 @@ void WriteAll(const std::string& path, std::string_view bytes) {
 // command line does: into a file of the folder, a failed save ignored.
 class FuzzWindow : public Kelvane::RunWindow {
  public:
-  FuzzWindow(std::string scale, int mapOrBrush) : scale_(std::move(scale)), mapOrBrush_(mapOrBrush) {}
+  FuzzWindow(std::string scale, int mapOrBrush)
+      : scale_(std::move(scale)), mapOrBrush_(mapOrBrush) {}
 
   std::string TextScale() override { return scale_; }
   std::string TextOutFileName() override { return Folder + "/out.t3d"; }
@@ -96,7 +97,8 @@ void RunOnce(std::string_view input, const char* scale, int mapOrBrush) {
   if (done) {
     const std::string output = ReadAll(Folder + "/out.t3d");
     const std::string_view tail = mapOrBrush == 1 ? "End PolyList\r\n" : "End Map\r\n";
-    if (output.size() < tail.size() || output.compare(output.size() - tail.size(), tail.size(), tail) != 0)
+    if (output.size() < tail.size() ||
+        output.compare(output.size() - tail.size(), tail.size(), tail) != 0)
       Fail("a finished run left no document tail");
     if (Count(output, "Begin Polygon ") != static_cast<std::size_t>(Unreal::PolygonLinkCounter))
       Fail("polygon records and the counter disagree");

@@ -55,7 +55,8 @@ void CheckNumber(std::string_view token) {
     Check(std::fabs(count - value) <= 0.5, "ToCount moved a value by more than a half");
   } catch (const RunError& e) {
     Check(e.Kind() == ErrorKind::Overflow, "ToCount failed with a kind other than overflow");
-    Check(!(value >= -32768.5 && value < 32767.5), "ToCount refused a value that rounds into range");
+    Check(!(value >= -32768.5 && value < 32767.5),
+          "ToCount refused a value that rounds into range");
   }
 }
 

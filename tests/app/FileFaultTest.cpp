@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,14 +229,17 @@ TEST(FileFaultTest, InputsOfTwoGiBOrMoreAreRefusedFromTheirLength) {
 TEST(FileFaultTest, AnOutputThatCannotBeWrittenIsAFileError) {
   struct Case {
     const char* name;
-    const char* needs;                            // a place the machine must have, or none
+    const char* needs;                           // a place the machine must have, or none
     std::function<std::string(Scene&)> arrange;  // gives the output path
-    std::vector<std::string> reasons;             // one of them must be named
+    std::vector<std::string> reasons;            // one of them must be named
   };
   const Case cases[] = {
-      {"folder missing", nullptr, [](Scene& s) { return s.dir.File("no-such-folder/out.t3d"); },
+      {"folder missing",
+       nullptr,
+       [](Scene& s) { return s.dir.File("no-such-folder/out.t3d"); },
        {"No such file or directory"}},
-      {"output is a folder", nullptr,
+      {"output is a folder",
+       nullptr,
        [](Scene& s) {
          std::filesystem::create_directory(s.dir.File("out.t3d"));
          return s.dir.File("out.t3d");
@@ -244,10 +247,13 @@ TEST(FileFaultTest, AnOutputThatCannotBeWrittenIsAFileError) {
        {"Is a directory"}},
       // A place nobody may create files in, root included (chmod does not
       // stop root, so a read-only folder of our own would prove nothing).
-      {"folder that takes no new files", "/sys",
+      {"folder that takes no new files",
+       "/sys",
        [](Scene&) { return std::string("/sys/kelvane.t3d"); },
        {"Permission denied", "Read-only file system"}},
-      {"disk full", "/dev/full", [](Scene&) { return std::string("/dev/full"); },
+      {"disk full",
+       "/dev/full",
+       [](Scene&) { return std::string("/dev/full"); },
        {"No space left on device"}},
   };
   for (const Case& c : cases) {
@@ -279,8 +285,8 @@ int CheckPermissionFaults() {
     Scene s(false);
     const std::string folder = s.dir.File("read-only");
     std::filesystem::create_directory(folder);
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     s.window.outFileName = folder + "/out.t3d";
     const std::optional<Failure> failure = Convert(s.window);
     if (!failure || failure->kind != ErrorKind::FileError ||
@@ -348,8 +354,8 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
 
   for (const bool oneBrush : {true, false}) {
     SCOPED_TRACE(oneBrush ? "one brush" : "map");
-    std::vector<std::string> args = {KELVANE_CONVERT, "--quiet", "--no-pictures",
-                                     "--template", mapTemplate, input};
+    std::vector<std::string> args = {KELVANE_CONVERT, "--quiet",   "--no-pictures",
+                                     "--template",    mapTemplate, input};
     if (oneBrush) args.insert(args.begin() + 1, "--one-brush");
     const std::string full = dir.File("full.t3d");
     std::vector<std::string> fullArgs = args;
@@ -359,8 +365,8 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
     const std::string expected = ReadFile(full);
 
     // Where pieces end: the head, and before each piece that follows it.
-    const std::size_t headEnd = oneBrush ? std::string("Begin PolyList\r\n\r\n").size()
-                                         : std::string(kTemplate).size() + 2;
+    const std::size_t headEnd =
+        oneBrush ? std::string("Begin PolyList\r\n\r\n").size() : std::string(kTemplate).size() + 2;
     std::vector<std::size_t> ends = {0, headEnd, expected.size()};
     for (const char* start : {"Begin Polygon", "End PolyList", "Begin Actor", "Begin PolyList",
                               "End Brush", "End Map"}) {
@@ -379,9 +385,9 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
       std::vector<std::string> limitedArgs = args;
       limitedArgs.push_back(output);
       EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
-      EXPECT_NE(err.find("kelvane-convert: File error: Cannot write \"" + output +
-                         "\": File too large"),
-                std::string::npos)
+      EXPECT_NE(
+          err.find("kelvane-convert: File error: Cannot write \"" + output + "\": File too large"),
+          std::string::npos)
           << err;
       const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
       EXPECT_EQ(ReadFile(output), expected.substr(0, kept));

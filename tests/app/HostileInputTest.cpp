@@ -33,8 +33,7 @@ TEST(HostileInputTest, CountsAtTheTopOfTheirRangeEndTheRun) {
   };
   const Case cases[] = {
       // 32767 lines to pass over (most of them past the end of the text).
-      {"Polyhedron skip count 32767",
-       "Polyhedron (\n3 32767 1\n0 0 0 1 0 0 0 1 0\n0 1 2\n)\n", 1},
+      {"Polyhedron skip count 32767", "Polyhedron (\n3 32767 1\n0 0 0 1 0 0 0 1 0\n0 1 2\n)\n", 1},
       {"TriMesh edge count 32767", "TriMesh (\n1 0 32767 0 3 0\n0 1 2\n)\n", 1},
   };
   for (const Case& c : cases) {
