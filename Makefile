@@ -4,7 +4,7 @@ JOBS     ?= 2
 BENCH_BUILD ?= build-bench
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test test-asan bench clean fuzz
 
 all: build
 
@@ -22,6 +22,16 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory test-asan
+
+# Second pass: every test again, built with AddressSanitizer and UBSan; any
+# report fails the test that made it. The window program is left out.
+ASAN_BUILD ?= build-asan
+
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DKELVANE_SANITIZE=ON -DKELVANE_GUI=OFF $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
@@ -32,7 +42,20 @@ bench: deps
 	@bench/run.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+
+# Fuzzing: clang's libFuzzer with AddressSanitizer and UBSan, each target
+# for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_TIME    ?= 180
+FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun
+
+fuzz:
+	@scripts/install-deps.sh clang libclang-rt-dev
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DKELVANE_FUZZ=ON \
+	  -DKELVANE_SANITIZE=ON -DKELVANE_GUI=OFF -DKELVANE_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@scripts/run-fuzz.sh $(FUZZ_BUILD)/bin $(FUZZ_TIME) $(FUZZ_TARGETS)
 
 # The window program (needs a desktop session).
 .PHONY: gui

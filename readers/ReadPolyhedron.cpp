@@ -17,7 +17,8 @@ void ReadPolyhedron(ReaderArgs& args) {
   std::vector<Vector3> vertices = MakeTable<Vector3>(vertexCount, "vertex");
   for (Vector3& vertex : vertices) vertex = ReadPoint(vertexLine);
 
-  for (std::int16_t i = 1; i <= skipCount; ++i) SkipLine(args);
+  // A 32-bit counter: a 16-bit one wraps before it passes a count of 32767.
+  for (std::int32_t i = 1; i <= skipCount; ++i) SkipLine(args);
   ShowCurpos(args);
 
   const std::vector<IndexRow> faces = ReadIndexRows(args, faceCount, "face", 0, false);

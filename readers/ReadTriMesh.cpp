@@ -15,7 +15,8 @@ void ReadTriMesh(ReaderArgs& args) {
 
   const std::vector<IndexRow> triangles = ReadIndexRows(args, triangleCount, "triangle", 0, false);
 
-  for (std::int16_t i = 1; i <= edgeCount; ++i) SkipLine(args);
+  // A 32-bit counter: a 16-bit one wraps before it passes a count of 32767.
+  for (std::int32_t i = 1; i <= edgeCount; ++i) SkipLine(args);
   ShowCurpos(args);
 
   // Points run across lines: three tokens each, straight from the input.

@@ -85,6 +85,15 @@ class CommandLineWindow : public Kelvane::RunWindow {
            " x " + std::to_string(picture_.InnerHeight()) + " pixels: no bitmap written");
       return;
     }
+    // Bitmap names come from the output's name, so an input or output
+    // that happens to be called like one must not be written over.
+    for (const std::string* file : {&options_.input, &options_.output}) {
+      if (Kelvane::SameExistingFile(path, *file)) {
+        Warn("texture " + std::to_string(textures_) + " not saved: \"" + path + "\" is " +
+             (file == &options_.input ? "the input" : "the output"));
+        return;
+      }
+    }
     try {
       Kelvane::SaveBitmap(picture_, path);
       bitmaps_.push_back(path);

@@ -1,0 +1,457 @@
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FaultSupport.h"
+#include "TestSupport.h"
+#include "app/ConversionRun.h"
+#include "app/FakeWindow.h"
+#include "t3d/Unreal.h"
+#include "text/RunError.h"
+
+using Kelvane::ErrorKind;
+using testing_support::FakeWindow;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+namespace {
+
+constexpr char kModel[] = "Polyhedron (\r\n3 0 1\r\n0 0 0 1 0 0 0 1 0\r\n0 1 2\r\n)\r\n";
+constexpr char kOlderOutput[] = "an output from an earlier run\r\n";
+constexpr char kTemplate[] = "Begin Map\r\n";
+
+struct Failure {
+  ErrorKind kind;
+  std::string text;
+};
+
+std::optional<Failure> Convert(FakeWindow& window) {
+  Kelvane::ConversionRun run(window);
+  try {
+    run.CommandGo_Click();
+  } catch (const Kelvane::RunError& e) {
+    return Failure{e.Kind(), e.what()};
+  }
+  return std::nullopt;
+}
+
+// What a file is, without reading a large one: its size, its change time
+// and, when small, its bytes.
+struct Fingerprint {
+  std::uintmax_t size = 0;
+  std::int64_t changed = 0;
+  std::string bytes;
+  bool operator==(const Fingerprint&) const = default;
+};
+
+Fingerprint FingerprintOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  Fingerprint f;
+  f.size = static_cast<std::uintmax_t>(info.st_size);
+  f.changed = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  if (f.size < (1u << 20)) f.bytes = ReadFile(path);
+  return f;
+}
+
+// A folder with a model, an older output beside it and a map template that
+// the run is pointed to.
+struct Scene {
+  TempDir dir;
+  std::string input = dir.File("model.3dmf");
+  std::string output = dir.File("model.t3d");
+  std::string mapTemplate = dir.File("StartMapFile.txt");
+  FakeWindow window;
+
+  explicit Scene(bool olderOutput = true) {
+    WriteFile(input, kModel);
+    if (olderOutput) WriteFile(output, kOlderOutput);
+    WriteFile(mapTemplate, kTemplate);
+    Unreal::SetTemplatePath(mapTemplate);
+    window.inFileName = input;
+    window.outFileName = output;
+  }
+  ~Scene() { Unreal::SetTemplatePath(""); }
+};
+
+void ExpectNames(const Failure& failure, const std::vector<std::string>& texts) {
+  for (const std::string& t : texts)
+    EXPECT_NE(failure.text.find(t), std::string::npos) << "\"" << failure.text << "\" lacks " << t;
+}
+
+// Every fault found before the first write ends the run with an error that
+// names the path and the reason, and leaves the output as it was: an
+// older output keeps its bytes, a missing one is not created.
+TEST(FileFaultTest, FaultsBeforeTheFirstWriteLeaveTheOutputAsItWas) {
+  struct Case {
+    const char* name;
+    ErrorKind kind;
+    // Sets the fault up; gives the texts the message must hold.
+    std::function<std::vector<std::string>(Scene&)> arrange;
+  };
+  const Case cases[] = {
+      {"scale without a number", ErrorKind::InvalidScale,
+       [](Scene& s) {
+         s.window.scale = "twenty";
+         return std::vector<std::string>{"\"twenty\""};
+       }},
+      {"output names the input", ErrorKind::SameFile,
+       [](Scene& s) {
+         s.window.outFileName = s.input;
+         return std::vector<std::string>{s.input};
+       }},
+      {"output is a symbolic link to the input", ErrorKind::SameFile,
+       [](Scene& s) {
+         s.window.outFileName = s.dir.File("link.t3d");
+         std::filesystem::create_symlink(s.input, s.window.outFileName);
+         return std::vector<std::string>{s.window.outFileName};
+       }},
+      {"output is a hard link to the input", ErrorKind::SameFile,
+       [](Scene& s) {
+         s.window.outFileName = s.dir.File("hard.t3d");
+         std::filesystem::create_hard_link(s.input, s.window.outFileName);
+         return std::vector<std::string>{s.window.outFileName};
+       }},
+      {"input missing", ErrorKind::FileError,
+       [](Scene& s) {
+         s.window.inFileName = s.dir.File("missing.3dmf");
+         return std::vector<std::string>{s.window.inFileName, "No such file or directory"};
+       }},
+      {"input is a folder", ErrorKind::FileError,
+       [](Scene& s) {
+         s.window.inFileName = s.dir.Path().string();
+         return std::vector<std::string>{s.window.inFileName, "Is a directory"};
+       }},
+      {"template missing in map mode", ErrorKind::FileError,
+       [](Scene& s) {
+         Unreal::SetTemplatePath(s.dir.File("none/StartMapFile.txt"));
+         return std::vector<std::string>{s.dir.File("none/StartMapFile.txt"),
+                                         "No such file or directory"};
+       }},
+      {"template is a folder", ErrorKind::FileError,
+       [](Scene& s) {
+         std::filesystem::create_directory(s.dir.File("template"));
+         Unreal::SetTemplatePath(s.dir.File("template"));
+         return std::vector<std::string>{s.dir.File("template"), "Is a directory"};
+       }},
+  };
+  for (const Case& c : cases) {
+    for (const bool olderOutput : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (olderOutput ? ", older output" : ", no output"));
+      Scene s(olderOutput);
+      const std::vector<std::string> names = c.arrange(s);
+      const std::string output = s.window.outFileName;
+      const Fingerprint inputBefore = FingerprintOf(s.input);
+      const Fingerprint outputBefore = FingerprintOf(output);
+
+      const std::optional<Failure> failure = Convert(s.window);
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->kind, c.kind) << failure->text;
+      ExpectNames(*failure, names);
+      EXPECT_TRUE(FingerprintOf(s.input) == inputBefore);
+      EXPECT_TRUE(FingerprintOf(output) == outputBefore);
+      EXPECT_EQ(std::filesystem::exists(s.output), olderOutput);
+    }
+  }
+}
+
+// With several faults at once, the one reported is the first in the order
+// the run checks them: the scale, the same file, the input, the template.
+TEST(FileFaultTest, TheFirstFaultInOrderIsTheOneReported) {
+  Scene s;
+  s.window.scale = "";
+  s.window.outFileName = s.input;
+  Unreal::SetTemplatePath(s.dir.File("missing-template.txt"));
+  const Fingerprint inputBefore = FingerprintOf(s.input);
+
+  std::optional<Failure> failure = Convert(s.window);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, ErrorKind::InvalidScale);
+
+  s.window.scale = "20.0";
+  failure = Convert(s.window);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, ErrorKind::SameFile);
+
+  s.window.outFileName = s.output;
+  s.window.inFileName = s.dir.Path().string();
+  failure = Convert(s.window);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, ErrorKind::FileError);
+  ExpectNames(*failure, {s.dir.Path().string() + "\""});
+
+  s.window.inFileName = s.input;
+  failure = Convert(s.window);
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, ErrorKind::FileError);
+  ExpectNames(*failure, {"missing-template.txt"});
+
+  EXPECT_EQ(ReadFile(s.output), kOlderOutput);
+  EXPECT_TRUE(FingerprintOf(s.input) == inputBefore);
+  // In one-brush mode the template is never read, so the same run succeeds.
+  s.window.mapOrBrush = 1;
+  EXPECT_FALSE(Convert(s.window).has_value());
+}
+
+// An input of 2 GiB or more cannot be addressed by the 32-bit positions of
+// the text: it is refused from its length, before a byte of it is read (so
+// the window never gets the time a chunked read would give it), and the
+// sparse file itself is left as it was.
+TEST(FileFaultTest, InputsOfTwoGiBOrMoreAreRefusedFromTheirLength) {
+  for (const std::uintmax_t size : {std::uintmax_t{2147483647}, std::uintmax_t{5} << 30}) {
+    SCOPED_TRACE(size);
+    Scene s;
+    std::filesystem::resize_file(s.input, size);  // sparse: no disk used
+    const Fingerprint inputBefore = FingerprintOf(s.input);
+
+    const std::optional<Failure> failure = Convert(s.window);
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->kind, ErrorKind::Overflow);
+    ExpectNames(*failure, {s.input, std::to_string(size) + " bytes", "2 GiB"});
+    EXPECT_EQ(s.window.doEvents, 1);  // the run's own, after "Reading file.."
+    EXPECT_TRUE(FingerprintOf(s.input) == inputBefore);
+    EXPECT_EQ(ReadFile(s.output), kOlderOutput);
+  }
+}
+
+// From the first write on, an output that cannot be written is a file
+// error naming the path and the system's reason; the input stays as it was.
+TEST(FileFaultTest, AnOutputThatCannotBeWrittenIsAFileError) {
+  struct Case {
+    const char* name;
+    const char* needs;                           // a place the machine must have, or none
+    std::function<std::string(Scene&)> arrange;  // gives the output path
+    std::vector<std::string> reasons;            // one of them must be named
+  };
+  const Case cases[] = {
+      {"folder missing",
+       nullptr,
+       [](Scene& s) { return s.dir.File("no-such-folder/out.t3d"); },
+       {"No such file or directory"}},
+      {"output is a folder",
+       nullptr,
+       [](Scene& s) {
+         std::filesystem::create_directory(s.dir.File("out.t3d"));
+         return s.dir.File("out.t3d");
+       },
+       {"Is a directory"}},
+      // A place nobody may create files in, root included (chmod does not
+      // stop root, so a read-only folder of our own would prove nothing).
+      {"folder that takes no new files",
+       "/sys",
+       [](Scene&) { return std::string("/sys/kelvane.t3d"); },
+       {"Permission denied", "Read-only file system"}},
+      {"disk full",
+       "/dev/full",
+       [](Scene&) { return std::string("/dev/full"); },
+       {"No space left on device"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needs != nullptr && !std::filesystem::exists(c.needs)) continue;
+    Scene s(false);
+    s.window.outFileName = c.arrange(s);
+    const Fingerprint inputBefore = FingerprintOf(s.input);
+    for (const int mode : {0, 1}) {
+      s.window.mapOrBrush = mode;
+      const std::optional<Failure> failure = Convert(s.window);
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->kind, ErrorKind::FileError);
+      ExpectNames(*failure, {"\"" + s.window.outFileName + "\""});
+      EXPECT_TRUE(std::any_of(c.reasons.begin(), c.reasons.end(), [&](const std::string& r) {
+        return failure->text.find(r) != std::string::npos;
+      })) << failure->text;
+    }
+    EXPECT_TRUE(FingerprintOf(s.input) == inputBefore);
+  }
+  EXPECT_FALSE(std::filesystem::exists("/sys/kelvane.t3d"));
+}
+
+// Permissions that stop an ordinary user: a folder without write
+// permission for the output, a template without read permission. Returns
+// 0 when both are refused as they should be, else a code for what was not.
+int CheckPermissionFaults() {
+  {
+    Scene s(false);
+    const std::string folder = s.dir.File("read-only");
+    std::filesystem::create_directory(folder);
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    s.window.outFileName = folder + "/out.t3d";
+    const std::optional<Failure> failure = Convert(s.window);
+    if (!failure || failure->kind != ErrorKind::FileError ||
+        failure->text.find("\"" + s.window.outFileName + "\": Permission denied") ==
+            std::string::npos)
+      return 1;
+  }
+  {
+    Scene s;
+    std::filesystem::permissions(s.mapTemplate, std::filesystem::perms::none);
+    const std::optional<Failure> failure = Convert(s.window);
+    if (!failure || failure->kind != ErrorKind::FileError ||
+        failure->text.find("\"" + s.mapTemplate + "\": Permission denied") == std::string::npos)
+      return 2;
+    if (ReadFile(s.output) != kOlderOutput) return 3;
+  }
+  return 0;
+}
+
+// Root passes every permission check, so as root the checks run in a child
+// that has given up root for an ordinary user (nobody, 65534).
+TEST(FileFaultTest, PermissionsRefuseTheOutputFolderAndTheTemplate) {
+  if (::geteuid() != 0) {
+    EXPECT_EQ(CheckPermissionFaults(), 0);
+    return;
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(77);
+    ::_exit(CheckPermissionFaults());
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "root cannot give up its rights here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: output folder, 2: template, 3: older output changed";
+}
+
+// An empty input is an empty model, not a fault: a complete document with
+// no object in it.
+TEST(FileFaultTest, AnEmptyInputGivesAnEmptyDocument) {
+  Scene s;
+  WriteFile(s.input, "");
+  EXPECT_FALSE(Convert(s.window).has_value());
+  EXPECT_EQ(ReadFile(s.output), std::string(kTemplate) + "\r\nEnd Map\r\n");
+  s.window.mapOrBrush = 1;
+  EXPECT_FALSE(Convert(s.window).has_value());
+  EXPECT_EQ(ReadFile(s.output), "Begin PolyList\r\n\r\nEnd PolyList\r\n");
+  EXPECT_EQ(ReadFile(s.input), "");
+}
+
+// kelvane-convert, run as a user would, under a file-size limit that the
+// output reaches part-way through: the run ends with exit status 1 and a
+// line naming the output and the reason, and the output holds exactly the
+// whole pieces written before the failing one.
+TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
+  TempDir dir;
+  const std::string input = dir.File("four.3dmf");
+  const std::string mapTemplate = dir.File("StartMapFile.txt");
+  WriteFile(input,
+            "Polyhedron (\n4 0 4\n0 0 0 1 0 0 0 1 0 0 0 1\n0 1 2\n0 1 3\n0 2 3\n1 2 3\n)\n"
+            "TriMesh (\n1 0 0 0 3 0\n0 1 2\n5 5 5 6 5 5 5 6 5\n)\n");
+  WriteFile(mapTemplate, kTemplate);
+  const std::string inputBefore = ReadFile(input);
+
+  for (const bool oneBrush : {true, false}) {
+    SCOPED_TRACE(oneBrush ? "one brush" : "map");
+    std::vector<std::string> args = {KELVANE_CONVERT, "--quiet",   "--no-pictures",
+                                     "--template",    mapTemplate, input};
+    if (oneBrush) args.insert(args.begin() + 1, "--one-brush");
+    const std::string full = dir.File("full.t3d");
+    std::vector<std::string> fullArgs = args;
+    fullArgs.push_back(full);
+    std::string err;
+    ASSERT_EQ(testing_support::RunProgram(fullArgs, err), 0) << err;
+    const std::string expected = ReadFile(full);
+
+    // Where pieces end: the head, and before each piece that follows it.
+    const std::size_t headEnd =
+        oneBrush ? std::string("Begin PolyList\r\n\r\n").size() : std::string(kTemplate).size() + 2;
+    std::vector<std::size_t> ends = {0, headEnd, expected.size()};
+    for (const char* start : {"Begin Polygon", "End PolyList", "Begin Actor", "Begin PolyList",
+                              "End Brush", "End Map"}) {
+      for (std::size_t at = expected.find(start, headEnd); at != std::string::npos;
+           at = expected.find(start, at + 1))
+        ends.push_back(at);
+    }
+    std::sort(ends.begin(), ends.end());
+    const std::size_t thirdPolygon = expected.find("Link= 2");
+    ASSERT_NE(thirdPolygon, std::string::npos);
+
+    for (const rlim_t limit : {rlim_t{5}, rlim_t{headEnd}, rlim_t{thirdPolygon + 40}}) {
+      SCOPED_TRACE(limit);
+      const std::string output = dir.File("out.t3d");
+      WriteFile(output, kOlderOutput);
+      std::vector<std::string> limitedArgs = args;
+      limitedArgs.push_back(output);
+      EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
+      EXPECT_NE(
+          err.find("kelvane-convert: File error: Cannot write \"" + output + "\": File too large"),
+          std::string::npos)
+          << err;
+      const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
+      EXPECT_EQ(ReadFile(output), expected.substr(0, kept));
+    }
+  }
+  EXPECT_EQ(ReadFile(input), inputBefore);
+}
+
+// What the user of kelvane-convert sees for the faults found before the
+// first write: exit status 1, one line with the kind, the path and the
+// reason, and an older output left as it was.
+TEST(FileFaultTest, KelvaneConvertNamesTheKindPathAndReason) {
+  TempDir dir;
+  const std::string input = dir.File("model.3dmf");
+  const std::string output = dir.File("model.t3d");
+  const std::string mapTemplate = dir.File("StartMapFile.txt");
+  WriteFile(input, kModel);
+  WriteFile(mapTemplate, kTemplate);
+  struct Case {
+    std::vector<std::string> args;
+    std::string line;
+  };
+  const std::string missing = dir.File("missing.3dmf");
+  const Case cases[] = {
+      {{"--scale", "x", input, output}, "kelvane-convert: Invalid scale: The scale \"x\""},
+      {{input, input}, "kelvane-convert: Same file: The output \"" + input + "\""},
+      {{missing, output},
+       "kelvane-convert: File error: Cannot open \"" + missing + "\": No such file or directory"},
+      {{dir.Path().string(), output},
+       "kelvane-convert: File error: Cannot read \"" + dir.Path().string() + "\": Is a directory"},
+      {{"--template", missing, input, output},
+       "kelvane-convert: File error: Cannot open \"" + missing + "\": No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    WriteFile(output, kOlderOutput);
+    std::vector<std::string> args = {KELVANE_CONVERT, "--quiet", "--template", mapTemplate};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::string err;
+    EXPECT_EQ(testing_support::RunProgram(args, err), 1);
+    EXPECT_EQ(err.rfind(c.line, 0), 0u) << err;
+    EXPECT_EQ(ReadFile(output), kOlderOutput);
+    EXPECT_EQ(ReadFile(input), kModel);
+  }
+}
+
+// Texture bitmaps are named after the output; an input whose name is
+// that of a bitmap is read, and not written over.
+TEST(FileFaultTest, KelvaneConvertNeverSavesABitmapOverTheInput) {
+  TempDir dir;
+  const std::string input = dir.File("model_1.bmp");
+  const std::string model =
+      "PixmapTexture (\n1 1 3 24\n0x0000FF\n)\n"
+      "TriMesh (\n1 0 0 0 3 0\n0 1 2\n0 0 0 1 0 0 0 1 0\n)\n";
+  WriteFile(input, model);
+  std::string err;
+  EXPECT_EQ(testing_support::RunProgram(
+                {KELVANE_CONVERT, "--quiet", "--one-brush", input, dir.File("model.t3d")}, err),
+            0)
+      << err;
+  EXPECT_EQ(ReadFile(input), model);
+  EXPECT_NE(err.find("texture 1 not saved: \"" + input + "\" is the input"), std::string::npos)
+      << err;
+  EXPECT_NE(ReadFile(dir.File("model.t3d")).find("Begin Polygon"), std::string::npos);
+}
+
+}  // namespace
