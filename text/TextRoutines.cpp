@@ -292,25 +292,27 @@ void WriteTextFile(const std::string& path, std::string_view text, bool append) 
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   FileHandle file(::open(path.c_str(), flags, 0666));
   if (file.Get() < 0) ThrowFileError("Cannot write", path, errno);
-  // Where this piece starts: a write that fails part-way (a full disk, a
-  // file-size limit) takes its bytes back, so the file ends with the last
-  // whole piece. -1 where the output cannot seek; nothing is cut then.
-  const off_t start = append ? ::lseek(file.Get(), 0, SEEK_END) : 0;
   static const char kLineEnd[] = "\r\n";
   iovec parts[2] = {{const_cast<char*>(text.data()), text.size()},
                     {const_cast<char*>(kLineEnd), 2}};
   int first = 0;
+  off_t written = 0;
   while (first < 2) {
     const ssize_t n = ::writev(file.Get(), parts + first, 2 - first);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
-      if (start >= 0) {
-        // The error that stopped the write is the one to report, not this.
-        [[maybe_unused]] const int cut = ::ftruncate(file.Get(), start);
+      // A write that fails part-way (a full disk, a file-size limit) takes
+      // its bytes back, so the file ends with the last whole piece. Where
+      // the output cannot seek, nothing is cut. The error that stopped the
+      // write is the one to report, not a failure of the cut.
+      const off_t end = ::lseek(file.Get(), 0, SEEK_END);
+      if (end >= written && written > 0) {
+        [[maybe_unused]] const int cut = ::ftruncate(file.Get(), end - written);
       }
       ThrowFileError("Cannot write", path, err);
     }
+    written += n;
     auto done = static_cast<std::size_t>(n);
     while (first < 2 && done >= parts[first].iov_len) {
       done -= parts[first].iov_len;
