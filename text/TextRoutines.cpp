@@ -246,27 +246,30 @@ bool IsTooLarge(const ParsedNumber& number) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path) {
-  std::int32_t length = 0;
-  FileHandle file = OpenForReading(path, length);
+namespace {
+
+// Reads an opened file in one piece, to its end, whatever its length was a
+// moment ago.
+std::string ReadAll(const FileHandle& file, const std::string& path, std::int32_t length) {
   std::string text;
   text.reserve(static_cast<std::size_t>(length));
-  // Read to the end of the file, whatever its length was a moment ago.
   ReadChunk(file.Get(), path, text, static_cast<std::size_t>(length));
   ReadRest(file.Get(), path, text);
   return text;
 }
 
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+  std::int32_t length = 0;
+  const FileHandle file = OpenForReading(path, length);
+  return ReadAll(file, path, length);
+}
+
 std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
   std::int32_t length = 0;
   FileHandle file = OpenForReading(path, length);
-  if (length < kChunkSize) {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(length));
-    ReadChunk(file.Get(), path, text, static_cast<std::size_t>(length));
-    ReadRest(file.Get(), path, text);
-    return text;
-  }
+  if (length < kChunkSize) return ReadAll(file, path, length);
   // The chunks land in place in the one result, sized once from the file's
   // length, so a large input is never held twice; the window still gets its
   // time at every step of the chunked way.
