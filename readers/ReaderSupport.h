@@ -52,7 +52,15 @@ class LineTokens {
     spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
     return plain ? value : TextRoutines::NumericValue(token);
   }
-  std::int16_t Count() { return TextRoutines::ToCount(Number()); }
+  std::int16_t Count() {
+    std::string_view token;
+    std::int16_t count = 0;
+    if (TextRoutines::NextTokenCount(line_, position_, token, count)) {
+      spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
+      return count;
+    }
+    return TextRoutines::ToCount(Number());
+  }
 
  private:
   std::string_view line_;
@@ -135,15 +143,26 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 
 // Writes one polygon per row, in order: each corner is the point its index
 // names, scaled unless the factor is exactly 1.0; each polygon is appended to
-// the output at once. `perPolygon(rowNumber)` runs after the polygon text is
-// made and around the write as the reader wants it.
+// the output at once. `beforeWrite(rowNumber)` runs after the polygon text is
+// made and `afterWrite(rowNumber)` after it is written.
+//
+// Neighbouring polygons share corners: a point is scaled and its form made
+// the first time a row names it, and taken as it is after that. The checks
+// and their failures come in the same order as if every corner were worked
+// out afresh.
 template <typename BeforeWrite, typename AfterWrite>
 void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
                    const std::vector<IndexRow>& rows, BeforeWrite beforeWrite,
                    AfterWrite afterWrite) {
+  struct Corner {
+    bool made = false;
+    Vector3 point;
+    Unreal::CornerForm form;
+  };
+  std::vector<Corner> corners(points.size());
   std::string piece;
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    Vector3 corner[3];
+    const Corner* corner[3];
     for (int k = 0; k < 3; ++k) {
       const std::int16_t index = rows[r].index[k];
       if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
@@ -152,11 +171,18 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
                                                   " is outside the table 0 to " +
                                                   std::to_string(points.size() - 1));
       }
-      corner[k] = points[static_cast<std::size_t>(index)];
-      if (args.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args.scale);
+      Corner& shared = corners[static_cast<std::size_t>(index)];
+      if (!shared.made) {
+        shared.point = points[static_cast<std::size_t>(index)];
+        if (args.scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, args.scale);
+        Unreal::MakeCornerForm(shared.form, shared.point);
+        shared.made = true;
+      }
+      corner[k] = &shared;
     }
     piece.clear();
-    Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
+    Unreal::WriteTriangle(piece, corner[0]->point, corner[1]->point, corner[2]->point,
+                          corner[0]->form, corner[1]->form, corner[2]->form);
     beforeWrite(r);
     TextRoutines::WriteTextFile(args.outputPath, piece, true);
     afterWrite(r);

@@ -122,6 +122,18 @@ char* PutPadded(char* out, UInt128 value) {
   return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
 }
 
+// The eight digits of a number below 10^8, the first in the lowest byte,
+// worked out side by side: the two halves of four digits in 32-bit lanes,
+// their hundreds and the rest in 16-bit lanes, tens and units in bytes.
+inline std::uint64_t EightDigits(std::uint32_t value) {
+  const std::uint64_t halves = (value / 10000) | (std::uint64_t{value % 10000} << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
+  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
+  const std::uint64_t digits = tens | ((pairs - 10 * tens) << 8);
+  return digits + 0x3030303030303030ull;
+}
+
 // The number form, quickly for the values a model holds: below 100000 in
 // magnitude. Their product with 10^5, rounded to a double, lies below 2^34,
 // where every whole number and every half is a double; rounding is
@@ -129,22 +141,45 @@ char* PutPadded(char* out, UInt128 value) {
 // point as the exact one, or on it. Only when it lies exactly on one can
 // the exact product be on either side (or on it too, a tie for even): such
 // values, and all others, take the general way.
+//
+// The form then is ten digits with a point after the fifth. One byte past
+// the form's end is written too: the caller's room allows for it, and the
+// next character overwrites it.
 inline char* PutNumber(char* out, double value) {
   const double magnitude = std::fabs(value);
   if (!(magnitude < 100000.0)) return PutNumberAnyRange(out, value);
   const double scaled = magnitude * 100000.0;
-  const auto truncated = static_cast<std::uint64_t>(scaled);
+  const auto truncated = static_cast<std::int64_t>(scaled);
   const double fraction = scaled - static_cast<double>(truncated);
   if (fraction == 0.5) return PutNumberAnyRange(out, value);
-  const std::uint64_t kept = truncated + (fraction > 0.5);
-  const std::uint64_t whole = kept / kScale;
-  if (whole >= 100000) return PutNumberAnyRange(out, value);
+  const auto kept = static_cast<std::uint64_t>(truncated + (fraction > 0.5));
+  if (kept >= 10000000000ull) return PutNumberAnyRange(out, value);
   // The sign is as likely as not: stored always, kept only when it counts.
   *out = '-';
   out += std::signbit(value) & (kept != 0);
-  out = PutFiveDigits(out, static_cast<std::uint32_t>(whole));
-  *out++ = '.';
-  return PutFiveDigits(out, static_cast<std::uint32_t>(kept - whole * kScale));
+  if (kept < kScale) {
+    // Below 1, as the components of a normal or a texture axis are: the
+    // whole part is five zeros.
+    std::memcpy(out, "00000.", 6);
+    PutFiveDigits(out + 6, static_cast<std::uint32_t>(kept));
+    return out + 11;
+  }
+  // Digits 1 to 8, then 9 and 10 from the table of pairs.
+  const std::uint64_t first = EightDigits(static_cast<std::uint32_t>(kept / 100));
+  const std::uint64_t head = (first & 0xFFFFFFFFFFull) | (std::uint64_t{'.'} << 40) |
+                             ((first >> 40 & 0xFFFF) << 48);
+  const char* const pair = kDigitPairs + 2 * (kept % 100);
+  const std::uint32_t tail = static_cast<std::uint32_t>(first >> 56) |
+                             static_cast<std::uint32_t>(static_cast<unsigned char>(pair[0])) << 8 |
+                             static_cast<std::uint32_t>(static_cast<unsigned char>(pair[1])) << 16;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &head, 8);
+    std::memcpy(out + 8, &tail, 4);
+  } else {
+    for (int k = 0; k < 8; ++k) out[k] = static_cast<char>(head >> (8 * k));
+    for (int k = 0; k < 3; ++k) out[8 + k] = static_cast<char>(tail >> (8 * k));
+  }
+  return out + 11;
 }
 
 // A location component in its general decimal form; zero is "0".
@@ -308,7 +343,38 @@ void EndPolygon(std::string& text) {
   text += kLineEnd;
 }
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+void MakeCornerForm(CornerForm& form, const Vector3& corner) {
+  form.length = 0;
+  if (!(std::fabs(corner.X) < 100000.0 && std::fabs(corner.Y) < 100000.0 &&
+        std::fabs(corner.Z) < 100000.0)) {
+    return;
+  }
+  // Each number is at most "-100000.00000" (a value just below 100000 may
+  // round up to it), so the form takes at most 43 characters, and the quick
+  // way writes one more at most.
+  char made[kVectorRoom];
+  const std::size_t length = PutVector(made, corner);
+  static_assert(CornerForm::kRoom >= 3 * 13 + 4);
+  std::memcpy(form.text, made, CornerForm::kRoom);
+  form.length = static_cast<std::uint8_t>(length);
+}
+
+namespace {
+
+// Puts a corner's vector form at `out`: copied when it is made already.
+char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
+  if (form != nullptr && form->length != 0) {
+    // The whole room is copied, a fixed size, which is quicker; what lies
+    // past the form is overwritten by the next characters.
+    std::memcpy(out, form->text, CornerForm::kRoom);
+    return out + form->length;
+  }
+  return out + PutVector(out, corner);
+}
+
+void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                         const CornerForm* formA, const CornerForm* formB,
+                         const CornerForm* formC) {
   if (PolygonLinkCounter == INT32_MAX || !CannotOverflow(A, B, C)) {
     // A step may fail: the lines go into the text one by one, so that a
     // failure leaves the ones before it.
@@ -333,7 +399,7 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   ++PolygonLinkCounter;
   end = PutText(end, "\r\nOrigin ");
   const char* const origin = end;
-  end += PutVector(end, A);
+  end = PutCorner(end, A, formA);
   const auto originLength = static_cast<std::size_t>(end - origin);
   end = PutText(end, "Normal ");
   end += PutVector(end, normal);
@@ -346,11 +412,22 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   std::memcpy(end, origin, originLength);
   end += originLength;
   end = PutText(end, "Vertex ");
-  end += PutVector(end, B);
+  end = PutCorner(end, B, formB);
   end = PutText(end, "Vertex ");
-  end += PutVector(end, C);
+  end = PutCorner(end, C, formC);
   end = PutText(end, "End Polygon\r\n");
   text.append(record, static_cast<std::size_t>(end - record));
+}
+
+}  // namespace
+
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+  WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr);
+}
+
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC) {
+  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC);
 }
 
 }  // namespace Unreal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -44,5 +45,20 @@ void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const V
 void WriteVertex(std::string& text, const Vector3& v);
 void EndPolygon(std::string& text);
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+
+// The vector form of a corner that many polygons share, made once. Only a
+// corner whose coordinates are all below 100000 in magnitude gets one, which
+// is every corner of a model in practice; `length` is 0 for the others.
+struct CornerForm {
+  static constexpr std::size_t kRoom = 47;
+  std::uint8_t length = 0;
+  char text[kRoom];
+};
+void MakeCornerForm(CornerForm& form, const Vector3& corner);
+
+// WriteTriangle for corners that come with their forms, which must be those
+// of A, B and C; a form of length 0 is made as usual.
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC);
 
 }  // namespace Unreal

@@ -50,6 +50,13 @@ std::string_view NextToken(std::string_view text, std::int32_t& position);
 bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_view& token,
                     double& value);
 
+// NextToken for a token that is a plain whole number from 0 to 32767 (one to
+// five digits and the delimiter that closes it, as counts and indices are
+// written), with its count as CountValue would give it. False, with nothing
+// moved, for any other token: NextTokenValue then reads it.
+bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_view& token,
+                    std::int16_t& count);
+
 // The file name without its extension: the last "." of the name itself and
 // what follows. A "." in a folder name does not count.
 std::string StripExtension(std::string_view fileName);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -92,6 +93,16 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     Unreal::PolygonLinkCounter = i * 1000;
     std::string whole = "before\r\n";
     Unreal::WriteTriangle(whole, a, b, c);
+    // Corners that come with their forms made beforehand, as the readers
+    // pass them, give the same record; corners too far out have none.
+    Unreal::CornerForm forms[3];
+    Unreal::MakeCornerForm(forms[0], a);
+    Unreal::MakeCornerForm(forms[1], b);
+    Unreal::MakeCornerForm(forms[2], c);
+    Unreal::PolygonLinkCounter = i * 1000;
+    std::string withForms = "before\r\n";
+    Unreal::WriteTriangle(withForms, a, b, c, forms[0], forms[1], forms[2]);
+    ASSERT_EQ(withForms, whole) << i;
     Unreal::PolygonLinkCounter = i * 1000;
     std::string parts = "before\r\n";
     Unreal::BeginPolygon(parts, a, b, c);
@@ -102,6 +113,29 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     ASSERT_EQ(whole, parts) << i;
   }
   Unreal::PolygonLinkCounter = 0;
+}
+
+// A corner's form made beforehand is its vector form to the byte, also
+// where a coordinate just below 100000 rounds up to six integer digits;
+// from 100000 on there is none.
+TEST(CornerFormTest, TheVectorFormOrNone) {
+  const double below[] = {99999.999994, 99999.999995, 99999.999996, -99999.999996,
+                          std::nextafter(100000.0, 0.0), 0.5e-5, -0.0, 1e-300, 12.345675};
+  for (const double x : below) {
+    const Unreal::Vector3 corner{x, -x, x / 3};
+    Unreal::CornerForm form;
+    Unreal::MakeCornerForm(form, corner);
+    std::string expected;
+    Unreal::FormatVector(expected, corner);
+    ASSERT_GT(form.length, 0) << x;
+    EXPECT_EQ(std::string(form.text, form.length), expected) << x;
+  }
+  for (const double x : {100000.0, -100000.0, 1e300, std::numeric_limits<double>::infinity()}) {
+    Unreal::CornerForm form;
+    form.length = 9;
+    Unreal::MakeCornerForm(form, {1, x, 2});
+    EXPECT_EQ(form.length, 0) << x;
+  }
 }
 
 TEST(PolygonRecordTest, ArithmeticErrorLeavesTheLinesBeforeIt) {

@@ -77,6 +77,22 @@ TEST(WriteTextFileTest, CreatesEmptiesAndAppendsWithCrLf) {
   EXPECT_EQ(ReadFile(path), "a\nb\r\n");
 }
 
+// Pieces of the usual size go out joined to their line end, larger ones in
+// two parts: the file holds the same bytes either way.
+TEST(WriteTextFileTest, PiecesOfEverySizeEndWithCrLf) {
+  TempDir dir;
+  const std::string path = dir.File("big.t3d");
+  std::string expected;
+  bool first = true;
+  for (const std::size_t size : {8189u, 8190u, 8191u, 8192u, 70000u, 1u}) {
+    const std::string piece = PatternBytes(size);
+    WriteTextFile(path, piece, !first);
+    expected += piece + "\r\n";
+    first = false;
+    ASSERT_TRUE(ReadFile(path) == expected) << size;
+  }
+}
+
 TEST(WriteTextFileTest, UnwritablePathIsAFileError) {
   TempDir dir;
   const std::string path = dir.File("no-such-folder/out.t3d");

@@ -41,6 +41,35 @@ TEST(NextLineTest, LinesAroundBreaksAndAtTheEnd) {
   }
 }
 
+// Lines are searched for their break several bytes at a time: a break at
+// any offset of a long line, after bytes that differ from CR or LF in one
+// bit only, must be found where a byte-by-byte search finds it.
+TEST(NextLineTest, BreaksAtEveryOffsetOfLongLines) {
+  const std::string fillers = std::string("ab\x8d\x8a\x0b\x0c\x0e\x00\xff\x09 ", 11);
+  for (const std::string breaks : {"\r", "\n", "\r\n", "\n\n\r"}) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+      for (std::int32_t from = 1; from <= 3; ++from) {
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) text += fillers[(i * 7 + length) % fillers.size()];
+        text += breaks + "next";
+        const std::size_t start = static_cast<std::size_t>(from) - 1;
+        std::int32_t position = from;
+        const std::string_view line = NextLine(text, position);
+        const std::string expected = start <= length ? text.substr(start, length - start) : "";
+        if (start > length) continue;  // started inside the breaks: covered above
+        ASSERT_EQ(line, expected) << length << " from " << from;
+        ASSERT_EQ(position, static_cast<std::int32_t>(length + breaks.size()) + 1)
+            << length << " from " << from;
+      }
+    }
+    // No break at all: the rest of the text, and the position past its end.
+    const std::string plain(37, 'x');
+    std::int32_t position = 2;
+    EXPECT_EQ(NextLine(plain, position), plain.substr(1));
+    EXPECT_EQ(position, 38);
+  }
+}
+
 // Each row: the text, the start, then the tokens and positions of successive calls.
 TEST(NextTokenTest, TokensKeepTheirClosingDelimiterAndRepeatTheLastCharacter) {
   std::int32_t position = 1;
@@ -122,6 +151,65 @@ TEST(NextTokenValueTest, SameTokenPositionAndValueAsTakingThemApart) {
   EXPECT_EQ(value, -3.25);
   EXPECT_TRUE(TextRoutines::NextTokenValue("  -3.25\t12", position, token, value));
   EXPECT_EQ(value, 12);
+}
+
+// Counts and indices are read straight from their digits when they are
+// plain; the token, position and count must be what NextToken and
+// CountValue give, and every other token must be left to them.
+TEST(NextTokenCountTest, SameTokenPositionAndCountAsTakingThemApart) {
+  const char* const pieces[] = {"0",  "7",   "42",  "32767", "32768", "99999", "00012", "000007",
+                                "123456", "12a", "+3", "-3",  "4.0",  "1e2",  "&H10",  "x",
+                                "65535"};
+  const char* const gaps[] = {" ", "\t", "\r\n", "\n", "\r", "  \t "};
+  std::mt19937 random(91);
+  int read = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int count = 1 + static_cast<int>(random() % 5);
+    for (int k = 0; k < count; ++k) {
+      if (k > 0 || random() % 3 == 0) text += gaps[random() % 6];
+      text += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+    }
+    if (random() % 2 == 0) text += gaps[random() % 6];
+    for (std::int32_t from = 1; from <= static_cast<std::int32_t>(text.size()) + 2; ++from) {
+      std::int32_t quick = from;
+      std::string_view token = "unset";
+      std::int16_t value = -1;
+      if (!TextRoutines::NextTokenCount(text, quick, token, value)) {
+        ASSERT_EQ(quick, from) << "\"" << text << "\" from " << from;
+        continue;
+      }
+      ++read;
+      std::int32_t apart = from;
+      ASSERT_EQ(token, NextToken(text, apart)) << "\"" << text << "\" from " << from;
+      ASSERT_EQ(quick, apart) << "\"" << text << "\" from " << from;
+      ASSERT_EQ(value, TextRoutines::CountValue(token)) << "\"" << token << "\"";
+    }
+  }
+  EXPECT_GT(read, 1000);
+
+  struct Case {
+    const char* text;
+    bool quick;
+    std::int16_t count;
+  };
+  const Case cases[] = {{"  17 ", true, 17},      {"32767", true, 32767}, {"00012\r", true, 12},
+                        {"32768 ", false, 0},     {"123456", false, 0},   {"-3", false, 0},
+                        {"4.0", false, 0},        {"12a", false, 0},      {"", false, 0},
+                        {" \t\r\n", false, 0}};
+  for (const Case& c : cases) {
+    std::int32_t position = 1;
+    std::string_view token;
+    std::int16_t count = -1;
+    EXPECT_EQ(TextRoutines::NextTokenCount(c.text, position, token, count), c.quick) << c.text;
+    if (c.quick) {
+      EXPECT_EQ(count, c.count) << c.text;
+    }
+  }
+  std::int32_t below = 0;
+  std::string_view token;
+  std::int16_t count = 0;
+  EXPECT_FALSE(TextRoutines::NextTokenCount("5", below, token, count));
 }
 
 TEST(ScannerTest, PositionBelowOneIsAnInvalidArgument) {
