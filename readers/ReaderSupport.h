@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,9 +149,15 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 // made and `afterWrite(rowNumber)` after it is written.
 //
 // Neighbouring polygons share corners: a point is scaled and its form made
-// the first time a row names it, and taken as it is after that. The checks
-// and their failures come in the same order as if every corner were worked
-// out afresh.
+// the first time a row names it, and taken as it is after that.
+//
+// The texts of a few dozen polygons are made in a row before they are
+// written one by one: work done between the writes slows the writes
+// themselves, and making the texts together is quicker too. Everything a
+// caller or the window can see happens as if each polygon were made just
+// before its write: the writes, yields and captions in order, the link
+// counter at each of them, and a failure to make a polygon surfaces (with
+// its place) only after the polygons before it are written.
 template <typename BeforeWrite, typename AfterWrite>
 void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
                    const std::vector<IndexRow>& rows, BeforeWrite beforeWrite,
@@ -160,8 +168,8 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
     Unreal::CornerForm form;
   };
   std::vector<Corner> corners(points.size());
-  std::string piece;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
+  // Makes the polygon of row r at the end of `texts`.
+  auto makePolygon = [&](std::size_t r, std::string& texts) {
     const Corner* corner[3];
     for (int k = 0; k < 3; ++k) {
       const std::int16_t index = rows[r].index[k];
@@ -180,12 +188,47 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
       }
       corner[k] = &shared;
     }
-    piece.clear();
-    Unreal::WriteTriangle(piece, corner[0]->point, corner[1]->point, corner[2]->point,
+    Unreal::WriteTriangle(texts, corner[0]->point, corner[1]->point, corner[2]->point,
                           corner[0]->form, corner[1]->form, corner[2]->form);
-    beforeWrite(r);
-    TextRoutines::WriteTextFile(args.outputPath, piece, true);
-    afterWrite(r);
+  };
+
+  constexpr std::size_t kBatch = 64;
+  std::string texts;
+  std::size_t ends[kBatch];
+  for (std::size_t first = 0; first < rows.size(); first += kBatch) {
+    const std::size_t last = std::min(rows.size(), first + kBatch);
+    const std::int32_t counterBefore = Unreal::PolygonLinkCounter;
+    const std::int32_t spotBefore = args.spot;
+    texts.clear();
+    std::size_t made = 0;
+    std::exception_ptr failure;
+    std::int32_t failureSpot = 0;
+    try {
+      for (std::size_t r = first; r < last; ++r) {
+        makePolygon(r, texts);
+        ends[made++] = texts.size();
+      }
+    } catch (...) {
+      // Kept until the polygons made before it are written.
+      failure = std::current_exception();
+      failureSpot = args.spot;
+      args.spot = spotBefore;
+    }
+    const std::int32_t counterAfter = Unreal::PolygonLinkCounter;
+    const std::string_view all = texts;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < made; ++i) {
+      Unreal::PolygonLinkCounter = counterBefore + static_cast<std::int32_t>(i) + 1;
+      beforeWrite(first + i);
+      TextRoutines::WriteTextFile(args.outputPath, all.substr(from, ends[i] - from), true);
+      from = ends[i];
+      afterWrite(first + i);
+    }
+    Unreal::PolygonLinkCounter = counterAfter;
+    if (failure) {
+      args.spot = failureSpot;
+      std::rethrow_exception(failure);
+    }
   }
 }
 

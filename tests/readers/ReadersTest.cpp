@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,96 @@ TEST(MeshReaderTest, IndexOutsideTheTableFailsWhenItsFaceIsWritten) {
     EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange);
   }
   EXPECT_EQ(fixture.Vertices().size(), 3u);  // the first face is out
+}
+
+// A window that notes, at each yield, the link counter, the place and how
+// many polygons the output holds; it can stop the run at a given yield, as
+// closing the window does.
+class WatchingWindow : public FakeWindow {
+ public:
+  explicit WatchingWindow(std::string output, std::int32_t& spot)
+      : output_(std::move(output)), spot_(spot) {}
+  struct Seen {
+    std::int32_t counter;
+    std::int32_t spot;
+    std::size_t polygons;
+  };
+  std::vector<Seen> seen;
+  long stopAt = -1;
+
+  void DoEvents() override {
+    FakeWindow::DoEvents();
+    const std::string written = ReadFile(output_);
+    std::size_t polygons = 0;
+    for (std::size_t at = written.find("Begin Polygon"); at != std::string::npos;
+         at = written.find("Begin Polygon", at + 1)) {
+      ++polygons;
+    }
+    seen.push_back({Unreal::PolygonLinkCounter, spot_, polygons});
+    if (doEvents == stopAt) throw std::runtime_error("window closed");
+  }
+
+ private:
+  std::string output_;
+  std::int32_t& spot_;
+};
+
+// Many polygons, one of them (the 100th) naming a point that is not there:
+// each polygon before it is on disk at its yield, with the counter and the
+// place as they would be had every polygon been made just before its
+// write; then the failure comes with the place of the bad index. A run
+// stopped at a yield before it ends there, with the same counter.
+TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
+  constexpr int kTriangles = 150;
+  constexpr int kBad = 99;
+  std::string text = "TriMesh (\n" + std::to_string(kTriangles) + " 0 0 0 4 0\n";
+  std::size_t badAt = 0;
+  for (int t = 0; t < kTriangles; ++t) {
+    if (t == kBad) {
+      text += "0 1 ";
+      badAt = text.size();
+      text += "7\n";
+    } else {
+      text += std::to_string(t % 4) + " " + std::to_string((t + 1) % 4) + " " +
+              std::to_string((t + 2) % 4) + "\n";
+    }
+  }
+  text += "0 0 0 1 0 0 0 1 0 0 0 1\n)\n";
+
+  for (const long stopAt : {-1L, 1L, 64L, 70L}) {
+    SCOPED_TRACE(stopAt);
+    TempDir dir;
+    const std::string output = dir.File("out.t3d");
+    std::int32_t position = 1;
+    std::int32_t spot = 0;
+    WatchingWindow window(output, spot);
+    window.stopAt = stopAt;
+    Unreal::PolygonLinkCounter = 0;
+    Kelvane::ReaderArgs args{text, position, 1.0, output, window, spot};
+    std::int32_t spotWhileWriting = -1;
+    try {
+      Kelvane::ReadTriMesh(args);
+      FAIL();
+    } catch (const Kelvane::RunError& e) {
+      EXPECT_EQ(stopAt, -1);
+      EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange);
+      EXPECT_EQ(spot, static_cast<std::int32_t>(badAt) + 1);
+      EXPECT_EQ(Unreal::PolygonLinkCounter, kBad);
+    } catch (const std::runtime_error&) {
+      EXPECT_EQ(Unreal::PolygonLinkCounter, stopAt);
+      ASSERT_FALSE(window.seen.empty());
+      EXPECT_EQ(spot, window.seen.front().spot);
+    }
+    const std::size_t yields = stopAt == -1 ? kBad : static_cast<std::size_t>(stopAt);
+    ASSERT_EQ(window.seen.size(), yields);
+    for (std::size_t i = 0; i < yields; ++i) {
+      EXPECT_EQ(window.seen[i].counter, static_cast<std::int32_t>(i) + 1) << i;
+      EXPECT_EQ(window.seen[i].polygons, i + 1) << i;
+      if (spotWhileWriting == -1) spotWhileWriting = window.seen[i].spot;
+      EXPECT_EQ(window.seen[i].spot, spotWhileWriting) << i;
+    }
+  }
+  Unreal::PolygonLinkCounter = 0;
 }
 
 // Texture cases: the header line, pixel lines, the picture as offered for saving.
