@@ -206,6 +206,7 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
     try {
       for (std::size_t r = first; r < last; ++r) {
         makePolygon(r, texts);
+        texts += "\r\n";
         ends[made++] = texts.size();
       }
     } catch (...) {
@@ -220,7 +221,7 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
     for (std::size_t i = 0; i < made; ++i) {
       Unreal::PolygonLinkCounter = counterBefore + static_cast<std::int32_t>(i) + 1;
       beforeWrite(first + i);
-      TextRoutines::WriteTextFile(args.outputPath, all.substr(from, ends[i] - from), true);
+      TextRoutines::WriteTextLine(args.outputPath, all.substr(from, ends[i] - from), true);
       from = ends[i];
       afterWrite(first + i);
     }

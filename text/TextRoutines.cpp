@@ -315,30 +315,18 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
   return text;
 }
 
-void WriteTextFile(const std::string& path, std::string_view text, bool append) {
+namespace {
+
+// Opens the file, writes the parts in order and closes it again.
+void WriteParts(const std::string& path, iovec* parts, int count, bool append) {
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
   FileHandle file(::open(path.c_str(), flags, 0666));
   if (file.Get() < 0) ThrowFileError("Cannot write", path, errno);
-  // A piece of the usual size goes out joined to its line end in one plain
-  // write, which costs the system less than gathering two parts; a larger
-  // one goes out as two parts of one write.
-  static const char kLineEnd[] = "\r\n";
-  constexpr std::size_t kJoinedRoom = 8192;
-  char joined[kJoinedRoom];
-  iovec parts[2];
-  int count = 1;
-  if (text.size() <= kJoinedRoom - 2) {
-    std::memcpy(joined, text.data(), text.size());
-    std::memcpy(joined + text.size(), kLineEnd, 2);
-    parts[0] = {joined, text.size() + 2};
-  } else {
-    parts[0] = {const_cast<char*>(text.data()), text.size()};
-    parts[1] = {const_cast<char*>(kLineEnd), 2};
-    count = 2;
-  }
   int first = 0;
   off_t written = 0;
   while (first < count) {
+    // One part goes out by a plain write, which costs the system less than
+    // gathering.
     const ssize_t n = count - first == 1
                           ? ::write(file.Get(), parts[first].iov_base, parts[first].iov_len)
                           : ::writev(file.Get(), parts + first, count - first);
@@ -367,6 +355,33 @@ void WriteTextFile(const std::string& path, std::string_view text, bool append) 
     }
   }
   if (::close(file.Release()) != 0) ThrowFileError("Cannot write", path, errno);
+}
+
+}  // namespace
+
+void WriteTextFile(const std::string& path, std::string_view text, bool append) {
+  // A piece of the usual size goes out joined to its line end as one part;
+  // a larger one as two.
+  static const char kLineEnd[] = "\r\n";
+  constexpr std::size_t kJoinedRoom = 8192;
+  char joined[kJoinedRoom];
+  iovec parts[2];
+  int count = 1;
+  if (text.size() <= kJoinedRoom - 2) {
+    std::memcpy(joined, text.data(), text.size());
+    std::memcpy(joined + text.size(), kLineEnd, 2);
+    parts[0] = {joined, text.size() + 2};
+  } else {
+    parts[0] = {const_cast<char*>(text.data()), text.size()};
+    parts[1] = {const_cast<char*>(kLineEnd), 2};
+    count = 2;
+  }
+  WriteParts(path, parts, count, append);
+}
+
+void WriteTextLine(const std::string& path, std::string_view line, bool append) {
+  iovec part = {const_cast<char*>(line.data()), line.size()};
+  WriteParts(path, &part, 1, append);
 }
 
 void AppendToStringArray(std::vector<std::string>& array, std::string item) {

@@ -32,6 +32,10 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents = {})
 // call, so the file is complete on disk when it returns.
 void WriteTextFile(const std::string& path, std::string_view text, bool append);
 
+// WriteTextFile for a text whose CR LF is already its last two characters:
+// written as it stands, the same bytes and the same open, write and close.
+void WriteTextLine(const std::string& path, std::string_view line, bool append);
+
 // Adds the item at the end of the array, reusing a lone empty first element.
 void AppendToStringArray(std::vector<std::string>& array, std::string item);
 

@@ -82,15 +82,21 @@ TEST(WriteTextFileTest, CreatesEmptiesAndAppendsWithCrLf) {
 TEST(WriteTextFileTest, PiecesOfEverySizeEndWithCrLf) {
   TempDir dir;
   const std::string path = dir.File("big.t3d");
+  const std::string ended = dir.File("ended.t3d");
   std::string expected;
   bool first = true;
   for (const std::size_t size : {8189u, 8190u, 8191u, 8192u, 70000u, 1u}) {
     const std::string piece = PatternBytes(size);
     WriteTextFile(path, piece, !first);
+    // A text that brings its own line end is written as it stands.
+    TextRoutines::WriteTextLine(ended, piece + "\r\n", !first);
     expected += piece + "\r\n";
     first = false;
     ASSERT_TRUE(ReadFile(path) == expected) << size;
+    ASSERT_TRUE(ReadFile(ended) == expected) << size;
   }
+  TextRoutines::WriteTextLine(ended, "new\r\n", false);
+  EXPECT_EQ(ReadFile(ended), "new\r\n");
 }
 
 TEST(WriteTextFileTest, UnwritablePathIsAFileError) {
