@@ -1,5 +1,6 @@
-// Fuzz target: the line and token scanners, the numeric value of a text and
-// the 16-bit count conversion, on arbitrary bytes. Besides crashes and
+// Fuzz target: the line and token scanners (plain counts read straight from
+// their digits included), the numeric value of a text and the 16-bit count
+// conversion, on arbitrary bytes. Besides crashes and
 // sanitizer reports it checks what the readers rely on: every call moves
 // forward and ends, lines hold no break, values are finite, counts fit.
 // The only exception allowed out of these routines is RunError, and only of
@@ -66,7 +67,22 @@ std::size_t WalkTokens(std::string_view text, std::int32_t position) {
   std::size_t tokens = 0;
   for (;;) {
     const std::int32_t before = position;
+    // A plain count read straight from its digits must be the token, the
+    // position and the count of the general way.
+    std::int32_t quick = position;
+    std::string_view quickToken;
+    std::int16_t quickCount = 0;
+    const bool plainCount = TextRoutines::NextTokenCount(text, quick, quickToken, quickCount);
     const std::string_view token = TextRoutines::NextToken(text, position);
+    if (plainCount) {
+      Check(quickToken.data() == token.data() && quickToken.size() == token.size() &&
+                quick == position,
+            "NextTokenCount took another token than NextToken");
+      Check(quickCount == TextRoutines::CountValue(token),
+            "NextTokenCount read another count than CountValue");
+    } else {
+      Check(quick == before, "NextTokenCount moved the position without reading a count");
+    }
     Check(position >= before, "NextToken moved the position backwards");
     Check(Inside(token, text), "NextToken returned bytes outside the text");
     Check(static_cast<std::int64_t>(position) <= static_cast<std::int64_t>(text.size()) + 1 ||
