@@ -8,7 +8,7 @@
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
-#   BENCH_REPEAT   rounds; each round converts every size at least once (default 5)
+#   BENCH_REPEAT   rounds; each round converts every size at least once (default 9)
 #   BENCH_MAP=1    also convert the largest input in map mode
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
@@ -19,7 +19,7 @@ BUILD=${1:-build-bench}
 BIN=$BUILD/bin
 DATA=$BUILD/bench-data
 SIZES=${BENCH_SIZES:-"10000 100000 1000000"}
-REPEAT=${BENCH_REPEAT:-5}
+REPEAT=${BENCH_REPEAT:-9}
 BIG_MB=${BENCH_BIG_MB:-200}
 mkdir -p "$DATA"
 
