@@ -360,23 +360,10 @@ void WriteParts(const std::string& path, iovec* parts, int count, bool append) {
 }  // namespace
 
 void WriteTextFile(const std::string& path, std::string_view text, bool append) {
-  // A piece of the usual size goes out joined to its line end as one part;
-  // a larger one as two.
   static const char kLineEnd[] = "\r\n";
-  constexpr std::size_t kJoinedRoom = 8192;
-  char joined[kJoinedRoom];
-  iovec parts[2];
-  int count = 1;
-  if (text.size() <= kJoinedRoom - 2) {
-    std::memcpy(joined, text.data(), text.size());
-    std::memcpy(joined + text.size(), kLineEnd, 2);
-    parts[0] = {joined, text.size() + 2};
-  } else {
-    parts[0] = {const_cast<char*>(text.data()), text.size()};
-    parts[1] = {const_cast<char*>(kLineEnd), 2};
-    count = 2;
-  }
-  WriteParts(path, parts, count, append);
+  iovec parts[2] = {{const_cast<char*>(text.data()), text.size()},
+                    {const_cast<char*>(kLineEnd), 2}};
+  WriteParts(path, parts, 2, append);
 }
 
 void WriteTextLine(const std::string& path, std::string_view line, bool append) {
