@@ -65,11 +65,26 @@ void ConversionRun::Write(const std::string& piece, bool append) {
   TextRoutines::WriteTextFile(outputPath_, piece, append);
 }
 
+std::string ConversionRun::ErrorPlaceText() const {
+  if (wholeFormat_) {
+    if (document_ == nullptr || currentObject_ == nullptr) return {};
+    return document_->PlaceOf(currentObject_->start, currentObject_);
+  }
+  const auto place = ErrorPlace();
+  if (!place) return {};
+  return "input line " + std::to_string(place->line) + ", column " + std::to_string(place->column);
+}
+
 void ConversionRun::CommandGo_Click() {
   inputText_.clear();
   inputText_.shrink_to_fit();
   scanPosition_ = 1;
   spot_ = 0;
+  wholeFormat_ = false;
+  objectsTaken_ = 0;
+  document_.reset();
+  currentObject_ = nullptr;
+  summary_ = {};
 
   window_.SetCommandGoEnabled(false);
   const std::string scaleText = window_.TextScale();
@@ -92,6 +107,10 @@ void ConversionRun::CommandGo_Click() {
 
   // The pictures option counts as it stood when the run began.
   const bool pictures = window_.CheckDoPics() != 0;
+  if (Metafile::IsBinaryMetafile(inputText_) || window_.CheckWholeFormat() != 0) {
+    RunWholeFormat(scale, pictures);
+    return;
+  }
   hits_[kTexture] = pictures ? Search(kTexture, 1) : -1;
   hits_[kPolyhedron] = Search(kPolyhedron, 1);
   hits_[kTriMesh] = Search(kTriMesh, 1);
@@ -126,6 +145,7 @@ void ConversionRun::CommandGo_Click() {
 
     scanPosition_ = hits_[next];
     spot_ = scanPosition_;
+    ++objectsTaken_;
     ReaderArgs args{inputText_, scanPosition_, scale, outputPath_, window_, spot_};
     switch (next) {
       case kPolyhedron:

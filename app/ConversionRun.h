@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/RunWindow.h"
+#include "metafile/Document.h"
+#include "metafile/Scene.h"
 
 namespace Kelvane {
 
@@ -38,8 +41,27 @@ class ConversionRun {
   std::size_t InputLength() const { return inputText_.size(); }
   // Where the reader stood when the run failed, if it had begun reading.
   std::optional<InputPlace> ErrorPlace() const;
+  // The same as a text: "input line 4, column 7" (or, for a binary file,
+  // "byte 96 of the input, in a TriMesh ('tmsh')"); empty when unknown.
+  // An error that carries its own place (RunError::Place) has that instead.
+  std::string ErrorPlaceText() const;
+
+  // Which reader the last run used: the whole-format reader for a binary
+  // file or when the window asks for it, else the keyword search.
+  bool UsedWholeFormat() const { return wholeFormat_; }
+  // Objects the last run took (geometry and textures).
+  std::int64_t ObjectsTaken() const { return objectsTaken_; }
+  // What the whole-format reader met, after a run that used it.
+  const Metafile::SceneSummary& Summary() const { return summary_; }
+  // After a keyword run (the front ends ask when it failed or wrote no
+  // polygon): the number of geometry objects the whole-format reader reads
+  // in the same input, when it reads it without error and finds any;
+  // otherwise nothing.
+  std::optional<std::size_t> WholeFormatWouldRead() const;
 
  private:
+  class MetafileSink;
+  void RunWholeFormat(double scale, bool pictures);
   // Which keyword each object kind is found by, and its reader.
   enum Kind { kPolyhedron, kMesh, kTriMesh, kTexture, kKinds };
   // The far marker: a "Mesh" that belongs to the TriMesh ahead; it lies
@@ -57,6 +79,11 @@ class ConversionRun {
   std::int32_t scanPosition_ = 1;
   std::int32_t spot_ = 0;
   std::int32_t hits_[kKinds] = {};
+  bool wholeFormat_ = false;
+  std::int64_t objectsTaken_ = 0;
+  std::unique_ptr<Metafile::Document> document_;
+  const Metafile::Object* currentObject_ = nullptr;
+  Metafile::SceneSummary summary_;
 };
 
 }  // namespace Kelvane

@@ -18,6 +18,9 @@ class RunWindow : public ReaderWindow {
   // Check box values: 0 off, 1 on.
   virtual int CheckDoPics() = 0;
   virtual int CheckMapOrBrush() = 0;
+  // 1: read the whole 3DMF format instead of searching object keywords.
+  // A binary file is read so whatever this says.
+  virtual int CheckWholeFormat() { return 0; }
   virtual void SetCommandGoEnabled(bool enabled) = 0;
   virtual void SetLabelProgress(std::string_view caption) = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -89,8 +90,7 @@ inline void SkipLine(ReaderArgs& args) {
 inline double StreamNumber(ReaderArgs& args) {
   std::string_view token;
   double value = 0;
-  const bool plain =
-      TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
+  const bool plain = TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
   args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
   if (token.empty()) args.spot = args.scanPosition;
   return plain ? value : TextRoutines::NumericValue(token);
@@ -137,6 +137,16 @@ inline IndexRow ReadIndexRow(LineTokens& tokens, std::int32_t& spot) {
   return row;
 }
 
+// Three 32-bit indices into a point table, checked where they were read.
+using TriangleRow = std::array<std::uint32_t, 3>;
+
+inline std::int64_t RowIndex(const IndexRow& row, int k) { return row.index[k]; }
+inline std::int32_t RowSpot(const IndexRow& row, int k, std::int32_t) { return row.spot[k]; }
+inline std::int64_t RowIndex(const TriangleRow& row, int k) {
+  return row[static_cast<std::size_t>(k)];
+}
+inline std::int32_t RowSpot(const TriangleRow&, int, std::int32_t spot) { return spot; }
+
 // The table of a face or triangle list: one row per line, whose first
 // `passedOver` tokens are taken and not used and whose next three are the
 // indices; "curpos " after each line, and a yield too when `yieldPerRow`.
@@ -158,10 +168,12 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 // before its write: the writes, yields and captions in order, the link
 // counter at each of them, and a failure to make a polygon surfaces (with
 // its place) only after the polygons before it are written.
-template <typename BeforeWrite, typename AfterWrite>
+//
+// Rows are IndexRow (16-bit indices with their places) or three 32-bit
+// indices (TriangleRow).
+template <typename Row, typename BeforeWrite, typename AfterWrite>
 void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
-                   const std::vector<IndexRow>& rows, BeforeWrite beforeWrite,
-                   AfterWrite afterWrite) {
+                   const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
   struct Corner {
     bool made = false;
     Vector3 point;
@@ -172,9 +184,9 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
   auto makePolygon = [&](std::size_t r, std::string& texts) {
     const Corner* corner[3];
     for (int k = 0; k < 3; ++k) {
-      const std::int16_t index = rows[r].index[k];
+      const std::int64_t index = RowIndex(rows[r], k);
       if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
-        args.spot = rows[r].spot[k];
+        args.spot = RowSpot(rows[r], k, args.spot);
         throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
                                                   " is outside the table 0 to " +
                                                   std::to_string(points.size() - 1));

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Kelvane {
 
@@ -27,10 +28,17 @@ std::string_view KindName(ErrorKind kind);
 class RunError : public std::runtime_error {
  public:
   RunError(ErrorKind kind, const std::string& text) : std::runtime_error(text), kind_(kind) {}
+  // An error that knows where in the input it stood ("input line 4,
+  // column 7", "byte 96 of the input, in a TriMesh ('tmsh')").
+  RunError(ErrorKind kind, const std::string& text, std::string place)
+      : std::runtime_error(text), kind_(kind), place_(std::move(place)) {}
   ErrorKind Kind() const { return kind_; }
+  // Empty when the run tells the place (ConversionRun::ErrorPlace).
+  const std::string& Place() const { return place_; }
 
  private:
   ErrorKind kind_;
+  std::string place_;
 };
 
 // A file error naming the path and the system's reason (from errno).

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,17 @@ constexpr const char* kVersion = "0.1.0";
 
 constexpr const char* kUsage =
     "Usage: kelvane-convert INPUT [OUTPUT] [options]\n"
-    "Converts a 3DMF text model into an Unreal T3D document and saves its\n"
+    "Converts a 3DMF model into an Unreal T3D document and saves its\n"
     "textures as Windows bitmaps.\n"
     "\n"
     "  OUTPUT           the T3D file to write (default: INPUT without its\n"
     "                   extension, followed by .t3d)\n"
     "  --scale TEXT     scale factor applied to every point (default 20.0)\n"
     "  --one-brush      write all objects into one brush instead of a map\n"
+    "  --reader NAME    keywords (default): find objects by their keywords;\n"
+    "                   3dmf: read the whole 3DMF format (groups, transforms,\n"
+    "                   references, every surface kind); a binary 3DMF file\n"
+    "                   is always read this way\n"
     "  --no-pictures    do not read the textures\n"
     "  --textures DIR   folder for the texture bitmaps (default: the output's)\n"
     "  --template FILE  map template (default: StartMapFile.txt beside this program)\n"
@@ -46,6 +51,7 @@ struct Options {
   std::string texturesDir;
   std::string templatePath;
   bool quiet = false;
+  bool wholeFormat = false;
 };
 
 // The window of a run without a window: settings from the arguments,
@@ -62,6 +68,7 @@ class CommandLineWindow : public Kelvane::RunWindow {
   std::string TextInFileName() override { return options_.input; }
   int CheckDoPics() override { return options_.pictures ? 1 : 0; }
   int CheckMapOrBrush() override { return options_.oneBrush ? 1 : 0; }
+  int CheckWholeFormat() override { return options_.wholeFormat ? 1 : 0; }
   void SetCommandGoEnabled(bool) override {}
   void SetLabelProgress(std::string_view) override {}
   void SetLabelPos(std::string_view caption) override {
@@ -181,6 +188,15 @@ Options ParseArguments(int argc, char** argv) {
       options.scale = value(arg);
     } else if (arg.rfind("--scale=", 0) == 0) {
       options.scale = arg.substr(8);
+    } else if (arg == "--reader" || arg.rfind("--reader=", 0) == 0) {
+      const std::string name = arg == "--reader" ? value(arg) : arg.substr(9);
+      if (name == "keywords") {
+        options.wholeFormat = false;
+      } else if (name == "3dmf") {
+        options.wholeFormat = true;
+      } else {
+        UsageError("--reader takes keywords or 3dmf, not \"" + name + "\"");
+      }
     } else if (arg == "--one-brush") {
       options.oneBrush = true;
     } else if (arg == "--no-pictures") {
@@ -216,6 +232,42 @@ Options ParseArguments(int argc, char** argv) {
   return options;
 }
 
+// After the keyword reader failed or wrote no polygon: a line that says
+// when the whole-format reader reads the file.
+void SuggestWholeFormat(const Kelvane::ConversionRun& run) {
+  if (run.UsedWholeFormat()) return;
+  if (const auto objects = run.WholeFormatWouldRead()) {
+    std::fprintf(stderr,
+                 "kelvane-convert: note: the 3DMF reader reads this file (%zu geometry object%s);"
+                 " try --reader 3dmf\n",
+                 *objects, *objects == 1 ? "" : "s");
+  }
+}
+
+// What the whole-format reader left out, one line each.
+std::vector<std::string> SummaryNotes(const Kelvane::Metafile::SceneSummary& summary) {
+  std::vector<std::string> notes;
+  const auto list = [](const std::map<std::string, std::size_t>& kinds) {
+    std::string text;
+    for (const auto& [kind, count] : kinds) {
+      if (!text.empty()) text += ", ";
+      text += std::to_string(count) + " " + kind;
+    }
+    return text;
+  };
+  if (!summary.parametric.empty()) {
+    notes.push_back("skipped parametric surfaces (not converted yet): " + list(summary.parametric));
+  }
+  if (!summary.unknown.empty()) {
+    notes.push_back("skipped objects of kinds this reader does not know: " + list(summary.unknown));
+  }
+  if (summary.strayEndGroups > 0) {
+    notes.push_back("ignored " + std::to_string(summary.strayEndGroups) +
+                    " EndGroup that closed no group");
+  }
+  return notes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,11 +286,10 @@ int main(int argc, char** argv) {
     window.ClearProgress();
     std::string line =
         "kelvane-convert: " + std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
-    if (const auto place = run.ErrorPlace()) {
-      line += " (input line " + std::to_string(place->line) + ", column " +
-              std::to_string(place->column) + ")";
-    }
+    const std::string place = e.Place().empty() ? run.ErrorPlaceText() : e.Place();
+    if (!place.empty()) line += " (" + place + ")";
     std::fprintf(stderr, "%s\n", line.c_str());
+    SuggestWholeFormat(run);
     return 1;
   } catch (const std::bad_alloc&) {
     window.ClearProgress();
@@ -257,6 +308,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < window.Bitmaps().size(); ++i)
       line += (i == 0 ? ": " : ", ") + window.Bitmaps()[i];
     std::printf("%s\n", line.c_str());
+    if (run.UsedWholeFormat()) {
+      for (const std::string& note : SummaryNotes(run.Summary()))
+        std::printf("  %s\n", note.c_str());
+    }
   }
+  if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) SuggestWholeFormat(run);
   return 0;
 }

@@ -14,12 +14,14 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QUrl>
+#include <cctype>
 #include <filesystem>
 #include <new>
 
 #include "app/ConversionRun.h"
 #include "app/RunWindow.h"
 #include "app/gui/PictureBox.h"
+#include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -75,6 +77,7 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   }
   int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
   int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
+  int CheckWholeFormat() override { return form_.CheckWholeFormat->isChecked() ? 1 : 0; }
   void SetCommandGoEnabled(bool enabled) override {
     // Disabling the focused Go moves the focus on; a run that ends with the
     // focus still there gives it back, so Enter or Space starts another.
@@ -179,11 +182,16 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   CheckDoPics = checkBox("CheckDoPics", "Do pictures?", true, TwipsRect(2415, 1890, 1230, 255));
   Label3 = label("Label3", "Scale:", TwipsRect(3150, 735, 495, 255));
   TextScale = textBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
+  CheckWholeFormat =
+      checkBox("CheckWholeFormat", "Whole 3DMF format", false, TwipsRect(3675, 1890, 1485, 255));
+  CheckWholeFormat->setToolTip(QStringLiteral(
+      "Read the whole 3DMF format: groups, transforms, references and every surface kind, "
+      "instead of searching the object keywords. Binary 3DMF files are always read so."));
 
   // Labels take no focus, so the chain holds the other controls in order.
-  QWidget* const tabOrder[] = {CommandGo,       TextInFileName,      CommandBrowseInput,
-                               TextOutFileName, CommandBrowseOutput, CheckMapOrBrush,
-                               PictureTexture,  CheckDoPics,         TextScale};
+  QWidget* const tabOrder[] = {
+      CommandGo,       TextInFileName, CommandBrowseInput, TextOutFileName, CommandBrowseOutput,
+      CheckMapOrBrush, PictureTexture, CheckDoPics,        TextScale,       CheckWholeFormat};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
@@ -248,10 +256,12 @@ void FormMain::CommandGo_Click() {
   } catch (const RunStopped&) {
   } catch (const Kelvane::RunError& e) {
     failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
-    if (const auto place = run.ErrorPlace()) {
-      failure +=
-          QStringLiteral("\n\nInput line %1, column %2.").arg(place->line).arg(place->column);
+    std::string place = e.Place().empty() ? run.ErrorPlaceText() : e.Place();
+    if (!place.empty()) {
+      place[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(place[0])));
+      failure += QStringLiteral("\n\n%1.").arg(QString::fromStdString(place));
     }
+    failure += WholeFormatHint(run);
   } catch (const std::bad_alloc&) {
     failure = QStringLiteral("Out of memory while converting \"%1\".")
                   .arg(QString::fromStdString(runInput_));
@@ -265,7 +275,27 @@ void FormMain::CommandGo_Click() {
     close();
     return;
   }
-  if (!failure.isEmpty()) ReportFailure(failure);
+  if (!failure.isEmpty()) {
+    ReportFailure(failure);
+  } else if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) {
+    const QString hint = WholeFormatHint(run);
+    if (!hint.isEmpty()) {
+      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                           QStringLiteral("The keyword search found no polygon.") + hint);
+    }
+  }
+}
+
+QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
+  if (run.UsedWholeFormat()) return {};
+  const auto objects = run.WholeFormatWouldRead();
+  if (!objects) return {};
+  return QStringLiteral(
+             "\n\nThe whole-format reader reads this file (%1 geometry object%2): tick \"%3\" "
+             "and press Go again.")
+      .arg(*objects)
+      .arg(*objects == 1 ? "" : "s")
+      .arg(CheckWholeFormat->text());
 }
 
 void FormMain::ReportFailure(const QString& text) {

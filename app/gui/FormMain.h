@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ConversionRun.h"
 #include "app/gui/CommonDialog.h"
 #include "app/gui/Dialogs.h"
 #include "readers/TexturePicture.h"
@@ -28,7 +29,7 @@ class RunStopped : public std::exception {
   const char* what() const noexcept override { return "The window was closed during a run"; }
 };
 
-// The program's one window: paths, scale, two options, Go, the progress
+// The program's one window: paths, scale, three options, Go, the progress
 // labels and the texture picture. A run goes on the window's own thread and
 // lets pending messages run at its yields, so the window stays usable.
 class FormMain : public QWidget {
@@ -66,6 +67,9 @@ class FormMain : public QWidget {
   void Yield();
   void ShowRunState();
   void ReportFailure(const QString& text);
+  // A paragraph naming the whole-format reader when it reads the input of a
+  // keyword run that failed or wrote nothing; empty otherwise.
+  QString WholeFormatHint(const Kelvane::ConversionRun& run) const;
   std::string ProposedBitmapName() const;
   bool NamesRunFile(const std::string& path) const;
 
@@ -87,6 +91,8 @@ class FormMain : public QWidget {
   QCheckBox* CheckDoPics;
   QLabel* Label3;
   QLineEdit* TextScale;
+  // Beyond the original layout: read the whole 3DMF format.
+  QCheckBox* CheckWholeFormat;
   CommonDialog CommonDialog1;
 
   Kelvane::TexturePicture picture_;

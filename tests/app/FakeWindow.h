@@ -18,6 +18,7 @@ class FakeWindow : public Kelvane::RunWindow {
   std::string inFileName;
   int doPics = 1;
   int mapOrBrush = 0;
+  int wholeFormat = 0;
 
   bool goEnabled = true;
   std::vector<std::string> labelPos;
@@ -31,6 +32,7 @@ class FakeWindow : public Kelvane::RunWindow {
   std::string TextInFileName() override { return inFileName; }
   int CheckDoPics() override { return doPics; }
   int CheckMapOrBrush() override { return mapOrBrush; }
+  int CheckWholeFormat() override { return wholeFormat; }
   void SetCommandGoEnabled(bool enabled) override { goEnabled = enabled; }
   void SetLabelProgress(std::string_view caption) override { labelProgress.emplace_back(caption); }
   void SetLabelPos(std::string_view caption) override { labelPos.emplace_back(caption); }

@@ -203,9 +203,10 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
   // Labels take no focus; the other controls follow in the order of the
   // layout and the chain comes back to Go.
-  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
-                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
-                         "CheckDoPics",         "TextScale",          "CommandGo"};
+  const char* order[] = {
+      "TextInFileName",   "CommandBrowseInput", "TextOutFileName", "CommandBrowseOutput",
+      "CheckMapOrBrush",  "PictureTexture",     "CheckDoPics",     "TextScale",
+      "CheckWholeFormat", "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -401,6 +402,50 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   EXPECT_TRUE(written == ReadFile(dir.File("line.t3d")));
   EXPECT_NE(written.find("Begin Polygon"), std::string::npos);
   EXPECT_EQ(written.find("End Map"), std::string::npos);
+}
+
+TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
+  auto* box = Control<QCheckBox>("CheckWholeFormat");
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_TRUE(box->text().contains("3DMF"));
+  box->setChecked(true);
+  const std::string model = TestModel("samples/texture-wrapping.3dmf");
+  WriteFile(dir.File("window.3dmf"), model);
+  WriteFile(dir.File("line.3dmf"), model);
+  SetRun(dir.File("window.3dmf"), dir.File("window.t3d"));
+  for (int i = 0; i < 3; ++i) dialogs.AcceptProposed();
+  Click("CommandGo");
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(dialogs.AnswersLeft(), 0u);
+  EXPECT_EQ(Caption("LabelProgress"), "Processed 6");
+
+  const CommandLineResult line =
+      RunCommandLine("--reader 3dmf " + dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+  ASSERT_EQ(line.status, 0) << line.stderrText;
+  EXPECT_TRUE(ReadFile(dir.File("window.t3d")) == ReadFile(dir.File("line.t3d")));
+  for (const char* n : {"_1.bmp", "_2.bmp", "_3.bmp"}) {
+    EXPECT_TRUE(ReadFile(dir.File(std::string("window") + n)) ==
+                ReadFile(dir.File(std::string("line") + n)))
+        << n;
+  }
+}
+
+TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
+  // The keyword search fails on the header comment of one sample and finds
+  // nothing in the other; the whole-format reader reads both.
+  WriteFile(dir.File("mesh.3dmf"), TestModel("samples/Mesh.3dmf"));
+  SetRun(dir.File("mesh.3dmf"), dir.File("mesh.t3d"));
+  Click("CommandGo");
+  WriteFile(dir.File("triangle.3dmf"), TestModel("samples/Triangle.3dmf"));
+  SetRun(dir.File("triangle.3dmf"), dir.File("triangle.t3d"));
+  Click("CommandGo");
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
+  EXPECT_EQ(dialogs.messages[1].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  for (const auto& message : dialogs.messages) {
+    EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF format\"")) << message.text.toStdString();
+  }
+  EXPECT_TRUE(dialogs.messages[0].text.contains("(1 geometry object)"));
 }
 
 TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "metafile/Fields.h"
+
+// The surface geometry of 3DMF objects as triangles. Each decoder reads one
+// object's data through Fields and gives its points (in the file's own axes,
+// untransformed) and its triangles as indices into them, in the corner order
+// the file gives, so that a TriMesh keeps its triangles exactly.
+namespace Kelvane::Metafile {
+
+struct Point3 {
+  double x = 0, y = 0, z = 0;
+};
+
+struct TriangleSet {
+  std::vector<Point3> points;
+  std::vector<std::array<std::uint32_t, 3>> triangles;
+};
+
+// Whether the kind is one that DecodeGeometry turns into triangles.
+bool IsSurfaceGeometry(std::string_view kind);
+
+// Reads the data of an object of a surface kind (TriMesh, Polyhedron, Mesh,
+// Triangle, Polygon, GeneralPolygon, TriGrid, Box) and fills `out`.
+// Bad data (an index outside its table, a count the data cannot hold, a
+// truncated object) raises a RunError through fields.Fail.
+//
+// What comes out, by kind (`out` is emptied first):
+// - TriMesh, Polyhedron: their points and their triangles, row by row as
+//   the file has them. Edges are checked and dropped.
+// - Mesh: its vertices; each face (with the hole contours after it) cut
+//   into V + 2h - 2 triangles, faces in file order.
+// - Triangle: 3 points, 1 triangle. Polygon: n points, n - 2 triangles.
+// - GeneralPolygon: the points of all contours in order; filled by the
+//   even-odd rule.
+// - TriGrid: rows * columns points; per cell, row by row, corners a (row r,
+//   column c), b (r, c+1), d (r+1, c), e (r+1, c+1): in even columns
+//   (a b d) (d b e), in odd ones (a e d) (a b e).
+// - Box: corner k = s + 2t + 4u at origin + s*orientation + t*major +
+//   u*minor; faces -orientation, +orientation, -major, +major, -minor,
+//   +minor, 2 triangles each. No data: the unit box (orientation 0 1 0,
+//   major 0 0 1, minor 1 0 0, origin 0 0 0).
+// Polygons keep the sense the file gives their corners; box faces turn
+// counterclockwise seen from outside (the right-hand rule gives an outward
+// normal), the front-face sense of the format.
+void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out);
+
+}  // namespace Kelvane::Metafile

@@ -1,0 +1,371 @@
+#include "metafile/Scene.h"
+
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "metafile/TypeCodes.h"
+
+namespace Kelvane::Metafile {
+
+namespace {
+
+constexpr EnumName kAxes[] = {{"X", 0}, {"Y", 1}, {"Z", 2}};
+
+Point3 ReadPoint(Fields& fields) {
+  Point3 p;
+  p.x = fields.Float32();
+  p.y = fields.Float32();
+  p.z = fields.Float32();
+  return p;
+}
+
+Matrix4 Translation(const Point3& t) {
+  Matrix4 m;
+  m.m[3][0] = t.x;
+  m.m[3][1] = t.y;
+  m.m[3][2] = t.z;
+  m.identity = false;
+  return m;
+}
+
+// A rotation about a coordinate axis, counter-clockwise seen from the axis'
+// positive end, for row vectors.
+Matrix4 AxisRotation(std::uint32_t axis, double radians) {
+  const double c = std::cos(radians);
+  const double s = std::sin(radians);
+  Matrix4 m;
+  const int a = axis == 0 ? 1 : axis == 1 ? 2 : 0;  // the two axes that turn
+  const int b = axis == 0 ? 2 : axis == 1 ? 0 : 1;
+  m.m[a][a] = c;
+  m.m[a][b] = s;
+  m.m[b][a] = -s;
+  m.m[b][b] = c;
+  m.identity = false;
+  return m;
+}
+
+// The rotation of row vectors that turns by `radians` about the unit axis
+// (x, y, z) through the origin (Rodrigues' formula, transposed).
+Matrix4 Rotation(double x, double y, double z, double radians) {
+  const double c = std::cos(radians);
+  const double s = std::sin(radians);
+  const double t = 1 - c;
+  const double r[3][3] = {{t * x * x + c, t * x * y - s * z, t * x * z + s * y},
+                          {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
+                          {t * x * z - s * y, t * y * z + s * x, t * z * z + c}};
+  Matrix4 m;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m.m[i][j] = r[j][i];
+  m.identity = false;
+  return m;
+}
+
+Matrix4 About(const Point3& point, const Matrix4& rotation) {
+  return Multiply(Multiply(Translation({-point.x, -point.y, -point.z}), rotation),
+                  Translation(point));
+}
+
+}  // namespace
+
+Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
+  if (a.identity) return b;
+  if (b.identity) return a;
+  Matrix4 r;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) {
+      double sum = 0;
+      for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
+      r.m[i][j] = sum;
+    }
+  r.identity = false;
+  return r;
+}
+
+Point3 Apply(const Matrix4& matrix, const Point3& p) {
+  if (matrix.identity) return p;
+  const auto& m = matrix.m;
+  Point3 r{p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0],
+           p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1],
+           p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + m[3][2]};
+  const double w = p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + m[3][3];
+  if (w != 1.0 && w != 0.0) {
+    r.x /= w;
+    r.y /= w;
+    r.z /= w;
+  }
+  return r;
+}
+
+bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool& reset) {
+  reset = false;
+  if (kind == "Translate") {
+    matrix = Translation(ReadPoint(fields));
+  } else if (kind == "Scale") {
+    const Point3 s = ReadPoint(fields);
+    matrix = Matrix4{};
+    matrix.m[0][0] = s.x;
+    matrix.m[1][1] = s.y;
+    matrix.m[2][2] = s.z;
+    matrix.identity = false;
+  } else if (kind == "Rotate") {
+    const std::uint32_t axis = fields.Enum({kAxes[0], kAxes[1], kAxes[2]});
+    matrix = AxisRotation(axis, fields.Float32());
+  } else if (kind == "RotateAboutPoint") {
+    const std::uint32_t axis = fields.Enum({kAxes[0], kAxes[1], kAxes[2]});
+    const double radians = fields.Float32();
+    matrix = About(ReadPoint(fields), AxisRotation(axis, radians));
+  } else if (kind == "RotateAboutAxis") {
+    const Point3 origin = ReadPoint(fields);
+    const Point3 axis = ReadPoint(fields);
+    const double radians = fields.Float32();
+    const double length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
+    if (!(length > 0) || !std::isfinite(length)) {
+      fields.Fail(ErrorKind::InvalidArgument, "The axis of a RotateAboutAxis has no direction");
+    }
+    matrix = About(origin, Rotation(axis.x / length, axis.y / length, axis.z / length, radians));
+  } else if (kind == "Matrix") {
+    matrix = Matrix4{};
+    for (auto& row : matrix.m)
+      for (double& value : row) value = fields.Float32();
+    matrix.identity = false;
+  } else if (kind == "Quaternion") {
+    const double w = fields.Float32();
+    const double x = fields.Float32();
+    const double y = fields.Float32();
+    const double z = fields.Float32();
+    const double length = std::sqrt(w * w + x * x + y * y + z * z);
+    if (!(length > 0) || !std::isfinite(length)) {
+      fields.Fail(ErrorKind::InvalidArgument, "A Quaternion of length 0 gives no rotation");
+    }
+    const double qw = w / length, qx = x / length, qy = y / length, qz = z / length;
+    // The rotation q v q* for column vectors, transposed for row vectors.
+    const double r[3][3] = {
+        {1 - 2 * (qy * qy + qz * qz), 2 * (qx * qy - qw * qz), 2 * (qx * qz + qw * qy)},
+        {2 * (qx * qy + qw * qz), 1 - 2 * (qx * qx + qz * qz), 2 * (qy * qz - qw * qx)},
+        {2 * (qx * qz - qw * qy), 2 * (qy * qz + qw * qx), 1 - 2 * (qx * qx + qy * qy)}};
+    matrix = Matrix4{};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) matrix.m[i][j] = r[j][i];
+    matrix.identity = false;
+  } else if (kind == "Reset") {
+    matrix = Matrix4{};
+    reset = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool IsParametricSurface(std::string_view kind) {
+  return kind == "Ellipsoid" || kind == "Cylinder" || kind == "Cone" || kind == "Disk" ||
+         kind == "Torus" || kind == "NURBPatch" || kind == "NURBCurve" || kind == "Ellipse";
+}
+
+namespace {
+
+class Walk {
+ public:
+  Walk(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary)
+      : doc_(document), sink_(sink), textures_(textures), summary_(summary) {}
+
+  void Run() {
+    if (doc_.top.empty()) return;
+    Matrix4 matrix;
+    Sequence(doc_.top.front(), matrix, false);
+  }
+
+ private:
+  [[noreturn]] void Fail(const Object& object, ErrorKind kind, const std::string& text) {
+    throw RunError(kind, text, doc_.PlaceOf(object.start, &object));
+  }
+
+  // Objects from `first` on, following `next`; with `oneGroup`, `first` is
+  // a BeginGroup and the walk stops after its EndGroup. Leaving a group
+  // restores the transform it began with.
+  void Sequence(std::size_t first, Matrix4& matrix, bool oneGroup) {
+    std::vector<Matrix4> groups;
+    for (std::size_t index = first; index != kNone; index = doc_.objects[index].next) {
+      const Object& object = doc_.objects[index];
+      if (object.kind == "BeginGroup") {
+        groups.push_back(matrix);
+        Textures(object, 1);  // a group's state may carry a shader
+        continue;
+      }
+      if (object.kind == "EndGroup") {
+        if (groups.empty()) {
+          ++summary_.strayEndGroups;
+          continue;
+        }
+        matrix = groups.back();
+        groups.pop_back();
+        if (oneGroup && groups.empty()) return;
+        continue;
+      }
+      One(index, matrix);
+    }
+    if (!groups.empty()) matrix = groups.front();  // groups left open end with the file
+  }
+
+  // One object as it stands in a sequence (or as a reference leads to it).
+  void One(std::size_t index, Matrix4& matrix) {
+    const Object& object = doc_.objects[index];
+    const std::string& kind = object.kind;
+    if (kind == "Container") {
+      if (object.children.empty()) return;
+      const std::size_t inner = object.children.front();
+      const std::string& innerKind = doc_.objects[inner].kind;
+      if (innerKind == "BeginGroup" || innerKind == "EndGroup") {
+        // A group cannot stand alone inside a container; its members do not.
+        Textures(object, 0);
+        return;
+      }
+      One(inner, matrix);
+      Textures(object, 1);
+      return;
+    }
+    if (kind == "Reference") {
+      Follow(index, matrix);
+      return;
+    }
+    if (IsSurfaceGeometry(kind)) {
+      sink_.Reached(object);
+      TriangleSet set;
+      auto fields = doc_.FieldsOf(object);
+      DecodeGeometry(kind, *fields, set);
+      for (Point3& p : set.points) {
+        p = Apply(matrix, p);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+          Fail(object, ErrorKind::Overflow,
+               "A point of this " + kind + " is beyond the range of numbers once transformed");
+        }
+      }
+      ++summary_.geometryObjects;
+      summary_.triangles += set.triangles.size();
+      sink_.Geometry(object, set);
+      return;
+    }
+    if (IsTexture(kind)) {
+      TextureObject(index);
+      return;
+    }
+    Matrix4 transform;
+    bool reset = false;
+    if (IsTransformKind(kind)) {
+      sink_.Reached(object);
+      auto fields = doc_.FieldsOf(object);
+      ReadTransform(kind, *fields, transform, reset);
+      matrix = reset ? Matrix4{} : Multiply(transform, matrix);
+      return;
+    }
+    if (IsParametricSurface(kind)) {
+      ++summary_.parametric[kind];
+      return;
+    }
+    if (!IsKnownKind(kind)) {
+      ++summary_.unknown[kind];
+      return;
+    }
+    // Known objects without surface (attributes, styles, shaders, cameras,
+    // lights, view hints): only textures inside them matter.
+    Textures(object, 0);
+  }
+
+  static bool IsTransformKind(std::string_view kind) {
+    return kind == "Translate" || kind == "Scale" || kind == "Rotate" ||
+           kind == "RotateAboutPoint" || kind == "RotateAboutAxis" || kind == "Matrix" ||
+           kind == "Quaternion" || kind == "Reset";
+  }
+
+  // Textures among the children of `object` from child `from` on, at any
+  // depth, references included.
+  void Textures(const Object& object, std::size_t from) {
+    for (std::size_t i = from; i < object.children.size(); ++i) {
+      const std::size_t child = object.children[i];
+      const Object& inner = doc_.objects[child];
+      if (IsTexture(inner.kind)) {
+        TextureObject(child);
+      } else if (inner.kind == "Reference") {
+        const std::size_t target = Target(child);
+        if (!Enter(child, target)) continue;
+        if (IsTexture(doc_.objects[target].kind)) TextureObject(target);
+        Textures(doc_.objects[target], 0);
+        following_.pop_back();
+      } else {
+        Textures(inner, 0);
+      }
+    }
+  }
+
+  void TextureObject(std::size_t index) {
+    if (!textures_ || !texturesDone_.insert(index).second) return;
+    const Object& object = doc_.objects[index];
+    sink_.Reached(object);
+    Image image;
+    auto fields = doc_.FieldsOf(object);
+    DecodeTexture(object.kind, *fields, image);
+    ++summary_.textures;
+    sink_.Texture(object, image);
+  }
+
+  // The object a Reference leads to.
+  std::size_t Target(std::size_t referenceIndex) {
+    const Object& reference = doc_.objects[referenceIndex];
+    auto fields = doc_.FieldsOf(reference);
+    const std::uint32_t id = fields->Uns32();
+    const auto found = doc_.references.find(id);
+    if (found == doc_.references.end()) {
+      Fail(reference, ErrorKind::OutOfRange,
+           "Reference " + std::to_string(id) + " names no entry of the table of contents");
+    }
+    return found->second;
+  }
+
+  // Notes that a reference is being followed; false when it leads into
+  // itself, which is an error, or too deep.
+  bool Enter(std::size_t referenceIndex, std::size_t target) {
+    const Object& reference = doc_.objects[referenceIndex];
+    for (std::size_t open : following_) {
+      if (open == target) {
+        Fail(reference, ErrorKind::InvalidArgument,
+             "This Reference leads back into an object that refers to it: a cycle of "
+             "references");
+      }
+    }
+    if (following_.size() >= static_cast<std::size_t>(kMaxNesting)) {
+      Fail(reference, ErrorKind::OutOfRange,
+           "References lead into one another more than " + std::to_string(kMaxNesting) + " deep");
+    }
+    following_.push_back(target);
+    return true;
+  }
+
+  void Follow(std::size_t referenceIndex, Matrix4& matrix) {
+    const std::size_t target = Target(referenceIndex);
+    Enter(referenceIndex, target);
+    if (doc_.objects[target].kind == "BeginGroup") {
+      // A group drawn through a reference: its members up to its EndGroup,
+      // with the transform restored after it.
+      Sequence(target, matrix, true);
+    } else {
+      One(target, matrix);
+    }
+    following_.pop_back();
+  }
+
+  const Document& doc_;
+  SceneSink& sink_;
+  bool textures_;
+  SceneSummary& summary_;
+  std::vector<std::size_t> following_;
+  std::set<std::size_t> texturesDone_;
+};
+
+}  // namespace
+
+void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary) {
+  Walk(document, sink, textures, summary).Run();
+}
+
+}  // namespace Kelvane::Metafile

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+
+#include "metafile/Document.h"
+#include "metafile/Geometry.h"
+#include "metafile/Texture.h"
+
+// The scene walk: goes through a Document in file order as a renderer
+// would draw it (groups, transforms, containers, references) and hands each
+// geometry object placed, as triangles in world space, and each texture to
+// a sink.
+namespace Kelvane::Metafile {
+
+// A 4 x 4 matrix acting on row vectors: p' = p M, as the format's
+// transforms are defined.
+struct Matrix4 {
+  double m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+  bool identity = true;
+};
+
+// a M b: `a` acts first.
+Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
+Point3 Apply(const Matrix4& matrix, const Point3& point);
+
+// The matrix of a transform object (Translate, Scale, Rotate,
+// RotateAboutPoint, RotateAboutAxis, Matrix, Quaternion, Reset), read from
+// its data; false for a kind that is no transform.
+bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool& reset);
+
+class SceneSink {
+ public:
+  virtual ~SceneSink() = default;
+  // The walk is about to decode the object (for progress).
+  virtual void Reached(const Object& object) = 0;
+  // A geometry object placed: its triangles, points already in world space.
+  virtual void Geometry(const Object& object, TriangleSet& triangles) = 0;
+  // A texture, each texture object once, however often it is referred to.
+  virtual void Texture(const Object& object, const Image& image) = 0;
+};
+
+struct SceneSummary {
+  std::size_t geometryObjects = 0;
+  std::size_t triangles = 0;
+  std::size_t textures = 0;
+  // Objects left out, by kind: kinds the reader does not know, and
+  // parametric surfaces, which are not converted yet.
+  std::map<std::string, std::size_t> unknown;
+  std::map<std::string, std::size_t> parametric;
+  // EndGroup objects that closed no group.
+  std::size_t strayEndGroups = 0;
+};
+
+// Whether the kind is a parametric surface (Ellipsoid, Cylinder, Cone,
+// Disk, Torus, NURBPatch, ...), which the walk counts and leaves out.
+bool IsParametricSurface(std::string_view kind);
+
+// Walks the whole document. `textures` false: texture objects are not
+// decoded (pictures off). Errors in an object's data raise RunError with
+// the place; a reference to a missing entry, a cycle of references or
+// references nested deeper than kMaxNesting too.
+void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary);
+
+}  // namespace Kelvane::Metafile

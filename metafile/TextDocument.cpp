@@ -1,0 +1,226 @@
+// The text front end: finds the objects of a 3DMF text file, their data and
+// their nesting, resolves labels and the table of contents. Object data is
+// only located here; TextFields reads it when the walk needs it.
+
+#include <charconv>
+#include <string>
+#include <unordered_map>
+
+#include "metafile/Document.h"
+#include "metafile/TextFields.h"
+
+namespace Kelvane::Metafile {
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+bool IsDelimiter(char c) {
+  return IsBlank(c) || c == '#' || c == '(' || c == ')' || c == '"' || c == '|';
+}
+
+class TextDocument final : public Document {
+ public:
+  std::unique_ptr<Fields> FieldsOf(const Object& object) const override {
+    return MakeTextFields(input, object.dataBegin, object.dataEnd);
+  }
+  std::string PlaceOf(std::size_t offset, const Object*) const override {
+    return TextPlace(input, offset);
+  }
+};
+
+// One pass over the text, token by token; objects are a word followed by
+// "(", their data runs to the matching ")".
+class Scanner {
+ public:
+  Scanner(TextDocument& document) : doc_(document), text_(document.input) {}
+
+  void Run() {
+    std::vector<std::size_t> top;
+    ScanSequence(kNone, 0, top);
+    doc_.top = std::move(top);
+    if (doc_.top.empty() || doc_.objects[doc_.top.front()].kind != "3DMetafile") {
+      Fail(ErrorKind::InvalidArgument,
+           "This is not a 3DMF text file: it does not begin with \"3DMetafile (\"", 0);
+    }
+    ReadTablesOfContents();
+  }
+
+ private:
+  [[noreturn]] void Fail(ErrorKind kind, const std::string& message, std::size_t at) {
+    throw RunError(kind, message, TextPlace(text_, at));
+  }
+
+  // The next token from pos_: its start in tokenStart_, "" at the end.
+  std::string_view Next() {
+    for (;;) {
+      while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+      if (pos_ < text_.size() && text_[pos_] == '#') {
+        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
+        continue;
+      }
+      break;
+    }
+    tokenStart_ = pos_;
+    if (pos_ >= text_.size()) return {};
+    const char c = text_[pos_];
+    if (c == '(' || c == ')' || c == '|') {
+      ++pos_;
+    } else if (c == '"') {
+      ++pos_;
+      while (pos_ < text_.size() && text_[pos_] != '"') pos_ += text_[pos_] == '\\' ? 2 : 1;
+      if (pos_ >= text_.size())
+        Fail(ErrorKind::InvalidArgument, "A string is never closed", tokenStart_);
+      ++pos_;
+    } else {
+      while (pos_ < text_.size() && !IsDelimiter(text_[pos_])) ++pos_;
+    }
+    return text_.substr(tokenStart_, pos_ - tokenStart_);
+  }
+
+  // An object's name: letters, digits and "_", not a number ("3DMetafile"
+  // is a name, "1e5" and "0x1F" are not).
+  static bool IsWord(std::string_view token) {
+    if (token.empty()) return false;
+    for (char c : token) {
+      if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'))
+        return false;
+    }
+    if (token.size() > 1 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X')) return false;
+    double value = 0;
+    const auto result = std::from_chars(token.data(), token.data() + token.size(), value);
+    return !(result.ec == std::errc() && result.ptr == token.data() + token.size());
+  }
+
+  // Objects one after another until the closing ")" of `parent` (or the end
+  // of the text at the top level). Tokens that are not objects are the
+  // parent's own data and are passed over.
+  void ScanSequence(std::size_t parent, int depth, std::vector<std::size_t>& members) {
+    std::string_view previous;  // the token before the current one
+    std::size_t previousStart = 0;
+    std::string_view label;  // a "name:" that stands before the next object
+    std::size_t lastMember = kNone;
+    const bool topLevel = parent == kNone;
+    for (;;) {
+      const std::string_view token = Next();
+      const std::size_t start = tokenStart_;
+      if (token.empty()) {
+        if (!topLevel) {
+          const Object& open = doc_.objects[parent];
+          Fail(ErrorKind::InvalidArgument,
+               "The " + open.kind + " object that begins here is never closed by ')'", open.start);
+        }
+        if (!previous.empty()) {
+          Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(previous),
+               previousStart);
+        }
+        if (!label.empty()) {
+          Fail(ErrorKind::InvalidArgument, "The label " + Quote(label) + " stands before no object",
+               labelStart_);
+        }
+        return;
+      }
+      if (token == ")") {
+        if (topLevel) Fail(ErrorKind::InvalidArgument, "This ')' closes no object", start);
+        doc_.objects[parent].dataEnd = start;
+        return;
+      }
+      if (token == "(") {
+        if (!IsWord(previous)) {
+          Fail(ErrorKind::InvalidArgument, "This '(' follows no object name", start);
+        }
+        if (depth >= kMaxNesting) {
+          Fail(ErrorKind::OutOfRange,
+               "Objects nest more than " + std::to_string(kMaxNesting) + " deep", start);
+        }
+        const std::size_t index = doc_.objects.size();
+        doc_.objects.push_back({});
+        Object& object = doc_.objects.back();
+        object.kind = std::string(previous);
+        object.start = previousStart;
+        object.dataBegin = pos_;
+        if (!label.empty()) {
+          labels_.emplace(label, index);
+          label = {};
+        }
+        if (lastMember != kNone) doc_.objects[lastMember].next = index;
+        lastMember = index;
+        members.push_back(index);
+        std::vector<std::size_t> children;
+        ScanSequence(index, depth + 1, children);
+        doc_.objects[index].children = std::move(children);
+        previous = {};
+        continue;
+      }
+      if (topLevel && !previous.empty()) {
+        // At the top level only labels and objects stand.
+        Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(previous),
+             previousStart);
+      }
+      if (token.size() > 1 && token.back() == ':') {
+        label = token.substr(0, token.size() - 1);
+        labelStart_ = start;
+        previous = {};
+        continue;
+      }
+      previous = token;
+      previousStart = start;
+    }
+  }
+
+  // TableOfContents ( nextTOC> refSeed typeSeed entryType entrySize n
+  //                   refID label> [type] ... )
+  void ReadTablesOfContents() {
+    for (const Object& object : doc_.objects) {
+      if (object.kind != "TableOfContents") continue;
+      TextFields fields(text_, object.dataBegin, object.dataEnd);
+      fields.Token();  // the next table, if any: every table is read anyway
+      fields.Uns32();  // reference seed
+      fields.Int32();  // type seed
+      const std::uint32_t entryType = fields.Uns32();
+      fields.Uns32();  // entry size
+      const std::uint32_t entries = fields.Uns32();
+      fields.CheckCount(entries, entryType == 1 ? 3 : 2, 0, "table entrie");
+      for (std::uint32_t i = 0; i < entries; ++i) {
+        const std::uint32_t id = fields.Uns32();
+        const std::string_view target = fields.Token();
+        if (target.size() < 2 || target.back() != '>') {
+          fields.Fail(ErrorKind::InvalidArgument,
+                      "Expected a label reference (\"name>\"), found " + Quote(target));
+        }
+        if (entryType == 1) fields.Token();  // the object's type
+        const auto found = labels_.find(target.substr(0, target.size() - 1));
+        // An entry whose label names no object is left out: a Reference to
+        // it is then reported as missing, where it is used.
+        if (found != labels_.end()) doc_.references.emplace(id, found->second);
+      }
+    }
+  }
+
+  TextDocument& doc_;
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t tokenStart_ = 0;
+  std::size_t labelStart_ = 0;
+  std::unordered_map<std::string_view, std::size_t> labels_;
+};
+
+}  // namespace
+
+std::unique_ptr<Document> ReadTextDocument(std::string_view input) {
+  auto document = std::make_unique<TextDocument>();
+  document->form = Form::Text;
+  document->input = input;
+  Scanner(*document).Run();
+  return document;
+}
+
+bool IsBinaryMetafile(std::string_view input) {
+  return input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3";
+}
+
+std::unique_ptr<Document> ReadDocument(std::string_view input) {
+  return IsBinaryMetafile(input) ? ReadBinaryDocument(input) : ReadTextDocument(input);
+}
+
+}  // namespace Kelvane::Metafile

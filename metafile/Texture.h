@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "metafile/Fields.h"
+
+// Texture images of 3DMF objects, decoded to plain colours.
+namespace Kelvane::Metafile {
+
+struct Image {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  // Row by row from the top, left to right; 0xRRGGBB (alpha dropped).
+  std::vector<std::uint32_t> rgb;
+};
+
+// The largest texture decoded, in pixels: what the picture box can hold, so
+// a texture it could not show is refused before its data is read.
+constexpr std::uint64_t kMaxTexturePixels = std::uint64_t{1} << 26;
+
+// Whether the kind is a texture that DecodeTexture reads (PixmapTexture,
+// MipmapTexture).
+bool IsTexture(std::string_view kind);
+
+// Reads a PixmapTexture, or the first image of a MipmapTexture, in any of
+// the pixel types RGB32, ARGB32, RGB24, RGB16, ARGB16, RGB16_565, either
+// byte order and bit order, honouring rowBytes. Bad sizes, types and data
+// are raised through fields.Fail.
+void DecodeTexture(std::string_view kind, Fields& fields, Image& out);
+
+}  // namespace Kelvane::Metafile

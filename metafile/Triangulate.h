@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "metafile/Geometry.h"
+
+// Cutting planar polygons (with holes) into triangles. Pure functions: the
+// points are given as a table, contours as index lists into it, and the
+// triangles come back as index triples into the same table.
+namespace Kelvane::Metafile {
+
+using TriangleIndices = std::array<std::uint32_t, 3>;
+
+// Above this many corners in one face (the outer contour, the holes, and two
+// more for each hole's bridge) the face is cut as a fan instead of by ear
+// clipping. Ear clipping costs up to the square of the corners; a fan is
+// linear but only right for convex faces, so the limit sits where ear
+// clipping still takes well under a second.
+constexpr std::size_t kEarClippingLimit = 10000;
+
+// The two coordinates (0 = x, 1 = y, 2 = z) a polygon is seen in when it is
+// looked at along the dominant axis of its normal. The pair is chosen so
+// that a contour going counterclockwise seen from the tip of the normal has
+// a positive area in it.
+struct PlaneAxes {
+  int u = 0;
+  int v = 1;
+};
+
+// The normal of a contour by Newell's method: its length is twice the area,
+// its direction the contour's sense by the right-hand rule. Zero for a
+// degenerate contour.
+Point3 NewellNormal(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour);
+
+// The plane to look at a polygon of that normal in (x-y for a zero normal).
+PlaneAxes DominantPlane(const Point3& normal);
+
+// The contour's area in that plane, positive when counterclockwise.
+double SignedArea(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour,
+                  PlaneAxes axes);
+
+// Appends the triangles of one face: the `outer` contour less the `holes`
+// (each a list of at least one index; empty holes are left out). Exactly
+// V + 2h - 2 triangles come out for V corners in all and h holes, whatever
+// the input: collinear, repeated or zero-area corners give zero-area
+// triangles, never fewer. Every triangle turns the same way as `outer` does
+// (holes may be given either way round). Faces of more than
+// kEarClippingLimit corners are cut as a fan.
+void Triangulate(const std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+                 const std::vector<std::vector<std::uint32_t>>& holes,
+                 std::vector<TriangleIndices>& out);
+
+// Appends the triangles of a polygon of several contours filled by the
+// even-odd rule: a contour inside an even number of others bounds a filled
+// region, one inside an odd number is a hole of the contour just around it.
+// All triangles turn the same way as the first contour that lies inside no
+// other. With so many contours that finding their nesting would take too
+// long, each contour is filled on its own.
+void TriangulateEvenOdd(const std::vector<Point3>& points,
+                        const std::vector<std::vector<std::uint32_t>>& contours,
+                        std::vector<TriangleIndices>& out);
+
+}  // namespace Kelvane::Metafile

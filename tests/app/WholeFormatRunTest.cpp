@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "RunTestSupport.h"
+
+namespace {
+
+using testing_support::ActorHead;
+using testing_support::ActorTail;
+using testing_support::ReadFile;
+using testing_support::RunFixture;
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Numbers as modellers write them: plain, with exponents, signed zeros,
+// trailing zeros.
+std::string Coordinate(std::uint64_t& state) {
+  state = state * 6364136223846793005ull + 1442695040888963407ull;
+  const auto r = static_cast<std::int64_t>(state >> 33);
+  switch (r % 5) {
+    case 0:
+      return std::to_string(r % 2000 - 1000);
+    case 1:
+      return std::to_string(r % 200000 - 100000) + "e-3";
+    case 2:
+      return "-0";
+    case 3:
+      return std::to_string(r % 1000) + ".2500";
+    default:
+      return "-" + std::to_string(r % 97) + "." + std::to_string(r % 1000003);
+  }
+}
+
+// TriMesh, Mesh and Polyhedron objects in the layout both readers read: no
+// keyword in a comment, Mesh faces of three corners, Polyhedron vertices on
+// one line and one line per edge and per triangle.
+std::string BothReadersModel() {
+  std::uint64_t state = 12345;
+  std::string text = "3DMetafile ( 1 6 Normal toc> )\n";
+  for (int object = 0; object < 6; ++object) {
+    const int points = 5 + object;
+    const int triangles = 4 + object;
+    if (object % 3 == 2) {
+      text += "Polyhedron (\n " + std::to_string(points) + " 2 " + std::to_string(triangles) + "\n";
+      for (int p = 0; p < points; ++p)
+        text += " " + Coordinate(state) + " " + Coordinate(state) + " " + Coordinate(state);
+      text += "\n 0 1 0 1\n 1 2 1 0\n";
+      for (int t = 0; t < triangles; ++t) {
+        text += " " + std::to_string((t + 1) % points) + " " + std::to_string(t % points) + " " +
+                std::to_string((t + 2) % points) + " Edge01 | Edge12\n";
+      }
+      text += ")\n";
+    } else if (object % 3 == 0) {
+      text +=
+          "TriMesh (\n " + std::to_string(triangles) + " 0 0 0 " + std::to_string(points) + " 0\n";
+      for (int t = 0; t < triangles; ++t) {
+        text += " " + std::to_string(t % points) + " " + std::to_string((t + 1) % points) + " " +
+                std::to_string((t + 3) % points) + "\n";
+      }
+      for (int p = 0; p < points; ++p)
+        text += " " + Coordinate(state) + " " + Coordinate(state) + " " + Coordinate(state) + "\n";
+      text += " 0 0 0 1 1 1 False\n)\n";
+    } else {
+      text += "Mesh (\n " + std::to_string(points) + "\n";
+      for (int p = 0; p < points; ++p)
+        text += " " + Coordinate(state) + " " + Coordinate(state) + " " + Coordinate(state) + "\n";
+      text += " " + std::to_string(triangles) + "\n 0\n";
+      for (int t = 0; t < triangles; ++t) {
+        text += " 3 " + std::to_string((t + 2) % points) + " " + std::to_string(t % points) + " " +
+                std::to_string((t + 1) % points) + "\n";
+      }
+      text += ")\n";
+    }
+  }
+  return text;
+}
+
+TEST(WholeFormatRunTest, BothReadersGiveTheSameDocumentForTriMeshMeshAndPolyhedron) {
+  const std::string model = BothReadersModel();
+  for (int mode : {0, 1}) {
+    for (const char* scale : {"20.0", "1.0", "-2.5"}) {
+      RunFixture keywords;
+      keywords.window.mapOrBrush = mode;
+      keywords.window.scale = scale;
+      ASSERT_EQ(keywords.Run(model), std::nullopt) << keywords.message;
+      RunFixture whole;
+      whole.window.mapOrBrush = mode;
+      whole.window.scale = scale;
+      whole.window.wholeFormat = 1;
+      ASSERT_EQ(whole.Run(model), std::nullopt) << whole.message;
+      EXPECT_EQ(whole.Output(), keywords.Output()) << "mode " << mode << ", scale " << scale;
+      EXPECT_EQ(whole.window.labelProgress, keywords.window.labelProgress);
+      EXPECT_EQ(Count(whole.Output(), "Begin Polygon"), 39u);
+      EXPECT_TRUE(whole.run.UsedWholeFormat());
+      EXPECT_FALSE(keywords.run.UsedWholeFormat());
+    }
+  }
+}
+
+TEST(WholeFormatRunTest, OneActorPerGeometryObjectAndNoneForATexture) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  const std::string texture =
+      "Container ( TextureShader ( ) PixmapTexture ( 2 1 8 32 RGB32 BigEndian BigEndian\n"
+      "  0x00FF000000000080 ) )\n";
+  const std::string triangle = "Triangle ( 0 0 0 1 0 0 0 1 0 )\n";
+  ASSERT_EQ(fixture.Run("3DMetafile ( 1 6 Normal )\n" + texture + triangle + triangle),
+            std::nullopt)
+      << fixture.message;
+  const std::string document = fixture.Output();
+  EXPECT_EQ(Count(document, "Begin Actor Class=Brush"), 2u);
+  EXPECT_NE(document.find(ActorHead(2)), std::string::npos);
+  EXPECT_NE(document.find(ActorTail(3) + "End Map\r\n"), std::string::npos);
+  ASSERT_EQ(fixture.window.savedTextures.size(), 1u);
+  EXPECT_EQ(fixture.window.savedTextures[0].InnerWidth(), 2);
+  EXPECT_EQ(fixture.window.savedTextures[0].Pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(fixture.window.savedTextures[0].Pixel(1, 0), 0x000080u);
+  EXPECT_EQ(fixture.window.labelProgress, (std::vector<std::string>{"Processed 1", "Processed 2"}));
+  EXPECT_EQ(fixture.window.labelPos.back(), "Done");
+  EXPECT_TRUE(fixture.window.goEnabled);
+}
+
+TEST(WholeFormatRunTest, GroupsTransformsAndReferencesPlaceTheGeometry) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  fixture.window.mapOrBrush = 1;
+  fixture.window.scale = "1.0";
+  const std::string input =
+      "3DMetafile ( 1 6 Normal toc> )\n"
+      "BeginGroup ( DisplayGroup ( ) )\n"
+      "  Translate ( 10 0 0 )\n"
+      "  tri1: Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "  BeginGroup ( DisplayGroup ( ) )\n"
+      "    Scale ( 2 2 2 )\n"
+      "    Reference ( 1 )\n"
+      "  EndGroup ( )\n"
+      "  Reference ( 1 )\n"
+      "EndGroup ( )\n"
+      "Reference ( 1 )\n"
+      "toc: TableOfContents ( -1 2 -1 0 12 1 1 tri1> )\n";
+  ASSERT_EQ(fixture.Run(input), std::nullopt) << fixture.message;
+  const std::string document = fixture.Output();
+  // Second corners (1, 0, 0) of the triangle as each placement gives it;
+  // the axes map X = a, Y = -c, Z = b.
+  EXPECT_EQ(Count(document, "Begin Polygon"), 4u);
+  const std::size_t first = document.find("Vertex 00011.00000,00000.00000,00000.00000");
+  const std::size_t scaled = document.find("Vertex 00012.00000,00000.00000,00000.00000");
+  const std::size_t plain = document.find("Vertex 00001.00000,00000.00000,00000.00000");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(scaled, std::string::npos);
+  ASSERT_NE(plain, std::string::npos);
+  EXPECT_LT(first, scaled);
+  EXPECT_LT(scaled, plain);
+  EXPECT_EQ(Count(document, "Vertex 00011.00000,00000.00000,00000.00000"), 2u);
+}
+
+TEST(WholeFormatRunTest, AFaultInAnObjectKeepsWhatWasWrittenAndNamesThePlace) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  const std::string input =
+      "3DMetafile ( 1 6 Normal )\n"
+      "Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "TriMesh ( 1 0 0 0 3 0\n"
+      "  0 1 7\n"
+      "  0 0 0 1 0 0 0 1 0 0 0 0 1 1 0 False )\n";
+  ASSERT_EQ(fixture.Run(input), Kelvane::ErrorKind::OutOfRange);
+  const std::string document = fixture.Output();
+  EXPECT_EQ(Count(document, "Begin Polygon"), 1u);
+  // The document ends after the last whole piece: the first object's tail.
+  EXPECT_EQ(document.substr(document.size() - ActorTail(2).size()), ActorTail(2));
+  EXPECT_EQ(fixture.run.ErrorPlaceText(), "input line 3, column 1");
+}
+
+TEST(WholeFormatRunTest, AStructuralFaultLeavesAnExistingOutputUntouched) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  testing_support::WriteFile(fixture.window.outFileName, "keep me");
+  EXPECT_EQ(fixture.Run("3DMetafile ( 1 6 Normal )\nTriangle ( 0 0 0\n"),
+            Kelvane::ErrorKind::InvalidArgument);
+  EXPECT_EQ(fixture.Output(), "keep me");
+}
+
+TEST(WholeFormatRunTest, ABinaryFileIsReadWholeWhateverTheOption) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 0;
+  fixture.window.mapOrBrush = 1;
+  ASSERT_EQ(fixture.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) +
+                                 "/tests/data/samples/binary-Triangle.3dmf")),
+            std::nullopt)
+      << fixture.message;
+  EXPECT_TRUE(fixture.run.UsedWholeFormat());
+  EXPECT_EQ(Count(fixture.Output(), "Begin Polygon"), 1u);
+}
+
+TEST(WholeFormatRunTest, AKeywordRunThatFailsTellsWhenTheWholeReaderReadsTheFile) {
+  RunFixture fixture;
+  // The header comment names a Mesh: the keyword search stumbles on it.
+  const std::string input =
+      "3DMetafile ( 1 6 Normal )\n#  Mesh.3dmf\nTriangle ( 0 0 0 1 0 0 0 1 0 )\n";
+  EXPECT_EQ(fixture.Run(input), Kelvane::ErrorKind::OutOfRange);
+  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::optional<std::size_t>(1));
+  // Not for a file the whole reader cannot read either.
+  EXPECT_EQ(fixture.Run("Mesh\nx\n"), Kelvane::ErrorKind::OutOfRange);
+  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::nullopt);
+}
+
+}  // namespace
