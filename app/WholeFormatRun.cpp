@@ -13,6 +13,12 @@
 
 namespace Kelvane {
 
+namespace Metafile {
+// A point of the model as a corner: X = a, Y = -c, Z = b, as every reader
+// maps the axes. Found by WritePolygons through the point's namespace.
+inline Vector3 CornerPoint(const Point3& p) { return MapAxes(p.x, p.y, p.z); }
+}  // namespace Metafile
+
 class ConversionRun::MetafileSink : public Metafile::SceneSink {
  public:
   MetafileSink(ConversionRun& run, double scale)
@@ -41,13 +47,8 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       piece.clear();
     }
 
-    std::vector<Vector3> points;
-    points.reserve(set.points.size());
-    for (const Metafile::Point3& p : set.points) points.push_back(MapAxes(p.x, p.y, p.z));
-    set.points.clear();
-    set.points.shrink_to_fit();
     WritePolygons(
-        args_, points, set.triangles, [](std::size_t) {},
+        args_, set.points, set.triangles, [](std::size_t) {},
         [&](std::size_t) { run_.window_.DoEvents(); });
 
     char caption[32] = "Processed ";

@@ -137,6 +137,8 @@ inline IndexRow ReadIndexRow(LineTokens& tokens, std::int32_t& spot) {
   return row;
 }
 
+inline const Vector3& CornerPoint(const Vector3& point) { return point; }
+
 // Three 32-bit indices into a point table, checked where they were read.
 using TriangleRow = std::array<std::uint32_t, 3>;
 
@@ -171,15 +173,23 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 //
 // Rows are IndexRow (16-bit indices with their places) or three 32-bit
 // indices (TriangleRow).
-template <typename Row, typename BeforeWrite, typename AfterWrite>
-void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
+//
+// Points are Vector3 as the readers store them, or any type that
+// CornerPoint turns into one (the whole-format reader maps its axes there,
+// so a big object is not held twice).
+template <typename Point, typename Row, typename BeforeWrite, typename AfterWrite>
+void WritePolygons(ReaderArgs& args, const std::vector<Point>& points,
                    const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
+  // A corner not made yet has a form length that no made form has; this
+  // keeps the table of a big object at 72 bytes a point.
+  constexpr std::uint8_t kNotMade = 0xFF;
+  static_assert(Unreal::CornerForm::kRoom < kNotMade);
   struct Corner {
-    bool made = false;
     Vector3 point;
     Unreal::CornerForm form;
   };
   std::vector<Corner> corners(points.size());
+  for (Corner& corner : corners) corner.form.length = kNotMade;
   // Makes the polygon of row r at the end of `texts`.
   auto makePolygon = [&](std::size_t r, std::string& texts) {
     const Corner* corner[3];
@@ -192,11 +202,10 @@ void WritePolygons(ReaderArgs& args, const std::vector<Vector3>& points,
                                                   std::to_string(points.size() - 1));
       }
       Corner& shared = corners[static_cast<std::size_t>(index)];
-      if (!shared.made) {
-        shared.point = points[static_cast<std::size_t>(index)];
+      if (shared.form.length == kNotMade) {
+        shared.point = CornerPoint(points[static_cast<std::size_t>(index)]);
         if (args.scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, args.scale);
         Unreal::MakeCornerForm(shared.form, shared.point);
-        shared.made = true;
       }
       corner[k] = &shared;
     }
