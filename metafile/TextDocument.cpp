@@ -53,8 +53,12 @@ class Scanner {
 
   // The next token from pos_: its start in tokenStart_, "" at the end.
   std::string_view Next() {
+    newLine_ = false;
     for (;;) {
-      while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+      while (pos_ < text_.size() && IsBlank(text_[pos_])) {
+        if (text_[pos_] == '\n' || text_[pos_] == '\r') newLine_ = true;
+        ++pos_;
+      }
       if (pos_ < text_.size() && text_[pos_] == '#') {
         while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
         continue;
@@ -95,24 +99,47 @@ class Scanner {
   // Objects one after another until the closing ")" of `parent` (or the end
   // of the text at the top level). Tokens that are not objects are the
   // parent's own data and are passed over.
+  // A custom kind's name: "Apple Computer, Inc.:NameElement" (a colon with
+  // a letter after it in its last word).
+  static bool IsCustomName(std::string_view lastWord) {
+    const std::size_t colon = lastWord.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 >= lastWord.size()) return false;
+    const char c = lastWord[colon + 1];
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  }
+
   void ScanSequence(std::size_t parent, int depth, std::vector<std::size_t>& members) {
-    std::string_view previous;  // the token before the current one
+    // The tokens on one line before the current one that are not labels
+    // or parentheses: the last is an object's name when "(" follows, and so
+    // is the whole run when it ends in a custom name.
+    std::size_t runStart = 0;
+    std::size_t runTokens = 0;
+    std::string_view previous;  // the run's last token
     std::size_t previousStart = 0;
     std::string_view label;  // a "name:" that stands before the next object
     std::size_t lastMember = kNone;
     const bool topLevel = parent == kNone;
+    // At the top level only labels and objects stand.
+    auto noDataAtTop = [&] {
+      if (topLevel && runTokens > 0) {
+        Fail(ErrorKind::InvalidArgument,
+             "Expected an object here, found " +
+                 Quote(text_.substr(runStart, previousStart + previous.size() - runStart)),
+             runStart);
+      }
+    };
     for (;;) {
       const std::string_view token = Next();
       const std::size_t start = tokenStart_;
+      if (newLine_ && token != "(") {
+        noDataAtTop();
+        runTokens = 0;
+      }
       if (token.empty()) {
         if (!topLevel) {
           const Object& open = doc_.objects[parent];
           Fail(ErrorKind::InvalidArgument,
                "The " + open.kind + " object that begins here is never closed by ')'", open.start);
-        }
-        if (!previous.empty()) {
-          Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(previous),
-               previousStart);
         }
         if (!label.empty()) {
           Fail(ErrorKind::InvalidArgument, "The label " + Quote(label) + " stands before no object",
@@ -126,9 +153,20 @@ class Scanner {
         return;
       }
       if (token == "(") {
-        if (!IsWord(previous)) {
+        std::size_t nameStart = previousStart;
+        if (runTokens > 1 && IsCustomName(previous)) {
+          nameStart = runStart;
+        } else if (runTokens == 0 || !IsWord(previous)) {
           Fail(ErrorKind::InvalidArgument, "This '(' follows no object name", start);
+        } else if (runTokens > 1 && topLevel) {
+          // Data before the name on its line; inside an object, the
+          // object's own.
+          std::string_view before = text_.substr(runStart, previousStart - runStart);
+          while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
+          Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(before),
+               runStart);
         }
+        runTokens = 0;
         if (depth >= kMaxNesting) {
           Fail(ErrorKind::OutOfRange,
                "Objects nest more than " + std::to_string(kMaxNesting) + " deep", start);
@@ -136,8 +174,9 @@ class Scanner {
         const std::size_t index = doc_.objects.size();
         doc_.objects.push_back({});
         Object& object = doc_.objects.back();
-        object.kind = std::string(previous);
-        object.start = previousStart;
+        object.kind =
+            std::string(text_.substr(nameStart, previousStart + previous.size() - nameStart));
+        object.start = nameStart;
         object.dataBegin = pos_;
         if (!label.empty()) {
           labels_.emplace(label, index);
@@ -149,20 +188,17 @@ class Scanner {
         std::vector<std::size_t> children;
         ScanSequence(index, depth + 1, children);
         doc_.objects[index].children = std::move(children);
-        previous = {};
         continue;
-      }
-      if (topLevel && !previous.empty()) {
-        // At the top level only labels and objects stand.
-        Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(previous),
-             previousStart);
       }
       if (token.size() > 1 && token.back() == ':') {
+        noDataAtTop();
+        runTokens = 0;
         label = token.substr(0, token.size() - 1);
         labelStart_ = start;
-        previous = {};
         continue;
       }
+      if (runTokens == 0) runStart = start;
+      ++runTokens;
       previous = token;
       previousStart = start;
     }
@@ -202,6 +238,7 @@ class Scanner {
   std::size_t pos_ = 0;
   std::size_t tokenStart_ = 0;
   std::size_t labelStart_ = 0;
+  bool newLine_ = false;  // whether Next() passed a line break
   std::unordered_map<std::string_view, std::size_t> labels_;
 };
 

@@ -53,6 +53,30 @@ TEST(TextDocumentTest, FindsObjectsTheirDataAndTheirNesting) {
   EXPECT_EQ(doc->objects[container.children[0]].next, container.children[1]);
 }
 
+TEST(TextDocumentTest, ACustomKindsNameMayHoldBlanksAndCommas) {
+  // Custom kinds are named "Company:Kind"; the whole name stands before "(".
+  const std::string text =
+      "3DMetafile ( 1 6 Normal toc> )\n"
+      "Apple Computer, Inc.:NameElement ( )\n"
+      "tag: Apple Computer, Inc.:NameElement ( )\n"
+      "Container (\n"
+      "  Mesh ( 3 0 0 0 1 0 0 0 1 0 1 0 3 0 1 2 )\n"
+      "  Container ( Apple Computer, Inc.:NameElement ( ) CString ( \"leg\" ) )\n"
+      "  Frob ( 1 2 Inner ( ) )\n"
+      ")\n";
+  const auto doc = ReadTextDocument(text);
+  EXPECT_EQ(Kinds(*doc, doc->top),
+            (std::vector<std::string>{"3DMetafile", "Apple Computer, Inc.:NameElement",
+                                      "Apple Computer, Inc.:NameElement", "Container"}));
+  EXPECT_EQ(doc->objects[doc->top[1]].start, text.find("Apple"));
+  const Object& container = doc->objects[doc->top[3]];
+  EXPECT_EQ(Kinds(*doc, doc->objects[container.children[1]].children),
+            (std::vector<std::string>{"Apple Computer, Inc.:NameElement", "CString"}));
+  // Data before a name on its line belongs to the object around it.
+  EXPECT_EQ(Kinds(*doc, doc->objects[container.children[2]].children),
+            (std::vector<std::string>{"Inner"}));
+}
+
 TEST(TextDocumentTest, TableOfContentsLeadsReferencesToLabelledObjects) {
   const std::string text =
       "3DMetafile ( 1 6 Normal tableofcontents0> )\n"
@@ -101,6 +125,10 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
        "The label \"label3\" stands before no object", "input line 2, column 1"},
       {"3DMetafile ( 1 6 Normal )\r\nword Mesh ( )\r\n", ErrorKind::InvalidArgument,
        "Expected an object here, found \"word\"", "input line 2, column 1"},
+      {"3DMetafile ( 1 6 Normal )\n1 2\nMesh ( )\n", ErrorKind::InvalidArgument,
+       "Expected an object here, found \"1 2\"", "input line 2, column 1"},
+      {"3DMetafile ( 1 6 Normal )\nMesh ( ) Frob\n", ErrorKind::InvalidArgument,
+       "Expected an object here, found \"Frob\"", "input line 2, column 10"},
       {"3DMetafile ( 1 6 Normal )\nString ( \"open )\n", ErrorKind::InvalidArgument,
        "A string is never closed", "input line 2, column 10"},
       {deep, ErrorKind::OutOfRange, "Objects nest more than 256 deep", "input line 2, column 3083"},
