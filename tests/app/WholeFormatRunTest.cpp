@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "RunTestSupport.h"
 
@@ -208,6 +210,82 @@ TEST(WholeFormatRunTest, AKeywordRunThatFailsTellsWhenTheWholeReaderReadsTheFile
   // Not for a file the whole reader cannot read either.
   EXPECT_EQ(fixture.Run("Mesh\nx\n"), Kelvane::ErrorKind::OutOfRange);
   EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::nullopt);
+}
+
+TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
+  const struct {
+    const char* file;
+    int polygons;
+    std::size_t textures;
+    std::size_t parametric;
+  } cases[] = {
+      {"Box.3dmf", 12, 0, 0},
+      {"Cylinder.3dmf", 0, 0, 1},
+      {"Ellipsoid.3dmf", 0, 0, 1},
+      {"GeneralPolygon.3dmf", 3, 0, 0},
+      // Two faces with a hole (7 + 2 - 2 triangles each), six quadrangles.
+      {"Mesh.3dmf", 26, 0, 0},
+      {"Mesh_ComplexAa.3dmf", 6, 0, 0},
+      {"Mesh_Concave.3dmf", 5, 0, 0},
+      {"Mesh_TriGrid.3dmf", 16, 0, 0},
+      {"Polygon.3dmf", 3, 0, 0},
+      {"TriMesh-face-colors.3dmf", 6, 0, 0},
+      {"TriMesh-fancy.3dmf", 4, 2, 0},
+      {"TriMesh-simple.3dmf", 2, 0, 0},
+      {"Triangle.3dmf", 1, 0, 0},
+      {"binary-Quesa-Logo.3dmf", 0, 0, 3},
+      {"binary-Triangle.3dmf", 1, 0, 0},
+      {"texture-wrapping.3dmf", 6, 3, 0},
+      {"tx-16bit-little.3dmf", 3, 1, 0},
+      {"tx-24bit-little.3dmf", 3, 1, 0},
+      {"tx-32bit-little.3dmf", 3, 1, 0},
+      {"uv-transform.3dmf", 6, 2, 0},
+  };
+  for (const auto& c : cases) {
+    RunFixture fixture;
+    fixture.window.wholeFormat = 1;
+    ASSERT_EQ(
+        fixture.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + c.file)),
+        std::nullopt)
+        << c.file << ": " << fixture.message;
+    EXPECT_EQ(Unreal::PolygonLinkCounter, c.polygons) << c.file;
+    EXPECT_EQ(fixture.window.savedTextures.size(), c.textures) << c.file;
+    std::size_t parametric = 0;
+    for (const auto& [kind, count] : fixture.run.Summary().parametric) parametric += count;
+    EXPECT_EQ(parametric, c.parametric) << c.file;
+    EXPECT_TRUE(fixture.run.Summary().unknown.empty()) << c.file;
+  }
+}
+
+TEST(WholeFormatRunTest, TheThreePixelFormatsOfOnePictureSaveTheSameBitmap) {
+  std::vector<Kelvane::TexturePicture> pictures;
+  for (const char* file :
+       {"tx-32bit-little.3dmf", "tx-24bit-little.3dmf", "tx-16bit-little.3dmf"}) {
+    RunFixture fixture;
+    fixture.window.wholeFormat = 1;
+    ASSERT_EQ(
+        fixture.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + file)),
+        std::nullopt)
+        << file;
+    ASSERT_EQ(fixture.window.savedTextures.size(), 1u) << file;
+    pictures.push_back(fixture.window.savedTextures[0]);
+  }
+  const Kelvane::TexturePicture& reference = pictures[0];
+  for (std::size_t k = 1; k < pictures.size(); ++k) {
+    ASSERT_EQ(pictures[k].InnerWidth(), reference.InnerWidth());
+    ASSERT_EQ(pictures[k].InnerHeight(), reference.InnerHeight());
+    // 5 bits a channel keep each channel within 8 levels of the original.
+    const int tolerance = k == 2 ? 7 : 0;
+    for (int y = 0; y < reference.InnerHeight(); ++y) {
+      for (int x = 0; x < reference.InnerWidth(); ++x) {
+        for (int shift : {0, 8, 16}) {
+          const int a = static_cast<int>((reference.Pixel(x, y) >> shift) & 0xFF);
+          const int b = static_cast<int>((pictures[k].Pixel(x, y) >> shift) & 0xFF);
+          EXPECT_LE(std::abs(a - b), tolerance) << k << " at " << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
