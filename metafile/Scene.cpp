@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "metafile/Parametric.h"
 #include "metafile/TypeCodes.h"
 
 namespace Kelvane::Metafile {
@@ -158,9 +159,9 @@ bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool&
   return true;
 }
 
-bool IsParametricSurface(std::string_view kind) {
-  return kind == "Ellipsoid" || kind == "Cylinder" || kind == "Cone" || kind == "Disk" ||
-         kind == "Torus" || kind == "NURBPatch" || kind == "NURBCurve" || kind == "Ellipse";
+bool IsShapeWithoutSurface(std::string_view kind) {
+  return kind == "NURBCurve" || kind == "Ellipse" || kind == "Line" || kind == "PolyLine" ||
+         kind == "Point" || kind == "Marker" || kind == "PixmapMarker";
 }
 
 namespace {
@@ -172,8 +173,8 @@ class Walk {
 
   void Run() {
     if (doc_.top.empty()) return;
-    Matrix4 matrix;
-    Sequence(doc_.top.front(), matrix, false);
+    State state;
+    Sequence(doc_.top.front(), state, false);
   }
 
  private:
@@ -181,15 +182,21 @@ class Walk {
     throw RunError(kind, text, doc_.PlaceOf(object.start, &object));
   }
 
+  // What a group saves and restores: the transform and the styles.
+  struct State {
+    Matrix4 matrix;
+    Subdivision subdivision;
+  };
+
   // Objects from `first` on, following `next`; with `oneGroup`, `first` is
   // a BeginGroup and the walk stops after its EndGroup. Leaving a group
-  // restores the transform it began with.
-  void Sequence(std::size_t first, Matrix4& matrix, bool oneGroup) {
-    std::vector<Matrix4> groups;
+  // restores the transform and styles it began with.
+  void Sequence(std::size_t first, State& state, bool oneGroup) {
+    std::vector<State> groups;
     for (std::size_t index = first; index != kNone; index = doc_.objects[index].next) {
       const Object& object = doc_.objects[index];
       if (object.kind == "BeginGroup") {
-        groups.push_back(matrix);
+        groups.push_back(state);
         Textures(object, 1);  // a group's state may carry a shader
         continue;
       }
@@ -198,18 +205,19 @@ class Walk {
           ++summary_.strayEndGroups;
           continue;
         }
-        matrix = groups.back();
+        state = groups.back();
         groups.pop_back();
         if (oneGroup && groups.empty()) return;
         continue;
       }
-      One(index, matrix);
+      One(index, state, nullptr);
     }
-    if (!groups.empty()) matrix = groups.front();  // groups left open end with the file
+    if (!groups.empty()) state = groups.front();  // groups left open end with the file
   }
 
-  // One object as it stands in a sequence (or as a reference leads to it).
-  void One(std::size_t index, Matrix4& matrix) {
+  // One object as it stands in a sequence (or as a reference leads to it);
+  // `container` holds its attributes, when it has any.
+  void One(std::size_t index, State& state, const Object* container) {
     const Object& object = doc_.objects[index];
     const std::string& kind = object.kind;
     if (kind == "Container") {
@@ -221,21 +229,29 @@ class Walk {
         Textures(object, 0);
         return;
       }
-      One(inner, matrix);
+      One(inner, state, &object);
       Textures(object, 1);
       return;
     }
     if (kind == "Reference") {
-      Follow(index, matrix);
+      Follow(index, state);
       return;
     }
-    if (IsSurfaceGeometry(kind)) {
+    const bool surface = IsSurfaceGeometry(kind);
+    if (surface || IsParametricKind(kind)) {
       sink_.Reached(object);
       TriangleSet set;
       auto fields = doc_.FieldsOf(object);
-      DecodeGeometry(kind, *fields, set);
+      if (surface) {
+        DecodeGeometry(kind, *fields, set);
+      } else {
+        DecodeParametric(kind, *fields, Caps(container), state.subdivision, set);
+        if (kind == "NURBPatch" && container != nullptr && HasTrimLoops(*container)) {
+          ++summary_.untrimmedPatches;
+        }
+      }
       for (Point3& p : set.points) {
-        p = Apply(matrix, p);
+        p = Apply(state.matrix, p);
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
           Fail(object, ErrorKind::Overflow,
                "A point of this " + kind + " is beyond the range of numbers once transformed");
@@ -256,11 +272,16 @@ class Walk {
       sink_.Reached(object);
       auto fields = doc_.FieldsOf(object);
       ReadTransform(kind, *fields, transform, reset);
-      matrix = reset ? Matrix4{} : Multiply(transform, matrix);
+      state.matrix = reset ? Matrix4{} : Multiply(transform, state.matrix);
       return;
     }
-    if (IsParametricSurface(kind)) {
-      ++summary_.parametric[kind];
+    if (kind == "SubdivisionStyle") {
+      sink_.Reached(object);
+      state.subdivision = ReadSubdivision(object);
+      return;
+    }
+    if (IsShapeWithoutSurface(kind)) {
+      ++summary_.noSurface[kind];
       return;
     }
     if (!IsKnownKind(kind)) {
@@ -270,6 +291,64 @@ class Walk {
     // Known objects without surface (attributes, styles, shaders, cameras,
     // lights, view hints): only textures inside them matter.
     Textures(object, 0);
+  }
+
+  // The caps a parametric object's Caps attribute asks for.
+  std::uint32_t Caps(const Object* container) {
+    if (container == nullptr) return 0;
+    for (std::size_t i = 1; i < container->children.size(); ++i) {
+      const Object& attribute = doc_.objects[container->children[i]];
+      if (attribute.kind != "Caps") continue;
+      auto fields = doc_.FieldsOf(attribute);
+      return fields->Flags({{"Top", kCapTop}, {"Bottom", kCapBottom}, {"Interior", kCapInterior}});
+    }
+    return 0;
+  }
+
+  // Whether a NURB patch's container holds trim loops, which are not cut.
+  bool HasTrimLoops(const Object& container) {
+    for (std::size_t i = 1; i < container.children.size(); ++i) {
+      if (doc_.objects[container.children[i]].kind.find("Trim") != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  // A SubdivisionStyle: Constant counts from 1 to kMaxSubdivision, a
+  // positive length (WorldSpace) or size (ScreenSpace).
+  Subdivision ReadSubdivision(const Object& object) {
+    auto fields = doc_.FieldsOf(object);
+    Subdivision style;
+    style.given = true;
+    style.method = fields->Enum({{"Constant", 0}, {"WorldSpace", 1}, {"ScreenSpace", 2}});
+    if (style.method == 0) {
+      // Constant counts are whole numbers (Int32 in binary); the other
+      // methods take one size (Float32).
+      style.c1 = fields->Int32();
+      style.c2 = fields->AtEnd() ? style.c1 : fields->Int32();
+    } else {
+      style.c1 = fields->Float32();
+      style.c2 = style.c1;
+    }
+    if (style.method == 0) {
+      for (double count : {style.c1, style.c2}) {
+        if (!(count >= 1) || count > kMaxSubdivision) {
+          fields->Fail(ErrorKind::OutOfRange, "A subdivision count of " + Number(count) +
+                                                  " is outside 1 to " +
+                                                  std::to_string(kMaxSubdivision));
+        }
+      }
+    } else if (!(style.c1 > 0)) {
+      fields->Fail(ErrorKind::OutOfRange,
+                   "A subdivision size of " + Number(style.c1) + " is not above 0");
+    }
+    return style;
+  }
+
+  static std::string Number(double value) {
+    std::string text = std::to_string(value);
+    while (text.size() > 1 && text.back() == '0') text.pop_back();
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
   }
 
   static bool IsTransformKind(std::string_view kind) {
@@ -341,15 +420,15 @@ class Walk {
     return true;
   }
 
-  void Follow(std::size_t referenceIndex, Matrix4& matrix) {
+  void Follow(std::size_t referenceIndex, State& state) {
     const std::size_t target = Target(referenceIndex);
     Enter(referenceIndex, target);
     if (doc_.objects[target].kind == "BeginGroup") {
       // A group drawn through a reference: its members up to its EndGroup,
       // with the transform restored after it.
-      Sequence(target, matrix, true);
+      Sequence(target, state, true);
     } else {
-      One(target, matrix);
+      One(target, state, nullptr);
     }
     following_.pop_back();
   }

@@ -45,17 +45,22 @@ struct SceneSummary {
   std::size_t geometryObjects = 0;
   std::size_t triangles = 0;
   std::size_t textures = 0;
-  // Objects left out, by kind: kinds the reader does not know, and
-  // parametric surfaces, which are not converted yet.
+  // Objects left out, by kind: kinds the reader does not know, and curves
+  // and other shapes that have no surface.
   std::map<std::string, std::size_t> unknown;
-  std::map<std::string, std::size_t> parametric;
+  std::map<std::string, std::size_t> noSurface;
   // EndGroup objects that closed no group.
   std::size_t strayEndGroups = 0;
+  // NURB patches whose trim loops were not applied.
+  std::size_t untrimmedPatches = 0;
 };
 
-// Whether the kind is a parametric surface (Ellipsoid, Cylinder, Cone,
-// Disk, Torus, NURBPatch, ...), which the walk counts and leaves out.
-bool IsParametricSurface(std::string_view kind);
+// Whether the kind is a shape without surface (curves, lines, points,
+// markers), which the walk counts and leaves out.
+bool IsShapeWithoutSurface(std::string_view kind);
+
+// The largest subdivision count a Constant SubdivisionStyle may ask for.
+constexpr int kMaxSubdivision = 10000;
 
 // Walks the whole document. `textures` false: texture objects are not
 // decoded (pictures off). Errors in an object's data raise RunError with

@@ -255,8 +255,14 @@ std::vector<std::string> SummaryNotes(const Kelvane::Metafile::SceneSummary& sum
     }
     return text;
   };
-  if (!summary.parametric.empty()) {
-    notes.push_back("skipped parametric surfaces (not converted yet): " + list(summary.parametric));
+  if (!summary.noSurface.empty()) {
+    notes.push_back("skipped shapes without surface (curves, lines, points): " +
+                    list(summary.noSurface));
+  }
+  if (summary.untrimmedPatches > 0) {
+    notes.push_back("trim curves not applied to " + std::to_string(summary.untrimmedPatches) +
+                    " NURB patch" + (summary.untrimmedPatches == 1 ? "" : "es") +
+                    ": the whole patch is converted");
   }
   if (!summary.unknown.empty()) {
     notes.push_back("skipped objects of kinds this reader does not know: " + list(summary.unknown));

@@ -217,11 +217,13 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
     const char* file;
     int polygons;
     std::size_t textures;
-    std::size_t parametric;
+    std::size_t noSurface;
   } cases[] = {
       {"Box.3dmf", 12, 0, 0},
-      {"Cylinder.3dmf", 0, 0, 1},
-      {"Ellipsoid.3dmf", 0, 0, 1},
+      // No style: 32 steps around; a cylinder's side 2 x 32 x 1, an
+      // ellipsoid 2 x 32 x (16 - 1) with its poles as single points.
+      {"Cylinder.3dmf", 64, 0, 0},
+      {"Ellipsoid.3dmf", 960, 0, 0},
       {"GeneralPolygon.3dmf", 3, 0, 0},
       // Two faces with a hole (7 + 2 - 2 triangles each), six quadrangles.
       {"Mesh.3dmf", 26, 0, 0},
@@ -233,7 +235,9 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
       {"TriMesh-fancy.3dmf", 4, 2, 0},
       {"TriMesh-simple.3dmf", 2, 0, 0},
       {"Triangle.3dmf", 1, 0, 0},
-      {"binary-Quesa-Logo.3dmf", 0, 0, 3},
+      // Constant 30 30: torus 2 x 30 x 30, ellipsoid 2 x 30 x 29, cone
+      // 2 x 30 x 30 - 30 at its tip + 30 for its bottom cap.
+      {"binary-Quesa-Logo.3dmf", 5340, 0, 0},
       {"binary-Triangle.3dmf", 1, 0, 0},
       {"texture-wrapping.3dmf", 6, 3, 0},
       {"tx-16bit-little.3dmf", 3, 1, 0},
@@ -250,9 +254,9 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
         << c.file << ": " << fixture.message;
     EXPECT_EQ(Unreal::PolygonLinkCounter, c.polygons) << c.file;
     EXPECT_EQ(fixture.window.savedTextures.size(), c.textures) << c.file;
-    std::size_t parametric = 0;
-    for (const auto& [kind, count] : fixture.run.Summary().parametric) parametric += count;
-    EXPECT_EQ(parametric, c.parametric) << c.file;
+    std::size_t noSurface = 0;
+    for (const auto& [kind, count] : fixture.run.Summary().noSurface) noSurface += count;
+    EXPECT_EQ(noSurface, c.noSurface) << c.file;
     EXPECT_TRUE(fixture.run.Summary().unknown.empty()) << c.file;
   }
 }

@@ -117,19 +117,65 @@ TEST(SceneTest, AnObjectDrawnThroughTwoReferencesConvertsTwice) {
   EXPECT_EQ(walked.summary.triangles, 3u);
 }
 
-TEST(SceneTest, UnknownKindsAndParametricSurfacesAreCountedAndLeftOut) {
+TEST(SceneTest, UnknownKindsAndShapesWithoutSurfaceAreCountedAndLeftOut) {
   const Walked walked = WalkText(
       "Frobnicator ( 1 2 Inner ( ) 3 )\n"
       "Frobnicator ( )\n"
-      "Ellipsoid ( 0 0 1 0 1 0 1 0 0 0 0 0 )\n"
-      "Container ( Cylinder ( ) AttributeSet ( ) )\n"
+      "Ellipse ( 1 0 0 0 1 0 0 0 0 0 1 )\n"
+      "Container ( Line ( 0 0 0 1 1 1 ) AttributeSet ( ) )\n"
       "DiffuseColor ( 1 0 0 )\n"
       "ViewHints ( )\n" +
       kUnitTriangle);
   EXPECT_EQ(walked.recorder.sets.size(), 1u);
   EXPECT_EQ(walked.summary.unknown, (std::map<std::string, std::size_t>{{"Frobnicator", 2}}));
-  EXPECT_EQ(walked.summary.parametric,
-            (std::map<std::string, std::size_t>{{"Cylinder", 1}, {"Ellipsoid", 1}}));
+  EXPECT_EQ(walked.summary.noSurface,
+            (std::map<std::string, std::size_t>{{"Ellipse", 1}, {"Line", 1}}));
+}
+
+TEST(SceneTest, SubdivisionStylesAndCapsReachTheParametricSurfaces) {
+  // A cylinder's side of u x v cells, and caps as its Caps attribute asks.
+  const std::string cylinder = "Cylinder ( 0 0 2 1 0 0 0 1 0 0 0 0 0 1 0 1 )";
+  const Walked walked = WalkText(
+      "SubdivisionStyle ( Constant 8 3 )\n"
+      "BeginGroup ( DisplayGroup ( ) )\n"
+      "  SubdivisionStyle ( Constant 20 5 )\n"
+      "  Container ( " +
+      cylinder +
+      " Caps ( Top | Bottom ) )\n"
+      "EndGroup ( )\n" +
+      cylinder +
+      "\n"
+      "Container ( " +
+      cylinder + " Caps ( Bottom ) )\n");
+  ASSERT_EQ(walked.recorder.sets.size(), 3u);
+  const auto count = [&](std::size_t k) { return walked.recorder.sets[k].triangles.size(); };
+  // Inside the group: 20 around; after it, 8 around again. Each cap adds
+  // one fan of u triangles.
+  EXPECT_GT(count(0), count(1));
+  EXPECT_EQ(count(2) - count(1), 8u);
+  EXPECT_EQ(walked.summary.geometryObjects, 3u);
+}
+
+TEST(SceneTest, ASubdivisionStyleOutsideItsRangeIsAnError) {
+  const struct {
+    std::string style;
+    std::string message;
+  } cases[] = {
+      {"SubdivisionStyle ( Constant 0 4 )", "A subdivision count of 0 is outside 1 to 10000"},
+      {"SubdivisionStyle ( Constant 4 10001 )",
+       "A subdivision count of 10001 is outside 1 to 10000"},
+      {"SubdivisionStyle ( WorldSpace -1 )", "A subdivision size of -1 is not above 0"},
+  };
+  for (const auto& c : cases) {
+    try {
+      WalkText(c.style + "\n" + kUnitTriangle);
+      ADD_FAILURE() << c.style;
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange) << c.style;
+      EXPECT_EQ(std::string(e.what()), c.message);
+      EXPECT_EQ(e.Place().rfind("input line 2, column ", 0), 0u) << e.Place();
+    }
+  }
 }
 
 TEST(SceneTest, ATextureIsHandedOverOnceWhereverItStands) {
