@@ -219,6 +219,13 @@ class Walk {
   // `container` holds its attributes, when it has any.
   void One(std::size_t index, State& state, const Object* container) {
     const Object& object = doc_.objects[index];
+    // References may draw what draws them twice, doubling at each level:
+    // a few dozen lines could ask for more objects than any model has.
+    if (!following_.empty() && ++placements_ > kMaxPlacements) {
+      Fail(object, ErrorKind::OutOfRange,
+           "References draw this file's objects more than " + std::to_string(kMaxPlacements) +
+               " times");
+    }
     const std::string& kind = object.kind;
     if (kind == "Container") {
       if (object.children.empty()) return;
@@ -360,6 +367,11 @@ class Walk {
   // Textures among the children of `object` from child `from` on, at any
   // depth, references included.
   void Textures(const Object& object, std::size_t from) {
+    // Each object is searched once: a texture is handed over once anyway,
+    // and references to one attribute set from many places would otherwise
+    // search it again for each path that leads there.
+    const std::size_t self = static_cast<std::size_t>(&object - doc_.objects.data());
+    if (from == 0 && !searched_.insert(self).second) return;
     for (std::size_t i = from; i < object.children.size(); ++i) {
       const std::size_t child = object.children[i];
       const Object& inner = doc_.objects[child];
@@ -439,6 +451,8 @@ class Walk {
   SceneSummary& summary_;
   std::vector<std::size_t> following_;
   std::set<std::size_t> texturesDone_;
+  std::set<std::size_t> searched_;
+  std::uint64_t placements_ = 0;
 };
 
 }  // namespace

@@ -59,6 +59,10 @@ struct SceneSummary {
 // markers), which the walk counts and leaves out.
 bool IsShapeWithoutSurface(std::string_view kind);
 
+// The most objects one walk places through references (each time a
+// reference draws an object, or an object inside it).
+constexpr std::uint64_t kMaxPlacements = std::uint64_t{1} << 20;
+
 // The largest subdivision count a Constant SubdivisionStyle may ask for.
 constexpr int kMaxSubdivision = 10000;
 

@@ -258,4 +258,36 @@ TEST(SceneTest, AReferenceChainDeeperThanTheLimitIsRefused) {
   }
 }
 
+TEST(SceneTest, ReferencesThatDoubleAtEachLevelAreStoppedNotFollowedForever) {
+  // Each group draws the one before it twice: 2^60 triangles by the last.
+  std::string geometry = "g0: Triangle ( 0 0 0 1 0 0 0 1 0 )\n";
+  std::string attributes = "a0: AttributeSet ( )\n";
+  std::string table;
+  const int levels = 60;
+  for (int i = 1; i <= levels; ++i) {
+    const std::string before = std::to_string(i - 1);
+    geometry += "g" + std::to_string(i) + ": BeginGroup ( DisplayGroup ( ) ) Reference ( " +
+                before + " ) Reference ( " + before + " ) EndGroup ( )\n";
+    attributes += "a" + std::to_string(i) + ": Container ( AttributeSet ( ) Reference ( " +
+                  std::to_string(levels + 1 + i - 1) + " ) Reference ( " +
+                  std::to_string(levels + 1 + i - 1) + " ) )\n";
+  }
+  for (int i = 0; i <= levels; ++i) {
+    table += " " + std::to_string(i) + " g" + std::to_string(i) + ">";
+    table += " " + std::to_string(levels + 1 + i) + " a" + std::to_string(i) + ">";
+  }
+  const std::string toc =
+      "toc: TableOfContents ( -1 2 -1 0 12 " + std::to_string(2 * (levels + 1)) + table + " )\n";
+  // Attribute sets that refer to each other twice over are searched once.
+  const Walked attributesOnly = WalkText(attributes + toc);
+  EXPECT_TRUE(attributesOnly.recorder.sets.empty());
+  try {
+    WalkText(geometry + toc);
+    ADD_FAILURE() << "no error";
+  } catch (const RunError& e) {
+    EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange);
+    EXPECT_EQ(std::string(e.what()), "References draw this file's objects more than 1048576 times");
+  }
+}
+
 }  // namespace
