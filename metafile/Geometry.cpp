@@ -140,7 +140,7 @@ void DecodeMesh(Fields& fields, TriangleSet& out) {
   std::uint64_t faces = 0;
   std::uint64_t contours = 0;
   auto finishFace = [&] {
-    if (!outer.empty()) Triangulate(out.points, outer, holes, out.triangles);
+    if (!outer.empty()) TriangulateFace(out.points, outer, holes, out.triangles);
     outer.clear();
     holes.clear();
   };
@@ -201,7 +201,7 @@ void DecodePolygon(Fields& fields, TriangleSet& out) {
   ReadPoints(fields, numVertices, out.points);
   std::vector<std::uint32_t> outer(numVertices);
   for (std::uint32_t i = 0; i < numVertices; ++i) outer[i] = i;
-  Triangulate(out.points, outer, {}, out.triangles);
+  TriangulateFace(out.points, outer, {}, out.triangles);
 }
 
 void DecodeGeneralPolygon(Fields& fields, TriangleSet& out) {

@@ -48,6 +48,12 @@ bool IsSurfaceGeometry(std::string_view kind);
 // Polygons keep the sense the file gives their corners; box faces turn
 // counterclockwise seen from outside (the right-hand rule gives an outward
 // normal), the front-face sense of the format.
+// A Mesh face or Polygon whose contours cross, touch or overlap, or whose
+// holes are not inside its outer contour or nest, and a GeneralPolygon
+// whose contours cross, touch or overlap, are filled by the even-odd rule
+// over all their contours (TriangulateFace, TriangulateEvenOdd): the counts
+// above do not hold, and the points where the fill cuts edges follow the
+// file's points.
 void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out);
 
 }  // namespace Kelvane::Metafile

@@ -413,6 +413,550 @@ Side SideOf(const Vec2& q, const std::vector<Vec2>& contour, double eps, std::ui
   return inside ? Side::Inside : Side::Outside;
 }
 
+// ---- The even-odd fill of contours that cross ----
+
+void SetCoordinate(Point3& p, int axis, double value) {
+  (axis == 0 ? p.x : axis == 1 ? p.y : p.z) = value;
+}
+
+// A face's contours seen in its plane, for finding crossings and filling
+// in slabs. Coordinates are scaled by a power of two (which is exact), so
+// that no difference or product of them overflows whatever numbers the
+// file holds, and taken from the lower corner of the face's box.
+struct FlatFace {
+  PlaneAxes axes;
+  int w = 2;         // the axis looked along
+  int exponent = 0;  // scaled = real * 2^-exponent
+  Point3 normal;     // scaled
+  Point3 centre;     // scaled: the plane goes through it
+  double lowU = 0;
+  double lowV = 0;
+  double lowW = 0;
+  double highW = 0;
+  double eps = 0;
+  std::vector<std::vector<Vec2>> contours;
+};
+
+double Dot3(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+Point3 Cross3(const Point3& a, const Point3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Point3 Minus(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+// The normal of the plane the points span, for contours whose Newell normal
+// vanishes (a figure of eight with equal loops): from the first point, the
+// one farthest from it, then the one farthest off that line. Zero when all
+// lie on one line.
+Point3 SpanNormal(const std::vector<Point3>& face) {
+  if (face.empty()) return {};
+  const Point3& origin = face[0];
+  Point3 far = origin;
+  double best = 0;
+  for (const Point3& p : face) {
+    const Point3 d = Minus(p, origin);
+    if (Dot3(d, d) > best) {
+      best = Dot3(d, d);
+      far = p;
+    }
+  }
+  const Point3 axis = Minus(far, origin);
+  Point3 normal;
+  best = 0;
+  for (const Point3& p : face) {
+    const Point3 n = Cross3(axis, Minus(p, origin));
+    if (Dot3(n, n) > best) {
+      best = Dot3(n, n);
+      normal = n;
+    }
+  }
+  return normal;
+}
+
+// Sets up the face in the plane of contour `planeContour` (or of the
+// largest contour when there is none such), as the other cuts see it.
+// False when a coordinate is not finite or all corners lie on one line:
+// then there is no plane to fill in.
+constexpr std::size_t kLargestContour = static_cast<std::size_t>(-1);
+
+bool FlattenFace(const std::vector<Point3>& points,
+                 const std::vector<std::vector<std::uint32_t>>& contours, std::size_t planeContour,
+                 FlatFace& face) {
+  double largest = 0;
+  for (const auto& contour : contours) {
+    for (std::uint32_t index : contour) {
+      const Point3& p = points[index];
+      if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
+      largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    }
+  }
+  std::frexp(largest, &face.exponent);
+  const auto scaled = [&](std::uint32_t index) {
+    const Point3& p = points[index];
+    return Point3{std::ldexp(p.x, -face.exponent), std::ldexp(p.y, -face.exponent),
+                  std::ldexp(p.z, -face.exponent)};
+  };
+
+  std::vector<Point3> all;
+  Point3 newell;
+  double size = -1;
+  for (std::size_t c = 0; c < contours.size(); ++c) {
+    const auto& contour = contours[c];
+    if (contour.empty()) continue;
+    Point3 n;
+    for (std::size_t i = 0, j = contour.size() - 1; i < contour.size(); j = i++) {
+      const Point3 a = scaled(contour[j]);
+      const Point3 b = scaled(contour[i]);
+      n.x += (a.y - b.y) * (a.z + b.z);
+      n.y += (a.z - b.z) * (a.x + b.x);
+      n.z += (a.x - b.x) * (a.y + b.y);
+      all.push_back(b);
+    }
+    const bool chosen = planeContour == kLargestContour ? Dot3(n, n) > size : c == planeContour;
+    if (chosen) {
+      size = Dot3(n, n);
+      newell = n;
+    }
+  }
+  if (all.empty()) return false;
+  Point3 low = all[0];
+  Point3 high = all[0];
+  for (const Point3& p : all) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    face.centre = {face.centre.x + p.x, face.centre.y + p.y, face.centre.z + p.z};
+  }
+  const double count = static_cast<double>(all.size());
+  face.centre = {face.centre.x / count, face.centre.y / count, face.centre.z / count};
+
+  // A Newell normal lost in rounding (loops that cancel) gives no plane;
+  // the points themselves still span one. It keeps the sense of the Newell
+  // normal where that has one.
+  const Point3 span = Minus(high, low);
+  const double tiny = Tolerance(std::sqrt(Dot3(span, span)));
+  face.normal = newell;
+  if (Dot3(newell, newell) <= tiny * tiny) {
+    face.normal = SpanNormal(all);
+    if (Dot3(face.normal, newell) < 0)
+      face.normal = {-face.normal.x, -face.normal.y, -face.normal.z};
+  }
+  if (face.normal.x == 0 && face.normal.y == 0 && face.normal.z == 0) return false;
+
+  face.axes = DominantPlane(face.normal);
+  face.w = 3 - face.axes.u - face.axes.v;
+  face.lowU = Coordinate(low, face.axes.u);
+  face.lowV = Coordinate(low, face.axes.v);
+  face.lowW = Coordinate(low, face.w);
+  face.highW = Coordinate(high, face.w);
+  face.eps = Tolerance(std::max(Coordinate(high, face.axes.u) - face.lowU,
+                                Coordinate(high, face.axes.v) - face.lowV));
+  face.contours.clear();
+  for (const auto& contour : contours) {
+    std::vector<Vec2>& flat = face.contours.emplace_back();
+    flat.reserve(contour.size());
+    for (std::uint32_t index : contour) {
+      const Point3 p = scaled(index);
+      flat.push_back(
+          {Coordinate(p, face.axes.u) - face.lowU, Coordinate(p, face.axes.v) - face.lowV});
+    }
+  }
+  return true;
+}
+
+// The point of the face's plane seen at (x, y), in the file's units. Kept
+// within the face's box along the axis looked along, which a flat face's
+// points are anyway.
+Point3 Lift(const FlatFace& face, double x, double y) {
+  const double u = x + face.lowU;
+  const double v = y + face.lowV;
+  const double nu = Coordinate(face.normal, face.axes.u);
+  const double nv = Coordinate(face.normal, face.axes.v);
+  const double nw = Coordinate(face.normal, face.w);
+  double w = Coordinate(face.centre, face.w) + (nu * (Coordinate(face.centre, face.axes.u) - u) +
+                                                nv * (Coordinate(face.centre, face.axes.v) - v)) /
+                                                   nw;
+  w = std::clamp(w, face.lowW, face.highW);
+  Point3 p;
+  SetCoordinate(p, face.axes.u, std::ldexp(u, face.exponent));
+  SetCoordinate(p, face.axes.v, std::ldexp(v, face.exponent));
+  SetCoordinate(p, face.w, std::ldexp(w, face.exponent));
+  return p;
+}
+
+int SignOf(double value, double eps) { return value > eps ? 1 : value < -eps ? -1 : 0; }
+
+// Whether p lies within the segment from a to b (p already on its line).
+bool Between(const Vec2& p, const Vec2& a, const Vec2& b, double eps) {
+  return (p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y) >= -eps &&
+         (p.x - b.x) * (a.x - b.x) + (p.y - b.y) * (a.y - b.y) >= -eps;
+}
+
+// Whether two segments meet anywhere: crossing, touching or overlapping.
+bool SegmentsMeet(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& d, double eps) {
+  const int ca = SignOf(Orient(c, d, a), eps);
+  const int cb = SignOf(Orient(c, d, b), eps);
+  const int ac = SignOf(Orient(a, b, c), eps);
+  const int ad = SignOf(Orient(a, b, d), eps);
+  if (ca * cb < 0 && ac * ad < 0) return true;
+  return (ca == 0 && Between(a, c, d, eps)) || (cb == 0 && Between(b, c, d, eps)) ||
+         (ac == 0 && Between(c, a, b, eps)) || (ad == 0 && Between(d, a, b, eps));
+}
+
+// Whether any two edges of the face cross, touch or overlap, other than
+// neighbours at the corner they share; or a contour doubles back on itself
+// along a line. Corners repeated in a row count as one. Edges are compared
+// only where their spans in x meet.
+bool ContoursCross(const FlatFace& face) {
+  struct Segment {
+    Vec2 a;
+    Vec2 b;
+    std::size_t contour;
+    std::size_t position;
+    std::size_t corners;  // of its contour, repeats left out
+  };
+  std::vector<Segment> segments;
+  const double eps = face.eps;
+  for (std::size_t c = 0; c < face.contours.size(); ++c) {
+    std::vector<Vec2> ring;
+    for (const Vec2& p : face.contours[c]) {
+      if (ring.empty() || !SamePlace(ring.back(), p)) ring.push_back(p);
+    }
+    while (ring.size() > 1 && SamePlace(ring.back(), ring.front())) ring.pop_back();
+    if (ring.size() < 2) continue;
+    // There and back along one segment.
+    if (ring.size() == 2) return true;
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+      segments.push_back({ring[i], ring[(i + 1) % ring.size()], c, i, ring.size()});
+    }
+  }
+  std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
+    return std::min(s.a.x, s.b.x) < std::min(t.a.x, t.b.x);
+  });
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    const Segment& s = segments[i];
+    const double right = std::max(s.a.x, s.b.x) + eps;
+    const double low = std::min(s.a.y, s.b.y) - eps;
+    const double high = std::max(s.a.y, s.b.y) + eps;
+    for (std::size_t j = i + 1; j < segments.size(); ++j) {
+      const Segment& t = segments[j];
+      if (std::min(t.a.x, t.b.x) > right) break;
+      if (std::max(t.a.y, t.b.y) < low || std::min(t.a.y, t.b.y) > high) continue;
+      if (s.contour == t.contour) {
+        const Segment* first = nullptr;
+        const Segment* second = nullptr;
+        if ((s.position + 1) % s.corners == t.position) {
+          first = &s;
+          second = &t;
+        } else if ((t.position + 1) % t.corners == s.position) {
+          first = &t;
+          second = &s;
+        }
+        if (first != nullptr) {
+          // Neighbours meet at their shared corner; they overlap only when
+          // the second turns back along the first.
+          const Vec2& p = first->a;
+          const Vec2& q = first->b;
+          const Vec2& r = second->b;
+          if (SignOf(Orient(p, q, r), eps) == 0 &&
+              (p.x - q.x) * (r.x - q.x) + (p.y - q.y) * (r.y - q.y) > 0) {
+            return true;
+          }
+          continue;
+        }
+      }
+      if (SegmentsMeet(s.a, s.b, t.a, t.b, eps)) return true;
+    }
+  }
+  return false;
+}
+
+// For a Mesh face whose contours do not meet: whether a hole lies outside
+// the outer contour (contour 0) or inside another hole, where cutting it
+// out of the outer contour would not give the even-odd region.
+bool HolesOutOfPlace(const FlatFace& face) {
+  std::uint64_t work = 0;
+  const auto& contours = face.contours;
+  for (std::size_t h = 1; h < contours.size(); ++h) {
+    if (contours[h].empty()) continue;
+    const Vec2& q = contours[h][0];
+    if (contours[0].size() < 3 || SideOf(q, contours[0], face.eps, work) != Side::Inside) {
+      return true;
+    }
+    for (std::size_t g = 1; g < contours.size(); ++g) {
+      if (g != h && contours[g].size() >= 3 &&
+          SideOf(q, contours[g], face.eps, work) == Side::Inside) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Twice the contour's area in the face's plane.
+double FlatArea(const std::vector<Vec2>& ring) {
+  double sum = 0;
+  for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+    sum += ring[j].x * ring[i].y - ring[i].x * ring[j].y;
+  }
+  return sum;
+}
+
+// The sense the even-odd triangles take: that of the contour given, or the
+// plane normal's where that contour has no area.
+bool CounterclockwiseLike(const FlatFace& face, std::size_t contour) {
+  const double area = FlatArea(face.contours[contour]);
+  if (area != 0) return area > 0;
+  return Coordinate(face.normal, face.w) > 0;
+}
+
+// Whether the contour is convex: it turns the same way at every corner and
+// goes round once (its direction in u changes sign at most twice). Such a
+// contour cannot cross itself, and most faces of a Mesh are such; this
+// finds them without the cost of the search for crossings.
+bool PlainlyConvex(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour) {
+  const std::size_t n = contour.size();
+  if (n < 3) return false;
+  const PlaneAxes axes = DominantPlane(NewellNormal(points, contour));
+  const auto at = [&](std::size_t i) {
+    const Point3& p = points[contour[i]];
+    return Vec2{Coordinate(p, axes.u), Coordinate(p, axes.v)};
+  };
+  Vec2 a = at(n - 2);
+  Vec2 b = at(n - 1);
+  int sense = 0;
+  int firstStep = 0;
+  int lastStep = 0;
+  int changes = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const Vec2 c = at(i);
+    const double turn = Orient(a, b, c);
+    const int side = turn > 0 ? 1 : turn < 0 ? -1 : 0;
+    // No turn, or one that is not a number: not plainly convex.
+    if (side == 0 || (sense != 0 && side != sense)) return false;
+    sense = side;
+    const int step = c.x > b.x ? 1 : c.x < b.x ? -1 : 0;
+    if (step != 0) {
+      if (lastStep != 0 && step != lastStep) ++changes;
+      if (firstStep == 0) firstStep = step;
+      lastStep = step;
+    }
+    a = b;
+    b = c;
+  }
+  if (firstStep != lastStep) ++changes;
+  return changes <= 2;
+}
+
+// Bounds on the slab fill: edges looked at, summed over the slabs, and
+// crossings. Each edge in a slab costs a sort step and can give a triangle
+// and a point, so this keeps a face to a fraction of a second and some
+// tens of megabytes; faces a model draws stay far below it.
+constexpr std::uint64_t kSlabWorkBudget = 1'000'000;
+
+// Fills the face by the even-odd rule. Every corner height and every height
+// where two edges cross bounds a slab; in a slab no edges cross, so the
+// edges spanning it, in order of x, bound the region pairwise (1-2, 3-4,
+// ...), and each pair makes a trapezoid, cut into two triangles (one where
+// it narrows to a point). Where an edge meets a slab's border off its ends,
+// a point of the plane is appended to `points`. False, with nothing
+// appended, when the crossings or the work would pass kSlabWorkBudget.
+bool FillSlabs(std::vector<Point3>& points, const std::vector<std::vector<std::uint32_t>>& contours,
+               const FlatFace& face, bool counterclockwise, std::vector<TriangleIndices>& out) {
+  // New points are at most two per edge in a slab.
+  if (points.size() > std::numeric_limits<std::uint32_t>::max() - 2 * kSlabWorkBudget) {
+    return false;
+  }
+  struct Edge {
+    Vec2 lo;
+    Vec2 hi;
+    std::uint32_t loPoint;
+    std::uint32_t hiPoint;
+  };
+  std::vector<Edge> edges;
+  for (std::size_t c = 0; c < contours.size(); ++c) {
+    const std::vector<Vec2>& ring = face.contours[c];
+    const std::size_t n = ring.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = (i + 1) % n;
+      // Level edges bound no slab's inside.
+      if (ring[i].y == ring[k].y) continue;
+      if (ring[i].y < ring[k].y) {
+        edges.push_back({ring[i], ring[k], contours[c][i], contours[c][k]});
+      } else {
+        edges.push_back({ring[k], ring[i], contours[c][k], contours[c][i]});
+      }
+    }
+  }
+  const auto xAt = [](const Edge& e, double y) {
+    if (y <= e.lo.y) return e.lo.x;
+    if (y >= e.hi.y) return e.hi.x;
+    return e.lo.x + (y - e.lo.y) / (e.hi.y - e.lo.y) * (e.hi.x - e.lo.x);
+  };
+
+  std::vector<double> heights;
+  for (const Edge& e : edges) {
+    heights.push_back(e.lo.y);
+    heights.push_back(e.hi.y);
+  }
+  // Crossings: where the order of two edges in x changes over the heights
+  // both span. Pairs whose spans in x do not meet are passed over.
+  std::vector<std::size_t> byX(edges.size());
+  for (std::size_t i = 0; i < byX.size(); ++i) byX[i] = i;
+  const auto minX = [&](std::size_t i) { return std::min(edges[i].lo.x, edges[i].hi.x); };
+  const auto maxX = [&](std::size_t i) { return std::max(edges[i].lo.x, edges[i].hi.x); };
+  std::sort(byX.begin(), byX.end(),
+            [&](std::size_t a, std::size_t b) { return minX(a) < minX(b); });
+  std::uint64_t crossings = 0;
+  for (std::size_t i = 0; i < byX.size(); ++i) {
+    const Edge& s = edges[byX[i]];
+    const double right = maxX(byX[i]);
+    for (std::size_t j = i + 1; j < byX.size() && minX(byX[j]) <= right; ++j) {
+      const Edge& t = edges[byX[j]];
+      const double y0 = std::max(s.lo.y, t.lo.y);
+      const double y1 = std::min(s.hi.y, t.hi.y);
+      if (!(y0 < y1)) continue;
+      const double d0 = xAt(s, y0) - xAt(t, y0);
+      const double d1 = xAt(s, y1) - xAt(t, y1);
+      if ((d0 < 0 && d1 > 0) || (d0 > 0 && d1 < 0)) {
+        const double y = y0 + (y1 - y0) * (d0 / (d0 - d1));
+        if (y > y0 && y < y1) heights.push_back(y);
+        if (++crossings > kSlabWorkBudget) return false;
+      }
+    }
+  }
+  std::sort(heights.begin(), heights.end());
+  heights.erase(std::unique(heights.begin(), heights.end()), heights.end());
+  // The work to come, known before any of it is done: each edge is looked
+  // at once in each slab it spans.
+  std::uint64_t work = 0;
+  for (const Edge& e : edges) {
+    const auto slabs = std::lower_bound(heights.begin(), heights.end(), e.hi.y) -
+                       std::lower_bound(heights.begin(), heights.end(), e.lo.y);
+    work += static_cast<std::uint64_t>(slabs);
+  }
+  if (work > kSlabWorkBudget) return false;
+
+  std::vector<std::size_t> byLow(edges.size());
+  for (std::size_t i = 0; i < byLow.size(); ++i) byLow[i] = i;
+  std::sort(byLow.begin(), byLow.end(),
+            [&](std::size_t a, std::size_t b) { return edges[a].lo.y < edges[b].lo.y; });
+
+  const std::size_t base = points.size();
+  std::vector<Point3> fresh;
+  std::vector<TriangleIndices> triangles;
+  // Where a point stands in the face's frame once in the file's units:
+  // two corners a hair apart in the frame can become one far from the
+  // origin, and their triangle then has no area (or turns the wrong way by
+  // a rounding); such triangles are left out.
+  const auto placed = [&](std::uint32_t index) {
+    const Point3& p = index < base ? points[index] : fresh[index - base];
+    return Vec2{std::ldexp(Coordinate(p, face.axes.u), -face.exponent) - face.lowU,
+                std::ldexp(Coordinate(p, face.axes.v), -face.exponent) - face.lowV};
+  };
+  const auto emit = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+    if (!(Orient(placed(a), placed(b), placed(c)) > 0)) return;
+    if (counterclockwise) {
+      triangles.push_back({a, b, c});
+    } else {
+      triangles.push_back({a, c, b});
+    }
+  };
+
+  // The points on a slab's lower and upper border, by place in the order
+  // of the slab's edges. Edges that meet on a border share a point there
+  // (an edge's own corner if one stands there), and an edge keeps the point
+  // it had on the same border in the slab below.
+  constexpr std::uint32_t kNoPoint = std::numeric_limits<std::uint32_t>::max();
+  struct Border {
+    std::size_t height = static_cast<std::size_t>(-1);
+    double x = 0;
+    std::uint32_t point = 0;
+  };
+  std::vector<Border> lastBorder(edges.size());
+  std::vector<std::size_t> active;
+  std::vector<std::pair<double, std::size_t>> order;
+  std::vector<double> bottom;
+  std::vector<double> top;
+  std::vector<std::uint32_t> bottomPoints;
+  std::vector<std::uint32_t> topPoints;
+  const auto pointOn = [&](const std::vector<double>& xs, std::vector<std::uint32_t>& found,
+                           std::size_t i, std::size_t height) {
+    if (found[i] != kNoPoint) return found[i];
+    const double x = xs[i];
+    const double y = heights[height];
+    std::size_t first = i;
+    std::size_t last = i;
+    while (first > 0 && xs[first - 1] == x) --first;
+    while (last + 1 < xs.size() && xs[last + 1] == x) ++last;
+    std::uint32_t point = kNoPoint;
+    for (std::size_t j = first; j <= last && point == kNoPoint; ++j) {
+      const Edge& e = edges[order[j].second];
+      if (y == e.lo.y && x == e.lo.x) point = e.loPoint;
+      if (y == e.hi.y && x == e.hi.x) point = e.hiPoint;
+    }
+    for (std::size_t j = first; j <= last && point == kNoPoint; ++j) {
+      const Border& b = lastBorder[order[j].second];
+      if (b.height == height && b.x == x) point = b.point;
+    }
+    if (point == kNoPoint) {
+      point = static_cast<std::uint32_t>(base + fresh.size());
+      fresh.push_back(Lift(face, x, y));
+    }
+    for (std::size_t j = first; j <= last; ++j) {
+      found[j] = point;
+      lastBorder[order[j].second] = {height, x, point};
+    }
+    return point;
+  };
+
+  std::size_t next = 0;
+  for (std::size_t k = 0; k + 1 < heights.size(); ++k) {
+    const double y0 = heights[k];
+    const double y1 = heights[k + 1];
+    std::erase_if(active, [&](std::size_t e) { return edges[e].hi.y <= y0; });
+    while (next < byLow.size() && edges[byLow[next]].lo.y <= y0) active.push_back(byLow[next++]);
+    if (active.size() < 2) continue;
+
+    const double middle = y0 + (y1 - y0) / 2;
+    order.clear();
+    for (std::size_t e : active) order.push_back({xAt(edges[e], middle), e});
+    std::sort(order.begin(), order.end());
+    // Rounding may let neighbours swap by a hair at a border where they
+    // cross; keeping the borders in order keeps trapezoids from overlapping.
+    bottom.resize(order.size());
+    top.resize(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      bottom[i] = xAt(edges[order[i].second], y0);
+      top[i] = xAt(edges[order[i].second], y1);
+      if (i > 0) {
+        bottom[i] = std::max(bottom[i], bottom[i - 1]);
+        top[i] = std::max(top[i], top[i - 1]);
+      }
+    }
+    bottomPoints.assign(order.size(), kNoPoint);
+    topPoints.assign(order.size(), kNoPoint);
+    // The lower border's points first, while the edges' records still
+    // hold their points there from the slab below.
+    for (std::size_t i = 0; i + 1 < order.size(); i += 2) {
+      if (bottom[i + 1] > bottom[i]) pointOn(bottom, bottomPoints, i + 1, k);
+      if (bottom[i + 1] > bottom[i] || top[i + 1] > top[i]) pointOn(bottom, bottomPoints, i, k);
+    }
+    for (std::size_t i = 0; i + 1 < order.size(); i += 2) {
+      const bool wideBottom = bottom[i + 1] > bottom[i];
+      const bool wideTop = top[i + 1] > top[i];
+      if (!wideBottom && !wideTop) continue;
+      const std::uint32_t leftBottom = bottomPoints[i];
+      const std::uint32_t rightTop = pointOn(top, topPoints, i + 1, k + 1);
+      if (wideBottom) emit(leftBottom, bottomPoints[i + 1], rightTop);
+      if (wideTop) emit(leftBottom, rightTop, pointOn(top, topPoints, i, k + 1));
+    }
+  }
+  points.insert(points.end(), fresh.begin(), fresh.end());
+  out.insert(out.end(), triangles.begin(), triangles.end());
+  return true;
+}
+
 }  // namespace
 
 Point3 NewellNormal(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour) {
@@ -530,11 +1074,62 @@ void Triangulate(const std::vector<Point3>& points, const std::vector<std::uint3
   EarClipper(ring, eps, out).Run();
 }
 
-void TriangulateEvenOdd(const std::vector<Point3>& points,
+void TriangulateFace(std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+                     const std::vector<std::vector<std::uint32_t>>& holes,
+                     std::vector<TriangleIndices>& out) {
+  std::size_t corners = outer.size();
+  for (const auto& hole : holes) corners += hole.size();
+  // A lone triangle cannot cross itself; a degenerate one keeps its
+  // triangle of no area, as before.
+  const bool mayCross = !holes.empty() || (outer.size() > 3 && !PlainlyConvex(points, outer));
+  if (mayCross && corners <= kEvenOddEdgeLimit) {
+    std::vector<std::vector<std::uint32_t>> contours = {outer};
+    for (const auto& hole : holes) {
+      if (!hole.empty()) contours.push_back(hole);
+    }
+    FlatFace face;
+    if (FlattenFace(points, contours, 0, face) && (ContoursCross(face) || HolesOutOfPlace(face)) &&
+        FillSlabs(points, contours, face, CounterclockwiseLike(face, 0), out)) {
+      return;
+    }
+  }
+  Triangulate(points, outer, holes, out);
+}
+
+void TriangulateEvenOdd(std::vector<Point3>& points,
                         const std::vector<std::vector<std::uint32_t>>& contours,
                         std::vector<TriangleIndices>& out) {
   const std::size_t count = contours.size();
   if (count == 0) return;
+  std::size_t total = 0;
+  for (const auto& contour : contours) total += contour.size();
+  if (total <= kEvenOddEdgeLimit) {
+    FlatFace face;
+    if (FlattenFace(points, contours, kLargestContour, face) && ContoursCross(face)) {
+      // The sense as for contours that nest: the first contour with an
+      // area whose first corner off the others' borders is inside none.
+      std::size_t reference = 0;
+      std::uint64_t work = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (face.contours[i].size() < 3 || FlatArea(face.contours[i]) == 0) continue;
+        bool free = true;
+        for (std::size_t j = 0; j < count && free; ++j) {
+          if (i == j || face.contours[j].size() < 3) continue;
+          for (const Vec2& q : face.contours[i]) {
+            const Side side = SideOf(q, face.contours[j], face.eps, work);
+            if (side == Side::Border) continue;
+            free = side == Side::Outside;
+            break;
+          }
+        }
+        if (free) {
+          reference = i;
+          break;
+        }
+      }
+      if (FillSlabs(points, contours, face, CounterclockwiseLike(face, reference), out)) return;
+    }
+  }
   auto eachAlone = [&] {
     for (const auto& contour : contours) Triangulate(points, contour, {}, out);
   };

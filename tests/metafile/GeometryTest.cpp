@@ -329,6 +329,125 @@ TEST(GeometryTest, GeneralPolygonFillsEvenOdd) {
   EXPECT_NEAR(Area(set), 100 - 36 + 4, 1e-9);
 }
 
+// How many triangles cover the point (x, y) of the plane z = 0, its border
+// left out: probes stand off the lines a fill may cut along.
+int Cover(const TriangleSet& set, double x, double y) {
+  int count = 0;
+  for (const Tri& t : set.triangles) {
+    const Point3& a = set.points[t[0]];
+    const Point3& b = set.points[t[1]];
+    const Point3& c = set.points[t[2]];
+    const double d1 = (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
+    const double d2 = (c.x - b.x) * (y - b.y) - (c.y - b.y) * (x - b.x);
+    const double d3 = (a.x - c.x) * (y - c.y) - (a.y - c.y) * (x - c.x);
+    if ((d1 > 0 && d2 > 0 && d3 > 0) || (d1 < 0 && d2 < 0 && d3 < 0)) ++count;
+  }
+  return count;
+}
+
+struct CrossingDecodeCase {
+  std::string name;
+  std::string kind;
+  std::string data;
+  std::size_t vertices;  // the file's points, which come first
+  double area;           // of the even-odd region, worked out by hand
+  std::vector<std::pair<double, double>> inside;
+  std::vector<std::pair<double, double>> outside;
+  double z;  // the sign every triangle normal's z must have
+};
+
+// Faces whose contours cross are filled by the even-odd rule: each point
+// of the region once, nothing else.
+TEST(GeometryTest, CrossingContoursFillTheEvenOddRegion) {
+  const std::vector<CrossingDecodeCase> cases = {
+      {"PolygonBowtie",
+       "Polygon",
+       "4  0 0 0  4 4 0  4 0 0  0 4 0",
+       4,
+       8,
+       {{0.537, 2.071}, {3.463, 1.871}},
+       {{2.137, 0.571}, {1.871, 3.463}},
+       -1},
+      {"MeshHoleAcrossTheEdge",
+       "Mesh",
+       "8  0 0 0  10 0 0  10 10 0  0 10 0  8 4 0  8 6 0  12 6 0  12 4 0"
+       "  1 1  4 0 1 2 3  -4 4 5 6 7",
+       8,
+       100,
+       {{5.137, 4.871}, {11.137, 4.929}},
+       {{9.137, 5.071}, {11.137, 7.071}},
+       1},
+      {"MeshHoleOutsideTheFace",
+       "Mesh",
+       "6  0 0 0  1 0 0  0 1 0  5 5 0  6 5 0  5 6 0  1 1  3 0 1 2  -3 3 4 5",
+       6,
+       1,
+       {{0.213, 0.187}, {5.213, 5.187}},
+       {{0.813, 0.787}, {5.813, 5.787}},
+       1},
+      // The face is turned clockwise; the triangles follow it.
+      {"MeshIslandInAHoleClockwise",
+       "Mesh",
+       "12  0 0 0  0 6 0  6 6 0  6 0 0  1 1 0  5 1 0  5 5 0  1 5 0"
+       "  2 2 0  4 2 0  4 4 0  2 4 0  1 2  4 0 1 2 3  -4 4 5 6 7  -4 8 9 10 11",
+       12,
+       36 - 16 + 4,
+       {{0.537, 3.071}, {3.137, 2.871}},
+       {{1.537, 3.071}, {7.137, 3.071}},
+       -1},
+      {"GeneralPolygonOverlappingSquares",
+       "GeneralPolygon",
+       "2  4  0 0 0  4 0 0  4 4 0  0 4 0  4  2 2 0  6 2 0  6 6 0  2 6 0",
+       8,
+       24,
+       {{1.137, 0.871}, {5.137, 4.871}, {3.137, 1.071}},
+       {{3.137, 2.871}, {7.137, 7.071}},
+       1},
+      // Three staggered squares (GeneralPolygon_ComplexFa): the parts under
+      // one or three of them.
+      {"GeneralPolygonThreeSquares",
+       "GeneralPolygon",
+       "3  4 -5 -5 0  1 -5 0  1 1 0  -5 1 0  4 -3 -3 0  3 -3 0  3 3 0  -3 3 0"
+       "  4 -1 -1 0  5 -1 0  5 5 0  -1 5 0",
+       12,
+       6 * 6 * 3 - 2 * (16 + 16 + 4) + 4 * 4,
+       {{-4.137, -3.871}, {0.137, -0.129}, {4.137, 3.871}},
+       {{-2.137, -1.871}, {2.137, 1.871}, {-4.137, 4.071}},
+       1},
+  };
+  for (const CrossingDecodeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TriangleSet set = Decode(c.kind, c.data);
+    ASSERT_GE(set.points.size(), c.vertices);
+    EXPECT_NEAR(Area(set), c.area, 1e-9);
+    for (const auto& [x, y] : c.inside) EXPECT_EQ(Cover(set, x, y), 1) << x << " " << y;
+    for (const auto& [x, y] : c.outside) EXPECT_EQ(Cover(set, x, y), 0) << x << " " << y;
+    for (const Tri& t : set.triangles) EXPECT_GT(Normal(set, t).z * c.z, 0);
+  }
+}
+
+// Points the fill adds follow the file's, and later faces of the Mesh
+// still use the file's vertices: a bowtie face, then a square.
+TEST(GeometryTest, PointsAddedByTheFillComeAfterTheFilesVertices) {
+  const TriangleSet set = Decode("Mesh",
+                                 "8  0 0 0  4 4 0  4 0 0  0 4 0  10 0 0  11 0 0  11 1 0  10 1 0"
+                                 "  2 0  4 0 1 2 3  4 4 5 6 7");
+  ASSERT_GT(set.points.size(), 8u);
+  EXPECT_EQ(set.points[4].x, 10);
+  EXPECT_EQ(set.points[7].y, 1);
+  EXPECT_NEAR(set.points[8].x, 2, 1e-12);  // where the bowtie crosses
+  EXPECT_NEAR(set.points[8].y, 2, 1e-12);
+  ASSERT_GE(set.triangles.size(), 2u);
+  // The square comes last, in the file's vertices as before.
+  const Tri& a = set.triangles[set.triangles.size() - 2];
+  const Tri& b = set.triangles.back();
+  for (std::uint32_t i : {a[0], a[1], a[2], b[0], b[1], b[2]}) {
+    EXPECT_GE(i, 4u);
+    EXPECT_LT(i, 8u);
+  }
+  EXPECT_NEAR(Area(set), 8 + 1, 1e-12);
+}
+
 TEST(GeometryTest, TriGridCutsEachCellByTheDocumentedDiagonal) {
   const TriangleSet set = Decode("TriGrid", R"(
     3 4

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <numbers>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "metafile/Geometry.h"
+#include "metafile/TextFields.h"
 #include "metafile/Triangulate.h"
 
 using namespace Kelvane::Metafile;
@@ -398,4 +404,582 @@ TEST(TriangulateTest, EvenOddFillsNestedContours) {
   }
 }
 
+// ---- Contours that cross: the even-odd region, exactly ----
+
+bool EvenOddInside(double x, double y, const std::vector<Point3>& points,
+                   const std::vector<Contour>& contours) {
+  int inside = 0;
+  for (const Contour& k : contours) inside += InContour2D(x, y, points, k) ? 1 : 0;
+  return inside % 2 == 1;
+}
+
+// The area of the even-odd region of contours in the plane z = 0, worked
+// out along x: on a vertical line the region's length changes linearly
+// between the xs of corners and of crossings, so its length at the middle
+// of each strip between them gives the strip's area.
+double EvenOddArea(const std::vector<Point3>& points, const std::vector<Contour>& contours) {
+  std::vector<std::pair<Point3, Point3>> edges;
+  for (const Contour& c : contours) {
+    for (std::size_t i = 0; i < c.size(); ++i) {
+      edges.push_back({points[c[i]], points[c[(i + 1) % c.size()]]});
+    }
+  }
+  std::vector<double> xs;
+  for (const auto& [a, b] : edges) xs.push_back(a.x);
+  for (const auto& [a, b] : edges) {
+    for (const auto& [c, d] : edges) {
+      const double denom = (b.x - a.x) * (d.y - c.y) - (b.y - a.y) * (d.x - c.x);
+      if (denom == 0) continue;
+      const double t = ((c.x - a.x) * (d.y - c.y) - (c.y - a.y) * (d.x - c.x)) / denom;
+      const double u = ((c.x - a.x) * (b.y - a.y) - (c.y - a.y) * (b.x - a.x)) / denom;
+      if (t >= 0 && t <= 1 && u >= 0 && u <= 1) xs.push_back(a.x + t * (b.x - a.x));
+    }
+  }
+  std::sort(xs.begin(), xs.end());
+  double area = 0;
+  for (std::size_t k = 0; k + 1 < xs.size(); ++k) {
+    const double middle = (xs[k] + xs[k + 1]) / 2;
+    std::vector<double> ys;
+    for (const auto& [a, b] : edges) {
+      if ((a.x <= middle) != (b.x <= middle)) {
+        ys.push_back(a.y + (middle - a.x) / (b.x - a.x) * (b.y - a.y));
+      }
+    }
+    std::sort(ys.begin(), ys.end());
+    double length = 0;
+    for (std::size_t i = 0; i + 1 < ys.size(); i += 2) length += ys[i + 1] - ys[i];
+    area += (xs[k + 1] - xs[k]) * length;
+  }
+  return area;
+}
+
+// Checks an even-odd fill of contours drawn in the plane z = 0, whose
+// first `given` points are the input's: the triangles cover the region
+// exactly once and nothing else, their area is the region's, each has an
+// area and turns as contour `sense` does, the input's points are kept and
+// every added point lies on the contours' plane.
+void ExpectEvenOddFill(const std::vector<Point3>& points, std::size_t given,
+                       const std::vector<Contour>& contours, std::size_t sense,
+                       const std::vector<TriangleIndices>& tris) {
+  ASSERT_GE(points.size(), given);
+  for (const auto& t : tris) {
+    for (std::uint32_t i : t) ASSERT_LT(i, points.size());
+    const Point3 n = Cross(points[t[0]], points[t[1]], points[t[2]]);
+    EXPECT_GT(Length(n), 0);
+  }
+  const double area = EvenOddArea(points, contours);
+  EXPECT_NEAR(TrianglesArea(points, tris), area, 1e-9 * std::max(area, 1.0));
+  EXPECT_EQ(
+      CoverageFaults(points, tris,
+                     [&](double x, double y) { return EvenOddInside(x, y, points, contours); }),
+      0);
+  EXPECT_TRUE(SameSense(points, contours[sense], tris));
+  for (std::size_t i = given; i < points.size(); ++i) {
+    EXPECT_TRUE(std::isfinite(points[i].x) && std::isfinite(points[i].y));
+    EXPECT_EQ(points[i].z, 0) << "point " << i;
+  }
+}
+
+// Triangles meeting at a new corner share its point: no two added points
+// stand at one place (in a frame of small whole numbers, where rounding
+// cannot merge places).
+void ExpectAddedPointsApart(const std::vector<Point3>& points, std::size_t given) {
+  std::vector<std::array<double, 3>> added;
+  for (std::size_t i = given; i < points.size(); ++i) {
+    added.push_back({points[i].x, points[i].y, points[i].z});
+  }
+  std::sort(added.begin(), added.end());
+  EXPECT_EQ(std::adjacent_find(added.begin(), added.end()), added.end());
+}
+
+// A drawing's contours: a Mesh face (TriangulateFace: the first contour
+// outer, the others holes) or a GeneralPolygon (TriangulateEvenOdd).
+struct CrossingCase {
+  std::string name;
+  bool face;
+  std::vector<std::vector<std::pair<double, double>>> contours;
+  std::size_t sense;  // the contour the triangles turn with
+};
+
+std::vector<TriangleIndices> Fill(bool face, std::vector<Point3>& points,
+                                  const std::vector<Contour>& contours) {
+  std::vector<TriangleIndices> tris;
+  if (face) {
+    TriangulateFace(points, contours[0], {contours.begin() + 1, contours.end()}, tris);
+  } else {
+    TriangulateEvenOdd(points, contours, tris);
+  }
+  return tris;
+}
+
+std::vector<std::pair<double, double>> Square(double x0, double y0, double x1, double y1) {
+  return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+}
+
+std::vector<std::pair<double, double>> Clockwise(std::vector<std::pair<double, double>> c) {
+  std::reverse(c.begin(), c.end());
+  return c;
+}
+
+std::vector<CrossingCase> CrossingCases() {
+  const auto frame = Square(0, 0, 10, 10);
+  return {
+      {"TwoOverlappingSquares", false, {Square(0, 0, 4, 4), Square(2, 2, 6, 6)}, 0},
+      {"OverlappingSquaresOppositeWays",
+       false,
+       {Clockwise(Square(0, 0, 4, 4)), Square(2, 2, 6, 6)},
+       0},
+      {"Bowtie", true, {{{0, 0}, {4, 4}, {4, 0}, {0, 4}}}, 0},
+      {"UnevenBowtie", true, {{{0, 0}, {6, 3}, {6, 0}, {0, 1}}}, 0},
+      {"Pentagram", false, {{{0, 10}, {6, -8}, {-9.5, 3}, {9.5, 3}, {-6, -8}}}, 0},
+      {"FigureEightThroughOneCorner", true, {{{0, 0}, {2, 2}, {4, 0}, {4, 4}, {2, 2}, {0, 4}}}, 0},
+      {"SpikeThereAndBack", true, {{{0, 0}, {4, 0}, {4, 4}, {2, 4}, {2, 7}, {2, 4}, {0, 4}}}, 0},
+      {"HoleAcrossTheOuterEdge", true, {frame, Clockwise(Square(8, 4, 12, 6))}, 0},
+      {"HoleAcrossAClockwiseFace", true, {Clockwise(frame), Square(8, 4, 12, 6)}, 0},
+      {"HolesCrossingEachOther", true, {frame, Square(2, 2, 6, 6), Square(4, 4, 8, 8)}, 0},
+      {"HoleOutsideTheFace", true, {Square(0, 0, 1, 1), {{5, 5}, {6, 5}, {6, 6}}}, 0},
+      {"HoleAroundTheFace", true, {Square(0, 0, 1, 1), Square(-5, -5, 6, 6)}, 0},
+      {"IslandInAHole", true, {frame, Square(2, 2, 8, 8), Square(4, 4, 6, 6)}, 0},
+      {"HoleTouchingTheOuterEdge", true, {frame, {{10, 5}, {7, 3}, {7, 7}}}, 0},
+      {"SquaresSharingPartOfAnEdge", false, {Square(0, 0, 4, 4), Square(2, 0, 6, 4)}, 0},
+      {"SquaresSharingPartOfASide", false, {Square(0, 0, 4, 4), Square(0, 2, 4, 6)}, 0},
+      {"SquaresTouchingAtACorner", false, {Square(0, 0, 2, 2), Square(2, 2, 4, 4)}, 0},
+      {"CrossingWithRepeatedAndCollinearCorners",
+       false,
+       {{{0, 0}, {0, 0}, {2, 0}, {4, 0}, {4, 4}, {4, 4}, {0, 4}}, Square(2, -2, 6, 2)},
+       0},
+  };
+}
+
+TEST(TriangulateTest, CrossingContoursFillTheEvenOddRegionOnce) {
+  for (const CrossingCase& c : CrossingCases()) {
+    SCOPED_TRACE(c.name);
+    std::vector<Point3> points;
+    std::vector<Contour> contours;
+    for (const auto& xy : c.contours) contours.push_back(Add(points, xy));
+    const std::size_t given = points.size();
+    const std::vector<TriangleIndices> tris = Fill(c.face, points, contours);
+    ExpectEvenOddFill(points, given, contours, c.sense, tris);
+    ExpectAddedPointsApart(points, given);
+  }
+}
+
+// The models of crossing contours, as the files give them.
+struct ModelCase {
+  std::string name;
+  std::string kind;
+  std::string_view data;
+  std::size_t given;              // points in the file
+  std::vector<Contour> contours;  // as index lists into them
+};
+
+constexpr std::string_view kGeneralPolygonComplexE = R"(
+		2			# numContours
+		# contour 0
+		4			# numVertices
+		-3 -1  0	# vertex 0
+		 3 -1  0	# vertex 1
+		 3  1  0	# vertex 2
+		-3  1  0	# vertex 3
+		# contour 1
+		3			# numVertices
+		 1  2  0	# vertex 0
+		 1 -2  0	# vertex 1
+		-1 -2  0	# vertex 2
+)";
+
+constexpr std::string_view kGeneralPolygonComplexFa = R"(
+		3			# numContours
+		# contour 0
+		4			# numVertices
+		-5 -5  0	# vertex 0
+		 1 -5  0	# vertex 1
+		 1  1  0	# vertex 2
+		-5  1  0	# vertex 3
+		# contour 1
+		4			# numVertices
+		-3 -3  0	# vertex 0
+		 3 -3  0	# vertex 1
+		 3  3  0	# vertex 2
+		-3  3  0	# vertex 3
+		# contour 2
+		4			# numVertices
+		-1 -1  0	# vertex 0
+		 5 -1  0	# vertex 1
+		 5  5  0	# vertex 2
+		-1  5  0	# vertex 3
+)";
+
+constexpr std::string_view kGeneralPolygonComplexG = R"(
+		4			# numContours
+		# contour 0
+		3			# numVertices
+		 0  2  0	# vertex 0
+		-2 -3  0	# vertex 1
+		 2 -3  0	# vertex 2
+		# contour 1
+		3			# numVertices
+		 0 -2  0	# vertex 0
+		 2  3  0	# vertex 1
+		-2  3  0	# vertex 2
+		# contour 2
+		3			# numVertices
+		 2  0  0	# vertex 0
+		-3  2  0	# vertex 1
+		-3 -2  0	# vertex 2
+		# contour 3
+		3			# numVertices
+		-2  0  0	# vertex 0
+		 3 -2  0	# vertex 1
+		 3  2  0	# vertex 2
+)";
+
+constexpr std::string_view kGeneralPolygonComplexH = R"(
+		2			# numContours
+		# contour 0
+		10			# numVertices
+		 0  2  0	# vertex 0
+		-2 -3  0	# vertex 1
+		-3 -3  0	# vertex 2
+		-3 -2  0	# vertex 3
+		 2  0  0	# vertex 4
+		-3  2  0	# vertex 5
+		-4  2  0	# vertex 6
+		-4 -4  0	# vertex 7
+		 2 -4  0	# vertex 8
+		 2 -3  0	# vertex 9
+		# contour 1
+		10			# numVertices
+		 0 -2  0	# vertex 0
+		 2  3  0	# vertex 1
+		 3  3  0	# vertex 2
+		 3  2  0	# vertex 3
+		-2  0  0	# vertex 4
+		 3 -2  0	# vertex 5
+		 4 -2  0	# vertex 6
+		 4  4  0	# vertex 7
+		-2  4  0	# vertex 8
+		-2  3  0	# vertex 9
+)";
+
+constexpr std::string_view kMeshComplexBa = R"(
+		12			# numVertices
+
+		-3 -3  0	# vertex 0
+		 3 -3  0	# vertex 1
+		 3  3  0	# vertex 2
+		-3  3  0	# vertex 3
+		-2  2  0	# vertex 4
+		 2  2  0	# vertex 5
+		 2 -2  0	# vertex 6
+		-2 -2  0	# vertex 7
+		-1 -1  0	# vertex 8
+		 1 -1  0	# vertex 9
+		 1  1  0	# vertex 10
+		-1  1  0	# vertex 11
+
+		1			# numFaces
+		2			# numContours
+
+		# faces
+		 4  0  1  2  3
+		-4  4  5  6  7
+		-4  8  9 10 11
+)";
+
+constexpr std::string_view kMeshComplexE = R"(
+		7			# numVertices
+
+		-3 -1  0	# vertex 0
+		 3 -1  0	# vertex 1
+		 3  1  0	# vertex 2
+		-3  1  0	# vertex 3
+		 1  2  0	# vertex 4
+		 1 -2  0	# vertex 5
+		-1 -2  0	# vertex 6
+
+		1			# numFaces
+		1			# numContours
+
+		# faces
+		 4  0  1  2  3
+		-3  4  5  6
+)";
+
+constexpr std::string_view kMeshComplexG = R"(
+		12			# numVertices
+
+		 0  2  0	# vertex 0
+		-2 -3  0	# vertex 1
+		 2 -3  0	# vertex 2
+		 0 -2  0	# vertex 3
+		 2  3  0	# vertex 4
+		-2  3  0	# vertex 5
+		 2  0  0	# vertex 6
+		-3  2  0	# vertex 7
+		-3 -2  0	# vertex 8
+		-2  0  0	# vertex 9
+		 3 -2  0	# vertex 10
+		 3  2  0	# vertex 11
+
+		1			# numFaces
+		3			# numContours
+
+		# faces
+		 3  0  1  2
+		-3  3  4  5
+		-3  6  7  8
+		-3  9 10 11
+)";
+
+constexpr std::string_view kMeshComplexH = R"(
+		20			# numVertices
+
+		 0  2  0	# vertex 0
+		-2 -3  0	# vertex 1
+		-3 -3  0	# vertex 2
+		-3 -2  0	# vertex 3
+		 2  0  0	# vertex 4
+		-3  2  0	# vertex 5
+		-4  2  0	# vertex 6
+		-4 -4  0	# vertex 7
+		 2 -4  0	# vertex 8
+		 2 -3  0	# vertex 9
+		 0 -2  0	# vertex 10
+		 2  3  0	# vertex 11
+		 3  3  0	# vertex 12
+		 3  2  0	# vertex 13
+		-2  0  0	# vertex 14
+		 3 -2  0	# vertex 15
+		 4 -2  0	# vertex 16
+		 4  4  0	# vertex 17
+		-2  4  0	# vertex 18
+		-2  3  0	# vertex 19
+
+		1			# numFaces
+		1			# numContours
+
+		# faces
+		 10  0  1  2  3  4  5  6  7  8  9
+		-10 10 11 12 13 14 15 16 17 18 19
+)";
+
+Contour Indices(std::uint32_t first, std::uint32_t count) {
+  Contour c;
+  for (std::uint32_t i = 0; i < count; ++i) c.push_back(first + i);
+  return c;
+}
+
+TEST(TriangulateTest, CrossingModelsFillTheEvenOddRegionOnce) {
+  const std::vector<ModelCase> cases = {
+      {"GeneralPolygon_ComplexE",
+       "GeneralPolygon",
+       kGeneralPolygonComplexE,
+       7,
+       {Indices(0, 4), Indices(4, 3)}},
+      {"GeneralPolygon_ComplexFa",
+       "GeneralPolygon",
+       kGeneralPolygonComplexFa,
+       12,
+       {Indices(0, 4), Indices(4, 4), Indices(8, 4)}},
+      {"GeneralPolygon_ComplexG",
+       "GeneralPolygon",
+       kGeneralPolygonComplexG,
+       12,
+       {Indices(0, 3), Indices(3, 3), Indices(6, 3), Indices(9, 3)}},
+      {"GeneralPolygon_ComplexH",
+       "GeneralPolygon",
+       kGeneralPolygonComplexH,
+       20,
+       {Indices(0, 10), Indices(10, 10)}},
+      {"Mesh_ComplexBa", "Mesh", kMeshComplexBa, 12, {Indices(0, 4), Indices(4, 4), Indices(8, 4)}},
+      {"Mesh_ComplexE", "Mesh", kMeshComplexE, 7, {Indices(0, 4), Indices(4, 3)}},
+      {"Mesh_ComplexG",
+       "Mesh",
+       kMeshComplexG,
+       12,
+       {Indices(0, 3), Indices(3, 3), Indices(6, 3), Indices(9, 3)}},
+      {"Mesh_ComplexH", "Mesh", kMeshComplexH, 20, {Indices(0, 10), Indices(10, 10)}},
+  };
+  for (const ModelCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TriangleSet set;
+    DecodeGeometry(c.kind, *TextFieldsOf(c.data), set);
+    ExpectEvenOddFill(set.points, c.given, c.contours, 0, set.triangles);
+    ExpectAddedPointsApart(set.points, c.given);
+  }
+}
+
+// Faces that cross are filled whatever their plane, size or place: each
+// case is drawn, moved into space, filled there and brought back to be
+// checked. Points added must lie on the face's plane.
+TEST(TriangulateTest, CrossingFacesInAnyPlaneAndAtAnyScale) {
+  struct Placement {
+    std::string name;
+    std::function<Point3(const Point3&)> move;
+    std::function<Point3(const Point3&)> back;
+    // How far a point is off the plane the drawing is moved to, against
+    // the size of the coordinates there.
+    std::function<double(const Point3&)> offPlane;
+  };
+  const std::vector<Placement> placements = {
+      {"Tilted",
+       [](const Point3& p) {
+         return Point3{p.x, 0.6 * p.y, 0.8 * p.y + 100};
+       },
+       [](const Point3& p) {
+         return Point3{p.x, p.y / 0.6, 0};
+       },
+       [](const Point3& p) { return (0.6 * (p.z - 100) - 0.8 * p.y) / 100; }},
+      {"StandingInYZ",
+       [](const Point3& p) {
+         return Point3{2, p.x, p.y};
+       },
+       [](const Point3& p) {
+         return Point3{p.y, p.z, 0};
+       },
+       [](const Point3& p) { return p.x - 2; }},
+      {"FarFromTheOrigin",
+       [](const Point3& p) {
+         return Point3{p.x + 1e7, p.y - 1e7, 3};
+       },
+       [](const Point3& p) {
+         return Point3{p.x - 1e7, p.y + 1e7, 0};
+       },
+       [](const Point3& p) { return p.z - 3; }},
+      {"Huge",
+       [](const Point3& p) {
+         return Point3{p.x * 1e30, p.y * 1e30, 0};
+       },
+       [](const Point3& p) {
+         return Point3{p.x / 1e30, p.y / 1e30, 0};
+       },
+       [](const Point3& p) { return p.z / 1e30; }},
+      {"NearTheLargestDouble",
+       [](const Point3& p) {
+         return Point3{p.x * 1e300, p.y * 1e300, -1e307};
+       },
+       [](const Point3& p) {
+         return Point3{p.x / 1e300, p.y / 1e300, 0};
+       },
+       [](const Point3& p) { return (p.z + 1e307) / 1e307; }},
+      {"Tiny",
+       [](const Point3& p) {
+         return Point3{p.x * 1e-300, p.y * 1e-300, 0};
+       },
+       [](const Point3& p) {
+         return Point3{p.x / 1e-300, p.y / 1e-300, 0};
+       },
+       [](const Point3& p) { return p.z / 1e-300; }},
+  };
+  for (const Placement& placement : placements) {
+    for (const CrossingCase& c : CrossingCases()) {
+      SCOPED_TRACE(placement.name + " " + c.name);
+      std::vector<Point3> drawn;
+      std::vector<Contour> contours;
+      for (const auto& xy : c.contours) contours.push_back(Add(drawn, xy));
+      std::vector<Point3> points;
+      for (const Point3& p : drawn) points.push_back(placement.move(p));
+      const std::size_t given = points.size();
+      const std::vector<TriangleIndices> tris = Fill(c.face, points, contours);
+      for (std::size_t i = given; i < points.size(); ++i) {
+        EXPECT_LE(std::fabs(placement.offPlane(points[i])), 1e-12) << "point " << i;
+      }
+      std::vector<Point3> flat;
+      for (const Point3& p : points) flat.push_back(placement.back(p));
+      for (std::size_t i = 0; i < given; ++i) {
+        EXPECT_NEAR(flat[i].x, drawn[i].x, 1e-9);
+        EXPECT_NEAR(flat[i].y, drawn[i].y, 1e-9);
+      }
+      ExpectEvenOddFill(flat, given, contours, c.sense, tris);
+    }
+  }
+}
+
+// Faces that do not cross keep the cut they had: the same triangles, no
+// point added.
+TEST(TriangulateTest, FacesThatDoNotCrossKeepTheirCut) {
+  for (const FaceCase& c : FaceCases()) {
+    SCOPED_TRACE(c.name);
+    std::vector<Point3> points = c.drawing.points;
+    std::vector<TriangleIndices> before;
+    Triangulate(points, c.drawing.outer, c.drawing.holes, before);
+    std::vector<TriangleIndices> tris;
+    TriangulateFace(points, c.drawing.outer, c.drawing.holes, tris);
+    EXPECT_EQ(tris, before);
+    EXPECT_EQ(points.size(), c.drawing.points.size());
+  }
+}
+
+// Input no one could draw, crossing: no point that is not a number, no
+// hang, nothing outside the table, and the area there is.
+TEST(TriangulateTest, DegenerateCrossingContoursStayFinite) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct DegenerateCase {
+    CrossingCase drawing;
+    double area;  // not a number: any
+  };
+  const std::vector<DegenerateCase> cases = {
+      {{"OverlappingOnALine", false, {{{0, 0}, {4, 0}, {2, 0}}, {{1, 0}, {5, 0}, {3, 0}}}, 0}, 0},
+      {{"ThereAndBack", true, {{{0, 0}, {5, 0}, {0, 0}, {5, 0}}}, 0}, 0},
+      {{"AllOnePoint", false, {{{1, 1}, {1, 1}, {1, 1}}, {{1, 1}, {1, 1}, {1, 1}}}, 0}, 0},
+      {{"ZeroAreaHoleAcrossTheFace", true, {Square(0, 0, 4, 4), {{-1, 2}, {5, 2}, {2, 2}}}, 0}, 16},
+      {{"NotANumber", true, {{{0, 0}, {nan, 4}, {4, 0}, {0, 4}}}, 0}, nan},
+      {{"NotANumberInAHole", true, {Square(0, 0, 4, 4), {{1, 1}, {nan, 1}, {9, 9}}}, 0}, nan},
+  };
+  for (const DegenerateCase& c : cases) {
+    SCOPED_TRACE(c.drawing.name);
+    std::vector<Point3> points;
+    std::vector<Contour> contours;
+    for (const auto& xy : c.drawing.contours) contours.push_back(Add(points, xy));
+    const std::size_t given = points.size();
+    const std::vector<TriangleIndices> tris = Fill(c.drawing.face, points, contours);
+    for (const auto& t : tris) {
+      for (std::uint32_t i : t) EXPECT_LT(i, points.size());
+    }
+    for (std::size_t i = given; i < points.size(); ++i) {
+      EXPECT_TRUE(std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
+                  std::isfinite(points[i].z));
+    }
+    if (!std::isnan(c.area)) {
+      EXPECT_NEAR(TrianglesArea(points, tris), c.area, 1e-12);
+    }
+  }
+}
+
+// Beyond the bounds on work, a crossing face is cut as if it did not
+// cross: the count of its corners, no point added, at once.
+TEST(TriangulateTest, CrossingFacesBeyondTheBoundsKeepTheCount) {
+  // A ring of more corners than the limit, two of them swapped.
+  std::vector<std::pair<double, double>> twisted;
+  for (std::size_t i = 0; i <= kEvenOddEdgeLimit; ++i) {
+    const double a = 2 * std::numbers::pi * static_cast<double>(i) / (kEvenOddEdgeLimit + 1);
+    twisted.push_back({std::cos(a), std::sin(a)});
+  }
+  std::swap(twisted[1], twisted[2]);
+  // A star of long chords: below the limit, but its crossings run to
+  // millions.
+  std::vector<std::pair<double, double>> star;
+  const std::size_t n = 4999;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double a = 2 * std::numbers::pi * static_cast<double>(i * 2000 % n) / n;
+    star.push_back({std::cos(a), std::sin(a)});
+  }
+  // Teeth of rising heights over a base that touches itself: few
+  // crossings, but over a million edges spanning slabs in all.
+  std::vector<std::pair<double, double>> teeth = {{0, 0}, {2400, -1}, {2400, 0}};
+  for (int i = 1199; i >= 0; --i) {
+    teeth.push_back({2.0 * i + 1, 10 + 0.001 * i});
+    teeth.push_back({2.0 * i, 0});
+  }
+  teeth.push_back({0, -1});
+  for (const auto& contour : {twisted, star, teeth}) {
+    std::vector<Point3> points;
+    const Contour outer = Add(points, contour);
+    std::vector<TriangleIndices> tris;
+    TriangulateFace(points, outer, {}, tris);
+    EXPECT_EQ(tris.size(), contour.size() - 2);
+    EXPECT_EQ(points.size(), contour.size());
+  }
+}
 }  // namespace
