@@ -1,39 +1,73 @@
-// kelvane-generate-model: writes a deterministic 3DMF text model of a given
-// number of triangles, for the benchmarks.
+// kelvane-generate-model: writes a deterministic 3DMF model of a given
+// number of triangles, for the benchmarks: the mixed text model (TriMesh,
+// Mesh and Polyhedron objects), or a model of TriMesh objects only, in text
+// or in binary form.
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "bench/ModelText.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kelvane-generate-model [--trimesh-only | --binary] TRIANGLES OUTPUT [SEED]\n"
+    "  (no option)     TriMesh, Mesh and Polyhedron objects in turn, 3DMF text\n"
+    "  --trimesh-only  TriMesh objects only, 3DMF text that both readers take\n"
+    "  --binary        the same TriMesh objects in binary 3DMF\n";
+
+enum class Kind { Mixed, TriMeshText, TriMeshBinary };
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "Usage: kelvane-generate-model TRIANGLES OUTPUT [SEED]\n");
+  Kind kind = Kind::Mixed;
+  int first = 1;
+  if (argc > 1 && std::strcmp(argv[1], "--trimesh-only") == 0) {
+    kind = Kind::TriMeshText;
+    first = 2;
+  } else if (argc > 1 && std::strcmp(argv[1], "--binary") == 0) {
+    kind = Kind::TriMeshBinary;
+    first = 2;
+  }
+  const int left = argc - first;
+  if (left < 2 || left > 3) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
-  const long long triangles = std::atoll(argv[1]);
-  const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
+  const long long triangles = std::atoll(argv[first]);
+  const char* path = argv[first + 1];
+  const unsigned long long seed = left == 3 ? std::strtoull(argv[first + 2], nullptr, 10) : 1;
   if (triangles < 1) {
     std::fprintf(stderr, "kelvane-generate-model: TRIANGLES must be at least 1\n");
     return 2;
   }
-  std::FILE* out = std::fopen(argv[2], "wb");
+  std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) {
-    std::perror(argv[2]);
+    std::perror(path);
     return 1;
   }
   bool failed = false;
-  const BenchModel::ModelSummary summary =
-      BenchModel::GenerateModel(triangles, seed, [&](std::string_view piece) {
-        if (std::fwrite(piece.data(), 1, piece.size(), out) != piece.size()) failed = true;
-      });
+  const auto write = [&](std::string_view piece) {
+    if (std::fwrite(piece.data(), 1, piece.size(), out) != piece.size()) failed = true;
+  };
+  BenchModel::ModelSummary summary;
+  if (kind == Kind::Mixed) {
+    summary = BenchModel::GenerateModel(triangles, seed, write);
+  } else {
+    const auto form =
+        kind == Kind::TriMeshBinary ? BenchModel::ModelForm::Binary : BenchModel::ModelForm::Text;
+    summary = BenchModel::GenerateTriMeshModel(triangles, seed, form, write);
+  }
   if (std::fclose(out) != 0 || failed) {
-    std::perror(argv[2]);
+    std::perror(path);
     return 1;
   }
-  std::printf("%s: %lld triangles, %d TriMesh, %d Mesh, %d Polyhedron objects, %lld bytes\n",
-              argv[2], static_cast<long long>(summary.triangles), summary.triMeshes,
-              summary.meshes, summary.polyhedra, static_cast<long long>(summary.bytes));
+  std::printf("%s: %lld triangles, %d TriMesh, %d Mesh, %d Polyhedron objects, %lld bytes%s\n",
+              path, static_cast<long long>(summary.triangles), summary.triMeshes, summary.meshes,
+              summary.polyhedra, static_cast<long long>(summary.bytes),
+              kind == Kind::TriMeshBinary ? ", binary" : "");
   return 0;
 }

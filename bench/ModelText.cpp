@@ -1,6 +1,7 @@
 #include "bench/ModelText.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
@@ -204,6 +205,66 @@ void WritePolyhedron(std::string& out, const Patch& patch) {
   out += ")\r\n";
 }
 
+void AppendBig32(std::string& out, std::uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 8), static_cast<char>(value)};
+  out.append(bytes, 4);
+}
+
+// An index of a binary TriMesh, in the width its point count calls for.
+void AppendIndex(std::string& out, std::int64_t index, std::uint32_t width) {
+  const auto value = static_cast<std::uint32_t>(index);
+  if (width == 4) {
+    AppendBig32(out, value);
+  } else if (width == 2) {
+    out += static_cast<char>(value >> 8);
+    out += static_cast<char>(value);
+  } else {
+    out += static_cast<char>(value);
+  }
+}
+
+float ToFloat32(std::int64_t micros) {
+  return static_cast<float>(static_cast<double>(micros) / 1e6);
+}
+
+void AppendFloat32(std::string& out, float value) {
+  AppendBig32(out, std::bit_cast<std::uint32_t>(value));
+}
+
+// The data of a 'tmsh' object, after its type and size.
+void WriteBinaryTriMesh(std::string& out, const Patch& patch) {
+  const auto points = static_cast<std::uint32_t>(patch.points.size());
+  const std::uint32_t width = points < 0x100 ? 1 : points < 0x10000 ? 2 : 4;
+  const std::uint64_t size =
+      6 * 4 + 3 * width * patch.faces.size() + 12 * std::uint64_t{points} + 7 * 4;
+  AppendBig32(out, 0x746D7368);  // 'tmsh'
+  AppendBig32(out, static_cast<std::uint32_t>(size));
+  for (const std::uint32_t count :
+       {static_cast<std::uint32_t>(patch.faces.size()), 0u, 0u, 0u, points, 0u}) {
+    AppendBig32(out, count);
+  }
+  for (const Corner3& f : patch.faces) {
+    AppendIndex(out, f.a, width);
+    AppendIndex(out, f.b, width);
+    AppendIndex(out, f.c, width);
+  }
+  float low[3] = {0, 0, 0};
+  float high[3] = {0, 0, 0};
+  for (std::size_t k = 0; k < patch.points.size(); ++k) {
+    const Point& p = patch.points[k];
+    const float xyz[3] = {ToFloat32(p.x), ToFloat32(p.y), ToFloat32(p.z)};
+    for (int axis = 0; axis < 3; ++axis) {
+      AppendFloat32(out, xyz[axis]);
+      low[axis] = k == 0 ? xyz[axis] : std::min(low[axis], xyz[axis]);
+      high[axis] = k == 0 ? xyz[axis] : std::max(high[axis], xyz[axis]);
+    }
+  }
+  for (const float bound : low) AppendFloat32(out, bound);
+  for (const float bound : high) AppendFloat32(out, bound);
+  AppendBig32(out, 0);  // not empty
+}
+
 }  // namespace
 
 ModelSummary GenerateModel(std::int64_t triangles, std::uint64_t seed,
@@ -266,6 +327,70 @@ std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* 
       triangles, seed, [&](std::string_view piece) { text += piece; }, perObject);
   if (summary != nullptr) *summary = made;
   return text;
+}
+
+
+ModelSummary GenerateTriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm form,
+                                  const std::function<void(std::string_view)>& emit,
+                                  std::int64_t perObject) {
+  if (triangles < 1) throw std::invalid_argument("a model needs at least one triangle");
+  if (perObject < 1 || perObject > kMaxTriMeshObjectTriangles) {
+    throw std::invalid_argument("triangles per object must be 1 to 200000");
+  }
+  const std::int64_t objects = (triangles + perObject - 1) / perObject;
+  ModelSummary summary;
+  Sequence random(seed);
+  std::string out;
+  if (form == ModelForm::Binary) {
+    // "3DMF", header size 16, version 1.6, flags Normal, no table of contents.
+    out.append("3DMF", 4);
+    AppendBig32(out, 16);
+    AppendBig32(out, 0x00010006);
+    AppendBig32(out, 0);
+    AppendBig32(out, 0);
+    AppendBig32(out, 0);
+  } else {
+    // The comments name no object kind: the keyword reader would take them.
+    out += "3DMetafile ( 1 6 Normal tableofcontents0> )\r\n# benchmark model of one kind: ";
+    AppendInt(out, triangles);
+    out += " triangles in ";
+    AppendInt(out, objects);
+    out += " objects, seed ";
+    AppendInt(out, static_cast<std::int64_t>(seed));
+    out += "\r\n\r\n";
+  }
+  for (std::int64_t k = 0; k < objects; ++k) {
+    const std::int64_t count = triangles / objects + (k < triangles % objects ? 1 : 0);
+    const Patch patch = MakePatch(count, static_cast<int>(k), random);
+    if (form == ModelForm::Binary) {
+      WriteBinaryTriMesh(out, patch);
+    } else {
+      out += "# patch ";
+      AppendInt(out, k + 1);
+      out += " of ";
+      AppendInt(out, objects);
+      out += "\r\n";
+      // Ordinal 0: no edge lines (the keyword reader's hold two numbers, the
+      // format's four) and one point a line.
+      WriteTriMesh(out, patch, 0);
+      out += "\r\n";
+    }
+    ++summary.triMeshes;
+    summary.triangles += count;
+    summary.bytes += static_cast<std::int64_t>(out.size());
+    emit(out);
+    out.clear();
+  }
+  return summary;
+}
+
+std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm form,
+                         ModelSummary* summary, std::int64_t perObject) {
+  std::string model;
+  const ModelSummary made = GenerateTriMeshModel(
+      triangles, seed, form, [&](std::string_view piece) { model += piece; }, perObject);
+  if (summary != nullptr) *summary = made;
+  return model;
 }
 
 }  // namespace BenchModel

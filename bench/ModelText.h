@@ -35,4 +35,34 @@ ModelSummary GenerateModel(std::int64_t triangles, std::uint64_t seed,
 std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* summary = nullptr,
                       std::int64_t perObject = kMaxObjectTriangles);
 
+// Models of TriMesh objects only, to time the two readers and the two forms
+// of the format on one model.
+enum class ModelForm {
+  // 3DMF text that the keyword reader and the whole-format reader both
+  // read (no edge lines), while objects stay within kMaxObjectTriangles.
+  Text,
+  // Binary 3DMF, big endian: the header, then one 'tmsh' object a patch:
+  // six Uns32 counts, point indices in 1, 2 or 4 bytes by the point count,
+  // no edges, Float32 points, the bounding box and its empty flag.
+  Binary,
+};
+
+// Largest number of triangles one TriMesh of these models holds: above
+// 131072 a patch has 65536 points or more, which binary indices need 4
+// bytes for.
+constexpr std::int64_t kMaxTriMeshObjectTriangles = 200000;
+
+// Writes a model of exactly `triangles` triangles through `emit`, one piece
+// per object: as few TriMesh objects as `perObject` allows, holding the
+// patches GenerateModel makes. The same arguments give the same patches in
+// both forms; binary points are the text's values rounded to Float32.
+ModelSummary GenerateTriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm form,
+                                  const std::function<void(std::string_view)>& emit,
+                                  std::int64_t perObject = kMaxObjectTriangles);
+
+// The same model as one string.
+std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm form,
+                         ModelSummary* summary = nullptr,
+                         std::int64_t perObject = kMaxObjectTriangles);
+
 }  // namespace BenchModel

@@ -2,24 +2,34 @@
 # Times kelvane-convert against its floor: a program that reads the same
 # input the same way and appends the same pieces (same count, same sizes),
 # each with its own open, write and close, which no conversion may avoid.
-# The machine is shared, so the two run in turn, and the sizes take turns
-# too: every ratio and every comparison between sizes comes from runs made
-# side by side in this one run.
+# The machine is shared, so the two run in turn, and the rows take turns
+# too (in reverse order every other round): every ratio and every comparison
+# between rows comes from runs made side by side in this one run.
+#
+# Rows: the mixed text model (TriMesh, Mesh, Polyhedron) through the keyword
+# reader, as always; then a model of TriMesh objects only, in text through
+# the keyword reader and through the whole-format reader (--reader 3dmf) on
+# the same file, and in binary form through the whole-format reader. Each
+# row has its own floor, made from the pieces its own conversion wrote.
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
-#   BENCH_REPEAT   rounds; each round converts every size at least once (default 9)
-#   BENCH_MAP=1    also convert the largest input in map mode
+#   BENCH_REPEAT   rounds; each round converts every row at least once, small
+#                  sizes 30000/N times (default 7)
+#   BENCH_READERS=0  only the mixed model: skip the TriMesh rows of the two
+#                  readers and the binary form
+#   BENCH_MAP=1    also convert the largest mixed input in map mode
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
 #   BENCH_WINDOW=0 skip the window timings (built when Qt is there)
+#   BENCH_WINDOW_REPEAT  rounds of the window against the command line (default 3)
 set -euo pipefail
 
 BUILD=${1:-build-bench}
 BIN=$BUILD/bin
 DATA=$BUILD/bench-data
 SIZES=${BENCH_SIZES:-"10000 100000 1000000"}
-REPEAT=${BENCH_REPEAT:-9}
+REPEAT=${BENCH_REPEAT:-7}
 BIG_MB=${BENCH_BIG_MB:-200}
 mkdir -p "$DATA"
 
@@ -36,45 +46,53 @@ measure() {
   M_CPU=$(awk -v u="$user" -v s="$system" 'BEGIN {printf "%.4f", u + s}')
 }
 
-# The input for a triangle count, made again only when the generator changed.
-model() {
-  local file=$DATA/model-$1.3dmf
+# The input of a triangle count and model (mixed, trimesh, binary), made
+# again only when the generator changed.
+model() {  # triangles model
+  local file=$DATA/model-$2-$1.3dmf option=()
+  case $2 in
+    trimesh) option=(--trimesh-only) ;;
+    binary) option=(--binary) ;;
+  esac
   if [ ! -s "$file" ] || [ "$BIN/kelvane-generate-model" -nt "$file" ]; then
-    "$BIN/kelvane-generate-model" "$1" "$file" >/dev/null
+    "$BIN/kelvane-generate-model" "${option[@]}" "$1" "$file" >/dev/null
   fi
   echo "$file"
 }
 
-options_for() {  # mode
+options_for() {  # reader mode
   OPTIONS=(--no-pictures --quiet)
   TEMPLATE=()
-  if [ "$1" = one-brush ]; then OPTIONS+=(--one-brush); else TEMPLATE=("$BIN/StartMapFile.txt"); fi
+  [ "$1" = 3dmf ] && OPTIONS+=(--reader 3dmf)
+  if [ "$2" = one-brush ]; then OPTIONS+=(--one-brush); else TEMPLATE=("$BIN/StartMapFile.txt"); fi
 }
 
 # A first conversion, untimed: warms the caches and gives the piece sizes
-# that the floor replays.
-prepare() {  # triangles mode
-  local input out=$DATA/convert.t3d
-  input=$(model "$1")
-  options_for "$2"
+# that the floor replays, and a checksum of the document.
+prepare() {  # triangles model reader mode
+  local input out=$DATA/convert.t3d key=$1-$2-$3-$4
+  input=$(model "$1" "$2")
+  options_for "$3" "$4"
   rm -f "$out"
   "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
   local split
-  split=$("$BIN/kelvane-floor" --split "$out" "$DATA/pieces-$1-$2.bin" "${TEMPLATE[@]}")
-  echo "${split%% *} $(stat -c %s "$out")" >"$DATA/pieces-$1-$2.count"
+  split=$("$BIN/kelvane-floor" --split "$out" "$DATA/pieces-$key.bin" "${TEMPLATE[@]}")
+  echo "${split%% *} $(stat -c %s "$out")" >"$DATA/pieces-$key.count"
+  cksum <"$out" >"$DATA/sum-$key"
   rm -f "$out"
-  : >"$DATA/runs-$1-$2"
+  : >"$DATA/runs-$key"
 }
 
 # One conversion and one floor run, in turns which goes first; appends a
-# line to the size's runs: convert wall, cpu, peak KiB; floor wall, cpu,
+# line to the row's runs: convert wall, cpu, peak KiB; floor wall, cpu,
 # peak KiB.
 RUNS_DONE=0
-run_once() {  # triangles mode
+run_once() {  # triangles model reader mode
   local input out=$DATA/convert.t3d floorOut=$DATA/floor.t3d pieces outBytes convert floor
-  input=$(model "$1")
-  options_for "$2"
-  read -r pieces outBytes <"$DATA/pieces-$1-$2.count"
+  local key=$1-$2-$3-$4
+  input=$(model "$1" "$2")
+  options_for "$3" "$4"
+  read -r pieces outBytes <"$DATA/pieces-$key.count"
   rm -f "$out" "$floorOut"
   for program in convert floor; do
     if [ $((RUNS_DONE % 2)) = 1 ]; then program=$([ $program = convert ] && echo floor || echo convert); fi
@@ -83,22 +101,22 @@ run_once() {  # triangles mode
       convert="$M_SECONDS $M_CPU $M_KIB"
       rm -f "$out"
     else
-      measure "$BIN/kelvane-floor" "$input" "$DATA/pieces-$1-$2.bin" "$floorOut"
+      measure "$BIN/kelvane-floor" "$input" "$DATA/pieces-$key.bin" "$floorOut"
       [ "$(stat -c %s "$floorOut")" = "$outBytes" ] || { echo "bench: floor wrote other sizes" >&2; exit 1; }
       floor="$M_SECONDS $M_CPU $M_KIB"
       rm -f "$floorOut"
     fi
   done
   RUNS_DONE=$((RUNS_DONE + 1))
-  echo "$convert $floor" >>"$DATA/runs-$1-$2"
+  echo "$convert $floor" >>"$DATA/runs-$key"
 }
 
-# The table row of a size, from its runs.
-summarise() {  # triangles mode
-  local inBytes pieces outBytes
-  inBytes=$(stat -c %s "$(model "$1")")
-  read -r pieces outBytes <"$DATA/pieces-$1-$2.count"
-  awk -v n="$1" -v mode="$2" -v b="$inBytes" -v p="$pieces" '
+# The table row of a row, from its runs.
+summarise() {  # triangles model reader mode
+  local inBytes pieces outBytes key=$1-$2-$3-$4
+  inBytes=$(stat -c %s "$(model "$1" "$2")")
+  read -r pieces outBytes <"$DATA/pieces-$key.count"
+  awk -v n="$1" -v input="$2" -v reader="$3" -v mode="$4" -v b="$inBytes" -v p="$pieces" '
     function median(a, k,   i, j, t) {
       for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
       return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
@@ -108,10 +126,24 @@ summarise() {  # triangles mode
       cp = ($3 > cp) ? $3 : cp; fp = ($6 > fp) ? $6 : fp
       wr[k] = $1 / $4; cr[k] = $2 / $5 }
     END {
-      printf "| %9d | %-9s | %5.1f | %7.3f | %5.1f | %7.0f | %6.2f | %6.2f | %5.1f | %7.3f | %6.2f | %5.1f | %5.3f | %5.3f | %5.3f | %3d |\n",
-        n, mode, b / 1e6, cw, b / 1e6 / cw, n / cw, cw / n * 1e6, cc / n * 1e6, cp / 1024,
+      printf "| %9d | %-7s | %-8s | %-9s | %5.1f | %7.3f | %5.1f | %7.0f | %6.2f | %6.2f | %5.1f | %7.3f | %6.2f | %5.1f | %5.3f | %5.3f | %5.3f | %3d |\n",
+        n, input, reader, mode, b / 1e6, cw, b / 1e6 / cw, n / cw, cw / n * 1e6, cc / n * 1e6, cp / 1024,
         fw, fw / p * 1e6, fp / 1024, cw / fw, median(wr, k), median(cr, k), k
-    }' "$DATA/runs-$1-$2"
+    }' "$DATA/runs-$key"
+}
+
+# Two rows of one size against each other, run by run (the k-th runs of the
+# two rows were made in the same round): least ÷ least wall time, and the
+# medians of the runs' wall-time and CPU-time ratios.
+compare() {  # keyA keyB
+  paste -d' ' "$DATA/runs-$1" "$DATA/runs-$2" | awk '
+    function median(a, k,   i, j, t) {
+      for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+    }
+    NF == 12 { k++; a = (k == 1 || $1 < a) ? $1 : a; b = (k == 1 || $7 < b) ? $7 : b
+      wr[k] = $1 / $7; cr[k] = $2 / $8 }
+    END { printf "%.3f %.3f %.3f\n", a / b, median(wr, k), median(cr, k) }'
 }
 
 echo "kelvane-convert against the floor (open, write, close per piece)"
@@ -123,28 +155,40 @@ echo "core does not inflate. cpu µs/poly: least CPU time per polygon."
 rows=()
 largest=0
 for n in $SIZES; do
-  rows+=("$n one-brush")
+  rows+=("$n mixed keywords one-brush")
   [ "$n" -gt "$largest" ] && largest=$n
 done
-[ "${BENCH_MAP:-0}" = 1 ] && rows+=("$largest map")
+[ "${BENCH_MAP:-0}" = 1 ] && rows+=("$largest mixed keywords map")
+if [ "${BENCH_READERS:-1}" != 0 ]; then
+  for n in $SIZES; do
+    rows+=("$n trimesh keywords one-brush" "$n trimesh 3dmf one-brush" "$n binary 3dmf one-brush")
+  done
+fi
 smallest=$(echo "$SIZES" | tr ' ' '\n' | grep . | sort -n | head -1)
 
 for row in "${rows[@]}"; do prepare $row; done
 for ((round = 0; round < REPEAT; round++)); do
-  for row in "${rows[@]}"; do
+  order=("${rows[@]}")
+  if [ $((round % 2)) = 1 ]; then
+    order=()
+    for ((i = ${#rows[@]} - 1; i >= 0; i--)); do order+=("${rows[i]}"); done
+  fi
+  for row in "${order[@]}"; do
     set -- $row
     times=$((30000 / $1))
     [ "$times" -lt 1 ] && times=1
-    for ((t = 0; t < times; t++)); do run_once "$1" "$2"; done
+    for ((t = 0; t < times; t++)); do run_once $row; done
   done
 done
 
 echo
-echo "| triangles | mode      | in MB | convert s | MB/s | polygons/s | µs/poly | cpu µs/poly | peak MB | floor s | µs/piece | floor MB | ratio | median | cpu | runs |"
-echo "|----------:|-----------|------:|----------:|-----:|-----------:|--------:|------------:|--------:|--------:|---------:|---------:|------:|-------:|----:|-----:|"
+echo "| triangles | input   | reader   | mode      | in MB | convert s | MB/s | polygons/s | µs/poly | cpu µs/poly | peak MB | floor s | µs/piece | floor MB | ratio | median | cpu | runs |"
+echo "|----------:|---------|----------|-----------|------:|----------:|-----:|-----------:|--------:|------------:|--------:|--------:|---------:|---------:|------:|-------:|----:|-----:|"
 : >"$DATA/table"
 for row in "${rows[@]}"; do summarise $row | tee -a "$DATA/table"; done
-echo "(convert runs with --no-pictures and scale 20; peak MB: the largest peak resident memory of the runs)"
+echo "(input: mixed = TriMesh, Mesh and Polyhedron objects in text; trimesh = TriMesh objects only in"
+echo "text; binary = the same TriMesh objects in binary 3DMF. Runs with --no-pictures and scale 20;"
+echo "peak MB: the largest peak resident memory of the runs)"
 
 echo
 # The goals: at the largest input conversion within 1.10 of the floor,
@@ -152,22 +196,42 @@ echo
 awk -v s="$smallest" -v l="$largest" '
   BEGIN { FS = "|"; peakOk = 1; worst = -1e9 }
   { gsub(/ /, "") }
-  $3 == "one-brush" { over = $10 - $4; peakOk = peakOk && over <= 64; if (over > worst) worst = over }
-  $2 == s && $3 == "one-brush" { wallS = $8; cpuS = $9; floorS = $12 }
-  $2 == l && $3 == "one-brush" { wallL = $8; cpuL = $9; floorL = $12; ratio = $14; median = $15; cpu = $16 }
+  $5 == "one-brush" { over = $12 - $6; peakOk = peakOk && over <= 64; if (over > worst) worst = over }
+  $2 == s && $3 == "mixed" && $5 == "one-brush" { wallS = $10; cpuS = $11; floorS = $14 }
+  $2 == l && $3 == "mixed" && $5 == "one-brush" { wallL = $10; cpuL = $11; floorL = $14; ratio = $16; median = $17; cpu = $18 }
   END {
     printf "at %d triangles, convert ÷ floor: %.3f least ÷ least, %.3f median, %.3f CPU (goal: 1.10 or less)\n", l, ratio, median, cpu
-    printf "peak memory above the input: at most %.1f MB (goal: 64 MB or less): %s\n", worst, peakOk ? "met" : "NOT met"
+    printf "peak memory above the input, every row: at most %.1f MB (goal: 64 MB or less): %s\n", worst, peakOk ? "met" : "NOT met"
     printf "per polygon at %d triangles ÷ at %d: %.3f wall, %.3f CPU; the floor per piece: %.3f (goal: 1.15 or less)\n",
       l, s, wallL / wallS, cpuL / cpuS, floorL / floorS
   }' "$DATA/table"
 
+if [ "${BENCH_READERS:-1}" != 0 ]; then
+  echo
+  echo "the two readers and the two forms, on the TriMesh model, run by run (least ÷ least wall time;"
+  echo "median of the runs' wall-time ratios; median of their CPU-time ratios):"
+  for n in $SIZES; do
+    same="same document"
+    cmp -s "$DATA/sum-$n-trimesh-keywords-one-brush" "$DATA/sum-$n-trimesh-3dmf-one-brush" ||
+      same="OTHER DOCUMENTS"
+    read -r least median cpu <<<"$(compare "$n-trimesh-3dmf-one-brush" "$n-trimesh-keywords-one-brush")"
+    awk -v n="$n" -v a="$least" -v m="$median" -v c="$cpu" -v same="$same" 'BEGIN {
+      printf "%9d triangles: 3dmf ÷ keywords (text): %.3f least, %.3f median, %.3f CPU (goal: 1.10 or less: %s); %s\n",
+        n, a, m, c, (a <= 1.10 && m <= 1.10) ? "met" : "NOT met", same }'
+    read -r least median cpu <<<"$(compare "$n-binary-3dmf-one-brush" "$n-trimesh-3dmf-one-brush")"
+    awk -v n="$n" -v a="$least" -v m="$median" -v c="$cpu" 'BEGIN {
+      printf "%9d triangles: binary ÷ text (3dmf):       %.3f least, %.3f median, %.3f CPU (goal: 1.00 or less: %s)\n",
+        n, a, m, c, (a <= 1.00 && m <= 1.00) ? "met" : "NOT met" }'
+  done
+fi
+
 if [ "$BIG_MB" != 0 ]; then
   # About 37 bytes of input per triangle.
-  big=$(model $((BIG_MB * 1000000 / 37)))
+  big=$(model $((BIG_MB * 1000000 / 37)) mixed)
   : >"$DATA/no-pieces.bin"
   measure "$BIN/kelvane-floor" "$big" "$DATA/no-pieces.bin" "$DATA/floor.t3d"
   rm -f "$DATA/floor.t3d"
+  echo
   awk -v b="$(stat -c %s "$big")" -v k="$M_KIB" -v t="$M_SECONDS" 'BEGIN {
     printf "reading a %.1f MB input whole (ReadTextFile): %.3f s, peak memory %.1f MB, %.2f × the input\n", b / 1e6, t, k / 1024, k * 1024 / b }'
 fi
@@ -175,7 +239,7 @@ fi
 if [ -x "$BIN/kelvane-window-bench" ] && [ "${BENCH_WINDOW:-1}" != 0 ]; then
   # The same largest input through the window (offscreen), in turns with the
   # command line; then one 512 x 512 texture painted and saved in the window.
-  input=$(model "$largest")
+  input=$(model "$largest" mixed)
   best_window=""
   best_cli=""
   for ((round = 0; round < ${BENCH_WINDOW_REPEAT:-3}; round++)); do

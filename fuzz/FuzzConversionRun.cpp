@@ -1,9 +1,12 @@
 // Fuzz target: a whole conversion run over arbitrary input bytes, once as a
 // map and once as one brush, with pictures on, writing into a temporary
-// folder. A run may fail, but only with RunError; any other exception, a
-// crash or a sanitizer report is a finding, and so is a run that libFuzzer's
-// -timeout or -rss_limit_mb stops. A run that ends well must leave a complete
-// document, numbered as the counter says, and the input as it was.
+// folder. One of the two runs reads with the keyword search and the other
+// with the whole-format reader, which of them by the parity of the input's
+// length, so that each reader meets every input and both modes. A run may
+// fail, but only with RunError; any other exception, a crash or a sanitizer
+// report is a finding, and so is a run that libFuzzer's -timeout or
+// -rss_limit_mb stops. A run that ends well must leave a complete document,
+// numbered as the counter says, and the input as it was.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,14 +48,15 @@ void WriteAll(const std::string& path, std::string_view bytes) {
 // command line does: into a file of the folder, a failed save ignored.
 class FuzzWindow : public Kelvane::RunWindow {
  public:
-  FuzzWindow(std::string scale, int mapOrBrush)
-      : scale_(std::move(scale)), mapOrBrush_(mapOrBrush) {}
+  FuzzWindow(std::string scale, int mapOrBrush, int wholeFormat)
+      : scale_(std::move(scale)), mapOrBrush_(mapOrBrush), wholeFormat_(wholeFormat) {}
 
   std::string TextScale() override { return scale_; }
   std::string TextOutFileName() override { return Folder + "/out.t3d"; }
   std::string TextInFileName() override { return Folder + "/in.3dmf"; }
   int CheckDoPics() override { return 1; }
   int CheckMapOrBrush() override { return mapOrBrush_; }
+  int CheckWholeFormat() override { return wholeFormat_; }
   void SetCommandGoEnabled(bool) override {}
   void SetLabelProgress(std::string_view) override {}
   void SetLabelPos(std::string_view) override {}
@@ -69,6 +73,7 @@ class FuzzWindow : public Kelvane::RunWindow {
  private:
   std::string scale_;
   int mapOrBrush_;
+  int wholeFormat_;
   // One pixel to start with: every texture sizes the box to itself, and a
   // large first box would cost each run a fill of its pixels.
   Kelvane::TexturePicture picture_{5 * Kelvane::TexturePicture::kTwipsPerPixel,
@@ -82,8 +87,8 @@ std::size_t Count(std::string_view text, std::string_view word) {
   return n;
 }
 
-void RunOnce(std::string_view input, const char* scale, int mapOrBrush) {
-  FuzzWindow window(scale, mapOrBrush);
+void RunOnce(std::string_view input, const char* scale, int mapOrBrush, int wholeFormat) {
+  FuzzWindow window(scale, mapOrBrush, wholeFormat);
   Kelvane::ConversionRun run(window);
   bool done = false;
   try {
@@ -93,7 +98,13 @@ void RunOnce(std::string_view input, const char* scale, int mapOrBrush) {
     if (const auto place = run.ErrorPlace()) {
       if (place->line < 1 || place->column < 1) Fail("error place before the input's start");
     }
+    // The whole-format reader says where every fault of the input stands.
+    if (run.UsedWholeFormat() && e.Place().empty() && run.ErrorPlaceText().empty())
+      Fail("a whole-format run failed without a place");
   }
+  const bool binary = input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3";
+  if (run.UsedWholeFormat() != (wholeFormat != 0 || binary))
+    Fail("the run chose another reader than the window and the input ask for");
   if (done) {
     const std::string output = ReadAll(Folder + "/out.t3d");
     const std::string_view tail = mapOrBrush == 1 ? "End PolyList\r\n" : "End Map\r\n";
@@ -102,6 +113,9 @@ void RunOnce(std::string_view input, const char* scale, int mapOrBrush) {
       Fail("a finished run left no document tail");
     if (Count(output, "Begin Polygon ") != static_cast<std::size_t>(Unreal::PolygonLinkCounter))
       Fail("polygon records and the counter disagree");
+    if (run.UsedWholeFormat() &&
+        run.Summary().triangles != static_cast<std::size_t>(Unreal::PolygonLinkCounter))
+      Fail("the walk's triangles and the polygons written disagree");
   }
   if (ReadAll(Folder + "/in.3dmf") != input) Fail("the run changed its input");
   ::unlink((Folder + "/out.t3d").c_str());
@@ -135,7 +149,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   WriteAll(Folder + "/in.3dmf", input);
-  RunOnce(input, "20.0", 0);  // map, scaled
-  RunOnce(input, "1.0", 1);   // one brush, as read
+  const int wholeFormat = size % 2 == 1 ? 1 : 0;
+  RunOnce(input, "20.0", 0, wholeFormat);     // map, scaled
+  RunOnce(input, "1.0", 1, 1 - wholeFormat);  // one brush, as read
   return 0;
 }

@@ -150,7 +150,15 @@ class BinaryFields final : public Fields {
     SkipPadded(count);
   }
 
-  bool AtEnd() override { return pos_ >= end_; }
+  // Up to three zero bytes after the last field are the padding some
+  // writers add to keep objects on 4-byte boundaries: the data has ended.
+  bool AtEnd() override {
+    if (end_ - pos_ >= 4) return false;
+    for (std::size_t at = pos_; at < end_; ++at) {
+      if (in_[at] != 0) return false;
+    }
+    return true;
+  }
 
   void CheckCount(std::uint64_t count, std::uint32_t, std::uint32_t bytesPerItem,
                   std::string_view what) override {

@@ -17,8 +17,12 @@ for extra in examples ../shared/samples; do
 done
 
 # Per target: longest input, and the time one input may take before it
-# counts as a hang. Memory beyond 2 GiB counts as a finding for both.
-declare -A max_len=([FuzzScanners]=1024 [FuzzConversionRun]=4096)
+# counts as a hang (30 s unless named). Memory beyond 2 GiB counts as a
+# finding for all. The whole-format targets only read and walk a few
+# kilobytes, so anything near a second is already pathological.
+declare -A max_len=([FuzzScanners]=1024 [FuzzConversionRun]=4096 [FuzzMetafileText]=4096
+  [FuzzMetafileBinary]=4096)
+declare -A timeout=([FuzzMetafileText]=10 [FuzzMetafileBinary]=10)
 
 mkdir -p fuzz/findings
 status=0
@@ -29,7 +33,7 @@ for target in "$@"; do
   log=fuzz/findings/$target.log
   echo "== $target: ${seconds}s, log in $log"
   "$bin/$target" -max_total_time="$seconds" -max_len="${max_len[$target]:-4096}" \
-    -timeout=30 -rss_limit_mb=2048 -dict=fuzz/3dmf.dict -print_final_stats=1 \
+    -timeout="${timeout[$target]:-30}" -rss_limit_mb=2048 -dict=fuzz/3dmf.dict -print_final_stats=1 \
     -artifact_prefix="fuzz/findings/$target-" "$corpus" "${seeds[@]}" >"$log" 2>&1
   rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

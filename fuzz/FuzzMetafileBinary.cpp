@@ -1,0 +1,186 @@
+// Fuzz target: the whole-format reader's binary front end and the scene walk
+// over arbitrary bytes. ReadBinaryDocument builds the tree, WalkScene hands
+// what it finds to a sink that checks it: triangle corners inside their
+// point table, finite points, images as large as they say. Only RunError,
+// with its place, may come out; any other exception, a crash, a sanitizer
+// report, or a run that libFuzzer's -timeout or -rss_limit_mb stops is a
+// finding. The seeds begin with a valid header, so most inputs get past it.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "metafile/Document.h"
+#include "metafile/Scene.h"
+#include "text/RunError.h"
+
+namespace {
+
+using namespace Kelvane::Metafile;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "metafile check failed: %s\n", what.c_str());
+  std::abort();
+}
+
+void Check(bool ok, const char* what) {
+  if (!ok) Fail(what);
+}
+
+std::uint32_t Load32(std::string_view input, std::size_t at, bool little) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    value = value << 8 | static_cast<unsigned char>(input[at + (little ? 3 - i : i)]);
+  }
+  return value;
+}
+
+// The tree must only point inside itself and the input, every link must lead
+// forward (the walk follows `next` and `children` without a guard), and each
+// object must stand where its type and size say.
+void CheckTree(const Document& document, std::string_view input) {
+  const std::size_t count = document.objects.size();
+  const bool little = input.substr(0, 4) == "FMD3";
+  for (std::size_t i = 0; i < count; ++i) {
+    const Object& object = document.objects[i];
+    Check(object.start >= 24, "an object stands inside the file header");
+    Check(object.dataBegin == object.start + 8, "an object's data does not follow its size");
+    Check(object.dataBegin <= object.dataEnd && object.dataEnd <= input.size(),
+          "an object's data lies outside the input");
+    Check(Load32(input, object.start, little) == object.code,
+          "an object's code is not the bytes it starts with");
+    Check(Load32(input, object.start + 4, little) == object.dataEnd - object.dataBegin,
+          "an object's data range is not its size");
+    Check(!object.kind.empty(), "an object without a kind");
+    Check(object.next == kNone || (object.next > i && object.next < count),
+          "an object's next link does not lead forward");
+    if (object.next != kNone) {
+      Check(document.objects[object.next].start == object.dataEnd,
+            "an object's next does not begin where it ends");
+    }
+    for (const std::size_t child : object.children) {
+      Check(child > i && child < count, "a child link does not lead forward");
+      Check(document.objects[child].start >= object.dataBegin &&
+                document.objects[child].dataEnd <= object.dataEnd,
+            "a child lies outside its parent's data");
+    }
+  }
+  for (const std::size_t top : document.top) Check(top < count, "a top-level link is dangling");
+  for (const auto& [id, target] : document.references) {
+    Check(target < count, "a table of contents entry names no object");
+  }
+}
+
+// Counts and checks everything the walk hands over.
+class CheckingSink : public SceneSink {
+ public:
+  explicit CheckingSink(const Document& document) : document_(document) {}
+
+  void Reached(const Object& object) override { CheckInTree(object); }
+
+  void Geometry(const Object& object, TriangleSet& set) override {
+    CheckInTree(object);
+    for (const Point3& p : set.points) {
+      Check(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+            "a point handed to the writer is not finite");
+    }
+    for (const auto& triangle : set.triangles) {
+      for (const std::uint32_t corner : triangle) {
+        Check(corner < set.points.size(), "a triangle corner lies outside the point table");
+      }
+    }
+    ++geometryObjects;
+    triangles += set.triangles.size();
+  }
+
+  void Texture(const Object& object, const Image& image) override {
+    CheckInTree(object);
+    Check(texturesSeen_.insert(&object).second, "a texture object was decoded twice");
+    Check(image.width > 0 && image.height > 0, "an image of no pixels was handed over");
+    Check(std::uint64_t{image.width} * image.height <= kMaxTexturePixels,
+          "an image larger than the picture box can hold was handed over");
+    Check(image.rgb.size() == std::uint64_t{image.width} * image.height,
+          "an image's pixels do not match its width and height");
+    for (const std::uint32_t pixel : image.rgb) Check(pixel <= 0xFFFFFF, "a pixel kept its alpha");
+    ++textures;
+  }
+
+  std::size_t geometryObjects = 0;
+  std::size_t triangles = 0;
+  std::size_t textures = 0;
+
+ private:
+  void CheckInTree(const Object& object) const {
+    const auto& all = document_.objects;
+    Check(!all.empty() && &object >= all.data() && &object < all.data() + all.size(),
+          "the walk handed over an object that is not in the tree");
+  }
+
+  const Document& document_;
+  std::set<const Object*> texturesSeen_;
+};
+
+// An error names a byte of the input (or the end of it) as its place.
+void CheckError(const Kelvane::RunError& e, std::string_view input) {
+  Check(std::string_view(e.what()).size() > 0, "an error without a text");
+  const std::string& place = e.Place();
+  Check(place.rfind("byte ", 0) == 0, "an error without its byte offset in the input");
+  const std::uint64_t offset = std::strtoull(place.c_str() + 5, nullptr, 10);
+  Check(offset <= input.size(), "an error's place lies beyond the input");
+}
+
+// Walks with pictures on and off: the pictures option must not change the
+// geometry that comes out when the walk ends well.
+void Walk(const Document& document, std::string_view input) {
+  CheckingSink withPictures(document);
+  SceneSummary summary;
+  try {
+    WalkScene(document, withPictures, true, summary);
+  } catch (const Kelvane::RunError& e) {
+    CheckError(e, input);
+    return;
+  }
+  Check(summary.geometryObjects == withPictures.geometryObjects,
+        "the summary counts other geometry objects than the sink got");
+  Check(summary.triangles == withPictures.triangles,
+        "the summary counts other triangles than the sink got");
+  Check(summary.textures == withPictures.textures,
+        "the summary counts other textures than the sink got");
+
+  CheckingSink withoutPictures(document);
+  SceneSummary plain;
+  try {
+    WalkScene(document, withoutPictures, false, plain);
+  } catch (const Kelvane::RunError& e) {
+    Fail(std::string("a walk without pictures failed where one with pictures did not: ") +
+         e.what());
+  }
+  Check(withoutPictures.textures == 0, "a texture was decoded with pictures off");
+  Check(withoutPictures.triangles == withPictures.triangles,
+        "pictures off gave other triangles than pictures on");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  Check(IsBinaryMetafile(input) == (input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3"),
+        "IsBinaryMetafile disagrees with the first four bytes");
+  std::unique_ptr<Document> document;
+  try {
+    document = ReadBinaryDocument(input);
+  } catch (const Kelvane::RunError& e) {
+    CheckError(e, input);
+    return 0;
+  }
+  Check(document->form == Form::Binary, "the binary front end made a text document");
+  Check(input.size() >= 24, "a document was made from less than a whole header");
+  CheckTree(*document, input);
+  Walk(*document, input);
+  return 0;
+}

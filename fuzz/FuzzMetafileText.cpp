@@ -1,0 +1,173 @@
+// Fuzz target: the whole-format reader's text front end and the scene walk
+// over arbitrary bytes. ReadTextDocument builds the tree, WalkScene hands
+// what it finds to a sink that checks it: triangle corners inside their
+// point table, finite points, images as large as they say. Only RunError,
+// with its place, may come out; any other exception, a crash, a sanitizer
+// report, or a run that libFuzzer's -timeout or -rss_limit_mb stops is a
+// finding.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "metafile/Document.h"
+#include "metafile/Scene.h"
+#include "text/RunError.h"
+
+namespace {
+
+using namespace Kelvane::Metafile;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "metafile check failed: %s\n", what.c_str());
+  std::abort();
+}
+
+void Check(bool ok, const char* what) {
+  if (!ok) Fail(what);
+}
+
+// The tree must only point inside itself and the input, and every link must
+// lead forward: the walk follows `next` and `children` without a guard.
+void CheckTree(const Document& document, std::string_view input) {
+  const std::size_t count = document.objects.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const Object& object = document.objects[i];
+    Check(object.start < object.dataBegin, "an object's data begins before its name");
+    Check(object.dataBegin <= object.dataEnd && object.dataEnd <= input.size(),
+          "an object's data lies outside the input");
+    Check(input[object.dataBegin - 1] == '(', "an object's data does not follow its '('");
+    Check(object.dataEnd < input.size() && input[object.dataEnd] == ')',
+          "an object's data does not end at its ')'");
+    Check(object.next == kNone || (object.next > i && object.next < count),
+          "an object's next link does not lead forward");
+    for (const std::size_t child : object.children) {
+      Check(child > i && child < count, "a child link does not lead forward");
+      Check(document.objects[child].start >= object.dataBegin &&
+                document.objects[child].dataEnd < object.dataEnd,
+            "a child lies outside its parent's data");
+    }
+  }
+  for (const std::size_t top : document.top) Check(top < count, "a top-level link is dangling");
+  for (const auto& [id, target] : document.references) {
+    Check(target < count, "a table of contents entry names no object");
+  }
+}
+
+// Counts and checks everything the walk hands over.
+class CheckingSink : public SceneSink {
+ public:
+  explicit CheckingSink(const Document& document) : document_(document) {}
+
+  void Reached(const Object& object) override { CheckInTree(object); }
+
+  void Geometry(const Object& object, TriangleSet& set) override {
+    CheckInTree(object);
+    for (const Point3& p : set.points) {
+      Check(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+            "a point handed to the writer is not finite");
+    }
+    for (const auto& triangle : set.triangles) {
+      for (const std::uint32_t corner : triangle) {
+        Check(corner < set.points.size(), "a triangle corner lies outside the point table");
+      }
+    }
+    ++geometryObjects;
+    triangles += set.triangles.size();
+  }
+
+  void Texture(const Object& object, const Image& image) override {
+    CheckInTree(object);
+    Check(texturesSeen_.insert(&object).second, "a texture object was decoded twice");
+    Check(image.width > 0 && image.height > 0, "an image of no pixels was handed over");
+    Check(std::uint64_t{image.width} * image.height <= kMaxTexturePixels,
+          "an image larger than the picture box can hold was handed over");
+    Check(image.rgb.size() == std::uint64_t{image.width} * image.height,
+          "an image's pixels do not match its width and height");
+    for (const std::uint32_t pixel : image.rgb) Check(pixel <= 0xFFFFFF, "a pixel kept its alpha");
+    ++textures;
+  }
+
+  std::size_t geometryObjects = 0;
+  std::size_t triangles = 0;
+  std::size_t textures = 0;
+
+ private:
+  void CheckInTree(const Object& object) const {
+    const auto& all = document_.objects;
+    Check(!all.empty() && &object >= all.data() && &object < all.data() + all.size(),
+          "the walk handed over an object that is not in the tree");
+  }
+
+  const Document& document_;
+  std::set<const Object*> texturesSeen_;
+};
+
+// An error names a line and column of the input (or just after its end).
+void CheckError(const Kelvane::RunError& e, std::string_view input) {
+  Check(std::string_view(e.what()).size() > 0, "an error without a text");
+  unsigned long long line = 0;
+  unsigned long long column = 0;
+  Check(std::sscanf(e.Place().c_str(), "input line %llu, column %llu", &line, &column) == 2,
+        "an error without its line and column in the input");
+  std::size_t lines = 1;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    if (input[i] == '\n' || (input[i] == '\r' && (i + 1 == input.size() || input[i + 1] != '\n')))
+      ++lines;
+  }
+  Check(line >= 1 && line <= lines && column >= 1 && column <= input.size() + 1,
+        "an error's place lies outside the input");
+}
+
+// Walks with pictures on and off: the pictures option must not change the
+// geometry that comes out when the walk ends well.
+void Walk(const Document& document, std::string_view input) {
+  CheckingSink withPictures(document);
+  SceneSummary summary;
+  try {
+    WalkScene(document, withPictures, true, summary);
+  } catch (const Kelvane::RunError& e) {
+    CheckError(e, input);
+    return;
+  }
+  Check(summary.geometryObjects == withPictures.geometryObjects,
+        "the summary counts other geometry objects than the sink got");
+  Check(summary.triangles == withPictures.triangles,
+        "the summary counts other triangles than the sink got");
+  Check(summary.textures == withPictures.textures,
+        "the summary counts other textures than the sink got");
+
+  CheckingSink withoutPictures(document);
+  SceneSummary plain;
+  try {
+    WalkScene(document, withoutPictures, false, plain);
+  } catch (const Kelvane::RunError& e) {
+    Fail(std::string("a walk without pictures failed where one with pictures did not: ") +
+         e.what());
+  }
+  Check(withoutPictures.textures == 0, "a texture was decoded with pictures off");
+  Check(withoutPictures.triangles == withPictures.triangles,
+        "pictures off gave other triangles than pictures on");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::unique_ptr<Document> document;
+  try {
+    document = ReadTextDocument(input);
+  } catch (const Kelvane::RunError& e) {
+    CheckError(e, input);
+    return 0;
+  }
+  Check(document->form == Form::Text, "the text front end made a binary document");
+  CheckTree(*document, input);
+  Walk(*document, input);
+  return 0;
+}
