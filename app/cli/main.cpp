@@ -1,48 +1,92 @@
-// kelvane-convert: the conversion run from the command line.
+// kelvane-convert: the conversion run from the command line. One file is
+// converted in this process; many files each in a child process of this
+// same program, since the run keeps global state (the polygon link counter,
+// the template path) that would make one file's output depend on another's.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/ConversionRun.h"
+#include "preview/Preview.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+extern char** environ;
+
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* kVersion = "0.1.0";
 
 constexpr const char* kUsage =
     "Usage: kelvane-convert INPUT [OUTPUT] [options]\n"
-    "Converts a 3DMF model into an Unreal T3D document and saves its\n"
-    "textures as Windows bitmaps.\n"
+    "       kelvane-convert INPUT... [--out-dir DIR] [--jobs N] [--recursive] [options]\n"
+    "Converts 3DMF models into Unreal T3D documents and saves their textures as\n"
+    "Windows bitmaps.\n"
     "\n"
-    "  OUTPUT           the T3D file to write (default: INPUT without its\n"
-    "                   extension, followed by .t3d)\n"
-    "  --scale TEXT     scale factor applied to every point (default 20.0)\n"
-    "  --one-brush      write all objects into one brush instead of a map\n"
-    "  --reader NAME    keywords (default): find objects by their keywords;\n"
-    "                   3dmf: read the whole 3DMF format (groups, transforms,\n"
-    "                   references, every surface kind); a binary 3DMF file\n"
-    "                   is always read this way\n"
-    "  --no-pictures    do not read the textures\n"
-    "  --textures DIR   folder for the texture bitmaps (default: the output's)\n"
-    "  --template FILE  map template (default: StartMapFile.txt beside this program)\n"
-    "  --quiet          no progress line and no summary\n"
-    "  --help           show this help and exit\n"
-    "  --version        show the version and exit\n"
+    "  OUTPUT             the T3D file to write (default: INPUT without its\n"
+    "                     extension, followed by .t3d); never a 3DMF model\n"
+    "  INPUT...           with --out-dir, with three or more paths, or with a folder\n"
+    "                     among them, every path is an input and each converts to\n"
+    "                     its own <input without extension>.t3d; a folder gives its\n"
+    "                     .3dmf files (any letter case) in sorted order\n"
+    "  --out-dir DIR      write the T3D documents into DIR (made when missing)\n"
+    "                     instead of beside their inputs\n"
+    "  --jobs N           convert up to N files at once (default: the number of cores)\n"
+    "  --recursive        also take the .3dmf files in the folders' subfolders\n"
+    "  --scale TEXT       scale factor applied to every point (default 20.0)\n"
+    "  --one-brush        write all objects into one brush instead of a map\n"
+    "  --reader NAME      keywords (default): find objects by their keywords;\n"
+    "                     3dmf: read the whole 3DMF format (groups, transforms,\n"
+    "                     references, every surface kind); a binary 3DMF file\n"
+    "                     is always read this way\n"
+    "  --no-pictures      do not read the textures\n"
+    "  --textures DIR     folder for the texture bitmaps (default: the output's)\n"
+    "  --template FILE    map template (default: StartMapFile.txt beside this program)\n"
+    "  --preview FILE     after the conversion, draw the T3D's polygons into the PNG\n"
+    "                     picture FILE (one input only)\n"
+    "  --preview-size WxH size of that picture in pixels (default 800x600)\n"
+    "  --quiet            no progress line and no summary\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"
     "\n"
-    "Exit status: 0 on success, 1 when the conversion fails, 2 for a usage error.\n";
+    "Every option applies to every input. With many inputs the program ends with\n"
+    "one line per file (result, polygons, seconds) and a total line.\n"
+    "\n"
+    "Exit status: 0 when every file converted, 1 when any conversion failed,\n"
+    "2 for a usage error (then nothing is written).\n";
+
+// A child's last stdout line under the hidden option --result-line:
+// "<tag> converted|failed POLYGONS BITMAPS [ERROR TEXT]". A line of its own
+// is sturdier than reading the counts back from the written document.
+constexpr std::string_view kResultTag = "kelvane-convert-result";
+
+constexpr int kMaxJobs = 256;
+constexpr int kMaxPreviewSide = 16384;
 
 struct Options {
+  std::vector<std::string> paths;  // as given, in order
   std::string input;
   std::string output;
   std::string scale = "20.0";
@@ -52,10 +96,16 @@ struct Options {
   std::string templatePath;
   bool quiet = false;
   bool wholeFormat = false;
+  std::string outDir;
+  bool outDirGiven = false;
+  int jobs = 0;  // 0: the number of cores
+  bool recursive = false;
+  std::string preview;
+  int previewWidth = 800;
+  int previewHeight = 600;
+  bool resultLine = false;  // set by the batch parent for its children only
 };
 
-// The window of a run without a window: settings from the arguments,
-// progress on the terminal, textures saved beside the output.
 class CommandLineWindow : public Kelvane::RunWindow {
  public:
   explicit CommandLineWindow(const Options& options)
@@ -164,18 +214,55 @@ class CommandLineWindow : public Kelvane::RunWindow {
   std::exit(2);
 }
 
+// A whole decimal number from `low` to `high`, or nothing.
+std::optional<int> WholeNumber(std::string_view text, int low, int high) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+void ParsePreviewSize(const std::string& text, Options& options) {
+  const std::size_t x = text.find_first_of("xX");
+  const auto width = WholeNumber(std::string_view(text).substr(0, x), 1, kMaxPreviewSide);
+  const auto height = x == std::string::npos
+                          ? std::nullopt
+                          : WholeNumber(std::string_view(text).substr(x + 1), 1, kMaxPreviewSide);
+  if (!width || !height) {
+    UsageError("--preview-size takes WIDTHxHEIGHT, each from 1 to " +
+               std::to_string(kMaxPreviewSide) + " pixels (like 800x600), not \"" + text + "\"");
+  }
+  options.previewWidth = *width;
+  options.previewHeight = *height;
+}
+
 Options ParseArguments(int argc, char** argv) {
   Options options;
-  std::vector<std::string> positional;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](const std::string& name) -> std::string {
-      if (i + 1 >= argc) UsageError(name + " needs a value");
-      return argv[++i];  // taken as it stands, also when empty or starting with "-"
+    // "--name VALUE" or "--name=VALUE"; the value is taken as it stands,
+    // also when empty or starting with "-".
+    std::string value;
+    const auto takes = [&](const char* name) {
+      const std::string flag = name;
+      if (arg == flag) {
+        if (i + 1 >= argc) UsageError(flag + " needs a value");
+        value = argv[++i];
+        return true;
+      }
+      if (arg.rfind(flag + "=", 0) == 0) {
+        value = arg.substr(flag.size() + 1);
+        return true;
+      }
+      return false;
     };
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      positional.push_back(arg);
+      options.paths.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -184,52 +271,103 @@ Options ParseArguments(int argc, char** argv) {
     } else if (arg == "--version") {
       std::printf("kelvane-convert %s\n", kVersion);
       std::exit(0);
-    } else if (arg == "--scale") {
-      options.scale = value(arg);
-    } else if (arg.rfind("--scale=", 0) == 0) {
-      options.scale = arg.substr(8);
-    } else if (arg == "--reader" || arg.rfind("--reader=", 0) == 0) {
-      const std::string name = arg == "--reader" ? value(arg) : arg.substr(9);
-      if (name == "keywords") {
+    } else if (takes("--scale")) {
+      options.scale = value;
+    } else if (takes("--reader")) {
+      if (value == "keywords") {
         options.wholeFormat = false;
-      } else if (name == "3dmf") {
+      } else if (value == "3dmf") {
         options.wholeFormat = true;
       } else {
-        UsageError("--reader takes keywords or 3dmf, not \"" + name + "\"");
+        UsageError("--reader takes keywords or 3dmf, not \"" + value + "\"");
       }
     } else if (arg == "--one-brush") {
       options.oneBrush = true;
     } else if (arg == "--no-pictures") {
       options.pictures = false;
-    } else if (arg == "--textures") {
-      options.texturesDir = value(arg);
-    } else if (arg.rfind("--textures=", 0) == 0) {
-      options.texturesDir = arg.substr(11);
-    } else if (arg == "--template") {
-      options.templatePath = value(arg);
-    } else if (arg.rfind("--template=", 0) == 0) {
-      options.templatePath = arg.substr(11);
+    } else if (takes("--textures")) {
+      options.texturesDir = value;
+    } else if (takes("--template")) {
+      options.templatePath = value;
     } else if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
+    } else if (takes("--out-dir")) {
+      if (value.empty()) UsageError("--out-dir is empty");
+      options.outDir = value;
+      options.outDirGiven = true;
+    } else if (takes("--jobs")) {
+      const auto jobs = WholeNumber(value, 1, kMaxJobs);
+      if (!jobs) {
+        UsageError("--jobs takes a whole number from 1 to " + std::to_string(kMaxJobs) +
+                   ", not \"" + value + "\"");
+      }
+      options.jobs = *jobs;
+    } else if (arg == "--recursive" || arg == "-r") {
+      options.recursive = true;
+    } else if (takes("--preview")) {
+      if (value.empty()) UsageError("--preview is empty");
+      options.preview = value;
+    } else if (takes("--preview-size")) {
+      ParsePreviewSize(value, options);
+    } else if (arg == "--result-line") {
+      options.resultLine = true;
     } else {
       UsageError("unknown option " + arg);
     }
   }
-  if (positional.empty()) UsageError("no INPUT given");
-  if (positional.size() > 2) UsageError("too many arguments: " + positional[2]);
-  options.input = positional[0];
-  if (positional.size() == 2) {
-    options.output = positional[1];
-  } else {
-    try {
-      options.output = TextRoutines::StripExtension(options.input) + ".t3d";
-    } catch (const Kelvane::RunError& e) {
-      UsageError(std::string("INPUT: ") + e.what());
-    }
-  }
-  if (options.input.empty()) UsageError("INPUT is empty");
-  if (options.output.empty()) UsageError("OUTPUT is empty");
+  if (options.paths.empty()) UsageError("no INPUT given");
   return options;
+}
+
+// With --out-dir, three or more paths, or a folder among them, every path
+// is an input. A child of a batch is always one conversion, so that no
+// argument can make it start a batch of its own.
+bool IsBatch(const Options& options) {
+  if (options.resultLine) return false;
+  if (options.outDirGiven || options.paths.size() > 2) return true;
+  std::error_code ignored;
+  return std::any_of(options.paths.begin(), options.paths.end(),
+                     [&](const std::string& path) { return fs::is_directory(path, ignored); });
+}
+
+// Whether `path` is a 3DMF model, text or binary in either byte order: a
+// file that a T3D document must never be written over.
+bool IsMetafileModel(const std::string& path) {
+  std::error_code ignored;
+  if (!fs::is_regular_file(path, ignored)) return false;  // a FIFO would block the read
+  std::ifstream in(path, std::ios::binary);
+  char head[10] = {};
+  in.read(head, sizeof head);
+  const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
+  return start.substr(0, 4) == "3DMF" || start.substr(0, 4) == "FMD3" || start == "3DMetafile";
+}
+
+std::string DefaultOutput(const std::string& input) {
+  try {
+    return TextRoutines::StripExtension(input) + ".t3d";
+  } catch (const Kelvane::RunError& e) {
+    UsageError("INPUT: " + std::string(e.what()));
+  }
+}
+
+// The checks on the output and the preview picture that are the same for
+// one conversion and for each of a batch; all before anything is written.
+void CheckOutputs(const std::string& input, const std::string& output, const Options& options) {
+  std::error_code ignored;
+  if (fs::is_directory(output, ignored)) {
+    UsageError("the output \"" + output + "\" is a folder; give --out-dir to write into it");
+  }
+  // Running over the input itself is the run's own error ("Same file").
+  if (IsMetafileModel(output) && !Kelvane::SameExistingFile(input, output)) {
+    UsageError("will not write a T3D document over \"" + output +
+               "\": it is a 3DMF model. To convert several models, give --out-dir DIR "
+               "(each model then converts to DIR/<name>.t3d)");
+  }
+  if (options.preview.empty()) return;
+  if (options.preview == output || Kelvane::SameExistingFile(options.preview, output) ||
+      Kelvane::SameExistingFile(options.preview, input) || IsMetafileModel(options.preview)) {
+    UsageError("--preview \"" + options.preview + "\" names the input, the output or a 3DMF model");
+  }
 }
 
 // After the keyword reader failed or wrote no polygon: a line that says
@@ -274,13 +412,54 @@ std::vector<std::string> SummaryNotes(const Kelvane::Metafile::SceneSummary& sum
   return notes;
 }
 
-}  // namespace
+// A text on one line, for the result line a batch parent reads.
+std::string OneLine(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
 
-int main(int argc, char** argv) {
-  // A write beyond a file-size limit then fails with an error instead of
-  // ending the program.
-  std::signal(SIGXFSZ, SIG_IGN);
-  const Options options = ParseArguments(argc, argv);
+void PrintResultLine(const Options& options, bool converted, std::size_t bitmaps,
+                     const std::string& error) {
+  if (!options.resultLine) return;
+  std::string line = std::string(kResultTag) + (converted ? " converted " : " failed ") +
+                     std::to_string(Unreal::PolygonLinkCounter) + " " + std::to_string(bitmaps);
+  if (!error.empty()) line += " " + OneLine(error);
+  std::printf("%s\n", line.c_str());
+}
+
+// After a conversion: the picture is an extra, so a failure only warns.
+void WritePreview(const Options& options, CommandLineWindow& window) {
+  if (options.preview.empty()) return;
+  std::string failure;
+  try {
+    Kelvane::Preview::WritePreviewPng(options.output, options.preview, options.previewWidth,
+                                      options.previewHeight);
+  } catch (const Kelvane::RunError& e) {
+    failure = e.what();
+  } catch (const std::bad_alloc&) {
+    failure = "out of memory";
+  }
+  window.ClearProgress();
+  if (!failure.empty()) {
+    std::fprintf(stderr, "kelvane-convert: warning: preview not written: %s\n", failure.c_str());
+  } else if (!options.quiet) {
+    std::printf("Wrote preview %s: %d x %d pixels\n", options.preview.c_str(), options.previewWidth,
+                options.previewHeight);
+  }
+}
+
+// One conversion in this process: INPUT [OUTPUT].
+int ConvertOne(Options options) {
+  options.input = options.paths[0];
+  if (options.paths.size() == 2) {
+    options.output = options.paths[1];
+  } else {
+    options.output = DefaultOutput(options.input);
+  }
+  if (options.input.empty()) UsageError("INPUT is empty");
+  if (options.output.empty()) UsageError("OUTPUT is empty");
+  CheckOutputs(options.input, options.output, options);
   if (!options.templatePath.empty()) Unreal::SetTemplatePath(options.templatePath);
 
   CommandLineWindow window(options);
@@ -290,17 +469,18 @@ int main(int argc, char** argv) {
     run.CommandGo_Click();
   } catch (const Kelvane::RunError& e) {
     window.ClearProgress();
-    std::string line =
-        "kelvane-convert: " + std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
+    std::string error = std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
     const std::string place = e.Place().empty() ? run.ErrorPlaceText() : e.Place();
-    if (!place.empty()) line += " (" + place + ")";
-    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!place.empty()) error += " (" + place + ")";
+    std::fprintf(stderr, "kelvane-convert: %s\n", error.c_str());
     SuggestWholeFormat(run);
+    PrintResultLine(options, false, window.Bitmaps().size(), error);
     return 1;
   } catch (const std::bad_alloc&) {
     window.ClearProgress();
-    std::fprintf(stderr, "kelvane-convert: Out of memory while converting \"%s\"\n",
-                 options.input.c_str());
+    const std::string error = "Out of memory while converting \"" + options.input + "\"";
+    std::fprintf(stderr, "kelvane-convert: %s\n", error.c_str());
+    PrintResultLine(options, false, window.Bitmaps().size(), error);
     return 1;
   }
   window.ClearProgress();
@@ -320,5 +500,392 @@ int main(int argc, char** argv) {
     }
   }
   if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) SuggestWholeFormat(run);
+  WritePreview(options, window);
+  PrintResultLine(options, true, window.Bitmaps().size(), "");
   return 0;
+}
+
+// ---- Many files: each converts in a child process of this program ----
+
+struct BatchFile {
+  std::string input;
+  std::string output{};
+  bool converted = false;
+  long long polygons = -1;  // -1: the child gave no count
+  long long bitmaps = 0;
+  std::string error{};      // why it failed, with its place
+  std::string childText{};  // the child's stderr: warnings, the error, notes
+  double seconds = 0;
+};
+
+bool HasModelExtension(const fs::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".3dmf";
+}
+
+// The .3dmf files of a folder (and its subfolders when asked), sorted.
+std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursive) {
+  std::vector<std::string> found;
+  std::error_code error;
+  const auto take = [&](const fs::directory_entry& entry) {
+    std::error_code ignored;
+    if (entry.is_regular_file(ignored) && HasModelExtension(entry.path()))
+      found.push_back(entry.path().string());
+  };
+  if (recursive) {
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                        error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) take(*it);
+  } else {
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) take(*it);
+  }
+  if (error) UsageError("cannot read the folder \"" + folder + "\": " + error.message());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// One spelling for every way of naming a file, so that two names of one
+// output are seen as the same.
+std::string PathKey(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  if (error) return path;
+  const fs::path canonical = fs::weakly_canonical(absolute, error);
+  return (error ? absolute.lexically_normal() : canonical).string();
+}
+
+// Every input with its output, checked as a whole before anything is
+// written: two inputs may not write one file, a T3D never goes over a 3DMF
+// model.
+std::vector<BatchFile> PlanBatch(const Options& options) {
+  if (!options.preview.empty() && options.paths.size() > 1) {
+    UsageError("--preview draws one conversion; give it with one INPUT only");
+  }
+  std::vector<BatchFile> files;
+  for (const std::string& path : options.paths) {
+    if (path.empty()) UsageError("an INPUT is empty");
+    std::error_code ignored;
+    if (!fs::is_directory(path, ignored)) {
+      files.push_back({.input = path});
+      continue;
+    }
+    const std::vector<std::string> models = ModelsInFolder(path, options.recursive);
+    if (models.empty()) {
+      std::fprintf(stderr, "kelvane-convert: warning: no .3dmf file in the folder \"%s\"%s\n",
+                   path.c_str(), options.recursive ? " or its subfolders" : "");
+    }
+    for (const std::string& model : models) files.push_back({.input = model});
+  }
+  if (files.empty()) UsageError("no 3DMF model to convert");
+  if (!options.preview.empty() && files.size() > 1) {
+    UsageError("--preview draws one conversion; the folder holds " + std::to_string(files.size()) +
+               " models");
+  }
+
+  std::error_code ignored;
+  if (options.outDirGiven && fs::exists(options.outDir, ignored) &&
+      !fs::is_directory(options.outDir, ignored)) {
+    UsageError("--out-dir \"" + options.outDir + "\" is not a folder");
+  }
+  // Bitmaps are named after their output; with --textures they all share
+  // one folder, so two outputs of one name would write the same bitmaps.
+  const bool sharedTextures = options.pictures && !options.texturesDir.empty();
+  std::map<std::string, std::size_t> outputs;
+  std::map<std::string, std::size_t> bitmapStems;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    BatchFile& file = files[i];
+    if (options.outDirGiven) {
+      const std::string name = fs::path(file.input).filename().string();
+      file.output = (fs::path(options.outDir) / DefaultOutput(name)).string();
+    } else {
+      file.output = DefaultOutput(file.input);
+    }
+    const auto [at, added] = outputs.emplace(PathKey(file.output), i);
+    if (!added) {
+      UsageError("\"" + files[at->second].input + "\" and \"" + file.input +
+                 "\" would both be written to \"" + file.output +
+                 "\"; convert them in separate runs or with --out-dir");
+    }
+    if (sharedTextures) {
+      // As the conversion names them: the output without ".t3d", its last part.
+      const std::string stem =
+          fs::path(file.output.substr(0, file.output.size() - 4)).filename().string();
+      const auto [first, fresh] =
+          bitmapStems.emplace(PathKey((fs::path(options.texturesDir) / stem).string()), i);
+      if (!fresh) {
+        UsageError("\"" + files[first->second].input + "\" and \"" + file.input +
+                   "\" would both save their textures as \"" + stem + "_N.bmp\" in \"" +
+                   options.texturesDir + "\"");
+      }
+    }
+    CheckOutputs(file.input, file.output, options);
+  }
+  if (options.outDirGiven) {
+    std::error_code error;
+    fs::create_directories(options.outDir, error);
+    if (error) UsageError("cannot make --out-dir \"" + options.outDir + "\": " + error.message());
+  }
+  return files;
+}
+
+// The arguments of one file's conversion: the single-file form with every
+// option of this run, --quiet, and the hidden --result-line.
+std::vector<std::string> ChildArguments(const Options& options, const BatchFile& file,
+                                        const char* program) {
+  std::vector<std::string> args = {program,
+                                   "--quiet",
+                                   "--result-line",
+                                   "--scale",
+                                   options.scale,
+                                   "--reader",
+                                   options.wholeFormat ? "3dmf" : "keywords"};
+  if (options.oneBrush) args.push_back("--one-brush");
+  if (!options.pictures) args.push_back("--no-pictures");
+  if (!options.texturesDir.empty()) args.insert(args.end(), {"--textures", options.texturesDir});
+  if (!options.templatePath.empty()) args.insert(args.end(), {"--template", options.templatePath});
+  if (!options.preview.empty()) {
+    args.insert(args.end(), {"--preview", options.preview, "--preview-size",
+                             std::to_string(options.previewWidth) + "x" +
+                                 std::to_string(options.previewHeight)});
+  }
+  args.insert(args.end(), {"--", file.input, file.output});
+  return args;
+}
+
+// A child being run: its process, the read ends of its stdout and stderr.
+struct Child {
+  std::size_t file;
+  pid_t pid;
+  int fds[2];
+  std::string text[2];
+  std::chrono::steady_clock::time_point start;
+};
+
+// Starts one child; on failure marks the file failed and returns false.
+bool StartChild(const Options& options, BatchFile& file, std::size_t index, const char* program,
+                std::vector<Child>& running) {
+  const std::vector<std::string> args = ChildArguments(options, file, program);
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  // Close-on-exec, so that no other child holds a pipe open and keeps its
+  // end from being seen; dup2 clears the flag on the child's own copies.
+  int out[2];
+  int err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) {
+    file.error = std::string("cannot start its conversion: ") + std::strerror(errno);
+    return false;
+  }
+  if (::pipe2(err, O_CLOEXEC) != 0) {
+    file.error = std::string("cannot start its conversion: ") + std::strerror(errno);
+    ::close(out[0]);
+    ::close(out[1]);
+    return false;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = 0;
+  const auto start = std::chrono::steady_clock::now();
+  // /proc/self/exe is this very program, whatever PATH or argv[0] say.
+  const int spawned =
+      ::posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (spawned != 0) {
+    file.error = std::string("cannot start its conversion: ") + std::strerror(spawned);
+    ::close(out[0]);
+    ::close(err[0]);
+    return false;
+  }
+  running.push_back({index, pid, {out[0], err[0]}, {}, start});
+  return true;
+}
+
+// What a child's exit status and result line say about its file.
+void FinishChild(Child& child, int status, BatchFile& file) {
+  file.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - child.start).count();
+  file.childText = child.text[1];
+  std::istringstream lines(child.text[0]);
+  std::string line;
+  std::string result;
+  while (std::getline(lines, line)) {
+    if (line.rfind(kResultTag, 0) == 0) result = line.substr(kResultTag.size());
+  }
+  std::istringstream fields(result);
+  std::string word;
+  long long polygons = -1;
+  long long bitmaps = 0;
+  if (fields >> word >> polygons >> bitmaps) {
+    file.polygons = polygons;
+    file.bitmaps = bitmaps;
+    std::getline(fields >> std::ws, file.error);
+  }
+  const bool exitedZero = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  file.converted = exitedZero && word == "converted";
+  if (file.converted || !file.error.empty()) return;
+  if (WIFSIGNALED(status)) {
+    file.error = std::string("its conversion ended by signal ") + std::to_string(WTERMSIG(status)) +
+                 " (" + strsignal(WTERMSIG(status)) + ")";
+  } else {
+    // No result line: the child's first line on stderr says why.
+    std::string first = child.text[1].substr(0, child.text[1].find('\n'));
+    const std::string prefix = "kelvane-convert: ";
+    if (first.rfind(prefix, 0) == 0) first.erase(0, prefix.size());
+    file.error = first.empty()
+                     ? "its conversion gave no result (exit status " +
+                           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")"
+                     : first;
+  }
+}
+
+// Passes a finished child's messages on, each line naming its input.
+void RelayChildText(const BatchFile& file) {
+  const std::string prefix = "kelvane-convert: ";
+  if (file.childText.empty() && !file.converted) {  // not started, or killed
+    std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), file.input.c_str(), file.error.c_str());
+  }
+  std::istringstream lines(file.childText);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
+    std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), file.input.c_str(), line.c_str());
+  }
+}
+
+// Runs the files' conversions, at most `jobs` at once, until all are done.
+void RunChildren(const Options& options, std::vector<BatchFile>& files, std::size_t jobs,
+                 const char* program) {
+  constexpr std::size_t kMaxChildText = 1 << 20;  // more is not a message
+  const bool showProgress = !options.quiet && ::isatty(2);
+  std::vector<Child> running;
+  std::size_t next = 0;
+  std::size_t done = 0;
+  const auto finished = [&](std::size_t index) {
+    ++done;
+    if (showProgress) std::fputs("\r\033[K", stderr);
+    RelayChildText(files[index]);
+    if (showProgress) {
+      std::fprintf(stderr, "\r%zu of %zu files done\033[K", done, files.size());
+      std::fflush(stderr);
+    }
+  };
+  while (next < files.size() || !running.empty()) {
+    while (running.size() < jobs && next < files.size()) {
+      const std::size_t index = next++;
+      if (!StartChild(options, files[index], index, program, running)) finished(index);
+    }
+    if (running.empty()) continue;
+
+    std::vector<pollfd> watched;
+    std::vector<std::pair<std::size_t, int>> owners;  // child, stream
+    for (std::size_t c = 0; c < running.size(); ++c) {
+      for (int s = 0; s < 2; ++s) {
+        if (running[c].fds[s] < 0) continue;
+        watched.push_back({running[c].fds[s], POLLIN, 0});
+        owners.emplace_back(c, s);
+      }
+    }
+    if (!watched.empty() && ::poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      std::fprintf(stderr, "kelvane-convert: cannot watch the conversions: %s\n",
+                   std::strerror(errno));
+      std::exit(1);
+    }
+    for (std::size_t w = 0; w < watched.size(); ++w) {
+      if (watched[w].revents == 0) continue;
+      Child& child = running[owners[w].first];
+      const int stream = owners[w].second;
+      char buffer[8192];
+      const ssize_t n = ::read(child.fds[stream], buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ::close(child.fds[stream]);
+        child.fds[stream] = -1;
+      } else if (child.text[stream].size() < kMaxChildText) {
+        child.text[stream].append(buffer, static_cast<std::size_t>(n));
+      }
+    }
+    // A child whose two pipes are closed has ended or is ending.
+    for (std::size_t c = running.size(); c-- > 0;) {
+      Child& child = running[c];
+      if (child.fds[0] >= 0 || child.fds[1] >= 0) continue;
+      int status = 0;
+      while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      FinishChild(child, status, files[child.file]);
+      finished(child.file);
+      running.erase(running.begin() + static_cast<std::ptrdiff_t>(c));
+    }
+  }
+  if (showProgress) std::fputs("\r\033[K", stderr);
+}
+
+std::string Counted(long long n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", seconds);
+  return text;
+}
+
+int ConvertMany(const Options& options, const char* program) {
+  std::vector<BatchFile> files = PlanBatch(options);
+  long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  if (cores < 1) cores = 1;
+  const std::size_t jobs =
+      std::min(files.size(), static_cast<std::size_t>(options.jobs > 0 ? options.jobs : cores));
+
+  const auto start = std::chrono::steady_clock::now();
+  RunChildren(options, files, jobs, program);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::size_t failed = 0;
+  long long polygons = 0;
+  for (const BatchFile& file : files) {
+    if (!file.converted) ++failed;
+    if (file.converted && file.polygons > 0) polygons += file.polygons;
+    if (options.quiet) continue;
+    // Columns: file, result, polygons, seconds; then why it failed.
+    std::string line = file.input + " -> " + file.output + ": ";
+    line += file.converted ? "converted" : "failed";
+    line +=
+        ", " + (file.polygons < 0 ? std::string("? polygons") : Counted(file.polygons, "polygon"));
+    if (file.converted) line += ", " + Counted(file.bitmaps, "bitmap");
+    line += ", " + Seconds(file.seconds);
+    if (!file.converted) line += ": " + file.error;
+    std::printf("%s\n", line.c_str());
+  }
+  if (!options.quiet) {
+    std::printf("Total: %s, %zu converted, %zu failed, %s, %s\n",
+                Counted(static_cast<long long>(files.size()), "file").c_str(),
+                files.size() - failed, failed, Counted(polygons, "polygon").c_str(),
+                Seconds(seconds).c_str());
+  }
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A write beyond a file-size limit then fails with an error instead of
+  // ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
+  const Options options = ParseArguments(argc, argv);
+  if (!IsBatch(options)) {
+    if (options.paths.size() > 2) UsageError("too many arguments: " + options.paths[2]);
+    return ConvertOne(options);
+  }
+  return ConvertMany(options, argc > 0 ? argv[0] : "kelvane-convert");
 }

@@ -108,7 +108,7 @@ TEST(CommandLineTest, FailuresExitWithOneAndNameKindTextAndPlace) {
 
 TEST(CommandLineTest, UsageErrorsExitWithTwoAndHelpWithZero) {
   TempDir dir;
-  for (const std::string arguments : {"", "--bogus in.3dmf", "in.3dmf --scale", "a b c"}) {
+  for (const std::string arguments : {"", "--bogus in.3dmf", "in.3dmf --scale", "a b --jobs 0"}) {
     const Result result = Convert(dir, arguments);
     EXPECT_EQ(result.status, 2) << arguments;
     EXPECT_NE(result.err.find("Usage: kelvane-convert INPUT"), std::string::npos) << arguments;

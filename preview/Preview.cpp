@@ -1,0 +1,578 @@
+#include "preview/Preview.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "text/RunError.h"
+
+namespace Kelvane::Preview {
+
+namespace {
+
+// ---------------------------------------------------------------- reading
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view SkipBlanks(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return s.substr(i);
+}
+
+// Whether the text starts with `lowerPrefix` in any case.
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
+  if (text.size() < lowerPrefix.size()) return false;
+  for (std::size_t i = 0; i < lowerPrefix.size(); ++i)
+    if (Lower(text[i]) != lowerPrefix[i]) return false;
+  return true;
+}
+
+// Takes the word `lowerWord` (any case) off the front of the text when a
+// blank or the end follows it; the blanks after it go too.
+bool TakeWord(std::string_view& text, std::string_view lowerWord) {
+  if (!StartsWithNoCase(text, lowerWord)) return false;
+  if (text.size() > lowerWord.size() && !IsBlank(text[lowerWord.size()])) return false;
+  text = SkipBlanks(text.substr(lowerWord.size()));
+  return true;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view lowerWord) {
+  return text.size() == lowerWord.size() && StartsWithNoCase(text, lowerWord);
+}
+
+// The value of `name=value` among the blank-separated tokens of the text.
+std::string_view TokenValue(std::string_view text, std::string_view lowerName) {
+  while (!text.empty()) {
+    text = SkipBlanks(text);
+    std::size_t end = 0;
+    while (end < text.size() && !IsBlank(text[end])) ++end;
+    const std::string_view token = text.substr(0, end);
+    if (StartsWithNoCase(token, lowerName) && token.size() > lowerName.size() &&
+        token[lowerName.size()] == '=') {
+      return token.substr(lowerName.size() + 1);
+    }
+    text.remove_prefix(end);
+  }
+  return {};
+}
+
+// A number at the front of the text (blanks before it skipped); the text
+// moves past it.
+bool TakeNumber(std::string_view& text, float& value) {
+  text = SkipBlanks(text);
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  bool negative = false;
+  if (first != last && (*first == '+' || *first == '-')) {
+    negative = *first == '-';
+    ++first;
+  }
+  // from_chars would also take "inf" and "nan"; a coordinate is digits.
+  if (first == last || !((*first >= '0' && *first <= '9') || *first == '.')) return false;
+  double number = 0;
+  const auto [end, error] = std::from_chars(first, last, number);
+  if (error != std::errc() || !(std::fabs(number) <= kLargestCoordinate)) return false;
+  value = static_cast<float>(negative ? -number : number);
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return true;
+}
+
+bool TakeComma(std::string_view& text) {
+  text = SkipBlanks(text);
+  if (text.empty() || text.front() != ',') return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+// "X,Y,Z" and nothing but blanks after it.
+bool ReadCorner(std::string_view text, float corner[3]) {
+  return TakeNumber(text, corner[0]) && TakeComma(text) && TakeNumber(text, corner[1]) &&
+         TakeComma(text) && TakeNumber(text, corner[2]) && SkipBlanks(text).empty();
+}
+
+class T3dReader {
+ public:
+  void Line(std::string_view line, bool cutOff) {
+    line = SkipBlanks(line);
+    if (TakeWord(line, "vertex")) {
+      if (!inPolygon_ || cutOff) return;
+      float corner[3];
+      if (ReadCorner(line, corner)) {
+        model_.corners.insert(model_.corners.end(), corner, corner + 3);
+        ++corners_;
+      } else {
+        damaged_ = true;
+      }
+    } else if (TakeWord(line, "begin")) {
+      ClosePolygon();
+      if (TakeWord(line, "polygon")) {
+        OpenPolygon();
+      } else if (TakeWord(line, "actor")) {
+        inActor_ = true;
+        brushActor_ = EqualsNoCase(TokenValue(line, "class"), "brush");
+        adds_ = false;
+      }
+    } else if (TakeWord(line, "end")) {
+      ClosePolygon();
+      if (TakeWord(line, "actor")) inActor_ = false;
+    } else if (StartsWithNoCase(line, "csgoper") && inActor_) {
+      line = SkipBlanks(line.substr(7));
+      if (!line.empty() && line.front() == '=') {
+        line = SkipBlanks(line.substr(1));
+        std::size_t end = 0;
+        while (end < line.size() && !IsBlank(line[end])) ++end;
+        adds_ = EqualsNoCase(line.substr(0, end), "csg_add");
+      }
+    }
+  }
+
+  Model Finish() {
+    ClosePolygon();
+    return std::move(model_);
+  }
+
+ private:
+  void OpenPolygon() {
+    inPolygon_ = true;
+    damaged_ = false;
+    corners_ = 0;
+    start_ = model_.corners.size();
+  }
+
+  void ClosePolygon() {
+    if (!inPolygon_) return;
+    inPolygon_ = false;
+    const bool counts = !(inActor_ && brushActor_ && !adds_);
+    if (counts && !damaged_ && corners_ >= 3) {
+      model_.cornerCount.push_back(corners_);
+    } else {
+      model_.corners.resize(start_);
+    }
+  }
+
+  Model model_;
+  bool inPolygon_ = false;
+  bool damaged_ = false;
+  std::uint32_t corners_ = 0;
+  std::size_t start_ = 0;
+  bool inActor_ = false;
+  bool brushActor_ = false;
+  bool adds_ = false;
+};
+
+// ---------------------------------------------------------------- drawing
+
+struct Point {
+  double x;  // pixels, to the right
+  double y;  // pixels, down
+  float z;   // depth, growing away from the viewer
+};
+
+// One edge's function: the cross product of the edge with the way to a
+// pixel centre, positive inside the triangle. A centre on an edge counts
+// for both triangles that share it, so none falls between them.
+struct Edge {
+  Edge(const Point& from, const Point& to, double orientation)
+      : ox(from.x), oy(from.y), dx(to.x - from.x), dy(to.y - from.y), sign(orientation) {}
+  double Row(double py) const { return dx * (py - oy); }
+  double At(double row, double px) const { return sign * (row - dy * (px - ox)); }
+
+  double ox, oy, dx, dy, sign;
+};
+
+class Rasterizer {
+ public:
+  explicit Rasterizer(Picture& picture)
+      : picture_(picture),
+        depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
+
+  void Triangle(const Point& a, const Point& b, const Point& c, std::uint32_t colour) {
+    const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+    if (!(area != 0) || !std::isfinite(area)) return;
+    const double minX = std::min({a.x, b.x, c.x});
+    const double maxX = std::max({a.x, b.x, c.x});
+    const double minY = std::min({a.y, b.y, c.y});
+    const double maxY = std::max({a.y, b.y, c.y});
+    // Pixel centres lie at i + 0.5.
+    const double firstX = std::max(0.0, std::ceil(minX - 0.5));
+    const double lastX = std::min(picture_.width - 1.0, std::floor(maxX - 0.5));
+    const double firstY = std::max(0.0, std::ceil(minY - 0.5));
+    const double lastY = std::min(picture_.height - 1.0, std::floor(maxY - 0.5));
+    if (!(firstX <= lastX && firstY <= lastY)) return;
+
+    const double orientation = area > 0 ? 1.0 : -1.0;
+    const Edge toA(b, c, orientation);  // its value is a's share of the pixel
+    const Edge toB(c, a, orientation);
+    const Edge toC(a, b, orientation);
+    const double scale = 1.0 / std::fabs(area);
+    const int x0 = static_cast<int>(firstX);
+    const int x1 = static_cast<int>(lastX);
+    for (int y = static_cast<int>(firstY); y <= static_cast<int>(lastY); ++y) {
+      const double py = y + 0.5;
+      const double rowA = toA.Row(py);
+      const double rowB = toB.Row(py);
+      const double rowC = toC.Row(py);
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture_.width);
+      for (int x = x0; x <= x1; ++x) {
+        const double px = x + 0.5;
+        const double wa = toA.At(rowA, px);
+        const double wb = toB.At(rowB, px);
+        const double wc = toC.At(rowC, px);
+        if (wa < 0 || wb < 0 || wc < 0) continue;
+        const float z = static_cast<float>((wa * a.z + wb * b.z + wc * c.z) * scale);
+        float& nearest = depth_[row + static_cast<std::size_t>(x)];
+        if (z < nearest) {
+          nearest = z;
+          picture_.rgb[row + static_cast<std::size_t>(x)] = colour;
+        }
+      }
+    }
+  }
+
+ private:
+  Picture& picture_;
+  std::vector<float> depth_;
+};
+
+std::uint32_t Blend(std::uint32_t from, std::uint32_t to, double share) {
+  std::uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const double a = (from >> shift) & 0xFF;
+    const double b = (to >> shift) & 0xFF;
+    out |= static_cast<std::uint32_t>(std::lround(a + (b - a) * share)) << shift;
+  }
+  return out;
+}
+
+// The viewer's axes in the model's space: to the right, up, and the way it
+// looks.
+struct Axes {
+  double right[3];
+  double up[3];
+  double ahead[3];
+};
+
+Axes AxesOf(double yaw, double pitch) {
+  const double cy = std::cos(yaw), sy = std::sin(yaw);
+  const double cp = std::cos(pitch), sp = std::sin(pitch);
+  // Unreal's frame is left-handed: right = up x ahead.
+  return {{-sy, cy, 0}, {-sp * cy, -sp * sy, cp}, {cp * cy, cp * sy, sp}};
+}
+
+double Dot(const double axis[3], const float* p) {
+  return axis[0] * p[0] + axis[1] * p[1] + axis[2] * p[2];
+}
+
+bool Finite(const float* p) { return std::isfinite(p[0] + p[1] + p[2]); }
+
+// Calls `visit(first corner, count)` for every polygon that has three
+// corners or more, all of them in the table and finite. (ReadT3d makes no
+// other; a model made by hand may.)
+template <typename Visit>
+void ForEachPolygon(const Model& model, Visit visit) {
+  const std::size_t total = model.corners.size() / 3;
+  std::size_t next = 0;
+  for (const std::uint32_t count : model.cornerCount) {
+    if (count > total - next) return;
+    const float* first = &model.corners[next * 3];
+    next += count;
+    if (count < 3) continue;
+    bool finite = true;
+    for (std::uint32_t i = 0; i < count; ++i) finite = finite && Finite(first + 3 * i);
+    if (finite) visit(first, count);
+  }
+}
+
+// ---------------------------------------------------------------- PNG
+
+std::uint32_t Crc32(const unsigned char* bytes, std::size_t length, std::uint32_t crc = 0) {
+  static const std::array<std::uint32_t, 256> table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[n] = c;
+    }
+    return t;
+  }();
+  crc = ~crc;
+  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+std::uint32_t Adler32(const unsigned char* bytes, std::size_t length) {
+  constexpr std::uint32_t kBase = 65521;
+  // 5552 bytes is the most that can be summed before the sums must be cut.
+  constexpr std::size_t kRun = 5552;
+  std::uint32_t a = 1, b = 0;
+  while (length > 0) {
+    const std::size_t run = std::min(length, kRun);
+    for (std::size_t i = 0; i < run; ++i) {
+      a += bytes[i];
+      b += a;
+    }
+    a %= kBase;
+    b %= kBase;
+    bytes += run;
+    length -= run;
+  }
+  return b << 16 | a;
+}
+
+void PutBigEndian(std::string& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+void PutChunk(std::string& out, const char type[5], std::string_view data) {
+  PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = out.size();
+  out.append(type, 4);
+  out.append(data);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(out.data() + start);
+  PutBigEndian(out, Crc32(bytes, out.size() - start));
+}
+
+// ---------------------------------------------------------------- files
+
+class FileHandle {
+ public:
+  explicit FileHandle(int fd) : fd_(fd) {}
+  ~FileHandle() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string ReadBytes(const std::string& path) {
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.Get() < 0) ThrowFileError("Cannot open", path, errno);
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0) ThrowFileError("Cannot read", path, errno);
+  if (S_ISDIR(info.st_mode)) ThrowFileError("Cannot read", path, EISDIR);
+  std::string text;
+  if (info.st_size > 0) text.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError("Cannot read", path, errno);
+    }
+    if (n == 0) return text;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.Get() < 0) ThrowFileError("Cannot write", path, errno);
+  std::size_t done = 0;
+  int err = 0;
+  while (done < bytes.size() && err == 0) {
+    const ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno != EINTR) err = errno;
+    if (n > 0) done += static_cast<std::size_t>(n);
+  }
+  if (::close(file.Release()) != 0 && err == 0) err = errno;
+  if (err != 0) {
+    // Half a picture is of no use to anyone.
+    ::unlink(path.c_str());
+    ThrowFileError("Cannot write", path, err);
+  }
+}
+
+}  // namespace
+
+Model ReadT3d(std::string_view text) {
+  T3dReader reader;
+  const char* const end = text.data() + text.size();
+  const char* at = text.data();
+  // The next LF is kept, not searched for again at each line of a file
+  // whose lines end in CR alone.
+  const char* lineFeed = nullptr;
+  while (at < end) {
+    if (lineFeed == nullptr || lineFeed < at) {
+      lineFeed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+      if (lineFeed == nullptr) lineFeed = end;
+    }
+    const char* stop = lineFeed;
+    const auto* carriageReturn =
+        static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(stop - at)));
+    if (carriageReturn != nullptr) stop = carriageReturn;
+    reader.Line(std::string_view(at, static_cast<std::size_t>(stop - at)), stop == end);
+    if (stop == end) break;
+    at = stop + 1;
+  }
+  return reader.Finish();
+}
+
+Model ReadT3dFile(const std::string& path) { return ReadT3d(ReadBytes(path)); }
+
+Picture Render(const Model& model, int width, int height, const View& view) {
+  Picture picture;
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return picture;
+  picture.width = width;
+  picture.height = height;
+  picture.rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                     kBackground);
+
+  const View standard;
+  const double yaw = std::isfinite(view.yaw) ? view.yaw : standard.yaw;
+  const double pitch = std::isfinite(view.pitch) ? view.pitch : standard.pitch;
+  const double zoom = std::isfinite(view.zoom) && view.zoom > 0 ? view.zoom : standard.zoom;
+  const Axes axes = AxesOf(yaw, pitch);
+
+  // The outline at this angle: fitting it (rather than a sphere around the
+  // model) lets a flat or long model fill the picture too.
+  double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  double high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  ForEachPolygon(model, [&](const float* p, std::uint32_t count) {
+    for (std::uint32_t i = 0; i < count; ++i, p += 3) {
+      const double v[3] = {Dot(axes.right, p), Dot(axes.up, p), Dot(axes.ahead, p)};
+      for (int k = 0; k < 3; ++k) {
+        low[k] = std::min(low[k], v[k]);
+        high[k] = std::max(high[k], v[k]);
+      }
+    }
+  });
+  if (!(low[0] <= high[0])) return picture;
+
+  const double spanX = high[0] - low[0];
+  const double spanY = high[1] - low[1];
+  const double roomX = width * (1 - 2 * kMargin);
+  const double roomY = height * (1 - 2 * kMargin);
+  double scale = 1;
+  if (spanX > 0 && spanY > 0) {
+    scale = std::min(roomX / spanX, roomY / spanY);
+  } else if (spanX > 0) {
+    scale = roomX / spanX;
+  } else if (spanY > 0) {
+    scale = roomY / spanY;
+  }
+  scale *= zoom;
+  const double midX = (low[0] + high[0]) / 2;
+  const double midY = (low[1] + high[1]) / 2;
+  // Depths measured from the model's middle keep float's precision for
+  // models far from the origin.
+  const double midZ = (low[2] + high[2]) / 2;
+
+  std::array<std::uint32_t, 256> shades{};
+  for (std::size_t i = 0; i < shades.size(); ++i) shades[i] = Blend(kEdgeOn, kFacing, i / 255.0);
+
+  Rasterizer raster(picture);
+  // A corner in the viewer's frame (model units) and on the picture.
+  struct Placed {
+    double view[3];
+    Point point;
+  };
+  auto place = [&](const float* p) {
+    Placed placed{{Dot(axes.right, p) - midX, Dot(axes.up, p) - midY, Dot(axes.ahead, p) - midZ},
+                  {}};
+    placed.point = {width / 2.0 + placed.view[0] * scale, height / 2.0 - placed.view[1] * scale,
+                    static_cast<float>(placed.view[2])};
+    return placed;
+  };
+  ForEachPolygon(model, [&](const float* p, std::uint32_t count) {
+    const Placed first = place(p);
+    Placed previous = place(p + 3);
+    for (std::uint32_t i = 2; i < count; ++i) {
+      const Placed next = place(p + 3 * i);
+      double e1[3], e2[3];
+      for (int k = 0; k < 3; ++k) {
+        e1[k] = previous.view[k] - first.view[k];
+        e2[k] = next.view[k] - first.view[k];
+      }
+      const double nx = e1[1] * e2[2] - e1[2] * e2[1];
+      const double ny = e1[2] * e2[0] - e1[0] * e2[2];
+      const double nz = e1[0] * e2[1] - e1[1] * e2[0];
+      const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+      if (length > 0 && std::isfinite(length)) {
+        const double facing = std::min(1.0, std::fabs(nz) / length);
+        raster.Triangle(first.point, previous.point, next.point,
+                        shades[static_cast<std::size_t>(std::lround(facing * 255))]);
+      }
+      previous = next;
+    }
+  });
+  return picture;
+}
+
+std::string PngBytes(const Picture& picture) {
+  const auto width = static_cast<std::size_t>(picture.width);
+  const auto height = static_cast<std::size_t>(picture.height);
+  // Each row: filter type 0 (none), then red, green, blue.
+  std::string raw;
+  raw.reserve(height * (1 + 3 * width));
+  for (std::size_t y = 0; y < height; ++y) {
+    raw += '\0';
+    for (std::size_t x = 0; x < width; ++x) {
+      const std::uint32_t c = picture.rgb[y * width + x];
+      raw += static_cast<char>((c >> 16) & 0xFF);
+      raw += static_cast<char>((c >> 8) & 0xFF);
+      raw += static_cast<char>(c & 0xFF);
+    }
+  }
+
+  // A zlib stream of stored deflate blocks: no compressor needed, and the
+  // picture is small beside the document it shows.
+  constexpr std::size_t kBlock = 65535;
+  std::string zlib = {'\x78', '\x01'};
+  zlib.reserve(raw.size() + raw.size() / kBlock * 5 + 16);
+  std::size_t at = 0;
+  do {
+    const std::size_t length = std::min(kBlock, raw.size() - at);
+    zlib += static_cast<char>(at + length == raw.size() ? 1 : 0);  // last block?, stored
+    zlib += static_cast<char>(length & 0xFF);
+    zlib += static_cast<char>(length >> 8);
+    zlib += static_cast<char>(~length & 0xFF);
+    zlib += static_cast<char>((~length >> 8) & 0xFF);
+    zlib.append(raw, at, length);
+    at += length;
+  } while (at < raw.size());
+  PutBigEndian(zlib, Adler32(reinterpret_cast<const unsigned char*>(raw.data()), raw.size()));
+
+  std::string header;
+  PutBigEndian(header, static_cast<std::uint32_t>(width));
+  PutBigEndian(header, static_cast<std::uint32_t>(height));
+  header += {'\x08', '\x02', '\x00', '\x00', '\x00'};  // 8 bits, RGB, deflate, no filter, no interlace
+
+  std::string png = "\x89PNG\r\n\x1a\n";
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", zlib);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
+                     int height) {
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
+    throw RunError(ErrorKind::InvalidArgument,
+                   "The preview size " + std::to_string(width) + " x " + std::to_string(height) +
+                       " is outside 1 to " + std::to_string(kMaxSide) + " pixels a side");
+  }
+  const Picture picture = Render(ReadT3dFile(t3dPath), width, height);
+  WriteBytes(pngPath, PngBytes(picture));
+}
+
+}  // namespace Kelvane::Preview

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A picture of what a T3D document holds: its polygons read back from the
+// written text, flat-shaded and lit from the viewer, fitted to the view.
+// Plain C++: the command line draws it without a display, the window shows
+// the same picture.
+namespace Kelvane::Preview {
+
+// The polygons of a T3D document: each polygon's corners in order.
+struct Model {
+  std::vector<float> corners;              // x, y, z of every corner, polygon after polygon
+  std::vector<std::uint32_t> cornerCount;  // corners of each polygon
+};
+
+// Reads every "Begin Polygon" ... "End Polygon" record of the text (its
+// "Vertex" lines); other lines are passed over. Lines end in LF, CR LF or
+// CR; keywords are read in any case, as Unreal reads them.
+// - Only brushes that add to the level are the model: inside a brush actor
+//   ("Begin Actor Class=Brush") polygons count when the actor says
+//   "CsgOper=CSG_Add" before them. The map template's builder brush (no
+//   CsgOper) and its subtracted room, a cube around everything, are not the
+//   model and would hide it. Polygons outside actors (one brush) all count.
+// - A record with fewer than three corners, or with a Vertex line that is
+//   not three numbers of at most kLargestCoordinate, is left out whole.
+// - A record that the next Begin or End line or the end of the text cuts
+//   off keeps the corners it has; a last Vertex line without its line break
+//   may be cut in a number and is not read.
+Model ReadT3d(std::string_view text);
+
+// The largest coordinate taken; beyond it a corner is unreadable.
+constexpr double kLargestCoordinate = 1e30;
+
+// ReadT3d of the file at `path`; a file that cannot be read raises RunError
+// (FileError).
+Model ReadT3dFile(const std::string& path);
+
+// Where the viewer stands: turned by yaw and pitch (radians) around the
+// model's centre, zoomed by `zoom` (1: the model fills the view).
+struct View {
+  double yaw = 0.785398163397448;     // the fixed three-quarter angle
+  double pitch = -0.523598775598299;
+  double zoom = 1.0;
+};
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
+};
+
+// The background and the two ends of the faces' colour scale (edge-on and
+// facing the viewer).
+constexpr std::uint32_t kBackground = 0x1B1F27;
+constexpr std::uint32_t kEdgeOn = 0x3A4456;
+constexpr std::uint32_t kFacing = 0xCFDCEE;
+
+// The largest width or height Render draws.
+constexpr int kMaxSide = 8192;
+
+// Draws the model as Unreal places it: Z up, X forward and Y to the right
+// at yaw 0 and pitch 0; a negative pitch looks down. The projection is
+// orthographic; at zoom 1 the model's outline at this angle fills the
+// picture but for a margin of kMargin of each side. Every polygon is drawn
+// as a fan of triangles from its first corner, both faces, with a depth
+// buffer; each triangle is shaded by |normal . view direction| between
+// kEdgeOn and kFacing. A size outside 1 to kMaxSide gives an empty picture
+// (0 x 0); a model without polygons, the background alone.
+Picture Render(const Model& model, int width, int height, const View& view = View{});
+
+constexpr double kMargin = 0.05;
+
+// The picture as a PNG file's bytes: 8-bit RGB, deflate in stored blocks.
+// The picture must not be empty.
+std::string PngBytes(const Picture& picture);
+
+// Reads the T3D document at `t3dPath`, renders it from the fixed angle and
+// writes a PNG picture; file faults raise RunError (FileError), a size
+// outside 1 to kMaxSide raises RunError (InvalidArgument). A write that
+// fails removes what it wrote.
+void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
+                     int height);
+
+}  // namespace Kelvane::Preview
