@@ -22,6 +22,20 @@ struct EnumName {
   std::uint32_t value;
 };
 
+// Whether two words are the same, letter case aside (the text form's
+// enumerations and kind names are matched so).
+inline bool SameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 class Fields {
  public:
   virtual ~Fields() = default;

@@ -11,28 +11,8 @@ namespace Kelvane::Metafile {
 
 namespace {
 
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 constexpr std::array<std::string_view, 8> kSurfaceKinds = {
     "TriMesh", "Polyhedron", "Mesh", "Triangle", "Polygon", "GeneralPolygon", "TriGrid", "Box"};
-
-Point3 ReadPoint(Fields& fields) {
-  Point3 p;
-  p.x = fields.Float32();
-  p.y = fields.Float32();
-  p.z = fields.Float32();
-  return p;
-}
 
 void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Point3>& points) {
   fields.CheckCount(count, 3, 12, "point");
@@ -305,6 +285,14 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
 }
 
 }  // namespace
+
+Point3 ReadPoint(Fields& fields) {
+  Point3 p;
+  p.x = fields.Float32();
+  p.y = fields.Float32();
+  p.z = fields.Float32();
+  return p;
+}
 
 bool IsSurfaceGeometry(std::string_view kind) {
   for (std::string_view k : kSurfaceKinds) {

@@ -22,6 +22,9 @@ struct TriangleSet {
   std::vector<std::array<std::uint32_t, 3>> triangles;
 };
 
+// A point or vector: three Float32 fields.
+Point3 ReadPoint(Fields& fields);
+
 // Whether the kind is one that DecodeGeometry turns into triangles.
 bool IsSurfaceGeometry(std::string_view kind);
 

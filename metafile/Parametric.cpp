@@ -25,18 +25,6 @@ constexpr double kDefaultAlong = 16;
 // ScreenSpace: the object's largest radius is taken as this many pixels.
 constexpr double kScreenRadiusPixels = 100;
 
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 Point3 Add(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Point3 Scale(const Point3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 // a + s b, the step every surface point is made of.

@@ -14,14 +14,6 @@ namespace {
 
 constexpr EnumName kAxes[] = {{"X", 0}, {"Y", 1}, {"Z", 2}};
 
-Point3 ReadPoint(Fields& fields) {
-  Point3 p;
-  p.x = fields.Float32();
-  p.y = fields.Float32();
-  p.z = fields.Float32();
-  return p;
-}
-
 Matrix4 Translation(const Point3& t) {
   Matrix4 m;
   m.m[3][0] = t.x;

@@ -44,14 +44,6 @@ std::uint32_t BitsPerPixel(std::uint32_t type) {
   }
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Kinds are matched as the text form matches its words: whatever the case.
-bool SameWord(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 // One picture inside the object's image data.
 struct Picture {
   std::uint32_t width = 0;
