@@ -61,3 +61,16 @@ fuzz:
 .PHONY: gui
 gui: build
 	@$(BUILD)/bin/kelvane
+
+# `make install PREFIX=DIR` puts the programs, the map template, the man page,
+# the desktop entry and the icon under DIR (default /usr/local; DESTDIR is
+# honoured). `make package` builds the Debian package kelvane_*.deb into
+# $(BUILD)/package; scripts/check-package.sh installs and removes it.
+PREFIX ?= /usr/local
+
+.PHONY: install package
+install: build
+	@cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
+
+package: build
+	@cd $(BUILD) && cpack -G DEB

@@ -266,10 +266,25 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
 
 void SetTemplatePath(const std::string& path) { ConfiguredTemplatePath() = path; }
 
+// Without a path set: StartMapFile.txt beside the executable, as the build
+// tree has it; else <exe dir>/../share/kelvane/StartMapFile.txt, where an
+// installed program (bin/ beside share/) finds it, so an installed tree works
+// wherever it is moved. When neither exists the place beside the executable
+// is returned, and the read's error names it.
 std::string TemplatePath() {
   const std::string& configured = ConfiguredTemplatePath();
   if (!configured.empty()) return configured;
-  return ExecutableDirectory() + "/StartMapFile.txt";
+  const std::string directory = ExecutableDirectory();
+  const std::string beside = directory + "/StartMapFile.txt";
+  if (::access(beside.c_str(), F_OK) == 0) return beside;
+  // /proc/self/exe has no links left in it, so the text's parent is the
+  // real one; "/usr/bin" gives "/usr/share/...", not "/usr/bin/../share/...".
+  const std::size_t slash = directory.rfind('/');
+  const std::string parent =
+      slash == std::string::npos ? directory + "/.." : directory.substr(0, slash);
+  const std::string installed = parent + "/share/kelvane/StartMapFile.txt";
+  if (::access(installed.c_str(), F_OK) == 0) return installed;
+  return beside;
 }
 
 void BeginDocument(std::string& text, OutputMode mode) {
