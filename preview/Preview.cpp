@@ -194,8 +194,7 @@ struct Edge {
 class Rasterizer {
  public:
   explicit Rasterizer(Picture& picture)
-      : picture_(picture),
-        depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
+      : picture_(picture), depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
 
   void Triangle(const Point& a, const Point& b, const Point& c, std::uint32_t colour) {
     const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
@@ -223,7 +222,8 @@ class Rasterizer {
       const double rowA = toA.Row(py);
       const double rowB = toB.Row(py);
       const double rowC = toC.Row(py);
-      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture_.width);
+      const std::size_t row =
+          static_cast<std::size_t>(y) * static_cast<std::size_t>(picture_.width);
       for (int x = x0; x <= x1; ++x) {
         const double px = x + 0.5;
         const double wa = toA.At(rowA, px);
@@ -238,6 +238,27 @@ class Rasterizer {
         }
       }
     }
+  }
+
+  // Marks the near side of every step in depth larger than `jump` between
+  // two neighbouring pixels of the model. Faces that lie parallel are lit
+  // alike; where one stands in front of another, this line tells them apart.
+  void Outline(float jump, std::uint32_t colour) {
+    const int width = picture_.width;
+    const std::size_t size = depth_.size();
+    std::vector<std::size_t> marked;
+    auto compare = [&](std::size_t p, std::size_t q) {
+      const float a = depth_[p], b = depth_[q];
+      if (std::isinf(a) || std::isinf(b)) return;  // the background has its own edge
+      if (a + jump < b) marked.push_back(p);
+      if (b + jump < a) marked.push_back(q);
+    };
+    for (std::size_t p = 0; p < size; ++p) {
+      if (static_cast<int>(p % static_cast<std::size_t>(width)) + 1 < width) compare(p, p + 1);
+      if (p + static_cast<std::size_t>(width) < size)
+        compare(p, p + static_cast<std::size_t>(width));
+    }
+    for (const std::size_t p : marked) picture_.rgb[p] = colour;
   }
 
  private:
@@ -274,23 +295,27 @@ double Dot(const double axis[3], const float* p) {
   return axis[0] * p[0] + axis[1] * p[1] + axis[2] * p[2];
 }
 
-bool Finite(const float* p) { return std::isfinite(p[0] + p[1] + p[2]); }
+// The corners ReadT3d takes; larger ones would overflow the depths.
+bool Readable(const float* p) {
+  return std::fabs(p[0]) <= kLargestCoordinate && std::fabs(p[1]) <= kLargestCoordinate &&
+         std::fabs(p[2]) <= kLargestCoordinate;
+}
 
 // Calls `visit(first corner, count)` for every polygon that has three
-// corners or more, all of them in the table and finite. (ReadT3d makes no
-// other; a model made by hand may.)
+// corners or more, all of them in the table and readable. (ReadT3d makes
+// no other; a model made by hand may.)
 template <typename Visit>
 void ForEachPolygon(const Model& model, Visit visit) {
   const std::size_t total = model.corners.size() / 3;
   std::size_t next = 0;
   for (const std::uint32_t count : model.cornerCount) {
     if (count > total - next) return;
-    const float* first = &model.corners[next * 3];
+    const float* first = model.corners.data() + next * 3;
     next += count;
     if (count < 3) continue;
-    bool finite = true;
-    for (std::uint32_t i = 0; i < count; ++i) finite = finite && Finite(first + 3 * i);
-    if (finite) visit(first, count);
+    bool readable = true;
+    for (std::uint32_t i = 0; i < count; ++i) readable = readable && Readable(first + 3 * i);
+    if (readable) visit(first, count);
   }
 }
 
@@ -413,7 +438,8 @@ Model ReadT3d(std::string_view text) {
   const char* lineFeed = nullptr;
   while (at < end) {
     if (lineFeed == nullptr || lineFeed < at) {
-      lineFeed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+      lineFeed =
+          static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
       if (lineFeed == nullptr) lineFeed = end;
     }
     const char* stop = lineFeed;
@@ -515,6 +541,7 @@ Picture Render(const Model& model, int width, int height, const View& view) {
       previous = next;
     }
   });
+  raster.Outline(static_cast<float>(kOutlineJump / scale), kOutline);
   return picture;
 }
 
@@ -555,7 +582,8 @@ std::string PngBytes(const Picture& picture) {
   std::string header;
   PutBigEndian(header, static_cast<std::uint32_t>(width));
   PutBigEndian(header, static_cast<std::uint32_t>(height));
-  header += {'\x08', '\x02', '\x00', '\x00', '\x00'};  // 8 bits, RGB, deflate, no filter, no interlace
+  header +=
+      {'\x08', '\x02', '\x00', '\x00', '\x00'};  // 8 bits, RGB, deflate, no filter, no interlace
 
   std::string png = "\x89PNG\r\n\x1a\n";
   PutChunk(png, "IHDR", header);
@@ -567,9 +595,9 @@ std::string PngBytes(const Picture& picture) {
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
                      int height) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
-    throw RunError(ErrorKind::InvalidArgument,
-                   "The preview size " + std::to_string(width) + " x " + std::to_string(height) +
-                       " is outside 1 to " + std::to_string(kMaxSide) + " pixels a side");
+    throw RunError(ErrorKind::InvalidArgument, "The preview size " + std::to_string(width) + " x " +
+                                                   std::to_string(height) + " is outside 1 to " +
+                                                   std::to_string(kMaxSide) + " pixels a side");
   }
   const Picture picture = Render(ReadT3dFile(t3dPath), width, height);
   WriteBytes(pngPath, PngBytes(picture));

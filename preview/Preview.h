@@ -42,7 +42,7 @@ Model ReadT3dFile(const std::string& path);
 // Where the viewer stands: turned by yaw and pitch (radians) around the
 // model's centre, zoomed by `zoom` (1: the model fills the view).
 struct View {
-  double yaw = 0.785398163397448;     // the fixed three-quarter angle
+  double yaw = 0.785398163397448;  // the fixed three-quarter angle
   double pitch = -0.523598775598299;
   double zoom = 1.0;
 };
@@ -59,6 +59,11 @@ constexpr std::uint32_t kBackground = 0x1B1F27;
 constexpr std::uint32_t kEdgeOn = 0x3A4456;
 constexpr std::uint32_t kFacing = 0xCFDCEE;
 
+// The line drawn where one face stands in front of another, and the least
+// step in depth that draws it, in pixels of the picture.
+constexpr std::uint32_t kOutline = 0x10131A;
+constexpr double kOutlineJump = 6;
+
 // The largest width or height Render draws.
 constexpr int kMaxSide = 8192;
 
@@ -68,8 +73,10 @@ constexpr int kMaxSide = 8192;
 // picture but for a margin of kMargin of each side. Every polygon is drawn
 // as a fan of triangles from its first corner, both faces, with a depth
 // buffer; each triangle is shaded by |normal . view direction| between
-// kEdgeOn and kFacing. A size outside 1 to kMaxSide gives an empty picture
-// (0 x 0); a model without polygons, the background alone.
+// kEdgeOn and kFacing. Where the model's depth steps by more than
+// kOutlineJump between two neighbouring pixels, the nearer one is drawn in
+// kOutline. A size outside 1 to kMaxSide gives an empty picture (0 x 0); a
+// model without polygons, the background alone.
 Picture Render(const Model& model, int width, int height, const View& view = View{});
 
 constexpr double kMargin = 0.05;
@@ -82,7 +89,6 @@ std::string PngBytes(const Picture& picture);
 // writes a PNG picture; file faults raise RunError (FileError), a size
 // outside 1 to kMaxSide raises RunError (InvalidArgument). A write that
 // fails removes what it wrote.
-void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
-                     int height);
+void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width, int height);
 
 }  // namespace Kelvane::Preview

@@ -19,7 +19,7 @@ cp "$model" "$work/"
 mkdir -p docs
 # The model is converted in a scratch folder, so its output and bitmap
 # stay out of the tree.
-(cd "$work" && xvfb-run --auto-servernum --server-args="-screen 0 640x480x24" \
+(cd "$work" && xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
    env QT_QPA_PLATFORM=xcb "$OLDPWD/$BUILD/bin/kelvane-screenshot" "$(basename "$model")" \
    "$OLDPWD/docs/screenshot.png")
 echo "Wrote docs/screenshot.png"

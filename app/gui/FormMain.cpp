@@ -21,6 +21,7 @@
 #include "app/ConversionRun.h"
 #include "app/RunWindow.h"
 #include "app/gui/PictureBox.h"
+#include "app/gui/PreviewView.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -122,7 +123,8 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   setWindowTitle(kCaption);
   setObjectName(QStringLiteral("FormMain"));
   setAcceptDrops(true);
-  resize(Twips(5325), Twips(6660));
+  // The original layout (5325 twips wide) and the preview to its right.
+  resize(Twips(11970), Twips(6660));
   setMinimumSize(size());
 
   auto place = [this](QWidget* control, const char* name, QRect geometry) {
@@ -172,8 +174,7 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   pictureArea_->setFocusPolicy(Qt::NoFocus);
   pictureArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   pictureArea_->setGeometry(TwipsRect(105, 2205, 5055, 4425));
-  pictureAreaMargin_ =
-      size() - QSize(pictureArea_->geometry().right() + 1, pictureArea_->geometry().bottom() + 1);
+  pictureAreaBottomMargin_ = height() - (pictureArea_->geometry().bottom() + 1);
   PictureTexture = new PictureBox(picture_, nullptr);
   PictureTexture->setObjectName(QStringLiteral("PictureTexture"));
   PictureTexture->setFocusPolicy(Qt::TabFocus);  // arrows then scroll a large texture
@@ -183,15 +184,20 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   Label3 = label("Label3", "Scale:", TwipsRect(3150, 735, 495, 255));
   TextScale = textBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
   CheckWholeFormat =
-      checkBox("CheckWholeFormat", "Whole 3DMF format", false, TwipsRect(3675, 1890, 1485, 255));
+      checkBox("CheckWholeFormat", "Whole 3DMF", false, TwipsRect(3675, 1890, 1485, 255));
   CheckWholeFormat->setToolTip(QStringLiteral(
       "Read the whole 3DMF format: groups, transforms, references and every surface kind, "
       "instead of searching the object keywords. Binary 3DMF files are always read so."));
+  PicturePreview = new PreviewView(this);
+  place(PicturePreview, "PicturePreview", TwipsRect(5280, 105, 6525, 6525));
+  previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
+                                  PicturePreview->geometry().bottom() + 1);
 
   // Labels take no focus, so the chain holds the other controls in order.
-  QWidget* const tabOrder[] = {
-      CommandGo,       TextInFileName, CommandBrowseInput, TextOutFileName, CommandBrowseOutput,
-      CheckMapOrBrush, PictureTexture, CheckDoPics,        TextScale,       CheckWholeFormat};
+  QWidget* const tabOrder[] = {CommandGo,        TextInFileName,      CommandBrowseInput,
+                               TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,
+                               PictureTexture,   CheckDoPics,         TextScale,
+                               CheckWholeFormat, PicturePreview};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
@@ -222,6 +228,7 @@ void FormMain::FitFontToLayout() {
       {Label3->text(), Label3->width()},
       {CheckMapOrBrush->text(), CheckMapOrBrush->width() - indicator},
       {CheckDoPics->text(), CheckDoPics->width() - indicator},
+      {CheckWholeFormat->text(), CheckWholeFormat->width() - indicator},
   };
   QFont fitted = font();
   const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
@@ -250,6 +257,8 @@ void FormMain::CommandGo_Click() {
   runOutput_.clear();
   lastYield_ = {};
   Kelvane::ConversionRun run(*runSide_);
+  // The run takes the output path from the box before it writes anything.
+  const FileState outputBefore = StateOf(TextOutFileName->text().toStdString());
   QString failure;
   try {
     run.CommandGo_Click();
@@ -275,6 +284,7 @@ void FormMain::CommandGo_Click() {
     close();
     return;
   }
+  ShowPreview(failure.isEmpty(), outputBefore);
   if (!failure.isEmpty()) {
     ReportFailure(failure);
   } else if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) {
@@ -296,6 +306,27 @@ QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
       .arg(*objects)
       .arg(*objects == 1 ? "" : "s")
       .arg(CheckWholeFormat->text());
+}
+
+FormMain::FileState FormMain::StateOf(const std::string& path) {
+  FileState state;
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return state;
+  state.size = std::filesystem::file_size(path, error);
+  state.time = std::filesystem::last_write_time(path, error);
+  state.exists = !error;
+  return state;
+}
+
+void FormMain::ShowPreview(bool completed, const FileState& before) {
+  const FileState after = StateOf(runOutput_);
+  // A run that fails before its first write leaves an existing output as it
+  // was: that document is not this run's.
+  if (after.exists && (completed || after != before)) {
+    PicturePreview->ShowDocument(runOutput_);
+  } else {
+    PicturePreview->ShowNothing(QStringLiteral("The conversion wrote nothing to show."));
+  }
 }
 
 void FormMain::ReportFailure(const QString& text) {
@@ -422,9 +453,12 @@ void FormMain::dropEvent(QDropEvent* event) {
 
 void FormMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  // The preview takes what the window gains; the picture box, only height.
   const QRect area = pictureArea_->geometry();
-  pictureArea_->resize(width() - pictureAreaMargin_.width() - area.left(),
-                       height() - pictureAreaMargin_.height() - area.top());
+  pictureArea_->resize(area.width(), height() - pictureAreaBottomMargin_ - area.top());
+  const QRect preview = PicturePreview->geometry();
+  PicturePreview->resize(width() - previewMargin_.width() - preview.left(),
+                         height() - previewMargin_.height() - preview.top());
 }
 
 }  // namespace KelvaneGui

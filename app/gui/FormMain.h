@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,6 +22,7 @@ class QScrollArea;
 namespace KelvaneGui {
 
 class PictureBox;
+class PreviewView;
 
 // Raised from the run's yield when the window was asked to close during a
 // run: it unwinds the run (nothing in the core catches it) back to Go's
@@ -30,8 +33,9 @@ class RunStopped : public std::exception {
 };
 
 // The program's one window: paths, scale, three options, Go, the progress
-// labels and the texture picture. A run goes on the window's own thread and
-// lets pending messages run at its yields, so the window stays usable.
+// labels, the texture picture and, beside them, the preview of the
+// converted model. A run goes on the window's own thread and lets pending
+// messages run at its yields, so the window stays usable.
 class FormMain : public QWidget {
  public:
   // Dialogs: nullptr for Qt's own; tests pass a scripted set.
@@ -59,6 +63,14 @@ class FormMain : public QWidget {
 
  private:
   class RunSide;
+  // What a file was before a run, to tell whether the run wrote it.
+  struct FileState {
+    bool exists = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type time{};
+    bool operator==(const FileState&) const = default;
+  };
+  static FileState StateOf(const std::string& path);
 
   void FitFontToLayout();
   int Twips(int twips) const;
@@ -72,6 +84,9 @@ class FormMain : public QWidget {
   QString WholeFormatHint(const Kelvane::ConversionRun& run) const;
   std::string ProposedBitmapName() const;
   bool NamesRunFile(const std::string& path) const;
+  // Shows what the run left in its output: the document, or why there is
+  // none to show.
+  void ShowPreview(bool completed, const FileState& before);
 
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
@@ -93,11 +108,14 @@ class FormMain : public QWidget {
   QLineEdit* TextScale;
   // Beyond the original layout: read the whole 3DMF format.
   QCheckBox* CheckWholeFormat;
+  // Beyond the original layout: the converted model, beside the rest.
+  PreviewView* PicturePreview;
   CommonDialog CommonDialog1;
 
   Kelvane::TexturePicture picture_;
   QScrollArea* pictureArea_;
-  QSize pictureAreaMargin_;  // right and bottom, kept when the window is resized
+  int pictureAreaBottomMargin_;  // kept when the window is resized
+  QSize previewMargin_;          // right and bottom, the same
 
   std::unique_ptr<RunSide> runSide_;
   QPointer<QWidget> focusAfterGo_;

@@ -10,9 +10,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
 #include "app/gui/FormMain.h"
+#include "app/gui/PreviewView.h"
+#include "preview/Preview.h"
 
 using KelvaneGui::FileDialogRequest;
 using KelvaneGui::FormMain;
@@ -155,7 +159,9 @@ class FormMainTest : public testing::Test {
 
 TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
   EXPECT_EQ(window->windowTitle(), "Kelvane - Dunmoor");
-  EXPECT_EQ(window->size(), QSize(355, 444));  // 5325 x 6660 twips at 96 dots per inch
+  // 11970 x 6660 twips at 96 dots per inch: the original 5325 twips and the
+  // preview beside them.
+  EXPECT_EQ(window->size(), QSize(798, 444));
 
   struct Expected {
     const char* name;
@@ -203,10 +209,10 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
   // Labels take no focus; the other controls follow in the order of the
   // layout and the chain comes back to Go.
-  const char* order[] = {
-      "TextInFileName",   "CommandBrowseInput", "TextOutFileName", "CommandBrowseOutput",
-      "CheckMapOrBrush",  "PictureTexture",     "CheckDoPics",     "TextScale",
-      "CheckWholeFormat", "CommandGo"};
+  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
+                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
+                         "CheckDoPics",         "TextScale",          "CheckWholeFormat",
+                         "PicturePreview",      "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -219,7 +225,7 @@ TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
-  for (const char* name : {"CheckMapOrBrush", "CheckDoPics"}) {
+  for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat"}) {
     auto* box = Control<QCheckBox>(name);
     EXPECT_LE(box->sizeHint().width(), box->width()) << name;
   }
@@ -443,7 +449,7 @@ TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
   EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
   EXPECT_EQ(dialogs.messages[1].kind, KelvaneGui::Dialogs::MessageKind::Warning);
   for (const auto& message : dialogs.messages) {
-    EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF format\"")) << message.text.toStdString();
+    EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF\"")) << message.text.toStdString();
   }
   EXPECT_TRUE(dialogs.messages[0].text.contains("(1 geometry object)"));
 }
@@ -639,6 +645,105 @@ TEST_F(FormMainTest, GoGetsTheFocusBackAfterARun) {
   QTest::keyClick(go, Qt::Key_Space);
   EXPECT_EQ(Caption("LabelProgress"), "Processed 1");
   EXPECT_TRUE(ReadFile(dir.File("out.t3d")) == first);
+}
+
+// ---------------------------------------------------------------- preview
+
+std::size_t Colours(const QImage& image) {
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
+  return colours.size();
+}
+
+class PreviewTest : public FormMainTest {
+ protected:
+  KelvaneGui::PreviewView* View() {
+    return dynamic_cast<KelvaneGui::PreviewView*>(Control<QWidget>("PicturePreview"));
+  }
+  // Runs Go and returns the preview's picture once it is drawn.
+  QImage Go(const std::string& model) {
+    std::filesystem::remove(dir.File("in.3dmf"));
+    if (!model.empty()) WriteFile(dir.File("in.3dmf"), model);
+    SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
+    Control<QCheckBox>("CheckDoPics")->setChecked(false);
+    Click("CommandGo");
+    return Settled();
+  }
+  QImage Settled() {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !View()->Busy(); }, 30000));
+    return View()->Image();
+  }
+  void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), View()->mapToGlobal(QPointF(at)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(View(), &event);
+  }
+};
+
+TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
+  KelvaneGui::PreviewView* view = View();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 7, 435, 435));
+  EXPECT_TRUE(view->Image().isNull());
+
+  const QImage first = Go(TestModel("crate.3dmf"));
+  ASSERT_EQ(first.size(), QSize(435, 435));
+  EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
+  EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
+  EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);
+  EXPECT_EQ(view->grab().toImage().pixel(217, 217), first.pixel(217, 217));
+  EXPECT_NE(first.pixel(217, 217) & 0xFFFFFF, Kelvane::Preview::kBackground);
+
+  // A drag 60 pixels right and 30 down turns the model; the wheel zooms.
+  Mouse(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+  Mouse(QEvent::MouseMove, {130, 115}, Qt::NoButton, Qt::LeftButton);
+  Mouse(QEvent::MouseMove, {160, 130}, Qt::NoButton, Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, {160, 130}, Qt::LeftButton, Qt::NoButton);
+  const Kelvane::Preview::View standard;
+  EXPECT_NEAR(view->CurrentView().yaw, standard.yaw + 0.6, 1e-9);
+  EXPECT_NEAR(view->CurrentView().pitch, standard.pitch - 0.3, 1e-9);
+  const QImage turned = Settled();
+  EXPECT_NE(turned, first);
+  EXPECT_GE(Colours(turned), 3u);
+  QWheelEvent wheel(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(),
+                    QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &wheel);
+  EXPECT_DOUBLE_EQ(view->CurrentView().zoom, KelvaneGui::PreviewView::kZoomPerStep);
+  EXPECT_NE(Settled(), turned);
+
+  // The next run starts from the fixed angle again.
+  EXPECT_EQ(Go(TestModel("crate.3dmf")), first);
+}
+
+TEST_F(PreviewTest, AFailedRunShowsWhatItWroteAndNeverAnOlderDocument) {
+  // The first face is written, then an index outside the table stops the
+  // run; a missing input stops it before its first write.
+  const std::string oneFace = "Polyhedron (\n 3 0 2\n 0 0 0 1 0 0 0 1 0\n 0 1 2\n 0 1 7\n)\n";
+  for (const std::string& model : {oneFace, std::string()}) {
+    ASSERT_GE(Colours(Go(TestModel("crate.3dmf"))), 3u);  // an earlier run's output
+    const QImage shown = Go(model);
+    ASSERT_FALSE(dialogs.messages.empty());
+    const bool wrote = !model.empty();
+    EXPECT_EQ(Colours(shown), wrote ? 2u : 1u);  // one flat face, or the background
+    EXPECT_EQ(View()->Caption().isEmpty(), wrote) << View()->Caption().toStdString();
+  }
+}
+
+TEST(PreviewPngTest, QtReadsTheWrittenPictureAsRendered) {
+  TempDir dir;
+  WriteFile(dir.File("model.t3d"),
+            "Begin Polygon\nVertex 0,0,0\nVertex 0,4,0\nVertex 0,4,3\nEnd Polygon\n"
+            "Begin Polygon\nVertex 1,0,0\nVertex 2,4,1\nVertex -1,4,3\nEnd Polygon\n");
+  Kelvane::Preview::WritePreviewPng(dir.File("model.t3d"), dir.File("model.png"), 123, 77);
+  const QImage image = QImage(QString::fromStdString(dir.File("model.png")));
+  const auto expected =
+      Kelvane::Preview::Render(Kelvane::Preview::ReadT3dFile(dir.File("model.t3d")), 123, 77);
+  QImage rendered(123, 77, QImage::Format_RGB32);
+  for (int y = 0; y < 77; ++y)
+    for (int x = 0; x < 123; ++x) rendered.setPixel(x, y, 0xFF000000u | expected.rgb[y * 123 + x]);
+  EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), rendered);
+  EXPECT_GE(Colours(image), 3u);
 }
 
 }  // namespace

@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "FaultSupport.h"
+#include "TestSupport.h"
+#include "preview/Preview.h"
+#include "t3d/Unreal.h"
+#include "text/RunError.h"
+
+namespace {
+
+using Kelvane::Preview::Model;
+using Kelvane::Preview::Picture;
+using Kelvane::Preview::ReadT3d;
+using Kelvane::Preview::Render;
+using Kelvane::Preview::View;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using Colours = std::vector<std::uint32_t>;
+
+constexpr std::uint32_t kBackground = Kelvane::Preview::kBackground;
+constexpr std::uint32_t kFacing = Kelvane::Preview::kFacing;
+
+// A view along +X: Y to the right, Z up, every face in the YZ plane facing.
+const View kFront{0, 0, 1};
+
+std::string Polygon(const std::vector<std::string>& corners) {
+  std::string text = "Begin Polygon Item=OUTSIDE Link= 0\r\nOrigin 0,0,0\r\n";
+  for (const std::string& c : corners) text += "   Vertex   " + c + "\r\n";
+  return text + "End Polygon\r\n";
+}
+
+// A rectangle in the plane x = depth.
+std::string Square(double depth, double y0, double z0, double y1, double z1) {
+  auto corner = [&](double y, double z) {
+    return std::to_string(depth) + "," + std::to_string(y) + "," + std::to_string(z);
+  };
+  return Polygon({corner(y0, z0), corner(y1, z0), corner(y1, z1), corner(y0, z1)});
+}
+
+// A cube of side 2 around the origin.
+std::string CubeText() {
+  return Square(-1, -1, -1, 1, 1) + Square(1, -1, -1, 1, 1) +
+         Polygon({"-1,-1,-1", "1,-1,-1", "1,-1,1", "-1,-1,1"}) +
+         Polygon({"-1,1,-1", "1,1,-1", "1,1,1", "-1,1,1"}) +
+         Polygon({"-1,-1,-1", "1,-1,-1", "1,1,-1", "-1,1,-1"}) +
+         Polygon({"-1,-1,1", "1,-1,1", "1,1,1", "-1,1,1"});
+}
+
+std::uint32_t At(const Picture& p, int x, int y) {
+  return p.rgb[static_cast<std::size_t>(y * p.width + x)];
+}
+
+// Left, top, right and bottom of the pixels that are not background.
+std::vector<int> Silhouette(const Picture& p) {
+  std::vector<int> box = {-1, -1, -1, -1};
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (At(p, x, y) != kBackground) {
+        if (box[0] < 0) box = {x, y, x, y};
+        box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+      }
+  return box;
+}
+
+// ---------------------------------------------------------------- ReadT3d
+
+TEST(PreviewReadTest, AMapFromTheTemplateGivesOnlyTheConvertedBrushes) {
+  // The template's builder brush and subtracted room are passed over.
+  std::string text = ReadFile(std::string(KELVANE_SOURCE_DIR) + "/StartMapFile.txt");
+  ASSERT_NE(text.find("CSG_Subtract"), std::string::npos);
+  std::string piece;
+  Unreal::BeginBrushActor(piece, 2, {0, 0, 0});
+  text += piece;
+  Unreal::BeginPolyList(piece);
+  text += piece;
+  Unreal::WriteTriangle(text, {-1.25, 0, 3}, {40000, 0.5, 0}, {0, -7, 0.00001});
+  Unreal::WriteTriangle(text, {1, 1, 1}, {2, 2, 2}, {3, 3, 5});
+  Unreal::EndPolyList(piece);
+  text += piece + "\r\n";
+  Unreal::EndBrushActor(piece, 2);
+  text += piece + "End Map\r\n";
+  const Model model = ReadT3d(text);
+  EXPECT_EQ(model.cornerCount, (std::vector<std::uint32_t>{3, 3}));
+  EXPECT_EQ(model.corners, (std::vector<float>{-1.25f, 0, 3, 40000, 0.5f, 0, 0, -7, 0.00001f, 1, 1,
+                                               1, 2, 2, 2, 3, 3, 5}));
+}
+
+TEST(PreviewReadTest, WholeRecordsAreReadAndBrokenOnesLeftOut) {
+  const std::string good = Polygon({"0,0,0", "1,0,0", "0,1,0"});
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::uint32_t> counts;
+  };
+  const Case cases[] = {
+      {"any case, LF",
+       "begin polygon\nVERTEX +1.5,-.5 , 1e2\n\tvertex 0,0,0\nVertex 0,1,0\nend",
+       {3}},
+      {"lines ending in CR",
+       "Begin Polygon\rVertex 0,0,0\rVertex 1,0,0\rVertex 0,1,0\r" + good,
+       {3, 3}},
+      {"cut by the next record",
+       "Begin Polygon\nVertex 0,0,0\nVertex 1,0,0\nVertex 0,1,0\n" + good,
+       {3, 3}},
+      {"an added brush",
+       "Begin Actor Class=Brush\ncsgoper = csg_add\n" + good + "End Actor\n",
+       {3}},
+      {"a builder brush", "Begin Actor Class=Brush\n" + good + "End Actor\n" + good, {3}},
+      {"two corners", Polygon({"0,0,0", "1,0,0"}) + good, {3}},
+      // Three good corners and one that is not.
+      {"two numbers", Polygon({"0,0,0", "1,0", "0,1,0", "1,1,0"}) + good, {3}},
+      {"text after", Polygon({"0,0,0", "1,0,0 x", "0,1,0", "1,1,0"}) + good, {3}},
+      {"not numbers", Polygon({"0,0,0", "inf,0,0", "0,1,0", "1,1,0"}) + good, {3}},
+      {"too large", Polygon({"0,0,0", "1e31,0,0", "0,1,0", "1,1,0"}) + good, {3}},
+      {"sign twice", Polygon({"0,0,0", "--1,0,0", "0,1,0", "1,1,0"}) + good, {3}},
+      {"vertex outside", "Vertex 1,2,3\r\n" + good, {3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Model model = ReadT3d(c.text);
+    EXPECT_EQ(model.cornerCount, c.counts);
+    EXPECT_EQ(model.corners.size(), 9 * c.counts.size());
+  }
+  EXPECT_EQ(ReadT3d(cases[0].text).corners,
+            (std::vector<float>{1.5f, -0.5f, 100, 0, 0, 0, 0, 1, 0}));
+}
+
+TEST(PreviewReadTest, ATruncatedDocumentGivesTheCornersItHolds) {
+  const std::string text = "Begin PolyList\r\n" + Polygon({"1,2,3", "4,5,6", "7,8,9", "10,11,12"}) +
+                           Polygon({"-1,-2,-3", "-4,-5,-6", "-7,-8,-9.5"}) + "End PolyList\r\n";
+  const Model whole = ReadT3d(text);
+  ASSERT_EQ(whole.cornerCount, (std::vector<std::uint32_t>{4, 3}));
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const Model part = ReadT3d(std::string_view(text).substr(0, cut));
+    // Never a corner that is not in the whole, never a number cut short.
+    ASSERT_LE(part.corners.size(), whole.corners.size());
+    EXPECT_TRUE(std::equal(part.corners.begin(), part.corners.end(), whole.corners.begin()));
+    ASSERT_LE(part.cornerCount.size(), 2u);
+    for (std::size_t i = 0; i < part.cornerCount.size(); ++i) {
+      EXPECT_LE(part.cornerCount[i], whole.cornerCount[i]);
+      EXPECT_GE(part.cornerCount[i], 3u);
+    }
+  }
+}
+
+TEST(PreviewReadTest, GarbageNeverGivesAnUnreadableCorner) {
+  std::mt19937 random(7);
+  const std::string pieces[] = {"Begin Polygon",
+                                "End Polygon",
+                                "Vertex ",
+                                "Begin Actor Class=Brush",
+                                "CsgOper=CSG_Add",
+                                "End Actor",
+                                ",",
+                                "-",
+                                "1e30",
+                                "9e99",
+                                ".",
+                                "\r\n",
+                                "\n",
+                                "\r",
+                                "\t",
+                                "nan",
+                                "0x1F",
+                                "+",
+                                "3"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(random() % 60); i > 0; --i)
+      text += random() % 4 == 0 ? std::string(1, static_cast<char>(random() % 256))
+                                : pieces[random() % std::size(pieces)];
+    const Model model = ReadT3d(text);
+    std::size_t corners = 0;
+    for (const std::uint32_t n : model.cornerCount) corners += n;
+    ASSERT_EQ(model.corners.size(), 3 * corners) << text;
+    for (const float v : model.corners) ASSERT_TRUE(std::fabs(v) <= 1e30f) << text;
+  }
+}
+
+// ---------------------------------------------------------------- Render
+
+TEST(PreviewRenderTest, AFacingTriangleFillsThePictureButForTheMargin) {
+  // Y and Z from -1 to 1 in 200 pixels less 5% each side; the apex is a
+  // point at row 10, so the first pixel centre it covers is in row 11.
+  const Model triangle = ReadT3d(Polygon({"0,-1,-1", "0,1,-1", "0,0,1"}));
+  const Picture picture = Render(triangle, 200, 200, kFront);
+  ASSERT_EQ(picture.rgb.size(), 200u * 200u);
+  EXPECT_EQ(Silhouette(picture), (std::vector<int>{10, 11, 189, 189}));
+  EXPECT_EQ((Colours{At(picture, 100, 185), At(picture, 100, 20), At(picture, 30, 30)}),
+            (Colours{kFacing, kFacing, kBackground}));
+  // In a tall picture the width sets the scale; the model sits in the middle.
+  EXPECT_EQ(Silhouette(Render(triangle, 200, 300, kFront)), (std::vector<int>{10, 61, 189, 239}));
+  // Both faces are drawn: the back looks the same.
+  const Model reversed = ReadT3d(Polygon({"0,0,1", "0,1,-1", "0,-1,-1"}));
+  EXPECT_EQ(Render(reversed, 200, 200, kFront).rgb, picture.rgb);
+  EXPECT_EQ(Silhouette(Render(triangle, 200, 200, {0, 0, 2})), (std::vector<int>{0, 0, 199, 199}));
+}
+
+TEST(PreviewRenderTest, TheNearerFaceHidesTheFartherAndIsOutlined) {
+  // A facing square (pixels 42 to 77) in front of a larger one turned a
+  // little about Z (pixels 6 to 113).
+  const std::string nearSquare = Square(-5, -1, -1, 1, 1);
+  const std::string farSquare = Polygon({"4,-3,-3", "6,3,-3", "6,3,3", "4,-3,3"});
+  for (const std::string& text : {nearSquare + farSquare, farSquare + nearSquare}) {
+    const Picture p = Render(ReadT3d(text), 120, 120, kFront);
+    const std::uint32_t turned = At(p, 10, 60);
+    EXPECT_TRUE((turned & 0xFF) > (Kelvane::Preview::kEdgeOn & 0xFF) && (turned & 0xFF) < 0xEE);
+    const auto outline = Kelvane::Preview::kOutline;
+    EXPECT_EQ((Colours{At(p, 5, 60), At(p, 41, 60), At(p, 42, 60), At(p, 43, 60), At(p, 60, 60),
+                       At(p, 60, 42), At(p, 60, 77)}),
+              (Colours{kBackground, turned, outline, kFacing, kFacing, outline, outline}));
+  }
+}
+
+TEST(PreviewRenderTest, TrianglesSharingEdgesLeaveNoGap) {
+  // Facing grids of quads fanned into two triangles each. In the first a
+  // model unit is a pixel and the diagonals run through pixel centres.
+  struct Case {
+    int columns, rows;
+    double width, height;
+    int pictureWidth, pictureHeight;
+    double zoom;
+  };
+  for (const Case& c :
+       {Case{9, 9, 20, 20, 200, 200, 1}, Case{23, 17, 0.37, 0.53, 333, 251, 0.97}}) {
+    std::string text;
+    for (int i = 0; i < c.columns; ++i)
+      for (int j = 0; j < c.rows; ++j)
+        text += Square(0, i * c.width, j * c.height, (i + 1) * c.width, (j + 1) * c.height);
+    const Picture p = Render(ReadT3d(text), c.pictureWidth, c.pictureHeight, {0, 0, c.zoom});
+    const std::vector<int> box = Silhouette(p);
+    ASSERT_GT(box[2] - box[0], c.pictureWidth / 2);
+    for (int y = box[1]; y <= box[3]; ++y)
+      for (int x = box[0]; x <= box[2]; ++x) ASSERT_EQ(At(p, x, y), kFacing) << x << "," << y;
+  }
+}
+
+TEST(PreviewRenderTest, ACubeFromTheFixedAngleShowsATopAndTwoSidesLitAlike) {
+  const Picture p = Render(ReadT3d(CubeText()), 160, 120);
+  EXPECT_EQ(std::set<std::uint32_t>(p.rgb.begin(), p.rgb.end()).size(), 3u);
+  const std::uint32_t top = At(p, 80, 35), side = At(p, 60, 80);
+  EXPECT_EQ((Colours{At(p, 0, 0), At(p, 159, 119), At(p, 100, 80)}),
+            (Colours{kBackground, kBackground, side}));
+  EXPECT_TRUE(top != side && side != kBackground && top != kBackground);
+}
+
+TEST(PreviewRenderTest, OddInputsGiveAPictureOrNone) {
+  const Model triangle = ReadT3d(Polygon({"0,-1,-1", "0,1,-1", "0,0,1"}));
+  for (const auto& [w, h] : {std::pair{0, 10}, {10, -1}, {Kelvane::Preview::kMaxSide + 1, 10}})
+    EXPECT_EQ(Render(triangle, w, h).width, 0);
+  Model odd = triangle;
+  odd.cornerCount = {2, 1, 99};  // counts that do not match the corners
+  Model notFinite = triangle, huge = triangle;
+  notFinite.corners[4] = NAN;
+  huge.corners[5] = 3e38f;  // beyond what ReadT3d takes
+  const Model point = ReadT3d(Polygon({"1,1,1", "1,1,1", "1,1,1"}));
+  for (const Model& model : {Model{}, odd, notFinite, huge, point}) {
+    const Picture p = Render(model, 30, 20, {NAN, INFINITY, -3});
+    EXPECT_EQ(std::set<std::uint32_t>(p.rgb.begin(), p.rgb.end()), std::set{kBackground});
+  }
+}
+
+// ---------------------------------------------------------------- PNG
+
+std::uint32_t BigEndian(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+// The picture of a PNG of stored deflate blocks. (The window's tests read
+// the file with Qt, which checks the chunks' CRCs too.)
+Picture DecodePng(const std::string& png) {
+  Picture picture;
+  EXPECT_EQ(png.substr(0, 16), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+  std::string zlib;
+  for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + BigEndian(png, at)) {
+    const std::string data = png.substr(at + 8, BigEndian(png, at));
+    if (png.compare(at + 4, 4, "IHDR") == 0) {
+      picture = {static_cast<int>(BigEndian(data, 0)), static_cast<int>(BigEndian(data, 4)), {}};
+      EXPECT_EQ(data.substr(8), std::string("\x08\x02\0\0\0", 5));  // 8-bit RGB
+    }
+    if (png.compare(at + 4, 4, "IDAT") == 0) zlib += data;
+  }
+  std::string raw;
+  std::size_t at = 2;
+  for (bool last = false; !last && at + 5 <= zlib.size() && (zlib[at] & ~1) == 0;) {
+    const auto length = static_cast<std::size_t>(static_cast<unsigned char>(zlib[at + 1]) |
+                                                 static_cast<unsigned char>(zlib[at + 2]) << 8);
+    raw += zlib.substr(at + 5, length);
+    last = zlib[at] & 1;
+    at += 5 + length;
+  }
+  std::uint32_t a = 1, b = 0;  // Adler-32
+  for (const char c : raw) {
+    a = (a + static_cast<unsigned char>(c)) % 65521;
+    b = (b + a) % 65521;
+  }
+  EXPECT_EQ(at + 4, zlib.size());
+  EXPECT_EQ(BigEndian(zlib, at), b << 16 | a);
+  const auto stride = 1 + 3 * static_cast<std::size_t>(picture.width);
+  EXPECT_EQ(raw.size(), stride * static_cast<std::size_t>(picture.height));
+  for (std::size_t at = 0; at + 3 <= raw.size(); at += at % stride == 0 ? 1 : 3) {
+    if (at % stride == 0) {
+      EXPECT_EQ(raw[at], 0);  // no filter
+      continue;
+    }
+    auto byte = [&](std::size_t k) { return std::uint32_t{static_cast<unsigned char>(raw[k])}; };
+    picture.rgb.push_back(byte(at) << 16 | byte(at + 1) << 8 | byte(at + 2));
+  }
+  return picture;
+}
+
+TEST(PreviewPngTest, ThePngFileHoldsTheRenderedPicture) {
+  TempDir dir;
+  WriteFile(dir.File("model.t3d"), CubeText());
+  // 190 x 150 takes two stored blocks.
+  Kelvane::Preview::WritePreviewPng(dir.File("model.t3d"), dir.File("model.png"), 190, 150);
+  const Picture decoded = DecodePng(ReadFile(dir.File("model.png")));
+  EXPECT_EQ(decoded.width, 190);
+  EXPECT_EQ(decoded.height, 150);
+  EXPECT_TRUE(decoded.rgb == Render(ReadT3d(CubeText()), 190, 150).rgb);
+}
+
+TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
+  TempDir dir;
+  WriteFile(dir.File("model.t3d"), CubeText());
+  std::filesystem::create_directory(dir.File("folder"));
+  struct Case {
+    std::string t3d, png;
+    int width;
+    Kelvane::ErrorKind kind;
+    std::string named;
+  };
+  const auto fileError = Kelvane::ErrorKind::FileError;
+  const Case cases[] = {
+      {dir.File("missing.t3d"), dir.File("a.png"), 64, fileError, dir.File("missing.t3d")},
+      {dir.File("folder"), dir.File("a.png"), 64, fileError, dir.File("folder")},
+      {dir.File("model.t3d"), dir.File("none/a.png"), 64, fileError, dir.File("none/a.png")},
+      {dir.File("model.t3d"), dir.File("a.png"), 0, Kelvane::ErrorKind::InvalidArgument, "0 x 64"},
+  };
+  for (const Case& c : cases) {
+    try {
+      Kelvane::Preview::WritePreviewPng(c.t3d, c.png, c.width, 64);
+      ADD_FAILURE() << "no error for " << c.named;
+    } catch (const Kelvane::RunError& e) {
+      EXPECT_EQ(e.Kind(), c.kind) << c.named;
+      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.png")));
+  }
+  // A full disk: a file error, and no half picture left behind.
+  const int status = testing_support::RunWithFileSizeLimit(4096, [&] {
+    try {
+      Kelvane::Preview::WritePreviewPng(dir.File("model.t3d"), dir.File("full.png"), 64, 64);
+    } catch (const Kelvane::RunError& e) {
+      return e.Kind() == fileError ? 0 : 2;
+    }
+    return 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("full.png")));
+}
+
+}  // namespace
