@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/MetafileChecks.h"
 #include "metafile/Document.h"
 #include "metafile/Scene.h"
 #include "text/RunError.h"
@@ -22,15 +23,6 @@
 namespace {
 
 using namespace Kelvane::Metafile;
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "metafile check failed: %s\n", what.c_str());
-  std::abort();
-}
-
-void Check(bool ok, const char* what) {
-  if (!ok) Fail(what);
-}
 
 // The tree must only point inside itself and the input, and every link must
 // lead forward: the walk follows `next` and `children` without a guard.
@@ -58,55 +50,6 @@ void CheckTree(const Document& document, std::string_view input) {
     Check(target < count, "a table of contents entry names no object");
   }
 }
-
-// Counts and checks everything the walk hands over.
-class CheckingSink : public SceneSink {
- public:
-  explicit CheckingSink(const Document& document) : document_(document) {}
-
-  void Reached(const Object& object) override { CheckInTree(object); }
-
-  void Geometry(const Object& object, TriangleSet& set) override {
-    CheckInTree(object);
-    for (const Point3& p : set.points) {
-      Check(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
-            "a point handed to the writer is not finite");
-    }
-    for (const auto& triangle : set.triangles) {
-      for (const std::uint32_t corner : triangle) {
-        Check(corner < set.points.size(), "a triangle corner lies outside the point table");
-      }
-    }
-    ++geometryObjects;
-    triangles += set.triangles.size();
-  }
-
-  void Texture(const Object& object, const Image& image) override {
-    CheckInTree(object);
-    Check(texturesSeen_.insert(&object).second, "a texture object was decoded twice");
-    Check(image.width > 0 && image.height > 0, "an image of no pixels was handed over");
-    Check(std::uint64_t{image.width} * image.height <= kMaxTexturePixels,
-          "an image larger than the picture box can hold was handed over");
-    Check(image.rgb.size() == std::uint64_t{image.width} * image.height,
-          "an image's pixels do not match its width and height");
-    for (const std::uint32_t pixel : image.rgb) Check(pixel <= 0xFFFFFF, "a pixel kept its alpha");
-    ++textures;
-  }
-
-  std::size_t geometryObjects = 0;
-  std::size_t triangles = 0;
-  std::size_t textures = 0;
-
- private:
-  void CheckInTree(const Object& object) const {
-    const auto& all = document_.objects;
-    Check(!all.empty() && &object >= all.data() && &object < all.data() + all.size(),
-          "the walk handed over an object that is not in the tree");
-  }
-
-  const Document& document_;
-  std::set<const Object*> texturesSeen_;
-};
 
 // An error names a line and column of the input (or just after its end).
 void CheckError(const Kelvane::RunError& e, std::string_view input) {
