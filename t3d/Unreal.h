@@ -24,7 +24,9 @@ constexpr OutputMode kOneBrushMode = 2;
 extern std::int32_t PolygonLinkCounter;
 
 // The map template that BeginDocument copies in map mode. Until it is set, it
-// is "StartMapFile.txt" in the directory of the running executable.
+// is "StartMapFile.txt" in the directory of the running executable, or, when
+// it is not there, in "../share/kelvane/" from that directory (an installed
+// program).
 void SetTemplatePath(const std::string& path);
 std::string TemplatePath();
 
