@@ -12,6 +12,7 @@
 #include <string>
 
 #include "metafile/Scene.h"
+#include "text/RunError.h"
 
 namespace {
 
@@ -74,5 +75,38 @@ class CheckingSink : public SceneSink {
   const Document& document_;
   std::set<const Object*> texturesSeen_;
 };
+
+// Walks with pictures on and off: the pictures option must not change the
+// geometry that comes out when the walk ends well.
+// `checkError` checks an error the walk with pictures raised.
+template <typename CheckErrorFn>
+void WalkBothWays(const Document& document, CheckErrorFn checkError) {
+  CheckingSink withPictures(document);
+  SceneSummary summary;
+  try {
+    WalkScene(document, withPictures, true, summary);
+  } catch (const Kelvane::RunError& e) {
+    checkError(e);
+    return;
+  }
+  Check(summary.geometryObjects == withPictures.geometryObjects,
+        "the summary counts other geometry objects than the sink got");
+  Check(summary.triangles == withPictures.triangles,
+        "the summary counts other triangles than the sink got");
+  Check(summary.textures == withPictures.textures,
+        "the summary counts other textures than the sink got");
+
+  CheckingSink withoutPictures(document);
+  SceneSummary plain;
+  try {
+    WalkScene(document, withoutPictures, false, plain);
+  } catch (const Kelvane::RunError& e) {
+    Fail(std::string("a walk without pictures failed where one with pictures did not: ") +
+         e.what());
+  }
+  Check(withoutPictures.textures == 0, "a texture was decoded with pictures off");
+  Check(withoutPictures.triangles == withPictures.triangles,
+        "pictures off gave other triangles than pictures on");
+}
 
 }  // namespace
