@@ -117,13 +117,7 @@ void ConversionRun::CommandGo_Click() {
   hits_[kMesh] = Search(kMesh, 1);
   ApplyFarMarker();
 
-  std::string piece;
-  Unreal::BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
-  Write(piece, false);
-
-  const ModuleVector::Vector3 brushLocation{0, 0, 0};
-  Unreal::PolygonLinkCounter = 0;
-  std::int32_t brushNumber = 2;
+  WriteDocumentHead();
 
   for (;;) {
     // The next object is the kind whose keyword stands first ahead; the
@@ -134,14 +128,7 @@ void ConversionRun::CommandGo_Click() {
     }
     if (next == kKinds) break;
 
-    piece.clear();
-    if (MapMode()) {
-      Unreal::BeginBrushActor(piece, brushNumber, brushLocation);
-      Write(piece, true);
-      Unreal::BeginPolyList(piece);
-      Write(piece, true);
-      piece.clear();
-    }
+    BeginObjectFrame();
 
     scanPosition_ = hits_[next];
     spot_ = scanPosition_;
@@ -163,12 +150,7 @@ void ConversionRun::CommandGo_Click() {
         break;
     }
 
-    char caption[32] = "Processed ";
-    const auto end =
-        std::to_chars(caption + 10, caption + sizeof caption, Unreal::PolygonLinkCounter);
-    window_.SetLabelProgress(
-        std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
-    window_.DoEvents();
+    ShowProcessed();
 
     if (pictures && hits_[kTexture] >= 1) hits_[kTexture] = Search(kTexture, scanPosition_);
     for (Kind kind : {kPolyhedron, kTriMesh, kMesh}) {
@@ -176,20 +158,52 @@ void ConversionRun::CommandGo_Click() {
     }
     ApplyFarMarker();
 
-    if (MapMode()) {
-      Unreal::EndPolyList(piece);
-      Write(piece, true);
-      Unreal::EndBrushActor(piece, brushNumber);
-      Write(piece, true);
-      if (brushNumber == std::numeric_limits<std::int32_t>::max()) {
-        throw RunError(ErrorKind::Overflow, "More than 2147483647 brush actors");
-      }
-      ++brushNumber;
-      piece.clear();
-    }
+    EndObjectFrame();
   }
 
-  piece.clear();
+  WriteDocumentTail();
+}
+
+void ConversionRun::WriteDocumentHead() {
+  std::string piece;
+  Unreal::BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
+  Write(piece, false);
+  Unreal::PolygonLinkCounter = 0;
+  brushNumber_ = 2;
+}
+
+void ConversionRun::BeginObjectFrame() {
+  if (!MapMode()) return;
+  std::string piece;
+  Unreal::BeginBrushActor(piece, brushNumber_, ModuleVector::Vector3{0, 0, 0});
+  Write(piece, true);
+  Unreal::BeginPolyList(piece);
+  Write(piece, true);
+}
+
+void ConversionRun::ShowProcessed() {
+  char caption[32] = "Processed ";
+  const auto end =
+      std::to_chars(caption + 10, caption + sizeof caption, Unreal::PolygonLinkCounter);
+  window_.SetLabelProgress(std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
+  window_.DoEvents();
+}
+
+void ConversionRun::EndObjectFrame() {
+  if (!MapMode()) return;
+  std::string piece;
+  Unreal::EndPolyList(piece);
+  Write(piece, true);
+  Unreal::EndBrushActor(piece, brushNumber_);
+  Write(piece, true);
+  if (brushNumber_ == std::numeric_limits<std::int32_t>::max()) {
+    throw RunError(ErrorKind::Overflow, "More than 2147483647 brush actors");
+  }
+  ++brushNumber_;
+}
+
+void ConversionRun::WriteDocumentTail() {
+  std::string piece;
   Unreal::EndDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
   Write(piece, true);
   window_.SetLabelPos("Done");

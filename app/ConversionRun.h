@@ -72,6 +72,14 @@ class ConversionRun {
   void ApplyFarMarker();
   bool MapMode();
   void Write(const std::string& piece, bool append);
+  // The document's head (and the counters it starts), its tail with
+  // "Done"; around each object in map mode its brush actor's head and tail,
+  // and after it the "Processed " caption. Both readers frame alike.
+  void WriteDocumentHead();
+  void BeginObjectFrame();
+  void ShowProcessed();
+  void EndObjectFrame();
+  void WriteDocumentTail();
 
   RunWindow& window_;
   std::string inputText_;
@@ -79,6 +87,7 @@ class ConversionRun {
   std::int32_t scanPosition_ = 1;
   std::int32_t spot_ = 0;
   std::int32_t hits_[kKinds] = {};
+  std::int32_t brushNumber_ = 2;
   bool wholeFormat_ = false;
   std::int64_t objectsTaken_ = 0;
   std::unique_ptr<Metafile::Document> document_;

@@ -2,7 +2,6 @@
 // first, then the scene walk hands each geometry object placed and each
 // texture to the same writer and picture box as the keyword readers use.
 
-#include <charconv>
 #include <limits>
 
 #include "app/ConversionRun.h"
@@ -38,36 +37,14 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
   void Geometry(const Metafile::Object& object, Metafile::TriangleSet& set) override {
     run_.currentObject_ = &object;
     ++run_.objectsTaken_;
-    std::string piece;
-    if (run_.MapMode()) {
-      Unreal::BeginBrushActor(piece, brushNumber_, ModuleVector::Vector3{0, 0, 0});
-      run_.Write(piece, true);
-      Unreal::BeginPolyList(piece);
-      run_.Write(piece, true);
-      piece.clear();
-    }
+    run_.BeginObjectFrame();
 
     WritePolygons(
         args_, set.points, set.triangles, [](std::size_t) {},
         [&](std::size_t) { run_.window_.DoEvents(); });
 
-    char caption[32] = "Processed ";
-    const auto end =
-        std::to_chars(caption + 10, caption + sizeof caption, Unreal::PolygonLinkCounter);
-    run_.window_.SetLabelProgress(
-        std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
-    run_.window_.DoEvents();
-
-    if (run_.MapMode()) {
-      Unreal::EndPolyList(piece);
-      run_.Write(piece, true);
-      Unreal::EndBrushActor(piece, brushNumber_);
-      run_.Write(piece, true);
-      if (brushNumber_ == std::numeric_limits<std::int32_t>::max()) {
-        throw RunError(ErrorKind::Overflow, "More than 2147483647 brush actors");
-      }
-      ++brushNumber_;
-    }
+    run_.ShowProcessed();
+    run_.EndObjectFrame();
   }
 
   void Texture(const Metafile::Object& object, const Metafile::Image& image) override {
@@ -95,7 +72,6 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
  private:
   ConversionRun& run_;
   ReaderArgs args_;
-  std::int32_t brushNumber_ = 2;
 };
 
 void ConversionRun::RunWholeFormat(double scale, bool pictures) {
@@ -104,20 +80,12 @@ void ConversionRun::RunWholeFormat(double scale, bool pictures) {
   // a 3DMF file at all leaves an existing output as it was.
   document_ = Metafile::ReadDocument(inputText_);
 
-  std::string piece;
-  Unreal::BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
-  Write(piece, false);
-  Unreal::PolygonLinkCounter = 0;
+  WriteDocumentHead();
 
   MetafileSink sink(*this, scale);
   Metafile::WalkScene(*document_, sink, pictures, summary_);
   currentObject_ = nullptr;
-
-  piece.clear();
-  Unreal::EndDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
-  Write(piece, true);
-  window_.SetLabelPos("Done");
-  window_.SetCommandGoEnabled(true);
+  WriteDocumentTail();
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #include "preview/Preview.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <limits>
 
 #include "text/RunError.h"
+#include "text/TextRoutines.h"
 
 namespace Kelvane::Preview {
 
@@ -370,58 +370,20 @@ void PutChunk(std::string& out, const char type[5], std::string_view data) {
 
 // ---------------------------------------------------------------- files
 
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-std::string ReadBytes(const std::string& path) {
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) ThrowFileError("Cannot open", path, errno);
-  struct stat info {};
-  if (::fstat(file.Get(), &info) != 0) ThrowFileError("Cannot read", path, errno);
-  if (S_ISDIR(info.st_mode)) ThrowFileError("Cannot read", path, EISDIR);
-  std::string text;
-  if (info.st_size > 0) text.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError("Cannot read", path, errno);
-    }
-    if (n == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
+// The picture's bytes in a new file; a write that fails takes back the file
+// it made, since half a picture is of no use to anyone.
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (file.Get() < 0) ThrowFileError("Cannot write", path, errno);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) ThrowFileError("Cannot write", path, errno);
   std::size_t done = 0;
   int err = 0;
   while (done < bytes.size() && err == 0) {
-    const ssize_t n = ::write(file.Get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno != EINTR) err = errno;
     if (n > 0) done += static_cast<std::size_t>(n);
   }
-  if (::close(file.Release()) != 0 && err == 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
   if (err != 0) {
-    // Half a picture is of no use to anyone.
     ::unlink(path.c_str());
     ThrowFileError("Cannot write", path, err);
   }
@@ -453,7 +415,7 @@ Model ReadT3d(std::string_view text) {
   return reader.Finish();
 }
 
-Model ReadT3dFile(const std::string& path) { return ReadT3d(ReadBytes(path)); }
+Model ReadT3dFile(const std::string& path) { return ReadT3d(TextRoutines::ReadWholeFile(path)); }
 
 Picture Render(const Model& model, int width, int height, const View& view) {
   Picture picture;
