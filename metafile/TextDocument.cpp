@@ -15,10 +15,6 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-bool IsDelimiter(char c) {
-  return IsBlank(c) || c == '#' || c == '(' || c == ')' || c == '"' || c == '|';
-}
-
 class TextDocument final : public Document {
  public:
   std::unique_ptr<Fields> FieldsOf(const Object& object) const override {
@@ -53,33 +49,14 @@ class Scanner {
 
   // The next token from pos_: its start in tokenStart_, "" at the end.
   std::string_view Next() {
-    newLine_ = false;
-    for (;;) {
-      while (pos_ < text_.size() && IsBlank(text_[pos_])) {
-        if (text_[pos_] == '\n' || text_[pos_] == '\r') newLine_ = true;
-        ++pos_;
-      }
-      if (pos_ < text_.size() && text_[pos_] == '#') {
-        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
-        continue;
-      }
-      break;
+    const TextToken token = ScanTextToken(text_, pos_, text_.size());
+    newLine_ = token.afterLineBreak;
+    tokenStart_ = token.begin;
+    if (token.unclosedString) {
+      Fail(ErrorKind::InvalidArgument, "A string is never closed", tokenStart_);
     }
-    tokenStart_ = pos_;
-    if (pos_ >= text_.size()) return {};
-    const char c = text_[pos_];
-    if (c == '(' || c == ')' || c == '|') {
-      ++pos_;
-    } else if (c == '"') {
-      ++pos_;
-      while (pos_ < text_.size() && text_[pos_] != '"') pos_ += text_[pos_] == '\\' ? 2 : 1;
-      if (pos_ >= text_.size())
-        Fail(ErrorKind::InvalidArgument, "A string is never closed", tokenStart_);
-      ++pos_;
-    } else {
-      while (pos_ < text_.size() && !IsDelimiter(text_[pos_])) ++pos_;
-    }
-    return text_.substr(tokenStart_, pos_ - tokenStart_);
+    pos_ = token.end;
+    return text_.substr(token.begin, token.end - token.begin);
   }
 
   // An object's name: letters, digits and "_", not a number ("3DMetafile"

@@ -35,6 +35,41 @@ std::string Names(std::initializer_list<EnumName> names) {
 
 }  // namespace
 
+TextToken ScanTextToken(std::string_view text, std::size_t pos, std::size_t end) {
+  TextToken token;
+  while (pos < end) {
+    const char c = text[pos];
+    if (IsBlank(c)) {
+      if (c == '\n' || c == '\r') token.afterLineBreak = true;
+      ++pos;
+    } else if (c == '#') {
+      while (pos < end && text[pos] != '\n' && text[pos] != '\r') ++pos;
+    } else {
+      break;
+    }
+  }
+  token.begin = pos;
+  if (pos < end) {
+    const char c = text[pos];
+    if (c == '(' || c == ')' || c == '|') {
+      ++pos;
+    } else if (c == '"') {
+      ++pos;
+      while (pos < end && text[pos] != '"') pos += text[pos] == '\\' ? 2 : 1;
+      if (pos >= end) {
+        token.unclosedString = true;
+        pos = end;
+      } else {
+        ++pos;
+      }
+    } else {
+      while (pos < end && !IsDelimiter(text[pos])) ++pos;
+    }
+  }
+  token.end = pos;
+  return token;
+}
+
 std::string TextPlace(std::string_view input, std::size_t offset) {
   std::size_t line = 1;
   std::size_t lineStart = 0;
@@ -50,38 +85,12 @@ std::string TextPlace(std::string_view input, std::size_t offset) {
          std::to_string(offset - lineStart + 1);
 }
 
-void TextFields::SkipBlanks() {
-  while (pos_ < end_) {
-    const char c = input_[pos_];
-    if (IsBlank(c)) {
-      ++pos_;
-    } else if (c == '#') {
-      while (pos_ < end_ && input_[pos_] != '\n' && input_[pos_] != '\r') ++pos_;
-    } else {
-      break;
-    }
-  }
-}
-
 std::string_view TextFields::Token() {
-  SkipBlanks();
-  if (pos_ >= end_) {
-    last_ = pos_;
-    return {};
-  }
-  last_ = pos_;
-  const char c = input_[pos_];
-  if (c == '(' || c == ')' || c == '|') {
-    ++pos_;
-  } else if (c == '"') {
-    ++pos_;
-    while (pos_ < end_ && input_[pos_] != '"') pos_ += input_[pos_] == '\\' ? 2 : 1;
-    if (pos_ >= end_) Fail(ErrorKind::InvalidArgument, "A string is not closed by '\"'");
-    ++pos_;
-  } else {
-    while (pos_ < end_ && !IsDelimiter(input_[pos_])) ++pos_;
-  }
-  return input_.substr(last_, pos_ - last_);
+  const TextToken token = ScanTextToken(input_, pos_, end_);
+  last_ = token.begin;
+  if (token.unclosedString) Fail(ErrorKind::InvalidArgument, "A string is not closed by '\"'");
+  pos_ = token.end;
+  return input_.substr(token.begin, token.end - token.begin);
 }
 
 std::string_view TextFields::PeekToken() {

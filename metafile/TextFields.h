@@ -8,6 +8,20 @@
 
 namespace Kelvane::Metafile {
 
+// A token of the text form, found from a position on: blanks (any byte up
+// to ' ') and comments ("#" to the end of the line) stand between tokens;
+// "(", ")" and "|" are tokens of their own; a string runs to its closing
+// quote (a backslash escapes the byte after it); any other token runs to a
+// blank or to one of # ( ) " |. `begin` == `end` of the range when no token
+// is left.
+struct TextToken {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  bool afterLineBreak = false;  // a line ended before the token
+  bool unclosedString = false;  // a string that the range ends inside
+};
+TextToken ScanTextToken(std::string_view text, std::size_t pos, std::size_t end);
+
 // The line and column of a byte offset of a text ("input line 4, column 7");
 // CR LF, a lone CR and a lone LF each end a line.
 std::string TextPlace(std::string_view input, std::size_t offset);
@@ -47,7 +61,7 @@ class TextFields final : public Fields {
  private:
   std::string_view Required(const char* what);
   std::int64_t Integer(std::int64_t low, std::int64_t high, const char* what);
-  void SkipBlanks();
+  void SkipBlanks() { pos_ = ScanTextToken(input_, pos_, end_).begin; }
 
   std::string_view input_;
   std::size_t pos_;
