@@ -8,6 +8,7 @@
 
 #include "metafile/Geometry.h"
 #include "metafile/TextFields.h"
+#include "tests/metafile/DecodeTestSupport.h"
 
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
@@ -508,13 +509,7 @@ TEST(GeometryTest, BoxIsClosedAndFacesOut) {
   }
 }
 
-struct BadCase {
-  std::string name;
-  std::string kind;
-  std::string data;
-  ErrorKind error;
-  std::string text;  // part of the message
-};
+using testing_support::BadCase;
 
 TEST(GeometryTest, BadDataIsRefusedWithAClearError) {
   const std::vector<BadCase> cases = {
@@ -576,17 +571,9 @@ TEST(GeometryTest, BadDataIsRefusedWithAClearError) {
       {"BoxCutShort", "Box", "0 1 0  0 0", ErrorKind::OutOfRange, "ends"},
       {"NotASurface", "Cylinder", "", ErrorKind::InvalidArgument, "Cylinder"},
   };
-  for (const BadCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    try {
-      Decode(c.kind, c.data);
-      ADD_FAILURE() << "no error";
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.Kind(), c.error) << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << e.what();
-      EXPECT_NE(e.Place().find("input line"), std::string::npos);
-    }
-  }
+  testing_support::ExpectRefused(
+      cases, [](const std::string& kind, const std::string& data) { Decode(kind, data); },
+      "input line");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "metafile/Parametric.h"
 #include "metafile/TextFields.h"
+#include "tests/metafile/DecodeTestSupport.h"
 
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
@@ -549,13 +550,7 @@ TEST(ParametricTest, KindsAndAReusedSet) {
   EXPECT_EQ(set.triangles.size(), 6u);
 }
 
-struct BadCase {
-  std::string name;
-  std::string kind;
-  std::string data;
-  ErrorKind error;
-  std::string text;  // part of the message
-};
+using testing_support::BadCase;
 
 TEST(ParametricTest, BadDataIsRefusedWithAClearError) {
   const std::vector<BadCase> cases = {
@@ -592,17 +587,9 @@ TEST(ParametricTest, BadDataIsRefusedWithAClearError) {
        "too large"},
       {"NotParametric", "Box", "", ErrorKind::InvalidArgument, "not a parametric surface"},
   };
-  for (const BadCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    try {
-      Decode(c.kind, c.data);
-      ADD_FAILURE() << "no error";
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.Kind(), c.error) << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << e.what();
-      EXPECT_NE(e.Place().find("input line 1"), std::string::npos) << e.Place();
-    }
-  }
+  testing_support::ExpectRefused(
+      cases, [](const std::string& kind, const std::string& data) { Decode(kind, data); },
+      "input line 1");
 }
 
 }  // namespace
