@@ -8,6 +8,7 @@
 #include "app/RunWindow.h"
 #include "metafile/Document.h"
 #include "metafile/Scene.h"
+#include "text/RunError.h"
 
 namespace Kelvane {
 
@@ -45,6 +46,11 @@ class ConversionRun {
   // "byte 96 of the input, in a TriMesh ('tmsh')"); empty when unknown.
   // An error that carries its own place (RunError::Place) has that instead.
   std::string ErrorPlaceText() const;
+  // Where a failure of the last run stood: the error's own place when it
+  // carries one, else the run's.
+  std::string ErrorPlaceOf(const RunError& error) const {
+    return error.Place().empty() ? ErrorPlaceText() : error.Place();
+  }
 
   // Which reader the last run used: the whole-format reader for a binary
   // file or when the window asks for it, else the keyword search.

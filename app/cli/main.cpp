@@ -471,7 +471,7 @@ int ConvertOne(Options options) {
   } catch (const Kelvane::RunError& e) {
     window.ClearProgress();
     std::string error = std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
-    const std::string place = e.Place().empty() ? run.ErrorPlaceText() : e.Place();
+    const std::string place = run.ErrorPlaceOf(e);
     if (!place.empty()) error += " (" + place + ")";
     std::fprintf(stderr, "kelvane-convert: %s\n", error.c_str());
     SuggestWholeFormat(run);

@@ -265,7 +265,7 @@ void FormMain::CommandGo_Click() {
   } catch (const RunStopped&) {
   } catch (const Kelvane::RunError& e) {
     failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
-    std::string place = e.Place().empty() ? run.ErrorPlaceText() : e.Place();
+    std::string place = run.ErrorPlaceOf(e);
     if (!place.empty()) {
       place[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(place[0])));
       failure += QStringLiteral("\n\n%1.").arg(QString::fromStdString(place));
