@@ -2,6 +2,8 @@
 // first, then the scene walk hands each geometry object placed and each
 // texture to the same writer and picture box as the keyword readers use.
 
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <unordered_map>
@@ -117,6 +119,15 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     std::uint32_t height = 0;
   };
 
+  static bool HasUVs(const Metafile::SurfaceMapping& mapping,
+                     const std::array<std::uint32_t, 3>& triangle) {
+    for (const std::uint32_t corner : triangle) {
+      const Metafile::UV& uv = mapping.uvs[corner];
+      if (!std::isfinite(uv.u) || !std::isfinite(uv.v)) return false;
+    }
+    return true;
+  }
+
   // The polygons of a textured object, one by one: those whose texture was
   // saved name it and, when their corners have UVs with area, carry the
   // model's mapping; the others are written as any polygon.
@@ -146,7 +157,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       if (saved == nullptr) {
         if (use != Metafile::kNoTexture) ++run_.mapping_.bitmapMissing;
         Unreal::WriteTriangle(text, corner[0], corner[1], corner[2]);
-      } else if (!uvs) {
+      } else if (!uvs || !HasUVs(mapping, set.triangles[r])) {
         ++run_.mapping_.withoutUV;
         Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name, nullptr);
       } else {

@@ -35,7 +35,9 @@ struct TextureUse {
 constexpr std::uint32_t kNoTexture = 0xFFFFFFFFu;
 
 struct SurfaceMapping {
-  // The UV of each point of the set, or empty when the object has none.
+  // The UV of each point of the set, or empty when the object has none; a
+  // point without one (a vertex without attribute set, a point made where a
+  // fill cuts edges) has NaN.
   std::vector<UV> uvs;
   // The textures that cover the object.
   std::vector<TextureUse> textures;

@@ -307,8 +307,9 @@ class Walk {
   // The textures that cover a geometry object and the UVs of its points:
   // a TriMesh's surface shader array (one shader per triangle) before the
   // object's own attribute set, before its group's shader; UVs from a
-  // TriMesh's vertex array, shading UVs before surface UVs. Each texture is
-  // handed to the sink before the object, so that its bitmap is known.
+  // TriMesh's vertex array or the vertex attribute sets of the other kinds,
+  // shading UVs before surface UVs. Each texture is handed to the sink
+  // before the object, so that its bitmap is known.
   void MapSurface(const Object& object, const Object* container, const State& state,
                   TriangleSet& set) {
     SurfaceMapping& mapping = set.mapping;
@@ -336,7 +337,9 @@ class Walk {
         continue;
       }
       const Object& first = doc_.objects[attribute.children.front()];
-      if (first.kind == "AttributeSet") {
+      if (first.kind == "VertexAttributeSetList" && !triMesh) {
+        VertexUVs(attribute, set.points.size(), shading, surface);
+      } else if (first.kind == "AttributeSet") {
         if (auto texture = AttributeSetTexture(child)) own = texture;
       } else if (first.kind == "AttributeArray" && triMesh) {
         auto fields = doc_.FieldsOf(first);
@@ -364,6 +367,64 @@ class Walk {
     }
     for (const TextureUse& use : mapping.textures) {
       TextureObject(static_cast<std::size_t>(use.texture - doc_.objects.data()));
+    }
+  }
+
+  // UVs from a vertex attribute set list: a Container that begins with a
+  // VertexAttributeSetList (how many vertices, which of them have a set:
+  // those listed, or all but those listed) followed by their attribute
+  // sets in vertex order. Points without a set get no UV (NaN).
+  void VertexUVs(const Object& list, std::size_t points, std::vector<UV>& shading,
+                 std::vector<UV>& surface) {
+    const Object& head = doc_.objects[list.children.front()];
+    auto fields = doc_.FieldsOf(head);
+    const std::uint32_t vertices = fields->Uns32();
+    const bool include = fields->Enum({{"Include", 0}, {"Exclude", 1}}) == 0;
+    const std::uint32_t listed = fields->Uns32();
+    if (vertices > points) {
+      fields->Fail(ErrorKind::OutOfRange, "A VertexAttributeSetList for " +
+                                              std::to_string(vertices) +
+                                              " vertices, but its object has " +
+                                              std::to_string(points));
+    }
+    fields->CheckCount(listed, 1, 4, "index");
+    std::vector<bool> named(vertices, false);
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t i = 0; i < listed; ++i) {
+      const std::uint32_t index = fields->Uns32();
+      if (index >= vertices) {
+        fields->Fail(ErrorKind::OutOfRange, "Vertex index " + std::to_string(index) +
+                                                " is outside the list's " +
+                                                std::to_string(vertices) + " vertices");
+      }
+      named[index] = true;
+      if (include) order.push_back(index);
+    }
+    if (!include) {
+      for (std::uint32_t v = 0; v < vertices; ++v)
+        if (!named[v]) order.push_back(v);
+    }
+    if (list.children.size() - 1 != order.size()) {
+      Fail(list, ErrorKind::OutOfRange,
+           "This attribute set list names " + std::to_string(order.size()) +
+               " vertices but holds " + std::to_string(list.children.size() - 1) + " sets");
+    }
+    const UV none{std::nan(""), std::nan("")};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      std::size_t set = list.children[i + 1];
+      if (doc_.objects[set].kind == "Reference") set = Target(set);
+      const Object& attributes = doc_.objects[set];
+      for (std::size_t e = 1; e < attributes.children.size(); ++e) {
+        const Object& element = doc_.objects[attributes.children[e]];
+        std::vector<UV>* into = element.kind == "ShadingUV"   ? &shading
+                                : element.kind == "SurfaceUV" ? &surface
+                                                              : nullptr;
+        if (into == nullptr) continue;
+        if (into->empty()) into->assign(points, none);
+        auto uv = doc_.FieldsOf(element);
+        (*into)[order[i]].u = uv->Float32();
+        (*into)[order[i]].v = uv->Float32();
+      }
     }
   }
 

@@ -315,6 +315,65 @@ TEST_F(TextureMappingTest, AGroupsShaderCoversWhatFollowsItUntilTheGroupEnds) {
   ExpectTexel(records[0], 2, 2, 0);  // (1, 1)
 }
 
+// A five-cornered Polygon whose vertices carry UVs through their attribute
+// sets; `list` heads the list, `sets` the sets in order.
+std::string UVPolygon(const std::string& list, const std::vector<UV>& sets) {
+  std::string text = kHead +
+                     "Container (\n Polygon ( 5  0 0 0  1 0 0  2 1 0  1 2 0  0 1 0 )\n"
+                     " Container ( " +
+                     list + "\n";
+  for (const UV& uv : sets) {
+    text += "  Container ( AttributeSet ( ) SurfaceUV ( " + std::to_string(uv.u) + " " +
+            std::to_string(uv.v) + " ) DiffuseColor ( 1 1 1 ) )\n";
+  }
+  return text + " )\n" + AttributeSet(Shader(4, 4)) + ")\n";
+}
+
+TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
+  const Vec file[] = {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {1, 2, 0}, {0, 1, 0}};
+  const std::vector<UV> uvs = {{0, 0}, {0.5, 0}, {1, 0.5}, {0.5, 1}, {0, 0.5}};
+  ASSERT_EQ(run.Run(UVPolygon("VertexAttributeSetList ( 5 Exclude 0 )", uvs)), std::nullopt)
+      << run.message;
+  const std::vector<Record> records = Records(run.Output());
+  ASSERT_EQ(records.size(), 3u);
+  for (const Record& record : records) {
+    EXPECT_EQ(record.texture, "texture_1");
+    for (std::size_t k = 0; k < 3; ++k) {
+      // Which vertex of the file this corner is: X = a, Y = -c, Z = b, times 20.
+      const Vec& at = record.vertices[k];
+      int vertex = -1;
+      for (int i = 0; i < 5; ++i) {
+        if (std::fabs(file[i].x * 20 - at.x) < 1e-6 && std::fabs(file[i].y * 20 - at.z) < 1e-6)
+          vertex = i;
+      }
+      ASSERT_GE(vertex, 0) << record.text;
+      const UV uv = uvs[static_cast<std::size_t>(vertex)];
+      ExpectTexel(record, k, uv.u * 4, (1 - uv.v) * 4);
+    }
+  }
+  EXPECT_EQ(run.run.Mapping().mapped, 3);
+
+  // Sets for the listed vertices only: a triangle with any other corner
+  // keeps the edge axes.
+  RunFixture some;
+  some.window.mapOrBrush = 1;
+  some.window.textureMapping = 1;
+  ASSERT_EQ(some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )",
+                               {uvs[0], uvs[1], uvs[2]})),
+            std::nullopt)
+      << some.message;
+  EXPECT_EQ(some.run.Mapping().mapped + some.run.Mapping().withoutUV, 3);
+  EXPECT_GE(some.run.Mapping().withoutUV, 2);
+
+  // A list whose sets do not match its vertices is a fault, under mapping.
+  RunFixture wrong;
+  wrong.window.textureMapping = 1;
+  EXPECT_EQ(wrong.Run(UVPolygon("VertexAttributeSetList ( 5 Exclude 1 4 )", uvs)),
+            Kelvane::ErrorKind::OutOfRange);
+  EXPECT_NE(wrong.message.find("names 4 vertices but holds 5 sets"), std::string::npos)
+      << wrong.message;
+}
+
 TEST_F(TextureMappingTest, ATextureWhoseBitmapWasNotSavedIsNamedNowhere) {
   run.window.refuseSaving = true;
   ASSERT_EQ(run.Run(kHead + Square(kUVs, AttributeSet(Shader()))), std::nullopt);
