@@ -118,6 +118,8 @@ class T3dReader {
       ClosePolygon();
       if (TakeWord(line, "polygon")) {
         OpenPolygon();
+        const std::string_view name = TokenValue(line, "texture");
+        if (!name.empty()) mapping_.texture = TextureIndex(name);
       } else if (TakeWord(line, "actor")) {
         inActor_ = true;
         brushActor_ = EqualsNoCase(TokenValue(line, "class"), "brush");
@@ -126,6 +128,12 @@ class T3dReader {
     } else if (TakeWord(line, "end")) {
       ClosePolygon();
       if (TakeWord(line, "actor")) inActor_ = false;
+    } else if (inPolygon_ && TakeWord(line, "origin")) {
+      if (!ReadCorner(line, mapping_.origin)) axesDamaged_ = true;
+    } else if (inPolygon_ && TakeWord(line, "textureu")) {
+      if (!ReadCorner(line, mapping_.u)) axesDamaged_ = true;
+    } else if (inPolygon_ && TakeWord(line, "texturev")) {
+      if (!ReadCorner(line, mapping_.v)) axesDamaged_ = true;
     } else if (StartsWithNoCase(line, "csgoper") && inActor_) {
       line = SkipBlanks(line.substr(7));
       if (!line.empty() && line.front() == '=') {
@@ -146,8 +154,17 @@ class T3dReader {
   void OpenPolygon() {
     inPolygon_ = true;
     damaged_ = false;
+    axesDamaged_ = false;
+    mapping_ = TextureMapping{};
     corners_ = 0;
     start_ = model_.corners.size();
+  }
+
+  std::int32_t TextureIndex(std::string_view name) {
+    for (std::size_t i = 0; i < model_.textureNames.size(); ++i)
+      if (model_.textureNames[i] == name) return static_cast<std::int32_t>(i);
+    model_.textureNames.emplace_back(name);
+    return static_cast<std::int32_t>(model_.textureNames.size() - 1);
   }
 
   void ClosePolygon() {
@@ -156,6 +173,13 @@ class T3dReader {
     const bool counts = !(inActor_ && brushActor_ && !adds_);
     if (counts && !damaged_ && corners_ >= 3) {
       model_.cornerCount.push_back(corners_);
+      // Mappings are kept once a polygon names a texture, for every polygon.
+      if (axesDamaged_) mapping_.texture = -1;
+      if (mapping_.texture >= 0 && !mapped_) {
+        mapped_ = true;
+        model_.mappings.resize(model_.cornerCount.size() - 1);
+      }
+      if (mapped_) model_.mappings.push_back(mapping_);
     } else {
       model_.corners.resize(start_);
     }
@@ -164,6 +188,9 @@ class T3dReader {
   Model model_;
   bool inPolygon_ = false;
   bool damaged_ = false;
+  bool axesDamaged_ = false;
+  bool mapped_ = false;  // a polygon has named a texture
+  TextureMapping mapping_;
   std::uint32_t corners_ = 0;
   std::size_t start_ = 0;
   bool inActor_ = false;
@@ -197,6 +224,13 @@ class Rasterizer {
       : picture_(picture), depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
 
   void Triangle(const Point& a, const Point& b, const Point& c, std::uint32_t colour) {
+    Triangle(a, b, c, [colour](double, double, double) { return colour; });
+  }
+
+  // `shade(wa, wb, wc)` gives the colour of a pixel from the shares of the
+  // three corners in it (summing to 1).
+  template <typename Shade>
+  void Triangle(const Point& a, const Point& b, const Point& c, Shade shade) {
     const double area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
     if (!(area != 0) || !std::isfinite(area)) return;
     const double minX = std::min({a.x, b.x, c.x});
@@ -234,7 +268,7 @@ class Rasterizer {
         float& nearest = depth_[row + static_cast<std::size_t>(x)];
         if (z < nearest) {
           nearest = z;
-          picture_.rgb[row + static_cast<std::size_t>(x)] = colour;
+          picture_.rgb[row + static_cast<std::size_t>(x)] = shade(wa * scale, wb * scale, wc * scale);
         }
       }
     }
@@ -308,15 +342,46 @@ template <typename Visit>
 void ForEachPolygon(const Model& model, Visit visit) {
   const std::size_t total = model.corners.size() / 3;
   std::size_t next = 0;
-  for (const std::uint32_t count : model.cornerCount) {
+  for (std::size_t polygon = 0; polygon < model.cornerCount.size(); ++polygon) {
+    const std::uint32_t count = model.cornerCount[polygon];
     if (count > total - next) return;
     const float* first = model.corners.data() + next * 3;
     next += count;
     if (count < 3) continue;
     bool readable = true;
     for (std::uint32_t i = 0; i < count; ++i) readable = readable && Readable(first + 3 * i);
-    if (readable) visit(first, count);
+    if (readable) visit(first, count, polygon);
   }
+}
+
+// The texel of a texture at (s, t), the texture repeated in both ways.
+std::uint32_t Texel(const TextureImage& texture, double s, double t) {
+  const auto wrap = [](double at, int size) {
+    const double cell = std::floor(at);
+    if (!std::isfinite(cell)) return 0;
+    double rest = std::fmod(cell, static_cast<double>(size));
+    if (rest < 0) rest += size;
+    return static_cast<int>(rest);
+  };
+  const int x = wrap(s, texture.width);
+  const int y = wrap(t, texture.height);
+  return texture.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(texture.width) +
+                     static_cast<std::size_t>(x)];
+}
+
+std::uint32_t Darkened(std::uint32_t colour, double light) {
+  std::uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    out |= static_cast<std::uint32_t>(std::lround(((colour >> shift) & 0xFF) * light)) << shift;
+  }
+  return out;
+}
+
+std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i)
+    value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return value;
 }
 
 // ---------------------------------------------------------------- PNG
@@ -417,7 +482,65 @@ Model ReadT3d(std::string_view text) {
 
 Model ReadT3dFile(const std::string& path) { return ReadT3d(TextRoutines::ReadWholeFile(path)); }
 
-Picture Render(const Model& model, int width, int height, const View& view) {
+TextureImage ReadBitmap(std::string_view bytes) {
+  TextureImage image;
+  if (bytes.size() < 54 || bytes.substr(0, 2) != "BM") return image;
+  const std::uint32_t offset = LittleEndian(bytes, 10, 4);
+  const std::uint32_t header = LittleEndian(bytes, 14, 4);
+  const auto width = static_cast<std::int32_t>(LittleEndian(bytes, 18, 4));
+  const auto height = static_cast<std::int32_t>(LittleEndian(bytes, 22, 4));
+  const std::uint32_t bits = LittleEndian(bytes, 28, 2);
+  const std::uint32_t compression = LittleEndian(bytes, 30, 4);
+  if (header < 40 || compression != 0 || (bits != 24 && bits != 8)) return image;
+  if (width <= 0 || height == 0 || height == INT32_MIN || width > kMaxSide) return image;
+  const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
+  if (rows > kMaxSide) return image;
+  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (bits / 8) + 3) & ~3ull;
+  if (offset > bytes.size() || rowBytes * rows > bytes.size() - offset) return image;
+  std::uint32_t colours = 0;
+  if (bits == 8) {
+    colours = LittleEndian(bytes, 46, 4);
+    if (colours == 0) colours = 256;
+    if (colours > 256 || 14 + header + 4ull * colours > offset) return image;
+  }
+  image.width = width;
+  image.height = static_cast<int>(rows);
+  image.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
+  for (std::int64_t y = 0; y < rows; ++y) {
+    // Rows run bottom up unless the height is negative.
+    const std::int64_t stored = height > 0 ? rows - 1 - y : y;
+    const std::size_t at = offset + static_cast<std::size_t>(stored * rowBytes);
+    for (std::int32_t x = 0; x < width; ++x) {
+      std::uint32_t colour = 0;
+      if (bits == 24) {
+        colour = LittleEndian(bytes, at + 3 * static_cast<std::size_t>(x), 3);
+      } else {
+        const auto index = static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(x)]);
+        if (index >= colours) return TextureImage{};
+        colour = LittleEndian(bytes, 14 + header + 4 * std::size_t{index}, 3);
+      }
+      image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                static_cast<std::size_t>(x)] = colour;
+    }
+  }
+  return image;
+}
+
+std::vector<TextureImage> LoadTextures(const Model& model, const std::string& folder) {
+  std::vector<TextureImage> textures;
+  for (const std::string& name : model.textureNames) {
+    try {
+      textures.push_back(ReadBitmap(TextRoutines::ReadWholeFile(
+          (folder.empty() ? std::string(".") : folder) + "/" + name + ".bmp")));
+    } catch (const RunError&) {
+      textures.emplace_back();
+    }
+  }
+  return textures;
+}
+
+Picture Render(const Model& model, int width, int height, const View& view,
+               const std::vector<TextureImage>* textures) {
   Picture picture;
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return picture;
   picture.width = width;
@@ -435,7 +558,7 @@ Picture Render(const Model& model, int width, int height, const View& view) {
   // model) lets a flat or long model fill the picture too.
   double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
   double high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  ForEachPolygon(model, [&](const float* p, std::uint32_t count) {
+  ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t) {
     for (std::uint32_t i = 0; i < count; ++i, p += 3) {
       const double v[3] = {Dot(axes.right, p), Dot(axes.up, p), Dot(axes.ahead, p)};
       for (int k = 0; k < 3; ++k) {
@@ -481,11 +604,23 @@ Picture Render(const Model& model, int width, int height, const View& view) {
                     static_cast<float>(placed.view[2])};
     return placed;
   };
-  ForEachPolygon(model, [&](const float* p, std::uint32_t count) {
+  ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t polygon) {
+    // The texture this polygon shows, if it has one and it was loaded.
+    const TextureMapping* mapping = nullptr;
+    const TextureImage* texture = nullptr;
+    if (textures != nullptr && polygon < model.mappings.size()) {
+      mapping = &model.mappings[polygon];
+      const auto index = static_cast<std::size_t>(mapping->texture);
+      if (mapping->texture >= 0 && index < textures->size() && (*textures)[index].width > 0) {
+        texture = &(*textures)[index];
+      }
+    }
     const Placed first = place(p);
     Placed previous = place(p + 3);
+    const float* previousCorner = p + 3;
     for (std::uint32_t i = 2; i < count; ++i) {
       const Placed next = place(p + 3 * i);
+      const float* nextCorner = p + 3 * i;
       double e1[3], e2[3];
       for (int k = 0; k < 3; ++k) {
         e1[k] = previous.view[k] - first.view[k];
@@ -497,10 +632,34 @@ Picture Render(const Model& model, int width, int height, const View& view) {
       const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
       if (length > 0 && std::isfinite(length)) {
         const double facing = std::min(1.0, std::fabs(nz) / length);
-        raster.Triangle(first.point, previous.point, next.point,
-                        shades[static_cast<std::size_t>(std::lround(facing * 255))]);
+        if (texture != nullptr) {
+          // Texels at the corners; inside, shared out as the picture shares
+          // the corners (exact, the projection being orthographic).
+          double s[3], t[3];
+          const float* corners[3] = {p, previousCorner, nextCorner};
+          for (int k = 0; k < 3; ++k) {
+            const double offset[3] = {corners[k][0] - static_cast<double>(mapping->origin[0]),
+                                      corners[k][1] - static_cast<double>(mapping->origin[1]),
+                                      corners[k][2] - static_cast<double>(mapping->origin[2])};
+            s[k] = offset[0] * mapping->u[0] + offset[1] * mapping->u[1] +
+                   offset[2] * mapping->u[2];
+            t[k] = offset[0] * mapping->v[0] + offset[1] * mapping->v[1] +
+                   offset[2] * mapping->v[2];
+          }
+          const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
+          raster.Triangle(first.point, previous.point, next.point,
+                          [&](double wa, double wb, double wc) {
+                            return Darkened(Texel(*texture, wa * s[0] + wb * s[1] + wc * s[2],
+                                                  wa * t[0] + wb * t[1] + wc * t[2]),
+                                            light);
+                          });
+        } else {
+          raster.Triangle(first.point, previous.point, next.point,
+                          shades[static_cast<std::size_t>(std::lround(facing * 255))]);
+        }
       }
       previous = next;
+      previousCorner = nextCorner;
     }
   });
   raster.Outline(static_cast<float>(kOutlineJump / scale), kOutline);
@@ -561,7 +720,11 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
                                                    std::to_string(height) + " is outside 1 to " +
                                                    std::to_string(kMaxSide) + " pixels a side");
   }
-  const Picture picture = Render(ReadT3dFile(t3dPath), width, height);
+  const Model model = ReadT3dFile(t3dPath);
+  const std::size_t slash = t3dPath.find_last_of('/');
+  const std::vector<TextureImage> textures =
+      LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
+  const Picture picture = Render(model, width, height, View{}, &textures);
   WriteBytes(pngPath, PngBytes(picture));
 }
 

@@ -11,10 +11,23 @@
 // the same picture.
 namespace Kelvane::Preview {
 
+// Where a texture lies on a polygon: texel (s, t) of a point P is
+// ((P - origin) . u, (P - origin) . v).
+struct TextureMapping {
+  std::int32_t texture = -1;  // index into Model::textureNames; -1: none
+  float origin[3] = {0, 0, 0};
+  float u[3] = {0, 0, 0};
+  float v[3] = {0, 0, 0};
+};
+
 // The polygons of a T3D document: each polygon's corners in order.
 struct Model {
   std::vector<float> corners;              // x, y, z of every corner, polygon after polygon
   std::vector<std::uint32_t> cornerCount;  // corners of each polygon
+  // The textures polygons name ("Texture=NAME"), each once; and when any
+  // polygon names one, every polygon's mapping (else empty).
+  std::vector<std::string> textureNames;
+  std::vector<TextureMapping> mappings;
 };
 
 // Reads every "Begin Polygon" ... "End Polygon" record of the text (its
@@ -38,6 +51,21 @@ constexpr double kLargestCoordinate = 1e30;
 // ReadT3d of the file at `path`; a file that cannot be read raises RunError
 // (FileError).
 Model ReadT3dFile(const std::string& path);
+
+// A texture as the preview draws it.
+struct TextureImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
+};
+
+// The picture of an uncompressed Windows bitmap of 24 or 8 bits a pixel;
+// empty (0 x 0) for anything else or a damaged file.
+TextureImage ReadBitmap(std::string_view bytes);
+
+// The model's textures: for each name, NAME.bmp in `folder` when it is a
+// bitmap ReadBitmap reads, else empty (its polygons are drawn plain).
+std::vector<TextureImage> LoadTextures(const Model& model, const std::string& folder);
 
 // Where the viewer stands: turned by yaw and pitch (radians) around the
 // model's centre, zoomed by `zoom` (1: the model fills the view).
@@ -77,7 +105,14 @@ constexpr int kMaxSide = 8192;
 // kOutlineJump between two neighbouring pixels, the nearer one is drawn in
 // kOutline. A size outside 1 to kMaxSide gives an empty picture (0 x 0); a
 // model without polygons, the background alone.
-Picture Render(const Model& model, int width, int height, const View& view = View{});
+// With `textures` (LoadTextures), a polygon whose texture is there shows it
+// as its mapping lays it (repeated beyond its sides), darkened from
+// kTextureFacing facing the viewer to kTextureEdgeOn edge-on.
+Picture Render(const Model& model, int width, int height, const View& view = View{},
+               const std::vector<TextureImage>* textures = nullptr);
+
+constexpr double kTextureFacing = 1.0;
+constexpr double kTextureEdgeOn = 0.45;
 
 constexpr double kMargin = 0.05;
 
@@ -85,8 +120,8 @@ constexpr double kMargin = 0.05;
 // The picture must not be empty.
 std::string PngBytes(const Picture& picture);
 
-// Reads the T3D document at `t3dPath`, renders it from the fixed angle and
-// writes a PNG picture; file faults raise RunError (FileError), a size
+// Reads the T3D document at `t3dPath` and the bitmaps of its textures beside
+// it, renders it from the fixed angle and writes a PNG picture; file faults raise RunError (FileError), a size
 // outside 1 to kMaxSide raises RunError (InvalidArgument). A write that
 // fails removes what it wrote.
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width, int height);

@@ -1,5 +1,6 @@
 #include "app/gui/PreviewView.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -98,6 +99,7 @@ void PreviewView::Ask(Source source, std::string path, QString caption) {
 void PreviewView::Work() {
   Kelvane::Preview::Model model;
   QString modelCaption;
+  std::vector<Kelvane::Preview::TextureImage> textures;
   for (;;) {
     Request request;
     {
@@ -111,18 +113,23 @@ void PreviewView::Work() {
     try {
       if (request.source == Source::Load) {
         model = {};
+        textures.clear();
         modelCaption.clear();
         model = Kelvane::Preview::ReadT3dFile(request.path);
+        // The bitmaps the polygons name, from the document's folder.
+        textures = Kelvane::Preview::LoadTextures(
+            model, QFileInfo(QString::fromStdString(request.path)).absolutePath().toStdString());
         if (model.cornerCount.empty()) {
           modelCaption = QStringLiteral("\"%1\" holds no polygon of the model.")
                              .arg(QString::fromStdString(request.path));
         }
       } else if (request.source == Source::Clear) {
         model = {};
+        textures.clear();
         modelCaption = request.caption;
       }
       image = ImageOf(Kelvane::Preview::Render(model, request.size.width(), request.size.height(),
-                                               request.view),
+                                               request.view, &textures),
                       request.pixelRatio);
     } catch (const Kelvane::RunError& e) {
       modelCaption = QStringLiteral("No preview. %1: %2")

@@ -1,9 +1,12 @@
 // kelvane-screenshot: shows the window on the display in use, converts one
 // model the way a user would (browse for the input, Go, accept the proposed
-// bitmap name) and saves a picture of the screen area of the window.
-// Usage: kelvane-screenshot MODEL PNG   (run it under a virtual display)
+// bitmap names) and saves a picture of the screen area of the window.
+// Usage: kelvane-screenshot MODEL PNG [CHECKBOX...]   (run it under a
+// virtual display); each CHECKBOX, an object name such as
+// CheckTextureMapping, is ticked before Go.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
 #include <QScreen>
@@ -16,8 +19,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "Usage: kelvane-screenshot MODEL PNG\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "Usage: kelvane-screenshot MODEL PNG [CHECKBOX...]\n");
     return 2;
   }
   const QString model = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
@@ -31,7 +34,16 @@ int main(int argc, char** argv) {
 
   dialogs.Choose(model);
   window.findChild<QPushButton*>(QStringLiteral("CommandBrowseInput"))->click();
-  dialogs.AcceptProposed();  // the texture's bitmap beside the output
+  for (int i = 3; i < argc; ++i) {
+    auto* box = window.findChild<QCheckBox*>(QString::fromLocal8Bit(argv[i]));
+    if (box == nullptr) {
+      std::fprintf(stderr, "kelvane-screenshot: no check box %s\n", argv[i]);
+      return 2;
+    }
+    box->setChecked(true);
+  }
+  // The textures' bitmaps beside the output, under their proposed names.
+  for (int i = 0; i < 16; ++i) dialogs.AcceptProposed();
   window.findChild<QPushButton*>(QStringLiteral("CommandGo"))->click();
   if (!dialogs.messages.empty()) {
     std::fprintf(stderr, "kelvane-screenshot: %s\n", qPrintable(dialogs.messages.back().text));

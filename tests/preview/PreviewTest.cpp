@@ -10,6 +10,7 @@
 #include "FaultSupport.h"
 #include "TestSupport.h"
 #include "preview/Preview.h"
+#include "readers/TexturePicture.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
@@ -369,6 +370,99 @@ TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("full.png")));
+}
+
+}  // namespace
+
+namespace {
+
+// A textured record: the square y, z in [-1, 1] at x = 0, its texture
+// `name` laid by the given axes.
+std::string TexturedSquare(const std::string& name, const std::string& origin,
+                           const std::string& u, const std::string& v) {
+  return "Begin Polygon Item=OUTSIDE Texture=" + name + " Link= 0\r\nOrigin " + origin +
+         "\r\nNormal 1,0,0\r\nTextureU " + u + "\r\nTextureV " + v +
+         "\r\nVertex 0,-1,-1\r\nVertex 0,1,-1\r\nVertex 0,1,1\r\nVertex 0,-1,1\r\nEnd Polygon\r\n";
+}
+
+TEST(PreviewTextureTest, RecordsKeepTheirTextureNamesAndAxesFromTheFirstOneOn) {
+  const std::string plain = Polygon({"0,0,0", "1,0,0", "0,1,0"});
+  const Model model = ReadT3d(plain + TexturedSquare("wood", "0,-1,1", "0,2,0", "0,0,-2") +
+                              TexturedSquare("wood", "1,2,3", "4,5,6", "7,8,9") +
+                              TexturedSquare("stone", "0,0,0", "x", "0,0,1") + plain);
+  ASSERT_EQ(model.cornerCount.size(), 5u);
+  EXPECT_EQ(model.textureNames, (std::vector<std::string>{"wood", "stone"}));
+  ASSERT_EQ(model.mappings.size(), 5u);
+  EXPECT_EQ(model.mappings[0].texture, -1);
+  EXPECT_EQ(model.mappings[1].texture, 0);
+  EXPECT_EQ(model.mappings[1].origin[1], -1.0f);
+  EXPECT_EQ(model.mappings[1].v[2], -2.0f);
+  EXPECT_EQ(model.mappings[2].texture, 0);
+  EXPECT_EQ(model.mappings[2].u[1], 5.0f);
+  EXPECT_EQ(model.mappings[3].texture, -1);  // unreadable axes: drawn plain
+  EXPECT_EQ(model.mappings[4].texture, -1);
+  // A first polygon that names a texture keeps it too.
+  EXPECT_EQ(ReadT3d(TexturedSquare("a", "0,0,0", "1,0,0", "0,1,0")).mappings.at(0).texture, 0);
+  EXPECT_TRUE(ReadT3d(plain + plain).mappings.empty());
+}
+
+TEST(PreviewTextureTest, BitmapsOfBothDepthsReadBackAndDamagedOnesGiveNothing) {
+  Kelvane::TexturePicture picture(15 * 3, 15 * 2, 0);
+  const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xFFFFFF, 0x000000};
+  for (int i = 0; i < 6; ++i) picture.SetPixel(i % 3, i / 3, colours[i]);
+  for (const int depth : {24, 8}) {
+    const auto bytes = Kelvane::BitmapBytes(picture, depth);
+    const std::string file(bytes.begin(), bytes.end());
+    const auto image = Kelvane::Preview::ReadBitmap(file);
+    ASSERT_EQ(image.width, 3) << depth;
+    ASSERT_EQ(image.height, 2);
+    EXPECT_EQ(image.rgb, picture.Pixels()) << depth;
+    for (const std::size_t cut : {std::size_t{10}, file.size() - 1}) {
+      EXPECT_EQ(Kelvane::Preview::ReadBitmap(file.substr(0, cut)).width, 0) << depth << " " << cut;
+    }
+  }
+  EXPECT_EQ(Kelvane::Preview::ReadBitmap("not a bitmap at all").width, 0);
+}
+
+TEST(PreviewTextureTest, ATexturedFaceShowsItsTexelsWhereItsAxesLayThem) {
+  // A 2 x 2 texture over the whole square: texel (s, t) = ((y + 1), (1 - z))
+  // from the top left corner, so the top row of the texture is at z = 1.
+  const Model model = ReadT3d(TexturedSquare("checks", "0,-1,1", "0,1,0", "0,0,-1"));
+  const std::vector<Kelvane::Preview::TextureImage> textures = {
+      {2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}}};
+  const Picture picture = Render(model, 200, 200, kFront, &textures);
+  // Facing the viewer: the texels themselves. Y runs to the right, Z up.
+  EXPECT_EQ((Colours{At(picture, 50, 50), At(picture, 150, 50), At(picture, 50, 150),
+                     At(picture, 150, 150)}),
+            (Colours{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}));
+  // Without its texture the face is drawn plain.
+  const std::vector<Kelvane::Preview::TextureImage> missing(1);
+  EXPECT_EQ(At(Render(model, 200, 200, kFront, &missing), 50, 50), kFacing);
+  EXPECT_EQ(At(Render(model, 200, 200, kFront), 50, 50), kFacing);
+  // Axes twice as long repeat the texture twice across the face.
+  const Model twice = ReadT3d(TexturedSquare("checks", "0,-1,1", "0,2,0", "0,0,-2"));
+  const Picture repeated = Render(twice, 200, 200, kFront, &textures);
+  EXPECT_EQ(At(repeated, 30, 30), 0xFF0000u);
+  EXPECT_EQ(At(repeated, 70, 30), 0x00FF00u);
+  EXPECT_EQ(At(repeated, 120, 30), 0xFF0000u);
+}
+
+TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
+  TempDir dir;
+  WriteFile(dir.File("doc.t3d"),
+            "Begin PolyList\r\n" + TexturedSquare("skin", "0,-1,1", "0,1,0", "0,0,-1") +
+                "End PolyList\r\n");
+  Kelvane::TexturePicture picture(15 * 2, 15 * 2, 0);
+  for (int i = 0; i < 4; ++i) picture.SetPixel(i % 2, i / 2, 0x00FF00);
+  Kelvane::SaveBitmap(picture, dir.File("skin.bmp"));
+  Kelvane::Preview::WritePreviewPng(dir.File("doc.t3d"), dir.File("doc.png"), 64, 64);
+  const std::string png = ReadFile(dir.File("doc.png"));
+  const Model model = Kelvane::Preview::ReadT3dFile(dir.File("doc.t3d"));
+  const auto textures = Kelvane::Preview::LoadTextures(model, dir.File(""));
+  ASSERT_EQ(textures.size(), 1u);
+  EXPECT_EQ(textures[0].rgb, picture.Pixels());
+  EXPECT_EQ(png, Kelvane::Preview::PngBytes(Render(model, 64, 64, View{}, &textures)));
+  EXPECT_NE(png, Kelvane::Preview::PngBytes(Render(model, 64, 64, View{})));
 }
 
 }  // namespace
