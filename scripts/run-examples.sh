@@ -7,16 +7,24 @@ out=out
 mkdir -p "$out"
 status=0
 # examples/*.3dmf go through the keyword reader, examples/whole/*.3dmf
-# through the whole-format reader.
-for model in examples/*.3dmf examples/whole/*.3dmf; do
+# through the whole-format reader, examples/uv/*.3dmf through it with their
+# textures mapped (--uv).
+for model in examples/*.3dmf examples/whole/*.3dmf examples/uv/*.3dmf; do
   name=$(basename "$model" .3dmf)
   reader=keywords
-  case $model in examples/whole/*) reader=3dmf ;; esac
-  if "$build/bin/kelvane-convert" "$model" "$out/$name.t3d" --reader "$reader" --quiet; then
+  options=()
+  case $model in
+    examples/whole/*) reader=3dmf ;;
+    examples/uv/*) reader=3dmf options=(--uv) ;;
+  esac
+  if "$build/bin/kelvane-convert" "$model" "$out/$name.t3d" --reader "$reader" "${options[@]}" --quiet; then
     polygons=$(grep -c '^Begin Polygon' "$out/$name.t3d")
     actors=$(grep -c '^Begin Actor Class=Brush Name=Brush[2-9]' "$out/$name.t3d")
-    bitmaps=$(ls "$out/${name}"_*.bmp 2>/dev/null | tr '\n' ' ')
-    echo "$model ($reader) -> $out/$name.t3d: $polygons polygons in $actors brush actors${bitmaps:+; bitmaps: $bitmaps}"
+    stem=$name
+    # Under --uv bitmap names keep letters, digits and _ only.
+    [ ${#options[@]} -gt 0 ] && stem=$(printf '%s' "$name" | tr -c 'A-Za-z0-9_' '_')
+    bitmaps=$(ls "$out/${stem}"_*.bmp 2>/dev/null | tr '\n' ' ')
+    echo "$model ($reader${options[*]:+ ${options[*]}}) -> $out/$name.t3d: $polygons polygons in $actors brush actors${bitmaps:+; bitmaps: $bitmaps}"
   else
     status=1
   fi
