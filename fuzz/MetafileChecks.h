@@ -45,9 +45,26 @@ class CheckingSink : public SceneSink {
         Check(corner < set.points.size(), "a triangle corner lies outside the point table");
       }
     }
+    const SurfaceMapping& mapping = set.mapping;
+    Check(mapping.uvs.empty() || mapping.uvs.size() == set.points.size(),
+          "the UVs do not match the points");
+    Check(mapping.textureOf.empty() || mapping.textureOf.size() == set.triangles.size(),
+          "the triangles' textures do not match the triangles");
+    for (const std::uint32_t use : mapping.textureOf) {
+      Check(use == kNoTexture || use < mapping.textures.size(),
+            "a triangle names a texture the object does not have");
+    }
+    for (const TextureUse& use : mapping.textures) {
+      CheckInTree(*use.texture);
+      // Handed over before the object that uses it, when pictures are on.
+      Check(!withPictures_ || texturesSeen_.count(use.texture) == 1,
+            "a texture reached the writer after an object that uses it");
+    }
     ++geometryObjects;
     triangles += set.triangles.size();
   }
+
+  bool withPictures_ = true;
 
   void Texture(const Object& object, const Image& image) override {
     CheckInTree(object);
@@ -97,6 +114,7 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
         "the summary counts other textures than the sink got");
 
   CheckingSink withoutPictures(document);
+  withoutPictures.withPictures_ = false;
   SceneSummary plain;
   try {
     WalkScene(document, withoutPictures, false, plain);
@@ -107,6 +125,19 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
   Check(withoutPictures.textures == 0, "a texture was decoded with pictures off");
   Check(withoutPictures.triangles == withPictures.triangles,
         "pictures off gave other triangles than pictures on");
+
+  // With texture mapping the walk may find faults of the mapping's own
+  // objects; otherwise it hands over the same triangles.
+  CheckingSink mapped(document);
+  SceneSummary mappedSummary;
+  try {
+    WalkScene(document, mapped, true, mappedSummary, true);
+  } catch (const Kelvane::RunError& e) {
+    checkError(e);
+    return;
+  }
+  Check(mapped.triangles == withPictures.triangles,
+        "texture mapping gave other triangles than the plain walk");
 }
 
 }  // namespace
