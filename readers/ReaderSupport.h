@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "readers/ReaderWindow.h"
+#include "readers/RecordsAhead.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -163,13 +164,16 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 // Neighbouring polygons share corners: a point is scaled and its form made
 // the first time a row names it, and taken as it is after that.
 //
-// The texts of a few dozen polygons are made in a row before they are
-// written one by one: work done between the writes slows the writes
-// themselves, and making the texts together is quicker too. Everything a
+// The texts of up to kRecordBatch polygons are made in a row before they
+// are written one by one: work done between the writes slows the writes
+// themselves, and making the texts together is quicker too. For a large
+// object on a machine with two cores or more, a worker thread makes them
+// ahead while this thread writes (RecordsAhead). Either way everything a
 // caller or the window can see happens as if each polygon were made just
-// before its write: the writes, yields and captions in order, the link
-// counter at each of them, and a failure to make a polygon surfaces (with
-// its place) only after the polygons before it are written.
+// before its write: the writes, yields and captions in order, on this
+// thread, the link counter at each of them, and a failure to make a polygon
+// surfaces (with its place) only after the polygons before it are written.
+// A write that fails, or a yield that stops the run, stops the worker too.
 //
 // Rows are IndexRow (16-bit indices with their places) or three 32-bit
 // indices (TriangleRow).
@@ -188,70 +192,85 @@ void WritePolygons(ReaderArgs& args, const std::vector<Point>& points,
     Vector3 point;
     Unreal::CornerForm form;
   };
+  // The corner table and the link counter belong to whoever makes the
+  // records; the run's counter is set at each write from where it began.
   std::vector<Corner> corners(points.size());
   for (Corner& corner : corners) corner.form.length = kNotMade;
-  // Makes the polygon of row r at the end of `texts`.
-  auto makePolygon = [&](std::size_t r, std::string& texts) {
-    const Corner* corner[3];
-    for (int k = 0; k < 3; ++k) {
-      const std::int64_t index = RowIndex(rows[r], k);
-      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
-        args.spot = RowSpot(rows[r], k, args.spot);
-        throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
-                                                  " is outside the table 0 to " +
-                                                  std::to_string(points.size() - 1));
-      }
-      Corner& shared = corners[static_cast<std::size_t>(index)];
-      if (shared.form.length == kNotMade) {
-        shared.point = CornerPoint(points[static_cast<std::size_t>(index)]);
-        if (args.scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, args.scale);
-        Unreal::MakeCornerForm(shared.form, shared.point);
-      }
-      corner[k] = &shared;
-    }
-    Unreal::WriteTriangle(texts, corner[0]->point, corner[1]->point, corner[2]->point,
-                          corner[0]->form, corner[1]->form, corner[2]->form);
-  };
+  const std::int32_t counterStart = Unreal::PolygonLinkCounter;
+  const std::int32_t spotStart = args.spot;
+  const double scale = args.scale;
+  std::int32_t link = counterStart;
 
-  constexpr std::size_t kBatch = 64;
-  std::string texts;
-  std::size_t ends[kBatch];
-  for (std::size_t first = 0; first < rows.size(); first += kBatch) {
-    const std::size_t last = std::min(rows.size(), first + kBatch);
-    const std::int32_t counterBefore = Unreal::PolygonLinkCounter;
-    const std::int32_t spotBefore = args.spot;
-    texts.clear();
-    std::size_t made = 0;
-    std::exception_ptr failure;
-    std::int32_t failureSpot = 0;
+  // Makes the polygons of rows batch.first on at the end of batch.texts.
+  auto fill = [&](RecordBatch& batch) {
+    const std::size_t last = std::min(rows.size(), batch.first + kRecordBatch);
     try {
-      for (std::size_t r = first; r < last; ++r) {
-        makePolygon(r, texts);
-        texts += "\r\n";
-        ends[made++] = texts.size();
+      for (std::size_t r = batch.first; r < last; ++r) {
+        const Corner* corner[3];
+        for (int k = 0; k < 3; ++k) {
+          const std::int64_t index = RowIndex(rows[r], k);
+          if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
+            batch.failureSpot = RowSpot(rows[r], k, spotStart);
+            throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                                      " is outside the table 0 to " +
+                                                      std::to_string(points.size() - 1));
+          }
+          Corner& shared = corners[static_cast<std::size_t>(index)];
+          if (shared.form.length == kNotMade) {
+            shared.point = CornerPoint(points[static_cast<std::size_t>(index)]);
+            if (scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, scale);
+            Unreal::MakeCornerForm(shared.form, shared.point);
+          }
+          corner[k] = &shared;
+        }
+        Unreal::WriteTriangle(batch.texts, corner[0]->point, corner[1]->point, corner[2]->point,
+                              corner[0]->form, corner[1]->form, corner[2]->form, link);
+        batch.texts += "\r\n";
+        batch.ends[batch.made++] = batch.texts.size();
       }
     } catch (...) {
       // Kept until the polygons made before it are written.
-      failure = std::current_exception();
-      failureSpot = args.spot;
-      args.spot = spotBefore;
+      if (batch.failureSpot == 0) batch.failureSpot = spotStart;
+      batch.failure = std::current_exception();
     }
-    const std::int32_t counterAfter = Unreal::PolygonLinkCounter;
-    const std::string_view all = texts;
+  };
+  // Writes a batch's polygons one by one; then raises its failure, if any.
+  auto write = [&](const RecordBatch& batch) {
+    const std::string_view all = batch.texts;
     std::size_t from = 0;
-    for (std::size_t i = 0; i < made; ++i) {
-      Unreal::PolygonLinkCounter = counterBefore + static_cast<std::int32_t>(i) + 1;
-      beforeWrite(first + i);
-      TextRoutines::WriteTextLine(args.outputPath, all.substr(from, ends[i] - from), true);
-      from = ends[i];
-      afterWrite(first + i);
+    for (std::size_t i = 0; i < batch.made; ++i) {
+      const std::size_t row = batch.first + i;
+      Unreal::PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
+                                                             static_cast<std::int64_t>(row));
+      beforeWrite(row);
+      TextRoutines::WriteTextLine(args.outputPath, all.substr(from, batch.ends[i] - from), true);
+      from = batch.ends[i];
+      afterWrite(row);
     }
-    Unreal::PolygonLinkCounter = counterAfter;
-    if (failure) {
-      args.spot = failureSpot;
-      std::rethrow_exception(failure);
+    if (batch.failure) {
+      Unreal::PolygonLinkCounter = static_cast<std::int32_t>(
+          counterStart + static_cast<std::int64_t>(batch.first + batch.made));
+      args.spot = batch.failureSpot;
+      std::rethrow_exception(batch.failure);
+    }
+  };
+
+  if (MakeRecordsAhead(rows.size())) {
+    RecordsAhead ahead(rows.size(), fill);
+    while (const RecordBatch* batch = ahead.Next()) write(*batch);
+  } else {
+    RecordBatch batch;
+    for (std::size_t first = 0; first < rows.size(); first += batch.made) {
+      batch.first = first;
+      batch.made = 0;
+      batch.texts.clear();
+      batch.failureSpot = 0;
+      fill(batch);
+      write(batch);
     }
   }
+  Unreal::PolygonLinkCounter =
+      static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size()));
 }
 
 }  // namespace Kelvane

@@ -237,7 +237,7 @@ bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
 // With a texture name, the head line names it; with axes, they replace the
 // origin at A and the texture axes along the edges.
 std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const Vector3& B,
-                                      const Vector3& C, char* origin,
+                                      const Vector3& C, char* origin, std::int32_t& link,
                                       std::string_view texture = {},
                                       const TextureAxes* axes = nullptr) {
   text += "Begin Polygon Item=OUTSIDE ";
@@ -248,14 +248,14 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
   }
   text += "Link=";
   // The blank stands where a negative number's sign would be.
-  if (PolygonLinkCounter >= 0) text += ' ';
-  AppendInteger(text, PolygonLinkCounter);
+  if (link >= 0) text += ' ';
+  AppendInteger(text, link);
   text += kLineEnd;
-  if (PolygonLinkCounter == INT32_MAX) {
+  if (link == INT32_MAX) {
     throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
                             "More than 2147483647 polygons in one document");
   }
-  ++PolygonLinkCounter;
+  ++link;
   char form[kVectorRoom];
   const std::size_t originLength = PutVector(origin, axes != nullptr ? axes->origin : A);
   text += "Origin ";
@@ -359,7 +359,7 @@ void FormatVector(std::string& text, const Vector3& v) {
 
 void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
   char origin[kVectorRoom];
-  BeginPolygonKeepingOrigin(text, A, B, C, origin);
+  BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter);
 }
 
 void WriteVertex(std::string& text, const Vector3& v) {
@@ -403,12 +403,12 @@ char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
 
 void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
                          const CornerForm* formA, const CornerForm* formB,
-                         const CornerForm* formC) {
-  if (PolygonLinkCounter == INT32_MAX || !CannotOverflow(A, B, C)) {
+                         const CornerForm* formC, std::int32_t& link) {
+  if (link == INT32_MAX || !CannotOverflow(A, B, C)) {
     // A step may fail: the lines go into the text one by one, so that a
     // failure leaves the ones before it.
     char origin[kVectorRoom];
-    const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin);
+    const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin, link);
     text += "Vertex ";
     text.append(origin, originLength);
     WriteVertex(text, B);
@@ -423,9 +423,9 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
   char record[kRecordRoom];
   char* end = PutText(record, "Begin Polygon Item=OUTSIDE Link=");
   // The blank stands where a negative number's sign would be.
-  if (PolygonLinkCounter >= 0) *end++ = ' ';
-  end = std::to_chars(end, end + 12, PolygonLinkCounter).ptr;
-  ++PolygonLinkCounter;
+  if (link >= 0) *end++ = ' ';
+  end = std::to_chars(end, end + 12, link).ptr;
+  ++link;
   end = PutText(end, "\r\nOrigin ");
   const char* const origin = end;
   end = PutCorner(end, A, formA);
@@ -451,13 +451,13 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
 }  // namespace
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
-  WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr);
+  WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr, PolygonLinkCounter);
 }
 
 void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
                            const Vector3& C, std::string_view texture, const TextureAxes* axes) {
   char origin[kVectorRoom];
-  BeginPolygonKeepingOrigin(text, A, B, C, origin, texture, axes);
+  BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter, texture, axes);
   WriteVertex(text, A);
   WriteVertex(text, B);
   WriteVertex(text, C);
@@ -506,7 +506,13 @@ bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC) {
-  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC);
+  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, PolygonLinkCounter);
+}
+
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
+                   std::int32_t& link) {
+  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, link);
 }
 
 }  // namespace Unreal

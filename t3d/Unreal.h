@@ -86,4 +86,10 @@ void MakeCornerForm(CornerForm& form, const Vector3& corner);
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC);
 
+// The same with its own link counter instead of PolygonLinkCounter, for
+// records made away from the run's thread.
+void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
+                   std::int32_t& link);
+
 }  // namespace Unreal

@@ -1,0 +1,126 @@
+#include "readers/RecordsAhead.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <string_view>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+namespace Kelvane {
+
+namespace {
+
+// KELVANE_RECORDS_AHEAD=always|never sets the mode a process starts with,
+// so that a whole test suite, or a benchmark of the old way, can run either
+// way with the same programs.
+RecordsAheadMode ModeFromEnvironment() {
+  const char* value = std::getenv("KELVANE_RECORDS_AHEAD");
+  if (value == nullptr) return RecordsAheadMode::kAuto;
+  const std::string_view text = value;
+  if (text == "always") return RecordsAheadMode::kAlways;
+  if (text == "never") return RecordsAheadMode::kNever;
+  return RecordsAheadMode::kAuto;
+}
+
+std::atomic<RecordsAheadMode> modeSetting{ModeFromEnvironment()};
+
+}  // namespace
+
+void SetRecordsAheadMode(RecordsAheadMode mode) { modeSetting = mode; }
+
+int AvailableCores() {
+#if defined(__linux__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    return count > 0 ? count : 1;
+  }
+#endif
+  const unsigned count = std::thread::hardware_concurrency();
+  return count > 0 ? static_cast<int>(count) : 1;
+}
+
+bool MakeRecordsAhead(std::size_t rows) {
+  switch (modeSetting.load()) {
+    case RecordsAheadMode::kAlways:
+      return rows > 0;
+    case RecordsAheadMode::kNever:
+      return false;
+    case RecordsAheadMode::kAuto:
+      break;
+  }
+  // With one core the worker could only take turns with the writes.
+  static const bool severalCores = AvailableCores() >= 2;
+  return severalCores && rows >= kAheadRows;
+}
+
+RecordsAhead::RecordsAhead(std::size_t rows, Fill fill) : rows_(rows), fill_(std::move(fill)) {
+  worker_ = std::thread([this] { Work(); });
+}
+
+RecordsAhead::~RecordsAhead() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  freed_.notify_all();
+  worker_.join();
+}
+
+void RecordsAhead::Work() {
+  std::size_t first = 0;
+  for (std::size_t index = 0; first < rows_; ++index) {
+    {
+      std::unique_lock lock(mutex_);
+      // A batch is free once the run's thread is done with the one that
+      // held its place in the ring before.
+      freed_.wait(lock, [&] { return stop_ || index - taken_ < kRing; });
+      if (stop_) return;
+    }
+    RecordBatch& batch = ring_[index % kRing];
+    batch.first = first;
+    batch.made = 0;
+    batch.texts.clear();
+    batch.failure = nullptr;
+    batch.failureSpot = 0;
+    try {
+      fill_(batch);
+    } catch (...) {
+      // A fill keeps its own failures; anything else stops here too.
+      if (!batch.failure) batch.failure = std::current_exception();
+    }
+    first += batch.made;
+    const bool last = batch.failure != nullptr || first >= rows_ || batch.made == 0;
+    {
+      std::lock_guard lock(mutex_);
+      ++published_;
+      finished_ = last;
+    }
+    made_.notify_one();
+    if (last) return;
+  }
+}
+
+RecordBatch* RecordsAhead::Next() {
+  std::unique_lock lock(mutex_);
+  if (handing_) {
+    // The batch handed out before is done with.
+    const RecordBatch& done = ring_[taken_ % kRing];
+    const bool ended = done.failure != nullptr;
+    handing_ = false;
+    ++taken_;
+    lock.unlock();
+    freed_.notify_one();
+    if (ended) return nullptr;
+    lock.lock();
+  }
+  made_.wait(lock, [&] { return published_ > taken_ || (finished_ && published_ == taken_); });
+  if (published_ == taken_) return nullptr;
+  handing_ = true;
+  return &ring_[taken_ % kRing];
+}
+
+}  // namespace Kelvane
