@@ -13,10 +13,13 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kelvane-generate-model [--trimesh-only | --binary] TRIANGLES OUTPUT [SEED]\n"
+    "Usage: kelvane-generate-model [--trimesh-only | --binary] [--per-object N] TRIANGLES\n"
+    "                              OUTPUT [SEED]\n"
     "  (no option)     TriMesh, Mesh and Polyhedron objects in turn, 3DMF text\n"
     "  --trimesh-only  TriMesh objects only, 3DMF text that both readers take\n"
-    "  --binary        the same TriMesh objects in binary 3DMF\n";
+    "  --binary        the same TriMesh objects in binary 3DMF\n"
+    "  --per-object N  objects of about N triangles (default: as few objects as\n"
+    "                  30000 triangles each allows)\n";
 
 enum class Kind { Mixed, TriMeshText, TriMeshBinary };
 
@@ -31,6 +34,16 @@ int main(int argc, char** argv) {
   } else if (argc > 1 && std::strcmp(argv[1], "--binary") == 0) {
     kind = Kind::TriMeshBinary;
     first = 2;
+  }
+  long long perObject = BenchModel::kMaxObjectTriangles;
+  if (argc > first + 1 && std::strcmp(argv[first], "--per-object") == 0) {
+    perObject = std::atoll(argv[first + 1]);
+    if (perObject < 1 || perObject > BenchModel::kMaxObjectTriangles) {
+      std::fprintf(stderr, "kelvane-generate-model: --per-object takes 1 to %lld\n",
+                   static_cast<long long>(BenchModel::kMaxObjectTriangles));
+      return 2;
+    }
+    first += 2;
   }
   const int left = argc - first;
   if (left < 2 || left > 3) {
@@ -55,11 +68,11 @@ int main(int argc, char** argv) {
   };
   BenchModel::ModelSummary summary;
   if (kind == Kind::Mixed) {
-    summary = BenchModel::GenerateModel(triangles, seed, write);
+    summary = BenchModel::GenerateModel(triangles, seed, write, perObject);
   } else {
     const auto form =
         kind == Kind::TriMeshBinary ? BenchModel::ModelForm::Binary : BenchModel::ModelForm::Text;
-    summary = BenchModel::GenerateTriMeshModel(triangles, seed, form, write);
+    summary = BenchModel::GenerateTriMeshModel(triangles, seed, form, write, perObject);
   }
   if (std::fclose(out) != 0 || failed) {
     std::perror(path);
