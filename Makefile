@@ -33,6 +33,17 @@ test-asan: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The core's tests with ThreadSanitizer, records always made on the worker
+# thread (not part of `make test`: a build of its own, for work on threads).
+TSAN_BUILD ?= build-tsan
+.PHONY: test-tsan
+test-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DKELVANE_GUI=OFF \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -g" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target kelvane_tests kelvane_fault_tests kelvane-convert
+	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_tests
+	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_fault_tests
+
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
 bench: deps
@@ -42,7 +53,7 @@ bench: deps
 	@bench/run.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
 
 # Fuzzing: clang's libFuzzer with AddressSanitizer and UBSan, each target
 # for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).
