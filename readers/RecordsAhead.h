@@ -65,7 +65,11 @@ class RecordsAhead {
   RecordBatch* Next();
 
  private:
-  static constexpr std::size_t kRing = 4;
+  // Batches the worker may be ahead by. It sleeps when the ring is full and
+  // is woken only once half of it is free again: each wake-up costs the
+  // run's thread a system call and, in a virtual machine, an interrupt of
+  // the other core, so they are kept to one per kRing / 2 batches.
+  static constexpr std::size_t kRing = 32;
   void Work();
 
   std::size_t rows_;
@@ -78,6 +82,7 @@ class RecordsAhead {
   std::size_t taken_ = 0;          // batches the run's thread has finished with
   bool handing_ = false;           // the run's thread holds batch taken_
   bool stop_ = false;
+  bool workerWaiting_ = false;
   bool finished_ = false;  // the worker made its last batch
   std::thread worker_;
 };
