@@ -22,6 +22,7 @@
 #include "app/RunWindow.h"
 #include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
+#include "platform/Platform.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -54,9 +55,11 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (Kelvane::SameExistingFile(a, b)) return true;
   std::error_code error;
-  const auto first = std::filesystem::weakly_canonical(std::filesystem::absolute(a, error), error);
+  const auto first =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(a), error), error);
   if (error) return false;
-  const auto second = std::filesystem::weakly_canonical(std::filesystem::absolute(b, error), error);
+  const auto second =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(b), error), error);
   return !error && first == second;
 }
 
@@ -311,9 +314,10 @@ QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
 FormMain::FileState FormMain::StateOf(const std::string& path) {
   FileState state;
   std::error_code error;
-  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return state;
-  state.size = std::filesystem::file_size(path, error);
-  state.time = std::filesystem::last_write_time(path, error);
+  const std::filesystem::path file = Platform::PathOf(path);
+  if (path.empty() || !std::filesystem::is_regular_file(file, error)) return state;
+  state.size = std::filesystem::file_size(file, error);
+  state.time = std::filesystem::last_write_time(file, error);
   state.exists = !error;
   return state;
 }
