@@ -8,6 +8,13 @@ include(GNUInstallDirs)
 # GNUInstallDirs is told.
 install(TARGETS kelvane-convert RUNTIME DESTINATION bin)
 install(FILES StartMapFile.txt DESTINATION share/kelvane)
+if(WIN32)
+  # A Windows user keeps the program and its template in one folder
+  # (make release zips them so); the man page and the Debian package are
+  # for Linux only.
+  install(FILES StartMapFile.txt DESTINATION bin)
+  return()
+endif()
 
 # The desktop entry and icon only make sense beside the window program.
 if(TARGET kelvane)

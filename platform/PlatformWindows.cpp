@@ -59,9 +59,12 @@ bool Information(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
-const int kErrorIsFolder = ERROR_DIRECTORY_NOT_SUPPORTED;
+// ERROR_DIRECTORY_NOT_SUPPORTED, which not every SDK names; its text is the
+// program's own, since not every system has one.
+const int kErrorIsFolder = 336;
 
 std::string ErrorText(int code) {
+  if (code == kErrorIsFolder) return "Is a directory";
   wchar_t* text = nullptr;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -13,20 +11,11 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testing_support::ProgramRun;
 
-// Runs kelvane-convert with the arguments (already quoted for the shell).
-Result Convert(const TempDir& dir, const std::string& arguments) {
-  const std::string out = dir.File("stdout.txt");
-  const std::string err = dir.File("stderr.txt");
-  const std::string command = std::string("'") + KELVANE_CONVERT + "' " + arguments + " >'" + out +
-                              "' 2>'" + err + "' </dev/null";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+// Runs kelvane-convert with the arguments (quoted with Q where needed).
+Result Convert(const TempDir&, const std::string& arguments) {
+  return testing_support::RunConvert(arguments);
 }
 
 std::string Q(const std::string& text) { return "'" + text + "'"; }
@@ -100,8 +89,8 @@ TEST(CommandLineTest, FailuresExitWithOneAndNameKindTextAndPlace) {
 
   result = Convert(dir, Q(dir.File("missing.3dmf")) + " " + Q(output));
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("File error: Cannot open \"" + dir.File("missing.3dmf") +
-                            "\": No such file or directory"),
+  EXPECT_NE(result.err.find("File error: Cannot open \"" + dir.File("missing.3dmf") + "\": " +
+                            testing_support::kNoSuchFile),
             std::string::npos)
       << result.err;
 }
@@ -141,7 +130,7 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
       << result.err;
   EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 2 bitmaps: " + dir.File("out_1.bmp") +
                             ", " + dir.File("out_3.bmp") + "\n");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("out_2.bmp")));
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("out_2.bmp"))));
 
   // 24 bits a pixel, rows bottom up, each padded to four bytes.
   const std::string first = ReadFile(dir.File("out_1.bmp"));
@@ -157,10 +146,10 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
   EXPECT_EQ(third.substr(58, 3), std::string("\xFF\x00\x00", 3));  // top row: blue
 
   // Elsewhere with --textures; a folder that cannot take them warns and goes on.
-  std::filesystem::create_directory(dir.File("pics"));
+  std::filesystem::create_directory(Platform::PathOf(dir.File("pics")));
   result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("pics")));
   EXPECT_EQ(result.status, 0);
-  EXPECT_TRUE(std::filesystem::exists(dir.File("pics/out_1.bmp")));
+  EXPECT_TRUE(std::filesystem::exists(Platform::PathOf(dir.File("pics/out_1.bmp"))));
   result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("none")));
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.err.find("warning: texture 1 not saved: Cannot write"), std::string::npos);

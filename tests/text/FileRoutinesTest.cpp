@@ -50,7 +50,7 @@ TEST(ReadTextFileTest, ChunkBoundariesGiveBackTheSameBytes) {
 TEST(ReadTextFileTest, MissingFileOrFolderIsAFileErrorThatNamesThePath) {
   TempDir dir;
   const std::string missing = dir.File("missing.3dmf");
-  for (const std::string& path : {missing, dir.Path().string()}) {
+  for (const std::string& path : {missing, Platform::TextOf(dir.Path())}) {
     try {
       ReadTextFile(path);
       FAIL() << path;
@@ -59,7 +59,7 @@ TEST(ReadTextFileTest, MissingFileOrFolderIsAFileErrorThatNamesThePath) {
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
   }
-  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(missing)));
 }
 
 TEST(WriteTextFileTest, CreatesEmptiesAndAppendsWithCrLf) {
