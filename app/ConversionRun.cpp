@@ -81,6 +81,8 @@ void ConversionRun::CommandGo_Click() {
   document_.reset();
   currentObject_ = nullptr;
   summary_ = {};
+  mapping_ = {};
+  warnings_.clear();
 
   window_.SetCommandGoEnabled(false);
   const std::string scaleText = window_.TextScale();
@@ -103,8 +105,12 @@ void ConversionRun::CommandGo_Click() {
 
   // The pictures option counts as it stood when the run began.
   const bool pictures = window_.CheckDoPics() != 0;
-  if (Metafile::IsBinaryMetafile(inputText_) || window_.CheckWholeFormat() != 0) {
-    RunWholeFormat(scale, pictures);
+  const bool mapping = window_.CheckTextureMapping() != 0;
+  const bool powerOfTwo = window_.CheckPowerOfTwo() != 0;
+  if (Metafile::IsBinaryMetafile(inputText_) || window_.CheckWholeFormat() != 0 || mapping ||
+      powerOfTwo) {
+    // Mapped polygons name their bitmaps: the textures are saved too.
+    RunWholeFormat(scale, pictures || mapping, mapping, powerOfTwo);
     return;
   }
   hits_[kTexture] = pictures ? Search(kTexture, 1) : -1;

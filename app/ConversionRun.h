@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/RunWindow.h"
 #include "metafile/Document.h"
@@ -21,6 +22,10 @@ struct InputPlace {
 // The line and column of a 1-based position; CR LF, a lone CR and a lone LF
 // each end a line.
 InputPlace PlaceOf(std::string_view text, std::int32_t position);
+
+// The texture name of a bitmap saved at `path`: its file name without the
+// extension, each character other than a letter, digit or _ made a _.
+std::string TextureNameOf(std::string_view path);
 
 // Whether two paths name one existing file.
 bool SameExistingFile(const std::string& a, const std::string& b);
@@ -65,9 +70,22 @@ class ConversionRun {
   // otherwise nothing.
   std::optional<std::size_t> WholeFormatWouldRead() const;
 
+  // With texture mapping: what became of the polygons of textured objects.
+  struct MappingSummary {
+    std::int64_t mapped = 0;     // carry the model's own mapping
+    std::int64_t withoutUV = 0;  // a corner without UV: axes from the edges
+    std::int64_t flat = 0;       // UVs without area: axes from the edges
+    // Their texture's bitmap was not saved: written without a texture.
+    std::int64_t bitmapMissing = 0;
+  };
+  const MappingSummary& Mapping() const { return mapping_; }
+  // Warnings of the last run for the user, in the order they arose
+  // (textures the editor may refuse, names changed).
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+
  private:
   class MetafileSink;
-  void RunWholeFormat(double scale, bool pictures);
+  void RunWholeFormat(double scale, bool pictures, bool mapping, bool powerOfTwo);
   // Which keyword each object kind is found by, and its reader.
   enum Kind { kPolyhedron, kMesh, kTriMesh, kTexture, kKinds };
   // The far marker: a "Mesh" that belongs to the TriMesh ahead; it lies
@@ -99,6 +117,8 @@ class ConversionRun {
   std::unique_ptr<Metafile::Document> document_;
   const Metafile::Object* currentObject_ = nullptr;
   Metafile::SceneSummary summary_;
+  MappingSummary mapping_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace Kelvane

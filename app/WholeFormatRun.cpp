@@ -2,9 +2,14 @@
 // first, then the scene walk hands each geometry object placed and each
 // texture to the same writer and picture box as the keyword readers use.
 
+#include <array>
+#include <cmath>
+#include <filesystem>
 #include <limits>
+#include <unordered_map>
 
 #include "app/ConversionRun.h"
+#include "platform/Platform.h"
 #include "readers/ReaderSupport.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
@@ -18,11 +23,22 @@ namespace Metafile {
 inline Vector3 CornerPoint(const Point3& p) { return MapAxes(p.x, p.y, p.z); }
 }  // namespace Metafile
 
+std::string TextureNameOf(std::string_view path) {
+  std::string name = Platform::TextOf(Platform::PathOf(path).stem());
+  for (char& c : name) {
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '_') c = '_';
+  }
+  return name.empty() ? "texture" : name;
+}
+
 class ConversionRun::MetafileSink : public Metafile::SceneSink {
  public:
-  MetafileSink(ConversionRun& run, double scale)
-      : run_(run), args_{run.inputText_,  run.scanPosition_, scale,
-                         run.outputPath_, run.window_,       run.spot_} {}
+  MetafileSink(ConversionRun& run, double scale, bool mapping, bool powerOfTwo)
+      : run_(run),
+        args_{run.inputText_, run.scanPosition_, scale, run.outputPath_, run.window_, run.spot_},
+        mapping_(mapping),
+        powerOfTwo_(powerOfTwo) {}
 
   void Reached(const Metafile::Object& object) override {
     run_.currentObject_ = &object;
@@ -39,17 +55,29 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     ++run_.objectsTaken_;
     run_.BeginObjectFrame();
 
-    WritePolygons(
-        args_, set.points, set.triangles, [](std::size_t) {},
-        [&](std::size_t) { run_.window_.DoEvents(); });
+    if (mapping_ && !set.mapping.textures.empty()) {
+      WriteMappedPolygons(set);
+    } else {
+      WritePolygons(
+          args_, set.points, set.triangles, [](std::size_t) {},
+          [&](std::size_t) { run_.window_.DoEvents(); });
+    }
 
     run_.ShowProcessed();
     run_.EndObjectFrame();
   }
 
-  void Texture(const Metafile::Object& object, const Metafile::Image& image) override {
+  void Texture(const Metafile::Object& object, const Metafile::Image& decoded) override {
     run_.currentObject_ = &object;
     ++run_.objectsTaken_;
+    const bool square = Metafile::IsPowerOfTwo(decoded.width) &&
+                        Metafile::IsPowerOfTwo(decoded.height);
+    Metafile::Image resampled;
+    if (powerOfTwo_ && !square) {
+      resampled = Metafile::Resample(decoded, Metafile::NextPowerOfTwo(decoded.width),
+                                     Metafile::NextPowerOfTwo(decoded.height));
+    }
+    const Metafile::Image& image = powerOfTwo_ && !square ? resampled : decoded;
     TexturePicture& picture = run_.window_.PictureTexture();
     const int width = static_cast<int>(image.width);
     const int height = static_cast<int>(image.height);
@@ -66,15 +94,102 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       run_.window_.DoEvents();
     }
     picture.Touch();
-    run_.window_.SaveTexturePicture();
+    const std::string path = run_.window_.SaveTexturePicture();
+    if (path.empty()) return;
+    const std::string name = TextureNameOf(path);
+    if (mapping_) {
+      saved_[&object] = {name, image.width, image.height};
+      if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
+        run_.warnings_.push_back("the bitmap \"" + path + "\" is named " + name +
+                                 " in the T3D document: a texture name takes only letters, "
+                                 "digits and _");
+      }
+    }
+    if (mapping_ && !square && !powerOfTwo_) {
+      run_.warnings_.push_back("the texture " + name + " is " + std::to_string(image.width) +
+                               " x " + std::to_string(image.height) +
+                               " pixels; the editor imports textures whose sides are powers "
+                               "of two (the power-of-two option resamples it)");
+    }
   }
 
  private:
+  struct SavedTexture {
+    std::string name;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+  };
+
+  static bool HasUVs(const Metafile::SurfaceMapping& mapping,
+                     const std::array<std::uint32_t, 3>& triangle) {
+    for (const std::uint32_t corner : triangle) {
+      const Metafile::UV& uv = mapping.uvs[corner];
+      if (!std::isfinite(uv.u) || !std::isfinite(uv.v)) return false;
+    }
+    return true;
+  }
+
+  // The polygons of a textured object, one by one: those whose texture was
+  // saved name it and, when their corners have UVs with area, carry the
+  // model's mapping; the others are written as any polygon.
+  void WriteMappedPolygons(const Metafile::TriangleSet& set) {
+    const Metafile::SurfaceMapping& mapping = set.mapping;
+    const bool uvs = mapping.uvs.size() == set.points.size();
+    std::string text;
+    for (std::size_t r = 0; r < set.triangles.size(); ++r) {
+      Vector3 corner[3];
+      for (int k = 0; k < 3; ++k) {
+        const std::uint32_t index = set.triangles[r][static_cast<std::size_t>(k)];
+        if (index >= set.points.size()) {
+          throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                                    " is outside the table 0 to " +
+                                                    std::to_string(set.points.size() - 1));
+        }
+        corner[k] = Metafile::CornerPoint(set.points[index]);
+        if (args_.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args_.scale);
+      }
+      text.clear();
+      const std::uint32_t use = mapping.TextureOf(r);
+      const SavedTexture* saved = nullptr;
+      if (use != Metafile::kNoTexture) {
+        const auto found = saved_.find(mapping.textures[use].texture);
+        if (found != saved_.end()) saved = &found->second;
+      }
+      if (saved == nullptr) {
+        if (use != Metafile::kNoTexture) ++run_.mapping_.bitmapMissing;
+        Unreal::WriteTriangle(text, corner[0], corner[1], corner[2]);
+      } else if (!uvs || !HasUVs(mapping, set.triangles[r])) {
+        ++run_.mapping_.withoutUV;
+        Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name, nullptr);
+      } else {
+        double s[3];
+        double t[3];
+        for (int k = 0; k < 3; ++k) {
+          const Metafile::UV uv = mapping.textures[use].transform.Apply(
+              mapping.uvs[set.triangles[r][static_cast<std::size_t>(k)]]);
+          s[k] = uv.u * saved->width;
+          t[k] = (1 - uv.v) * saved->height;
+        }
+        Unreal::TextureAxes axes;
+        const bool mapped = Unreal::MapTexture(corner, s, t, axes);
+        ++(mapped ? run_.mapping_.mapped : run_.mapping_.flat);
+        Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name,
+                                      mapped ? &axes : nullptr);
+      }
+      text += "\r\n";
+      TextRoutines::WriteTextLine(args_.outputPath, text, true);
+      run_.window_.DoEvents();
+    }
+  }
+
   ConversionRun& run_;
   ReaderArgs args_;
+  bool mapping_;
+  bool powerOfTwo_;
+  std::unordered_map<const Metafile::Object*, SavedTexture> saved_;
 };
 
-void ConversionRun::RunWholeFormat(double scale, bool pictures) {
+void ConversionRun::RunWholeFormat(double scale, bool pictures, bool mapping, bool powerOfTwo) {
   wholeFormat_ = true;
   // The whole structure is read before the first write: a file that is not
   // a 3DMF file at all leaves an existing output as it was.
@@ -82,8 +197,8 @@ void ConversionRun::RunWholeFormat(double scale, bool pictures) {
 
   WriteDocumentHead();
 
-  MetafileSink sink(*this, scale);
-  Metafile::WalkScene(*document_, sink, pictures, summary_);
+  MetafileSink sink(*this, scale, mapping, powerOfTwo);
+  Metafile::WalkScene(*document_, sink, pictures, summary_, mapping);
   currentObject_ = nullptr;
   WriteDocumentTail();
 }

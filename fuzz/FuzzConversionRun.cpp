@@ -62,11 +62,13 @@ class FuzzWindow : public Kelvane::RunWindow {
   void SetLabelPos(std::string_view) override {}
   void DoEvents() override {}
   Kelvane::TexturePicture& PictureTexture() override { return picture_; }
-  void SaveTexturePicture() override {
-    if (picture_.InnerWidth() == 0 || picture_.InnerHeight() == 0) return;
+  std::string SaveTexturePicture() override {
+    if (picture_.InnerWidth() == 0 || picture_.InnerHeight() == 0) return {};
     try {
       Kelvane::SaveBitmap(picture_, Folder + "/texture.bmp");
+      return Folder + "/texture.bmp";
     } catch (const Kelvane::RunError&) {
+      return {};
     }
   }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "metafile/Fields.h"
+#include "metafile/Mapping.h"
 
 // The surface geometry of 3DMF objects as triangles. Each decoder reads one
 // object's data through Fields and gives its points (in the file's own axes,
@@ -20,6 +21,8 @@ struct Point3 {
 struct TriangleSet {
   std::vector<Point3> points;
   std::vector<std::array<std::uint32_t, 3>> triangles;
+  // Filled by the scene walk when texture mapping is asked for.
+  SurfaceMapping mapping;
 };
 
 // A point or vector: three Float32 fields.

@@ -1,6 +1,7 @@
 #include "metafile/Scene.h"
 
 #include <cmath>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -160,8 +161,9 @@ namespace {
 
 class Walk {
  public:
-  Walk(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary)
-      : doc_(document), sink_(sink), textures_(textures), summary_(summary) {}
+  Walk(const Document& document, SceneSink& sink, bool textures, bool mapping,
+       SceneSummary& summary)
+      : doc_(document), sink_(sink), textures_(textures), mapping_(mapping), summary_(summary) {}
 
   void Run() {
     if (doc_.top.empty()) return;
@@ -178,6 +180,8 @@ class Walk {
   struct State {
     Matrix4 matrix;
     Subdivision subdivision;
+    // The texture of the group's surface shader (texture mapping only).
+    std::optional<TextureUse> texture;
   };
 
   // Objects from `first` on, following `next`; with `oneGroup`, `first` is
@@ -228,6 +232,13 @@ class Walk {
         Textures(object, 0);
         return;
       }
+      if (mapping_ && (innerKind == "TextureShader" || innerKind == "AttributeSet")) {
+        // A shader or attribute set of its own covers what follows it in
+        // its group.
+        const auto texture = innerKind == "TextureShader" ? ShaderTexture(index)
+                                                           : AttributeSetTexture(index);
+        if (texture) state.texture = texture;
+      }
       One(inner, state, &object);
       Textures(object, 1);
       return;
@@ -256,6 +267,7 @@ class Walk {
                "A point of this " + kind + " is beyond the range of numbers once transformed");
         }
       }
+      if (mapping_) MapSurface(object, container, state, set);
       ++summary_.geometryObjects;
       summary_.triangles += set.triangles.size();
       sink_.Geometry(object, set);
@@ -290,6 +302,186 @@ class Walk {
     // Known objects without surface (attributes, styles, shaders, cameras,
     // lights, view hints): only textures inside them matter.
     Textures(object, 0);
+  }
+
+  // The textures that cover a geometry object and the UVs of its points:
+  // a TriMesh's surface shader array (one shader per triangle) before the
+  // object's own attribute set, before its group's shader; UVs from a
+  // TriMesh's vertex array or the vertex attribute sets of the other kinds,
+  // shading UVs before surface UVs. Each texture is handed to the sink
+  // before the object, so that its bitmap is known.
+  void MapSurface(const Object& object, const Object* container, const State& state,
+                  TriangleSet& set) {
+    SurfaceMapping& mapping = set.mapping;
+    std::optional<TextureUse> own = state.texture;
+    const std::vector<std::size_t>* perTriangle = nullptr;
+    std::vector<UV> shading;
+    std::vector<UV> surface;
+    const bool triMesh = object.kind == "TriMesh";
+    const std::size_t children = container == nullptr ? 0 : container->children.size();
+    for (std::size_t i = 1; i < children; ++i) {
+      const std::size_t child = container->children[i];
+      const Object& attribute = doc_.objects[child];
+      if (attribute.kind == "AttributeArray") {
+        auto fields = doc_.FieldsOf(attribute);
+        const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
+        if (!triMesh || head.place != kVertexArray) continue;
+        if (head.type == kShadingUV) shading = ReadUVs(*fields, set.points.size());
+        if (head.type == kSurfaceUV) surface = ReadUVs(*fields, set.points.size());
+        continue;
+      }
+      if (attribute.kind != "Container" || attribute.children.empty()) {
+        if (attribute.kind == "Reference") {
+          if (auto texture = AttributeSetTexture(child)) own = texture;
+        }
+        continue;
+      }
+      const Object& first = doc_.objects[attribute.children.front()];
+      if (first.kind == "VertexAttributeSetList" && !triMesh) {
+        VertexUVs(attribute, set.points.size(), shading, surface);
+      } else if (first.kind == "AttributeSet") {
+        if (auto texture = AttributeSetTexture(child)) own = texture;
+      } else if (first.kind == "AttributeArray" && triMesh) {
+        auto fields = doc_.FieldsOf(first);
+        const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
+        if (head.type != kSurfaceShader || head.place != kTriangleArray) continue;
+        if (attribute.children.size() - 1 != set.triangles.size()) {
+          Fail(attribute, ErrorKind::OutOfRange,
+               "This TriMesh has " + std::to_string(set.triangles.size()) +
+                   " triangles, but its shader array holds " +
+                   std::to_string(attribute.children.size() - 1) + " shaders");
+        }
+        perTriangle = &attribute.children;
+      }
+    }
+    mapping.uvs = shading.empty() ? std::move(surface) : std::move(shading);
+    if (perTriangle != nullptr) {
+      mapping.textureOf.reserve(set.triangles.size());
+      for (std::size_t t = 0; t < set.triangles.size(); ++t) {
+        auto texture = ShaderTexture((*perTriangle)[t + 1]);
+        if (!texture) texture = own;
+        mapping.textureOf.push_back(texture ? mapping.Add(*texture) : kNoTexture);
+      }
+    } else if (own) {
+      mapping.Add(*own);
+    }
+    for (const TextureUse& use : mapping.textures) {
+      TextureObject(static_cast<std::size_t>(use.texture - doc_.objects.data()));
+    }
+  }
+
+  // UVs from a vertex attribute set list: a Container that begins with a
+  // VertexAttributeSetList (how many vertices, which of them have a set:
+  // those listed, or all but those listed) followed by their attribute
+  // sets in vertex order. Points without a set get no UV (NaN).
+  void VertexUVs(const Object& list, std::size_t points, std::vector<UV>& shading,
+                 std::vector<UV>& surface) {
+    const Object& head = doc_.objects[list.children.front()];
+    auto fields = doc_.FieldsOf(head);
+    const std::uint32_t vertices = fields->Uns32();
+    const bool include = fields->Enum({{"Include", 0}, {"Exclude", 1}}) == 0;
+    const std::uint32_t listed = fields->Uns32();
+    if (vertices > points) {
+      fields->Fail(ErrorKind::OutOfRange, "A VertexAttributeSetList for " +
+                                              std::to_string(vertices) +
+                                              " vertices, but its object has " +
+                                              std::to_string(points));
+    }
+    fields->CheckCount(listed, 1, 4, "index");
+    std::vector<bool> named(vertices, false);
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t i = 0; i < listed; ++i) {
+      const std::uint32_t index = fields->Uns32();
+      if (index >= vertices) {
+        fields->Fail(ErrorKind::OutOfRange, "Vertex index " + std::to_string(index) +
+                                                " is outside the list's " +
+                                                std::to_string(vertices) + " vertices");
+      }
+      named[index] = true;
+      if (include) order.push_back(index);
+    }
+    if (!include) {
+      for (std::uint32_t v = 0; v < vertices; ++v)
+        if (!named[v]) order.push_back(v);
+    }
+    if (list.children.size() - 1 != order.size()) {
+      Fail(list, ErrorKind::OutOfRange,
+           "This attribute set list names " + std::to_string(order.size()) +
+               " vertices but holds " + std::to_string(list.children.size() - 1) + " sets");
+    }
+    const UV none{std::nan(""), std::nan("")};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      std::size_t set = list.children[i + 1];
+      if (doc_.objects[set].kind == "Reference") set = Target(set);
+      const Object& attributes = doc_.objects[set];
+      for (std::size_t e = 1; e < attributes.children.size(); ++e) {
+        const Object& element = doc_.objects[attributes.children[e]];
+        std::vector<UV>* into = element.kind == "ShadingUV"   ? &shading
+                                : element.kind == "SurfaceUV" ? &surface
+                                                              : nullptr;
+        if (into == nullptr) continue;
+        if (into->empty()) into->assign(points, none);
+        auto uv = doc_.FieldsOf(element);
+        (*into)[order[i]].u = uv->Float32();
+        (*into)[order[i]].v = uv->Float32();
+      }
+    }
+  }
+
+  // The texture of a texture shader: a Container that begins with a
+  // TextureShader and holds a texture (or a reference to one) and perhaps
+  // a ShaderUVTransform. Through references; nothing for anything else.
+  std::optional<TextureUse> ShaderTexture(std::size_t index) {
+    const Object& object = doc_.objects[index];
+    if (object.kind == "Reference") {
+      const std::size_t target = Target(index);
+      Enter(index, target);
+      auto texture = ShaderTexture(target);
+      following_.pop_back();
+      return texture;
+    }
+    if (object.kind != "Container" || object.children.empty() ||
+        doc_.objects[object.children.front()].kind != "TextureShader") {
+      return std::nullopt;
+    }
+    TextureUse use;
+    for (std::size_t i = 1; i < object.children.size(); ++i) {
+      std::size_t child = object.children[i];
+      const Object* element = &doc_.objects[child];
+      if (element->kind == "Reference") {
+        child = Target(child);
+        element = &doc_.objects[child];
+      }
+      if (IsTexture(element->kind)) {
+        use.texture = element;
+      } else if (element->kind == "ShaderUVTransform") {
+        auto fields = doc_.FieldsOf(*element);
+        use.transform = ReadUVTransform(*fields);
+      }
+    }
+    if (use.texture == nullptr) return std::nullopt;
+    return use;
+  }
+
+  // The texture of the first texture shader in an attribute set: a
+  // Container that begins with an AttributeSet, or a reference to one.
+  std::optional<TextureUse> AttributeSetTexture(std::size_t index) {
+    const Object& object = doc_.objects[index];
+    if (object.kind == "Reference") {
+      const std::size_t target = Target(index);
+      Enter(index, target);
+      auto texture = AttributeSetTexture(target);
+      following_.pop_back();
+      return texture;
+    }
+    if (object.kind != "Container" || object.children.empty() ||
+        doc_.objects[object.children.front()].kind != "AttributeSet") {
+      return std::nullopt;
+    }
+    for (std::size_t i = 1; i < object.children.size(); ++i) {
+      if (auto texture = ShaderTexture(object.children[i])) return texture;
+    }
+    return std::nullopt;
   }
 
   // The caps a parametric object's Caps attribute asks for.
@@ -440,6 +632,7 @@ class Walk {
   const Document& doc_;
   SceneSink& sink_;
   bool textures_;
+  bool mapping_;
   SceneSummary& summary_;
   std::vector<std::size_t> following_;
   std::set<std::size_t> texturesDone_;
@@ -449,8 +642,9 @@ class Walk {
 
 }  // namespace
 
-void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary) {
-  Walk(document, sink, textures, summary).Run();
+void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary,
+               bool mapping) {
+  Walk(document, sink, textures, mapping, summary).Run();
 }
 
 }  // namespace Kelvane::Metafile

@@ -30,4 +30,15 @@ bool IsTexture(std::string_view kind);
 // are raised through fields.Fail.
 void DecodeTexture(std::string_view kind, Fields& fields, Image& out);
 
+// Whether a side of `size` pixels is a power of two (1, 2, 4, ...).
+constexpr bool IsPowerOfTwo(std::uint32_t size) { return size != 0 && (size & (size - 1)) == 0; }
+
+// The power of two at or above `size` (at most 2^31).
+std::uint32_t NextPowerOfTwo(std::uint32_t size);
+
+// The image resampled to `width` x `height` pixels, bilinearly: each new
+// pixel samples the old image at the same place of the picture, pixel
+// centres matched, the edges held.
+Image Resample(const Image& image, std::uint32_t width, std::uint32_t height);
+
 }  // namespace Kelvane::Metafile

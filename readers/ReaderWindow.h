@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "readers/TexturePicture.h"
@@ -18,7 +19,8 @@ class ReaderWindow {
   // The picture box a texture is painted into.
   virtual TexturePicture& PictureTexture() = 0;
   // Offers the painted texture for saving; ends silently on any failure.
-  virtual void SaveTexturePicture() = 0;
+  // Returns the path it was saved to, empty when it was not saved.
+  virtual std::string SaveTexturePicture() = 0;
 };
 
 }  // namespace Kelvane

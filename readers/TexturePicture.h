@@ -55,9 +55,13 @@ class TexturePicture {
   std::uint64_t generation_ = 0;
 };
 
-// Writes the picture as a 24-bit Windows bitmap, replacing any file of that
-// name. An empty picture cannot be written (invalid argument); a file that
-// cannot be written is a file error.
-void SaveBitmap(const TexturePicture& picture, const std::string& path);
+// Writes the picture as a Windows bitmap, replacing any file of that name:
+// 24 bits a pixel, or with `depth` 8, 8 bits a pixel with a palette of at
+// most 256 colours (ToPalette). An empty picture cannot be written (invalid
+// argument); a file that cannot be written is a file error.
+void SaveBitmap(const TexturePicture& picture, const std::string& path, int depth = 24);
+
+// The bytes of that bitmap file.
+std::vector<unsigned char> BitmapBytes(const TexturePicture& picture, int depth = 24);
 
 }  // namespace Kelvane

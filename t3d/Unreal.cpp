@@ -224,9 +224,19 @@ bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
 
 // BeginPolygon, leaving the origin's vector form in `origin` as well;
 // returns its length.
+// With a texture name, the head line names it; with axes, they replace the
+// origin at A and the texture axes along the edges.
 std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const Vector3& B,
-                                      const Vector3& C, char* origin) {
-  text += "Begin Polygon Item=OUTSIDE Link=";
+                                      const Vector3& C, char* origin,
+                                      std::string_view texture = {},
+                                      const TextureAxes* axes = nullptr) {
+  text += "Begin Polygon Item=OUTSIDE ";
+  if (!texture.empty()) {
+    text += "Texture=";
+    text += texture;
+    text += ' ';
+  }
+  text += "Link=";
   // The blank stands where a negative number's sign would be.
   if (PolygonLinkCounter >= 0) text += ' ';
   AppendInteger(text, PolygonLinkCounter);
@@ -237,16 +247,20 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
   }
   ++PolygonLinkCounter;
   char form[kVectorRoom];
-  const std::size_t originLength = PutVector(origin, A);
+  const std::size_t originLength = PutVector(origin, axes != nullptr ? axes->origin : A);
   text += "Origin ";
   text.append(origin, originLength);
   const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
   text += "Normal ";
   text.append(form, PutVector(form, normal));
-  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  const Vector3 u = axes != nullptr
+                        ? axes->u
+                        : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
   text += "TextureU ";
   text.append(form, PutVector(form, u));
-  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  const Vector3 v = axes != nullptr
+                        ? axes->v
+                        : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
   text += "TextureV ";
   text.append(form, PutVector(form, v));
   return originLength;
@@ -430,6 +444,56 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
   WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr);
+}
+
+void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                           const Vector3& C, std::string_view texture, const TextureAxes* axes) {
+  char origin[kVectorRoom];
+  BeginPolygonKeepingOrigin(text, A, B, C, origin, texture, axes);
+  WriteVertex(text, A);
+  WriteVertex(text, B);
+  WriteVertex(text, C);
+  EndPolygon(text);
+}
+
+bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (&t)[3],
+                TextureAxes& axes) {
+  // Edges from the first corner, and how far s and t change along them.
+  const double e1[3] = {corner[1].X - corner[0].X, corner[1].Y - corner[0].Y,
+                        corner[1].Z - corner[0].Z};
+  const double e2[3] = {corner[2].X - corner[0].X, corner[2].Y - corner[0].Y,
+                        corner[2].Z - corner[0].Z};
+  const double ds1 = s[1] - s[0], ds2 = s[2] - s[0];
+  const double dt1 = t[1] - t[0], dt2 = t[2] - t[0];
+  const double a = e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2];
+  const double b = e1[0] * e2[0] + e1[1] * e2[1] + e1[2] * e2[2];
+  const double c = e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2];
+  // The triangle's area (squared, times 4) and its area in texels (times 2).
+  const double gram = a * c - b * b;
+  const double texels = ds1 * dt2 - ds2 * dt1;
+  constexpr double kFlat = 1e-12;
+  if (!(gram > kFlat * a * c) || !(std::fabs(texels) > kFlat * (std::fabs(ds1 * dt2) +
+                                                                   std::fabs(ds2 * dt1)))) {
+    return false;
+  }
+  // An axis in the plane, x e1 + y e2, whose dot products with e1 and e2
+  // are the changes d1 and d2: the Gram system.
+  const auto axis = [&](double d1, double d2) {
+    const double x = (c * d1 - b * d2) / gram;
+    const double y = (a * d2 - b * d1) / gram;
+    return Vector3{x * e1[0] + y * e2[0], x * e1[1] + y * e2[1], x * e1[2] + y * e2[2]};
+  };
+  axes.u = axis(ds1, ds2);
+  axes.v = axis(dt1, dt2);
+  // The origin corner[0] + x e1 + y e2 where s and t are both 0.
+  const double x = (-s[0] * dt2 + t[0] * ds2) / texels;
+  const double y = (-t[0] * ds1 + s[0] * dt1) / texels;
+  axes.origin = {corner[0].X + x * e1[0] + y * e2[0], corner[0].Y + x * e1[1] + y * e2[1],
+                 corner[0].Z + x * e1[2] + y * e2[2]};
+  for (const Vector3* w : {&axes.origin, &axes.u, &axes.v}) {
+    if (!std::isfinite(w->X) || !std::isfinite(w->Y) || !std::isfinite(w->Z)) return false;
+  }
+  return true;
 }
 
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,

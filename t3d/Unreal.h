@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "vector/ModuleVector.h"
 
@@ -47,6 +48,28 @@ void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const V
 void WriteVertex(std::string& text, const Vector3& v);
 void EndPolygon(std::string& text);
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+
+// Where a texture lies on a polygon, in the editor's convention: a point P
+// of the polygon's plane is at texel (s, t) = ((P - origin) . u,
+// (P - origin) . v), s to the right and t down from the texture's top left
+// corner; u and v lie in the plane.
+struct TextureAxes {
+  Vector3 origin;
+  Vector3 u;
+  Vector3 v;
+};
+
+// The axes that put each corner k of a triangle at texel (s[k], t[k]).
+// False, leaving `axes` unspecified, when the triangle or its texels have
+// no area, or a result is not finite.
+bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (&t)[3],
+                TextureAxes& axes);
+
+// A triangle record whose head line names its texture ("Begin Polygon
+// Item=OUTSIDE Texture=NAME Link= N"); with axes, its Origin, TextureU and
+// TextureV are those, else made from its edges as WriteTriangle makes them.
+void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                           const Vector3& C, std::string_view texture, const TextureAxes* axes);
 
 // The vector form of a corner that many polygons share, made once. Only a
 // corner whose coordinates are all below 100000 in magnitude gets one, which

@@ -22,6 +22,7 @@
 #include "app/ConversionRun.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
+#include "readers/Palette.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -57,6 +58,13 @@ constexpr const char* kUsage =
     "                     references, every surface kind); a binary 3DMF file\n"
     "                     is always read this way\n"
     "  --no-pictures      do not read the textures\n"
+    "  --uv               polygons of textured objects name their texture and carry\n"
+    "                     the model's own texture mapping (reads with the 3DMF\n"
+    "                     reader; texture names are the bitmaps' names)\n"
+    "  --pow2             resample textures whose sides are not powers of two to the\n"
+    "                     next ones up (reads with the 3DMF reader)\n"
+    "  --bitmap-depth N   24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
+    "                     with a palette, as older editors need\n"
     "  --textures DIR     folder for the texture bitmaps (default: the output's)\n"
     "  --template FILE    map template (default: StartMapFile.txt beside this program,\n"
     "                     else in ../share/kelvane/ from it)\n"
@@ -92,6 +100,10 @@ struct Options {
   std::string templatePath;
   bool quiet = false;
   bool wholeFormat = false;
+  bool keywordsAsked = false;  // --reader keywords given
+  bool textureMapping = false;
+  bool powerOfTwo = false;
+  int bitmapDepth = 24;
   std::string outDir;
   bool outDirGiven = false;
   int jobs = 0;  // 0: the number of cores
@@ -115,6 +127,8 @@ class CommandLineWindow : public Kelvane::RunWindow {
   int CheckDoPics() override { return options_.pictures ? 1 : 0; }
   int CheckMapOrBrush() override { return options_.oneBrush ? 1 : 0; }
   int CheckWholeFormat() override { return options_.wholeFormat ? 1 : 0; }
+  int CheckTextureMapping() override { return options_.textureMapping ? 1 : 0; }
+  int CheckPowerOfTwo() override { return options_.powerOfTwo ? 1 : 0; }
   void SetCommandGoEnabled(bool) override {}
   void SetLabelProgress(std::string_view) override {}
   void SetLabelPos(std::string_view caption) override {
@@ -130,13 +144,13 @@ class CommandLineWindow : public Kelvane::RunWindow {
   }
   Kelvane::TexturePicture& PictureTexture() override { return picture_; }
 
-  void SaveTexturePicture() override {
+  std::string SaveTexturePicture() override {
     ++textures_;
     const std::string path = BitmapPath(textures_);
     if (picture_.InnerWidth() == 0 || picture_.InnerHeight() == 0) {
       Warn("texture " + std::to_string(textures_) + " is " + std::to_string(picture_.InnerWidth()) +
            " x " + std::to_string(picture_.InnerHeight()) + " pixels: no bitmap written");
-      return;
+      return {};
     }
     // Bitmap names come from the output's name, so an input or output
     // that happens to be called like one must not be written over.
@@ -144,14 +158,16 @@ class CommandLineWindow : public Kelvane::RunWindow {
       if (Kelvane::SameExistingFile(path, *file)) {
         Warn("texture " + std::to_string(textures_) + " not saved: \"" + path + "\" is " +
              (file == &options_.input ? "the input" : "the output"));
-        return;
+        return {};
       }
     }
     try {
-      Kelvane::SaveBitmap(picture_, path);
+      Kelvane::SaveBitmap(picture_, path, options_.bitmapDepth);
       bitmaps_.push_back(path);
+      return path;
     } catch (const Kelvane::RunError& e) {
       Warn("texture " + std::to_string(textures_) + " not saved: " + e.what());
+      return {};
     }
   }
 
@@ -167,7 +183,14 @@ class CommandLineWindow : public Kelvane::RunWindow {
     if (!options_.texturesDir.empty()) {
       base = TextOf(PathOf(options_.texturesDir) / PathOf(base).filename());
     }
-    return base + "_" + std::to_string(number) + ".bmp";
+    std::string path = base + "_" + std::to_string(number) + ".bmp";
+    if (options_.textureMapping) {
+      // The T3D names each texture after its bitmap, and a texture name
+      // takes only letters, digits and _.
+      const fs::path file = PathOf(path);
+      path = TextOf(file.parent_path() / PathOf(Kelvane::TextureNameOf(path) + ".bmp"));
+    }
+    return path;
   }
 
   void ShowProgress() {
@@ -271,8 +294,10 @@ Options ParseArguments(int argc, char** argv) {
     } else if (takes("--reader")) {
       if (value == "keywords") {
         options.wholeFormat = false;
+        options.keywordsAsked = true;
       } else if (value == "3dmf") {
         options.wholeFormat = true;
+        options.keywordsAsked = false;
       } else {
         UsageError("--reader takes keywords or 3dmf, not \"" + value + "\"");
       }
@@ -280,6 +305,19 @@ Options ParseArguments(int argc, char** argv) {
       options.oneBrush = true;
     } else if (arg == "--no-pictures") {
       options.pictures = false;
+    } else if (arg == "--uv") {
+      options.textureMapping = true;
+    } else if (arg == "--pow2") {
+      options.powerOfTwo = true;
+    } else if (takes("--bitmap-depth")) {
+      if (value != "8" && value != "24") {
+        UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
+      }
+      if (value == "8" && !Kelvane::PaletteInThisBuild()) {
+        UsageError("--bitmap-depth 8 is not in this build (it is made without Leptonica); "
+                   "use --bitmap-depth 24");
+      }
+      options.bitmapDepth = value == "8" ? 8 : 24;
     } else if (takes("--textures")) {
       options.texturesDir = value;
     } else if (takes("--template")) {
@@ -311,6 +349,14 @@ Options ParseArguments(int argc, char** argv) {
     }
   }
   if (options.paths.empty()) UsageError("no INPUT given");
+  if (options.textureMapping || options.powerOfTwo) {
+    const char* option = options.textureMapping ? "--uv" : "--pow2";
+    if (options.keywordsAsked) UsageError(std::string(option) + " needs --reader 3dmf");
+    if (options.textureMapping && !options.pictures) {
+      UsageError("--uv names the texture bitmaps, which --no-pictures leaves out");
+    }
+    options.wholeFormat = true;
+  }
   return options;
 }
 
@@ -407,6 +453,36 @@ std::vector<std::string> SummaryNotes(const Kelvane::Metafile::SceneSummary& sum
   return notes;
 }
 
+// What became of the textured polygons under --uv.
+std::vector<std::string> MappingNotes(const Kelvane::ConversionRun::MappingSummary& mapping) {
+  std::vector<std::string> notes;
+  const auto polygons = [](std::int64_t n) {
+    return std::to_string(n) + (n == 1 ? " polygon" : " polygons");
+  };
+  if (mapping.mapped > 0) {
+    notes.push_back(polygons(mapping.mapped) + " carry the model's texture mapping");
+  }
+  if (mapping.withoutUV > 0) {
+    notes.push_back(polygons(mapping.withoutUV) +
+                    " of textured objects have corners without UVs: texture axes from their "
+                    "edges");
+  }
+  if (mapping.flat > 0) {
+    notes.push_back(polygons(mapping.flat) +
+                    " have UVs without area: texture axes from their edges");
+  }
+  if (mapping.bitmapMissing > 0) {
+    notes.push_back(polygons(mapping.bitmapMissing) +
+                    " name no texture: their texture's bitmap was not saved");
+  }
+  return notes;
+}
+
+void PrintWarnings(const Kelvane::ConversionRun& run) {
+  for (const std::string& warning : run.Warnings())
+    std::fprintf(stderr, "kelvane-convert: warning: %s\n", warning.c_str());
+}
+
 // A text on one line, for the result line a batch parent reads.
 std::string OneLine(std::string text) {
   std::replace_if(
@@ -467,6 +543,7 @@ int ConvertOne(Options options) {
     std::string error = std::string(Kelvane::KindName(e.Kind())) + ": " + e.what();
     const std::string place = run.ErrorPlaceOf(e);
     if (!place.empty()) error += " (" + place + ")";
+    PrintWarnings(run);
     std::fprintf(stderr, "kelvane-convert: %s\n", error.c_str());
     SuggestWholeFormat(run);
     PrintResultLine(options, false, window.Bitmaps().size(), error);
@@ -479,6 +556,7 @@ int ConvertOne(Options options) {
     return 1;
   }
   window.ClearProgress();
+  PrintWarnings(run);
   if (!options.quiet) {
     const auto counted = [](std::size_t n, const char* noun) {
       return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
@@ -492,6 +570,10 @@ int ConvertOne(Options options) {
     if (run.UsedWholeFormat()) {
       for (const std::string& note : SummaryNotes(run.Summary()))
         std::printf("  %s\n", note.c_str());
+      if (options.textureMapping) {
+        for (const std::string& note : MappingNotes(run.Mapping()))
+          std::printf("  %s\n", note.c_str());
+      }
     }
   }
   if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) SuggestWholeFormat(run);
@@ -639,6 +721,9 @@ std::vector<std::string> ChildArguments(const Options& options, const BatchFile&
                                    options.wholeFormat ? "3dmf" : "keywords"};
   if (options.oneBrush) args.push_back("--one-brush");
   if (!options.pictures) args.push_back("--no-pictures");
+  if (options.textureMapping) args.push_back("--uv");
+  if (options.powerOfTwo) args.push_back("--pow2");
+  if (options.bitmapDepth != 24) args.insert(args.end(), {"--bitmap-depth", "8"});
   if (!options.texturesDir.empty()) args.insert(args.end(), {"--textures", options.texturesDir});
   if (!options.templatePath.empty()) args.insert(args.end(), {"--template", options.templatePath});
   if (!options.preview.empty()) {

@@ -82,6 +82,10 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
   int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
   int CheckWholeFormat() override { return form_.CheckWholeFormat->isChecked() ? 1 : 0; }
+  int CheckTextureMapping() override {
+    return form_.CheckTextureMapping->isChecked() ? 1 : 0;
+  }
+  int CheckPowerOfTwo() override { return form_.CheckPowerOfTwo->isChecked() ? 1 : 0; }
   void SetCommandGoEnabled(bool enabled) override {
     // Disabling the focused Go moves the focus on; a run that ends with the
     // focus still there gives it back, so Enter or Space starts another.
@@ -107,7 +111,7 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   }
   void DoEvents() override { form_.Yield(); }
   Kelvane::TexturePicture& PictureTexture() override { return form_.picture_; }
-  void SaveTexturePicture() override { form_.SaveTexturePicture(); }
+  std::string SaveTexturePicture() override { return form_.SaveTexturePicture(); }
 
  private:
   FormMain& form_;
@@ -191,8 +195,22 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   CheckWholeFormat->setToolTip(QStringLiteral(
       "Read the whole 3DMF format: groups, transforms, references and every surface kind, "
       "instead of searching the object keywords. Binary 3DMF files are always read so."));
+  // The texture options, in a row above the preview.
+  CheckTextureMapping =
+      checkBox("CheckTextureMapping", "UV mapping", false, TwipsRect(5280, 105, 1500, 255));
+  CheckTextureMapping->setToolTip(QStringLiteral(
+      "Polygons of textured objects name their texture (the bitmap's name) and carry the "
+      "model's own texture mapping. Reads with the whole-format reader and saves the textures."));
+  CheckPowerOfTwo =
+      checkBox("CheckPowerOfTwo", "Power of two", false, TwipsRect(6900, 105, 1560, 255));
+  CheckPowerOfTwo->setToolTip(QStringLiteral(
+      "Resample textures whose sides are not powers of two to the next ones up, as the editor "
+      "imports them. Reads with the whole-format reader."));
+  CheckBitmap8 = checkBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
+  CheckBitmap8->setToolTip(
+      QStringLiteral("Save textures as 256-colour bitmaps with a palette, as older editors need."));
   PicturePreview = new PreviewView(this);
-  place(PicturePreview, "PicturePreview", TwipsRect(5280, 105, 6525, 6525));
+  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 6525, 6165));
   previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
                                   PicturePreview->geometry().bottom() + 1);
 
@@ -200,7 +218,8 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   QWidget* const tabOrder[] = {CommandGo,        TextInFileName,      CommandBrowseInput,
                                TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,
                                PictureTexture,   CheckDoPics,         TextScale,
-                               CheckWholeFormat, PicturePreview};
+                               CheckWholeFormat, CheckTextureMapping, CheckPowerOfTwo,
+                               CheckBitmap8,     PicturePreview};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
@@ -232,6 +251,9 @@ void FormMain::FitFontToLayout() {
       {CheckMapOrBrush->text(), CheckMapOrBrush->width() - indicator},
       {CheckDoPics->text(), CheckDoPics->width() - indicator},
       {CheckWholeFormat->text(), CheckWholeFormat->width() - indicator},
+      {CheckTextureMapping->text(), CheckTextureMapping->width() - indicator},
+      {CheckPowerOfTwo->text(), CheckPowerOfTwo->width() - indicator},
+      {CheckBitmap8->text(), CheckBitmap8->width() - indicator},
   };
   QFont fitted = font();
   const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
@@ -288,8 +310,11 @@ void FormMain::CommandGo_Click() {
     return;
   }
   ShowPreview(failure.isEmpty(), outputBefore);
+  const QString warnings = RunWarnings(run);
   if (!failure.isEmpty()) {
-    ReportFailure(failure);
+    ReportFailure(warnings.isEmpty() ? failure : failure + QStringLiteral("\n\n") + warnings);
+  } else if (!warnings.isEmpty()) {
+    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption, warnings);
   } else if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) {
     const QString hint = WholeFormatHint(run);
     if (!hint.isEmpty()) {
@@ -297,6 +322,31 @@ void FormMain::CommandGo_Click() {
                            QStringLiteral("The keyword search found no polygon.") + hint);
     }
   }
+}
+
+QString FormMain::RunWarnings(const Kelvane::ConversionRun& run) const {
+  QStringList lines;
+  for (const std::string& warning : run.Warnings()) {
+    QString line = QString::fromStdString(warning);
+    line[0] = line[0].toUpper();
+    lines << line + QLatin1Char('.');
+  }
+  const auto& mapping = run.Mapping();
+  if (mapping.withoutUV > 0) {
+    lines << QStringLiteral("%1 polygons of textured objects have corners without UVs: their "
+                            "texture axes come from their edges.")
+                 .arg(mapping.withoutUV);
+  }
+  if (mapping.flat > 0) {
+    lines << QStringLiteral("%1 polygons have UVs without area: their texture axes come from "
+                            "their edges.")
+                 .arg(mapping.flat);
+  }
+  if (mapping.bitmapMissing > 0) {
+    lines << QStringLiteral("%1 polygons name no texture: their texture's bitmap was not saved.")
+                 .arg(mapping.bitmapMissing);
+  }
+  return lines.join(QStringLiteral("\n\n"));
 }
 
 QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
@@ -383,14 +433,20 @@ std::string FormMain::ProposedBitmapName() const {
   } catch (const Kelvane::RunError&) {
     base = "texture";
   }
-  return base + "_" + std::to_string(textureNumber_) + ".bmp";
+  const std::string name = base + "_" + std::to_string(textureNumber_) + ".bmp";
+  if (!CheckTextureMapping->isChecked()) return name;
+  // The T3D names the texture after its bitmap; a texture name takes only
+  // letters, digits and _.
+  const std::filesystem::path path = Platform::PathOf(name);
+  return Platform::TextOf(path.parent_path() /
+                          Platform::PathOf(Kelvane::TextureNameOf(name) + ".bmp"));
 }
 
 bool FormMain::NamesRunFile(const std::string& path) const {
   return SameFile(path, runOutput_) || SameFile(path, runInput_);
 }
 
-void FormMain::SaveTexturePicture() {
+std::string FormMain::SaveTexturePicture() {
   ++textureNumber_;
   ShowRunState();
   try {
@@ -410,10 +466,12 @@ void FormMain::SaveTexturePicture() {
                                           "Choose another name for the bitmap.")
                                .arg(QString::fromStdString(CommonDialog1.FileName)));
     }
-    Kelvane::SaveBitmap(picture_, CommonDialog1.FileName);
+    Kelvane::SaveBitmap(picture_, CommonDialog1.FileName, CheckBitmap8->isChecked() ? 8 : 24);
+    return CommonDialog1.FileName;
   } catch (const std::exception&) {
     // Cancel, an unusable path or a failed write: the texture is not saved.
   }
+  return {};
 }
 
 void FormMain::Yield() {

@@ -53,7 +53,7 @@ class FormMain : public QWidget {
   void CommandBrowseInput_Click();
   void CommandBrowseOutput_Click();
   // Offers the painted texture for saving; called by the run.
-  void SaveTexturePicture();
+  std::string SaveTexturePicture();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -82,6 +82,9 @@ class FormMain : public QWidget {
   // A paragraph naming the whole-format reader when it reads the input of a
   // keyword run that failed or wrote nothing; empty otherwise.
   QString WholeFormatHint(const Kelvane::ConversionRun& run) const;
+  // What the run warned of, and the polygons whose mapping fell back, for a
+  // message; empty when there is nothing to say.
+  QString RunWarnings(const Kelvane::ConversionRun& run) const;
   std::string ProposedBitmapName() const;
   bool NamesRunFile(const std::string& path) const;
   // Shows what the run left in its output: the document, or why there is
@@ -108,6 +111,9 @@ class FormMain : public QWidget {
   QLineEdit* TextScale;
   // Beyond the original layout: read the whole 3DMF format.
   QCheckBox* CheckWholeFormat;
+  QCheckBox* CheckTextureMapping;
+  QCheckBox* CheckPowerOfTwo;
+  QCheckBox* CheckBitmap8;
   // Beyond the original layout: the converted model, beside the rest.
   PreviewView* PicturePreview;
   CommonDialog CommonDialog1;

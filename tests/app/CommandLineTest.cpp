@@ -4,6 +4,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "readers/Palette.h"
 
 namespace {
 
@@ -157,6 +158,58 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
 
   result = Convert(dir, Q(input) + " " + Q(output) + " --no-pictures");
   EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 0 bitmaps\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions) {
+  TempDir dir;
+  const std::string input = dir.File("in.3dmf");
+  WriteFile(input, ReadFile(std::string(KELVANE_SOURCE_DIR) +
+                            "/tests/data/samples/tx-24bit-little.3dmf"));
+  for (const std::string arguments :
+       {"--uv --reader keywords", "--pow2 --reader keywords", "--uv --no-pictures",
+        "--bitmap-depth 16", "--bitmap-depth"}) {
+    const Result result = Convert(dir, Q(input) + " " + arguments);
+    EXPECT_EQ(result.status, 2) << arguments;
+    EXPECT_NE(result.err.find("Usage: kelvane-convert"), std::string::npos) << arguments;
+    EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("in.t3d")))) << arguments;
+  }
+
+  // A build without Leptonica says so instead of writing 24-bit bitmaps.
+  const bool palette = Kelvane::PaletteInThisBuild();
+  if (!palette) {
+    const Result refused = Convert(dir, Q(input) + " --bitmap-depth 8");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--bitmap-depth 8 is not in this build"), std::string::npos);
+  }
+
+  // A texture name takes letters, digits and _ only: so does its bitmap.
+  const std::string output = dir.File("my model-2.t3d");
+  Result result = Convert(dir, Q(input) + " " + Q(output) + " --uv" +
+                                   (palette ? " --bitmap-depth 8" : ""));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string bitmap = dir.File("my_model_2_1.bmp");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons, 1 bitmap: " + bitmap +
+                            "\n  3 polygons carry the model's texture mapping\n");
+  EXPECT_NE(ReadFile(output).find("Begin Polygon Item=OUTSIDE Texture=my_model_2_1 Link= 0\r\n"),
+            std::string::npos);
+  const std::string bytes = ReadFile(bitmap);
+  ASSERT_GE(bytes.size(), 54u);
+  if (palette) {
+    EXPECT_EQ(bytes[28], 8);         // 8 bits a pixel
+    EXPECT_EQ(Le32(bytes, 46), 3u);  // the texture's three colours, exactly
+  }
+  EXPECT_TRUE(result.err.empty()) << result.err;  // 4 x 4: nothing to warn of
+
+  // --uv reads with the 3DMF reader by itself, also in a batch's children.
+  std::filesystem::create_directory(Platform::PathOf(dir.File("out")));
+  result = Convert(dir, Q(input) + " --uv --out-dir " + Q(dir.File("out")));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(ReadFile(dir.File("out/in.t3d")).find("Texture=in_1 Link= 0"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(Platform::PathOf(dir.File("out/in_1.bmp"))));
 }
 
 }  // namespace

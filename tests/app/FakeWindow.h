@@ -38,7 +38,17 @@ class FakeWindow : public Kelvane::RunWindow {
   void SetLabelPos(std::string_view caption) override { labelPos.emplace_back(caption); }
   void DoEvents() override { ++doEvents; }
   Kelvane::TexturePicture& PictureTexture() override { return picture; }
-  void SaveTexturePicture() override { savedTextures.push_back(picture); }
+  int textureMapping = 0;
+  int powerOfTwo = 0;
+  int CheckTextureMapping() override { return textureMapping; }
+  int CheckPowerOfTwo() override { return powerOfTwo; }
+  // Saved as "texture_N.bmp" (not written); `refuseSaving` saves none.
+  bool refuseSaving = false;
+  std::string SaveTexturePicture() override {
+    savedTextures.push_back(picture);
+    if (refuseSaving) return {};
+    return "textures/texture_" + std::to_string(savedTextures.size()) + ".bmp";
+  }
 };
 
 }  // namespace testing_support

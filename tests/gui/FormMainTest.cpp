@@ -212,6 +212,7 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
                          "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
                          "CheckDoPics",         "TextScale",          "CheckWholeFormat",
+                         "CheckTextureMapping", "CheckPowerOfTwo",    "CheckBitmap8",
                          "PicturePreview",      "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -225,7 +226,8 @@ TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
-  for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat"}) {
+  for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat",
+                           "CheckTextureMapping", "CheckPowerOfTwo", "CheckBitmap8"}) {
     auto* box = Control<QCheckBox>(name);
     EXPECT_LE(box->sizeHint().width(), box->width()) << name;
   }
@@ -684,11 +686,12 @@ class PreviewTest : public FormMainTest {
 TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
   KelvaneGui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
-  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 7, 435, 435));
+  // Beside the picture box, under the row of texture options.
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 435, 411));
   EXPECT_TRUE(view->Image().isNull());
 
   const QImage first = Go(TestModel("crate.3dmf"));
-  ASSERT_EQ(first.size(), QSize(435, 435));
+  ASSERT_EQ(first.size(), QSize(435, 411));
   EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
   EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
   EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);

@@ -59,7 +59,7 @@ models=("$source"/examples/*.3dmf "$source"/examples/whole/*.3dmf "$source"/test
 count=0
 for model in "${models[@]}"; do
   base=$(basename "$model")
-  for options in "" "--reader 3dmf" "--one-brush --scale 3.5"; do
+  for options in "" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2"; do
     fresh
     cp "$model" "$L/$base"
     cp "$model" "$W/$base"

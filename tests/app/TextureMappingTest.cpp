@@ -1,0 +1,561 @@
+// Texture mapping: polygons of textured objects name their texture and put
+// each corner at its UV times the texture's size, read back from the
+// written records.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RunTestSupport.h"
+#include "metafile/Texture.h"
+#include "readers/Palette.h"
+#include "readers/TexturePicture.h"
+#include "t3d/Unreal.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::RunFixture;
+
+struct Vec {
+  double x = 0, y = 0, z = 0;
+};
+
+// One polygon record as written.
+struct Record {
+  std::string head;
+  std::string texture;  // empty: none named
+  Vec origin, u, v;
+  std::vector<Vec> vertices;
+  std::string text;  // the whole record
+};
+
+Vec ParseVector(const std::string& text) {
+  Vec v;
+  char comma = 0;
+  std::istringstream in(text);
+  in >> v.x >> comma >> v.y >> comma >> v.z;
+  return v;
+}
+
+std::vector<Record> Records(const std::string& document) {
+  std::vector<Record> records;
+  std::istringstream in(document);
+  std::string line;
+  Record* open = nullptr;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("Begin Polygon", 0) == 0) {
+      records.emplace_back();
+      open = &records.back();
+      open->head = line;
+      const std::size_t at = line.find("Texture=");
+      if (at != std::string::npos) {
+        open->texture = line.substr(at + 8, line.find(' ', at) - at - 8);
+      }
+    }
+    if (open == nullptr) continue;
+    open->text += line + "\n";
+    const std::size_t blank = line.find(' ');
+    const std::string key = line.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
+    if (key == "Origin") open->origin = ParseVector(rest);
+    if (key == "TextureU") open->u = ParseVector(rest);
+    if (key == "TextureV") open->v = ParseVector(rest);
+    if (key == "Vertex") open->vertices.push_back(ParseVector(rest));
+    if (line == "End Polygon") open = nullptr;
+  }
+  return records;
+}
+
+double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec Minus(const Vec& a, const Vec& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+double Sum(const Vec& a) { return std::fabs(a.x) + std::fabs(a.y) + std::fabs(a.z); }
+
+// Checks that corner k of `record` lies at texel (s, t), to what the five
+// decimals of every written number allow.
+void ExpectTexel(const Record& record, std::size_t k, double s, double t) {
+  const Vec offset = Minus(record.vertices[k], record.origin);
+  const double slackS = 1e-5 * Sum(record.u) + 0.5e-5 * Sum(offset) + 1e-9;
+  const double slackT = 1e-5 * Sum(record.v) + 0.5e-5 * Sum(offset) + 1e-9;
+  EXPECT_NEAR(Dot(offset, record.u), s, slackS) << "corner " << k << " of\n" << record.text;
+  EXPECT_NEAR(Dot(offset, record.v), t, slackT) << "corner " << k << " of\n" << record.text;
+}
+
+struct UV {
+  double u, v;
+};
+
+// A row (u v 1) times a 3 x 3 matrix.
+UV Transformed(UV uv, const double (&m)[3][3]) {
+  return {uv.u * m[0][0] + uv.v * m[1][0] + m[2][0], uv.u * m[0][1] + uv.v * m[1][1] + m[2][1]};
+}
+
+constexpr double kIdentity[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+
+class TextureMappingTest : public ::testing::Test {
+ protected:
+  TextureMappingTest() {
+    run.window.mapOrBrush = 1;  // one brush: the records alone
+    run.window.textureMapping = 1;
+  }
+  std::optional<Kelvane::ErrorKind> Convert(const std::string& sample) {
+    return run.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + sample));
+  }
+  // Every corner of every record at the file's UVs: `triangles` are the
+  // file's corner indices, `uvs` its UV table, `textures` each triangle's
+  // expected texture (1-based save number), sizes by save number.
+  void ExpectMapping(const std::vector<std::array<int, 3>>& triangles, const std::vector<UV>& uvs,
+                     const std::vector<int>& textures,
+                     const std::vector<std::array<int, 2>>& sizes,
+                     const double (&transform)[3][3] = kIdentity) {
+    const std::vector<Record> records = Records(run.Output());
+    ASSERT_EQ(records.size(), triangles.size());
+    for (std::size_t r = 0; r < records.size(); ++r) {
+      const int texture = textures[r];
+      ASSERT_EQ(records[r].texture, "texture_" + std::to_string(texture)) << records[r].text;
+      const auto [width, height] = sizes[static_cast<std::size_t>(texture - 1)];
+      ASSERT_EQ(records[r].vertices.size(), 3u);
+      for (std::size_t k = 0; k < 3; ++k) {
+        const UV uv = Transformed(uvs[static_cast<std::size_t>(triangles[r][k])], transform);
+        ExpectTexel(records[r], k, uv.u * width, (1 - uv.v) * height);
+      }
+    }
+  }
+
+  RunFixture run;
+};
+
+// ---------------------------------------------------------------- samples
+
+TEST_F(TextureMappingTest, TheTxFamilyPutsEveryCornerAtItsUV) {
+  // Each model: one TriMesh (3 triangles, 5 points) with a 4 x 4 texture.
+  const std::vector<UV> uvs = {{0, 0}, {1, 0}, {1, 0.8}, {0, 0.8}, {0.5, 1}};
+  for (const char* sample : {"tx-16bit-little.3dmf", "tx-24bit-little.3dmf",
+                             "tx-32bit-little.3dmf"}) {
+    SCOPED_TRACE(sample);
+    RunFixture fresh;
+    fresh.window.mapOrBrush = 1;
+    fresh.window.textureMapping = 1;
+    ASSERT_EQ(fresh.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" +
+                                 sample)),
+              std::nullopt)
+        << fresh.message;
+    const std::vector<Record> records = Records(fresh.Output());
+    const std::array<int, 3> triangles[] = {{0, 1, 2}, {0, 2, 3}, {2, 4, 3}};
+    ASSERT_EQ(records.size(), 3u);
+    for (std::size_t r = 0; r < 3; ++r) {
+      EXPECT_EQ(records[r].texture, "texture_1");
+      for (std::size_t k = 0; k < 3; ++k) {
+        const UV uv = uvs[static_cast<std::size_t>(triangles[r][k])];
+        ExpectTexel(records[r], k, uv.u * 4, (1 - uv.v) * 4);
+      }
+    }
+    EXPECT_EQ(fresh.run.Mapping().mapped, 3);
+    EXPECT_EQ(fresh.window.savedTextures.size(), 1u);
+  }
+}
+
+TEST_F(TextureMappingTest, WrappedUVsBeyondOneStillLandOnTheirTexels) {
+  // Three TriMeshes, each with its own 4 x 4 texture and UVs from 0 to 4.
+  ASSERT_EQ(Convert("texture-wrapping.3dmf"), std::nullopt) << run.message;
+  const std::vector<UV> uvs = {{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+  const std::vector<Record> records = Records(run.Output());
+  ASSERT_EQ(records.size(), 6u);
+  const std::array<int, 3> triangles[] = {{0, 1, 2}, {0, 2, 3}};
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    EXPECT_EQ(records[r].texture, "texture_" + std::to_string(r / 2 + 1));
+    for (std::size_t k = 0; k < 3; ++k) {
+      const UV uv = uvs[static_cast<std::size_t>(triangles[r % 2][k])];
+      ExpectTexel(records[r], k, uv.u * 4, (1 - uv.v) * 4);
+    }
+  }
+}
+
+TEST_F(TextureMappingTest, AShaderUVTransformActsBeforeTheMapping) {
+  ASSERT_EQ(Convert("uv-transform.3dmf"), std::nullopt) << run.message;
+  const std::vector<UV> uvs = {{0, 0}, {1, 0}, {1, 0.8}, {0, 0.8}, {0.5, 1}};
+  const std::vector<std::array<int, 3>> triangles = {{0, 1, 2}, {0, 2, 3}, {2, 4, 3}};
+  const double rotation[3][3] = {{0.866, -0.5, 0}, {0.5, 0.866, 0}, {0, 0, 1}};
+  const double scaleAndShift[3][3] = {{2, 0, 0}, {0, 3, 0}, {-0.2, -0.4, 1}};
+  const std::vector<Record> all = Records(run.Output());
+  ASSERT_EQ(all.size(), 6u);
+  for (int object = 0; object < 2; ++object) {
+    SCOPED_TRACE(object);
+    const auto& m = object == 0 ? rotation : scaleAndShift;
+    for (std::size_t r = 0; r < 3; ++r) {
+      const Record& record = all[static_cast<std::size_t>(object) * 3 + r];
+      EXPECT_EQ(record.texture, "texture_" + std::to_string(object + 1));
+      for (std::size_t k = 0; k < 3; ++k) {
+        const UV uv = Transformed(uvs[static_cast<std::size_t>(triangles[r][k])], m);
+        ExpectTexel(record, k, uv.u * 4, (1 - uv.v) * 4);
+      }
+    }
+  }
+}
+
+TEST_F(TextureMappingTest, PerTriangleShadersNameEachTrianglesOwnTexture) {
+  // Four triangles whose shaders are two textures, the last two through
+  // references; shading UVs on the points; both textures 8 x 8.
+  ASSERT_EQ(Convert("TriMesh-fancy.3dmf"), std::nullopt) << run.message;
+  const std::vector<UV> uvs = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}};
+  ExpectMapping({{0, 3, 1}, {0, 2, 3}, {2, 4, 3}, {4, 5, 3}}, uvs, {1, 2, 1, 2},
+                {{8, 8}, {8, 8}});
+  EXPECT_EQ(run.window.savedTextures.size(), 2u);
+}
+
+// ---------------------------------------------------------------- fallbacks
+
+// A TriMesh of two triangles over the unit square, with the given UV array
+// and attribute set; `after` stands after its container.
+std::string Square(const std::string& uvArray, const std::string& attributes) {
+  return "Container (\n"
+         " TriMesh ( 2 0 0 0 4 1\n 0 1 2\n 0 2 3\n 0 0 0\n 1 0 0\n 1 1 0\n 0 1 0\n"
+         " 0 0 0 1 1 0 False )\n" +
+         uvArray + attributes + ")\n";
+}
+
+const std::string kUVs = " AttributeArray ( 1 0 2 0 0  0 0  1 0  1 1  0 1 )\n";
+const std::string kFlatUVs = " AttributeArray ( 1 0 2 0 0  0 0  1 1  2 2  3 3 )\n";
+
+std::string Shader(int width = 2, int height = 2) {
+  std::string pixels;
+  for (int i = 0; i < width * height; ++i) pixels += " 0x00FF8040";
+  return " Container ( TextureShader ( )\n  PixmapTexture ( " + std::to_string(width) + " " +
+         std::to_string(height) + " " + std::to_string(4 * width) +
+         " 32 RGB32 BigEndian BigEndian " + pixels + " ) )\n";
+}
+
+std::string AttributeSet(const std::string& shader) {
+  return " Container ( AttributeSet ( )\n" + shader + " )\n";
+}
+
+const std::string kHead = "3DMetafile ( 1 6 Normal toc> )\n";
+
+// What a record says apart from its head line and texture axes.
+std::string Body(const Record& record) {
+  std::string body;
+  std::istringstream in(record.text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("Begin Polygon", 0) == 0 || line.rfind("Origin", 0) == 0 ||
+        line.rfind("Texture", 0) == 0) {
+      continue;
+    }
+    body += line + "\n";
+  }
+  return body;
+}
+
+TEST_F(TextureMappingTest, UntexturedObjectsAndTheRunWithoutTheOptionWriteAsBefore) {
+  const std::string model = kHead + Square(kUVs, AttributeSet(Shader())) + Square(kUVs, "");
+  RunFixture plain;
+  plain.window.mapOrBrush = 1;
+  plain.window.wholeFormat = 1;
+  ASSERT_EQ(plain.Run(model), std::nullopt) << plain.message;
+  ASSERT_EQ(run.Run(model), std::nullopt) << run.message;
+  const std::vector<Record> before = Records(plain.Output());
+  const std::vector<Record> after = Records(run.Output());
+  ASSERT_EQ(before.size(), 4u);
+  ASSERT_EQ(after.size(), 4u);
+  for (std::size_t r = 0; r < 2; ++r) {
+    EXPECT_EQ(before[r].texture, "");
+    EXPECT_EQ(after[r].texture, "texture_1");
+    EXPECT_EQ(Body(after[r]), Body(before[r]));  // same corners, same normal
+  }
+  // The untextured object: the very same records, link numbers included.
+  EXPECT_EQ(after[2].text, before[2].text);
+  EXPECT_EQ(after[3].text, before[3].text);
+  EXPECT_EQ(run.run.Mapping().mapped, 2);
+}
+
+TEST_F(TextureMappingTest, CornersWithoutUVsOrWithoutAreaKeepTheEdgeAxesAndAreCounted) {
+  for (const bool flat : {false, true}) {
+    SCOPED_TRACE(flat ? "UVs on a line" : "no UVs");
+    const std::string model = kHead + Square(flat ? kFlatUVs : "", AttributeSet(Shader()));
+    RunFixture plain;
+    plain.window.mapOrBrush = 1;
+    plain.window.wholeFormat = 1;
+    ASSERT_EQ(plain.Run(model), std::nullopt);
+    RunFixture mapped;
+    mapped.window.mapOrBrush = 1;
+    mapped.window.textureMapping = 1;
+    ASSERT_EQ(mapped.Run(model), std::nullopt) << mapped.message;
+    const std::vector<Record> before = Records(plain.Output());
+    const std::vector<Record> after = Records(mapped.Output());
+    ASSERT_EQ(after.size(), 2u);
+    for (std::size_t r = 0; r < 2; ++r) {
+      EXPECT_EQ(after[r].texture, "texture_1");
+      // Everything but the head line as without mapping.
+      EXPECT_EQ(after[r].text.substr(after[r].text.find('\n')),
+                before[r].text.substr(before[r].text.find('\n')));
+    }
+    EXPECT_EQ(mapped.run.Mapping().withoutUV, flat ? 0 : 2);
+    EXPECT_EQ(mapped.run.Mapping().flat, flat ? 2 : 0);
+    EXPECT_EQ(mapped.run.Mapping().mapped, 0);
+  }
+}
+
+TEST_F(TextureMappingTest, AGroupsShaderCoversWhatFollowsItUntilTheGroupEnds) {
+  const std::string model = kHead + "BeginGroup ( DisplayGroup ( ) )\n" + Shader() +
+                            Square(kUVs, "") + "EndGroup ( )\n" + Square(kUVs, "");
+  ASSERT_EQ(run.Run(model), std::nullopt) << run.message;
+  const std::vector<Record> records = Records(run.Output());
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].texture, "texture_1");
+  EXPECT_EQ(records[1].texture, "texture_1");
+  EXPECT_EQ(records[2].texture, "");
+  EXPECT_EQ(records[3].texture, "");
+  ExpectTexel(records[0], 1, 2, 2);  // (1, 0) on a 2 x 2 texture
+  ExpectTexel(records[0], 2, 2, 0);  // (1, 1)
+}
+
+// A five-cornered Polygon whose vertices carry UVs through their attribute
+// sets; `list` heads the list, `sets` the sets in order.
+std::string UVPolygon(const std::string& list, const std::vector<UV>& sets) {
+  std::string text = kHead +
+                     "Container (\n Polygon ( 5  0 0 0  1 0 0  2 1 0  1 2 0  0 1 0 )\n"
+                     " Container ( " +
+                     list + "\n";
+  for (const UV& uv : sets) {
+    text += "  Container ( AttributeSet ( ) SurfaceUV ( " + std::to_string(uv.u) + " " +
+            std::to_string(uv.v) + " ) DiffuseColor ( 1 1 1 ) )\n";
+  }
+  return text + " )\n" + AttributeSet(Shader(4, 4)) + ")\n";
+}
+
+TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
+  const Vec file[] = {{0, 0, 0}, {1, 0, 0}, {2, 1, 0}, {1, 2, 0}, {0, 1, 0}};
+  const std::vector<UV> uvs = {{0, 0}, {0.5, 0}, {1, 0.5}, {0.5, 1}, {0, 0.5}};
+  ASSERT_EQ(run.Run(UVPolygon("VertexAttributeSetList ( 5 Exclude 0 )", uvs)), std::nullopt)
+      << run.message;
+  const std::vector<Record> records = Records(run.Output());
+  ASSERT_EQ(records.size(), 3u);
+  for (const Record& record : records) {
+    EXPECT_EQ(record.texture, "texture_1");
+    for (std::size_t k = 0; k < 3; ++k) {
+      // Which vertex of the file this corner is: X = a, Y = -c, Z = b, times 20.
+      const Vec& at = record.vertices[k];
+      int vertex = -1;
+      for (int i = 0; i < 5; ++i) {
+        if (std::fabs(file[i].x * 20 - at.x) < 1e-6 && std::fabs(file[i].y * 20 - at.z) < 1e-6)
+          vertex = i;
+      }
+      ASSERT_GE(vertex, 0) << record.text;
+      const UV uv = uvs[static_cast<std::size_t>(vertex)];
+      ExpectTexel(record, k, uv.u * 4, (1 - uv.v) * 4);
+    }
+  }
+  EXPECT_EQ(run.run.Mapping().mapped, 3);
+
+  // Sets for the listed vertices only: a triangle with any other corner
+  // keeps the edge axes.
+  RunFixture some;
+  some.window.mapOrBrush = 1;
+  some.window.textureMapping = 1;
+  ASSERT_EQ(some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )",
+                               {uvs[0], uvs[1], uvs[2]})),
+            std::nullopt)
+      << some.message;
+  EXPECT_EQ(some.run.Mapping().mapped + some.run.Mapping().withoutUV, 3);
+  EXPECT_GE(some.run.Mapping().withoutUV, 2);
+
+  // A list whose sets do not match its vertices is a fault, under mapping.
+  RunFixture wrong;
+  wrong.window.textureMapping = 1;
+  EXPECT_EQ(wrong.Run(UVPolygon("VertexAttributeSetList ( 5 Exclude 1 4 )", uvs)),
+            Kelvane::ErrorKind::OutOfRange);
+  EXPECT_NE(wrong.message.find("names 4 vertices but holds 5 sets"), std::string::npos)
+      << wrong.message;
+}
+
+TEST_F(TextureMappingTest, ATextureWhoseBitmapWasNotSavedIsNamedNowhere) {
+  run.window.refuseSaving = true;
+  ASSERT_EQ(run.Run(kHead + Square(kUVs, AttributeSet(Shader()))), std::nullopt);
+  for (const Record& record : Records(run.Output())) EXPECT_EQ(record.texture, "");
+  EXPECT_EQ(run.run.Mapping().bitmapMissing, 2);
+}
+
+TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheMappingFollowing) {
+  const std::string model = kHead + Square(kUVs, AttributeSet(Shader(3, 5)));
+  ASSERT_EQ(run.Run(model), std::nullopt);
+  ASSERT_EQ(run.run.Warnings().size(), 1u);
+  EXPECT_NE(run.run.Warnings()[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
+      << run.run.Warnings()[0];
+  ExpectTexel(Records(run.Output())[0], 2, 3, 0);
+
+  RunFixture resampled;
+  resampled.window.mapOrBrush = 1;
+  resampled.window.textureMapping = 1;
+  resampled.window.powerOfTwo = 1;
+  ASSERT_EQ(resampled.Run(model), std::nullopt);
+  EXPECT_TRUE(resampled.run.Warnings().empty());
+  ASSERT_EQ(resampled.window.savedTextures.size(), 1u);
+  EXPECT_EQ(resampled.window.savedTextures[0].InnerWidth(), 4);
+  EXPECT_EQ(resampled.window.savedTextures[0].InnerHeight(), 8);
+  const Record record = Records(resampled.Output())[0];
+  ExpectTexel(record, 0, 0, 8);  // (0, 0): bottom left
+  ExpectTexel(record, 1, 4, 8);  // (1, 0)
+  ExpectTexel(record, 2, 4, 0);  // (1, 1): top right
+}
+
+TEST_F(TextureMappingTest, FaultsOfTheMappingObjectsAreErrorsOnlyWhenMappingIsAsked) {
+  const struct {
+    const char* name;
+    std::string model;
+    const char* says;
+  } cases[] = {
+      {"UV array too short", kHead + Square(" AttributeArray ( 1 0 2 0 0  0 0  1 0 )\n", ""),
+       "UV"},
+      {"no such place", kHead + Square(" AttributeArray ( 1 0 7 0 0 )\n", ""), "place 7"},
+      {"shaders for too few triangles",
+       kHead + Square(kUVs, " Container ( AttributeArray ( 11 0 0 0 0 )\n" + Shader() + " )\n"),
+       "2 triangles, but its shader array holds 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunFixture plain;
+    plain.window.wholeFormat = 1;
+    EXPECT_EQ(plain.Run(c.model), std::nullopt) << plain.message;
+    RunFixture mapped;
+    mapped.window.textureMapping = 1;
+    EXPECT_NE(mapped.Run(c.model), std::nullopt);
+    EXPECT_NE(mapped.message.find(c.says), std::string::npos) << mapped.message;
+    // Placed at the object that holds the fault.
+    EXPECT_FALSE(mapped.run.ErrorPlaceText().empty());
+  }
+}
+
+// ---------------------------------------------------------------- axes
+
+TEST(MapTextureTest, AxesPutEachCornerAtItsTexelAndLieInThePlane) {
+  const struct {
+    Unreal::Vector3 corner[3];
+    double s[3], t[3];
+  } cases[] = {
+      {{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}, {0, 64, 0}, {64, 64, 0}},
+      {{{3, -2, 7}, {-5, 4, 1}, {2, 9, -6}}, {12.5, -3, 40}, {7, 22, -1.25}},
+      {{{1000, 1000, 1000}, {1000.5, 1000, 1000.25}, {1000, 1001, 1000}}, {0.1, 0.9, 0.3},
+       {5, 5.5, 7}},
+  };
+  for (const auto& c : cases) {
+    Unreal::TextureAxes axes;
+    ASSERT_TRUE(Unreal::MapTexture(c.corner, c.s, c.t, axes));
+    const auto dot = [](const Unreal::Vector3& a, const Unreal::Vector3& b) {
+      return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
+    };
+    const auto minus = [](const Unreal::Vector3& a, const Unreal::Vector3& b) {
+      return Unreal::Vector3{a.X - b.X, a.Y - b.Y, a.Z - b.Z};
+    };
+    const Unreal::Vector3 e1 = minus(c.corner[1], c.corner[0]);
+    const Unreal::Vector3 e2 = minus(c.corner[2], c.corner[0]);
+    const Unreal::Vector3 normal{e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z,
+                                 e1.X * e2.Y - e1.Y * e2.X};
+    for (int k = 0; k < 3; ++k) {
+      const Unreal::Vector3 offset = minus(c.corner[k], axes.origin);
+      EXPECT_NEAR(dot(offset, axes.u), c.s[k], 1e-7);
+      EXPECT_NEAR(dot(offset, axes.v), c.t[k], 1e-7);
+    }
+    EXPECT_NEAR(dot(axes.u, normal), 0, 1e-7);
+    EXPECT_NEAR(dot(axes.v, normal), 0, 1e-7);
+    EXPECT_NEAR(dot(minus(axes.origin, c.corner[0]), normal), 0, 1e-6);
+  }
+}
+
+TEST(MapTextureTest, NoAxesForATriangleOrTexelsWithoutArea) {
+  Unreal::TextureAxes axes;
+  const Unreal::Vector3 line[3] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}};
+  const Unreal::Vector3 good[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  EXPECT_FALSE(Unreal::MapTexture(line, {0, 1, 0}, {0, 0, 1}, axes));
+  EXPECT_FALSE(Unreal::MapTexture(good, {0, 1, 2}, {0, 1, 2}, axes));  // texels on a line
+  EXPECT_FALSE(Unreal::MapTexture(good, {5, 5, 5}, {0, 1, 0}, axes));  // one texel column
+  EXPECT_TRUE(Unreal::MapTexture(good, {0, 1, 0}, {0, 0, 1}, axes));
+}
+
+// ---------------------------------------------------------------- bitmaps
+
+TEST(ResampleTest, PowerOfTwoSizesAndTheirSamples) {
+  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(1), 1u);
+  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(3), 4u);
+  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(64), 64u);
+  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(65), 128u);
+  EXPECT_FALSE(Kelvane::Metafile::IsPowerOfTwo(0));
+  EXPECT_FALSE(Kelvane::Metafile::IsPowerOfTwo(12));
+  EXPECT_TRUE(Kelvane::Metafile::IsPowerOfTwo(1));
+
+  // Black to white across two pixels: the four new ones hold the ends and
+  // step between them.
+  Kelvane::Metafile::Image ramp{2, 1, {0x000000, 0xFFFFFF}};
+  const auto wide = Kelvane::Metafile::Resample(ramp, 4, 1);
+  ASSERT_EQ(wide.rgb.size(), 4u);
+  EXPECT_EQ(wide.rgb[0], 0x000000u);
+  EXPECT_EQ(wide.rgb[3], 0xFFFFFFu);
+  EXPECT_EQ(wide.rgb[1] & 0xFF, 64u);  // a quarter of the way
+  EXPECT_EQ(wide.rgb[2] & 0xFF, 191u);
+  // One colour stays that colour; the same size is the same image.
+  Kelvane::Metafile::Image flat{3, 5, std::vector<std::uint32_t>(15, 0x123456)};
+  for (const std::uint32_t pixel : Kelvane::Metafile::Resample(flat, 4, 8).rgb) {
+    EXPECT_EQ(pixel, 0x123456u);
+  }
+  Kelvane::Metafile::Image odd{3, 1, {0x010203, 0x405060, 0xA0B0C0}};
+  EXPECT_EQ(Kelvane::Metafile::Resample(odd, 3, 1).rgb, odd.rgb);
+}
+
+std::uint32_t Le(const std::vector<unsigned char>& bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
+  return value;
+}
+
+// The colour of pixel (x, y) of an 8-bit bitmap, y from the top.
+std::uint32_t PaletteColour(const std::vector<unsigned char>& bmp, int x, int y) {
+  const std::uint32_t width = Le(bmp, 18, 4);
+  const std::uint32_t height = Le(bmp, 22, 4);
+  const std::size_t rowBytes = (width + 3) & ~3u;
+  const std::size_t row = height - 1 - static_cast<std::uint32_t>(y);
+  const unsigned index = bmp[Le(bmp, 10, 4) + row * rowBytes + static_cast<std::size_t>(x)];
+  EXPECT_LT(index, Le(bmp, 46, 4));
+  return Le(bmp, 54 + 4 * index, 4);
+}
+
+TEST(PaletteBitmapTest, FewColoursStayExactAndManyAreReducedToTheNearestOf256) {
+  Kelvane::TexturePicture few(15 * 7, 15 * 3, 0);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 7; ++x) few.SetPixel(x, y, static_cast<std::uint32_t>((x * 40) << 16 | y));
+  const std::vector<unsigned char> exact = Kelvane::BitmapBytes(few, 8);
+  EXPECT_EQ(Le(exact, 28, 2), 8u);
+  EXPECT_EQ(Le(exact, 46, 4), 21u);  // every colour, once
+  EXPECT_EQ(exact.size(), 14 + 40 + 4 * 21 + 8 * 3u);
+  EXPECT_EQ(Le(exact, 2, 4), exact.size());
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(PaletteColour(exact, x, y), few.Pixel(x, y));
+
+  // 4096 colours in smooth ramps: each pixel within a few steps of its own.
+  if (!Kelvane::PaletteInThisBuild()) GTEST_SKIP() << "reducing colours is not in this build";
+  Kelvane::TexturePicture many(15 * 64, 15 * 64, 0);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      many.SetPixel(x, y, static_cast<std::uint32_t>((x * 4) << 16 | (y * 4) << 8 | 128));
+  const std::vector<unsigned char> reduced = Kelvane::BitmapBytes(many, 8);
+  EXPECT_LE(Le(reduced, 46, 4), 256u);
+  EXPECT_GT(Le(reduced, 46, 4), 64u);
+  int worst = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      const std::uint32_t got = PaletteColour(reduced, x, y);
+      const std::uint32_t want = many.Pixel(x, y);
+      for (const int shift : {16, 8, 0}) {
+        worst = std::max(worst, std::abs(static_cast<int>((got >> shift) & 0xFF) -
+                                         static_cast<int>((want >> shift) & 0xFF)));
+      }
+    }
+  }
+  EXPECT_LE(worst, 24);
+}
+
+}  // namespace
