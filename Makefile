@@ -54,6 +54,17 @@ test-windows: build windows
 	@scripts/wine-prefix.sh $(WIN_BUILD)
 	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Release archives in release/: the Windows .exe with its template, README
+# and the notice of what is linked into it (a zip), and the Linux programs
+# as an installed tree (a tar.gz); the version comes from CMakeLists.txt.
+VERSION := $(shell sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+RELEASE_DIR ?= release
+
+.PHONY: release
+release: build windows
+	@scripts/install-deps.sh zip
+	@scripts/make-release.sh $(BUILD) $(WIN_BUILD) $(RELEASE_DIR) $(VERSION)
+
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
 bench: deps
