@@ -57,7 +57,7 @@ test-windows: build windows
 # Release archives in release/: the Windows .exe with its template, README
 # and the notice of what is linked into it (a zip), and the Linux programs
 # as an installed tree (a tar.gz); the version comes from CMakeLists.txt.
-VERSION := $(shell sed -n 's/^project(Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 RELEASE_DIR ?= release
 
 .PHONY: release
