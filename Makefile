@@ -23,6 +23,7 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-windows
 
 # Second pass: every test again, built with AddressSanitizer and UBSan; any
 # report fails the test that made it. The window program is left out.
@@ -44,6 +45,37 @@ test-tsan: deps
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_tests
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_fault_tests
 
+# Windows: kelvane-convert.exe and the core's test programs, cross-built with
+# MinGW-w64 and linked statically (no window: Qt for Windows is not here).
+# Their tests run under Wine, in a prefix inside the build folder, and
+# compare the .exe with the Linux program of $(BUILD).
+WIN_BUILD ?= build-windows
+
+.PHONY: windows windows-deps test-windows
+windows-deps:
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest
+
+windows: windows-deps
+	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DKELVANE_GUI=OFF -DKELVANE_LINUX_CONVERT=$(abspath $(BUILD))/bin/kelvane-convert \
+	  $(CMAKE_ARGS) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+test-windows: build windows
+	@scripts/wine-prefix.sh $(WIN_BUILD)
+	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Release archives in release/: the Windows .exe with its template, README
+# and the notice of what is linked into it (a zip), and the Linux programs
+# as an installed tree (a tar.gz); the version comes from CMakeLists.txt.
+VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+RELEASE_DIR ?= release
+
+.PHONY: release
+release: build windows
+	@scripts/install-deps.sh zip
+	@scripts/make-release.sh $(BUILD) $(WIN_BUILD) $(RELEASE_DIR) $(VERSION)
+
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
 bench: deps
@@ -53,7 +85,7 @@ bench: deps
 	@bench/run.sh $(BENCH_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN_BUILD) $(TSAN_BUILD)
 
 # Fuzzing: clang's libFuzzer with AddressSanitizer and UBSan, each target
 # for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).

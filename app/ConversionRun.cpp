@@ -1,11 +1,10 @@
 #include "app/ConversionRun.h"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <limits>
 #include <string_view>
 
+#include "platform/Platform.h"
 #include "readers/Readers.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
@@ -37,10 +36,7 @@ InputPlace PlaceOf(std::string_view text, std::int32_t position) {
 }
 
 bool SameExistingFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  return Platform::SameFile(a, b);
 }
 
 std::optional<InputPlace> ConversionRun::ErrorPlace() const {

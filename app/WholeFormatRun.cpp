@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "app/ConversionRun.h"
+#include "platform/Platform.h"
 #include "readers/ReaderSupport.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
@@ -23,7 +24,7 @@ inline Vector3 CornerPoint(const Point3& p) { return MapAxes(p.x, p.y, p.z); }
 }  // namespace Metafile
 
 std::string TextureNameOf(std::string_view path) {
-  std::string name = std::filesystem::path(path).stem().string();
+  std::string name = Platform::TextOf(Platform::PathOf(path).stem());
   for (char& c : name) {
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     if (!letter && !(c >= '0' && c <= '9') && c != '_') c = '_';
@@ -98,7 +99,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     const std::string name = TextureNameOf(path);
     if (mapping_) {
       saved_[&object] = {name, image.width, image.height};
-      if (name != std::filesystem::path(path).stem().string()) {
+      if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
         run_.warnings_.push_back("the bitmap \"" + path + "\" is named " + name +
                                  " in the T3D document: a texture name takes only letters, "
                                  "digits and _");

@@ -8,6 +8,16 @@ include(GNUInstallDirs)
 # GNUInstallDirs is told.
 install(TARGETS kelvane-convert RUNTIME DESTINATION bin)
 install(FILES StartMapFile.txt DESTINATION share/kelvane)
+if(WIN32)
+  # A Windows user keeps the programs and their template in one folder
+  # (make release zips them so); the desktop entry, the man page and the
+  # Debian package are for Linux only.
+  install(FILES StartMapFile.txt DESTINATION bin)
+  if(TARGET kelvane)
+    install(TARGETS kelvane RUNTIME DESTINATION bin)
+  endif()
+  return()
+endif()
 
 # The desktop entry and icon only make sense beside the window program.
 if(TARGET kelvane)

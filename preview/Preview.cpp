@@ -1,16 +1,13 @@
 #include "preview/Preview.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -438,18 +435,24 @@ void PutChunk(std::string& out, const char type[5], std::string_view data) {
 // The picture's bytes in a new file; a write that fails takes back the file
 // it made, since half a picture is of no use to anyone.
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) ThrowFileError("Cannot write", path, errno);
-  std::size_t done = 0;
+  Platform::File file;
   int err = 0;
-  while (done < bytes.size() && err == 0) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno != EINTR) err = errno;
+  if (!file.Open(path, Platform::File::Mode::kWrite, err)) ThrowFileError("Cannot write", path, err);
+  std::size_t done = 0;
+  bool failed = false;
+  while (done < bytes.size() && !failed) {
+    const Platform::Piece rest = {bytes.data() + done, bytes.size() - done};
+    const std::int64_t n = file.Write(&rest, 1, err);
+    failed = n < 0;
     if (n > 0) done += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) {
-    ::unlink(path.c_str());
+  int closeErr = 0;
+  if (!file.Close(closeErr) && !failed) {
+    failed = true;
+    err = closeErr;
+  }
+  if (failed) {
+    Platform::RemoveFile(path);
     ThrowFileError("Cannot write", path, err);
   }
 }

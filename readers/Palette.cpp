@@ -1,6 +1,8 @@
 #include "readers/Palette.h"
 
+#ifdef KELVANE_PALETTE
 #include <leptonica/allheaders.h>
+#endif
 
 #include <memory>
 #include <unordered_map>
@@ -11,6 +13,7 @@ namespace Kelvane {
 
 namespace {
 
+#ifdef KELVANE_PALETTE
 struct PixDeleter {
   void operator()(PIX* pix) const { pixDestroy(&pix); }
 };
@@ -62,8 +65,20 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
   }
   return out;
 }
+#else
+[[noreturn]] PalettedImage MedianCut(const std::vector<std::uint32_t>&, int, int) {
+  throw RunError(ErrorKind::InvalidArgument,
+                 "Reducing a texture of more than 256 colours is not in this build");
+}
+#endif
 
 }  // namespace
+
+#ifdef KELVANE_PALETTE
+bool PaletteInThisBuild() { return true; }
+#else
+bool PaletteInThisBuild() { return false; }
+#endif
 
 PalettedImage ToPalette(const std::vector<std::uint32_t>& rgb, int width, int height) {
   PalettedImage out;

@@ -19,4 +19,8 @@ struct PalettedImage {
 // without dithering, which keeps texture details sharp.
 PalettedImage ToPalette(const std::vector<std::uint32_t>& rgb, int width, int height);
 
+// Whether this build can reduce pictures of more than 256 colours (it needs
+// Leptonica, which the Windows build is made without).
+bool PaletteInThisBuild();
+
 }  // namespace Kelvane

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
+#include "platform/Platform.h"
 
 namespace Kelvane {
 
@@ -30,19 +28,6 @@ std::atomic<RecordsAheadMode> modeSetting{ModeFromEnvironment()};
 
 void SetRecordsAheadMode(RecordsAheadMode mode) { modeSetting = mode; }
 
-int AvailableCores() {
-#if defined(__linux__)
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int count = CPU_COUNT(&set);
-    return count > 0 ? count : 1;
-  }
-#endif
-  const unsigned count = std::thread::hardware_concurrency();
-  return count > 0 ? static_cast<int>(count) : 1;
-}
-
 bool MakeRecordsAhead(std::size_t rows) {
   switch (modeSetting.load()) {
     case RecordsAheadMode::kAlways:
@@ -53,7 +38,7 @@ bool MakeRecordsAhead(std::size_t rows) {
       break;
   }
   // With one core the worker could only take turns with the writes.
-  static const bool severalCores = AvailableCores() >= 2;
+  static const bool severalCores = Platform::AvailableCores() >= 2;
   return severalCores && rows >= kAheadRows;
 }
 
@@ -71,12 +56,9 @@ RecordsAhead::~RecordsAhead() {
 }
 
 void RecordsAhead::Work() {
-#if defined(__linux__)
-  // The worker opens no file. Without a table of open files shared with
-  // the run's thread, the kernel takes its quicker way for that thread's
-  // opens, writes and closes, as in a process of one thread.
-  unshare(CLONE_FILES);
-#endif
+  // The worker opens no file: the run's thread keeps the system's quicker
+  // way for its opens, writes and closes.
+  Platform::LeaveFileTable();
   std::size_t first = 0;
   for (std::size_t index = 0; first < rows_; ++index) {
     {

@@ -42,9 +42,6 @@ constexpr std::size_t kAheadRows = 256;
 // Whether an object of `rows` rows has its records made ahead.
 bool MakeRecordsAhead(std::size_t rows);
 
-// How many cores this process may run on (its affinity), at least 1.
-int AvailableCores();
-
 class RecordsAhead {
  public:
   // Fills a batch: makes the records of rows batch.first on, at most

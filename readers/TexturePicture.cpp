@@ -1,10 +1,6 @@
 #include "readers/TexturePicture.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/Platform.h"
 #include "readers/Palette.h"
 #include "text/RunError.h"
 
@@ -99,20 +95,18 @@ void SaveBitmap(const TexturePicture& picture, const std::string& path, int dept
                    "An empty picture cannot be saved as \"" + path + "\"");
   }
   const std::vector<unsigned char> file = BitmapBytes(picture, depth);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) ThrowFileError("Cannot write", path, errno);
+  Platform::File out;
+  int error = 0;
+  if (!out.Open(path, Platform::File::Mode::kWrite, error)) ThrowFileError("Cannot write", path, error);
   std::size_t done = 0;
   while (done < file.size()) {
-    const ssize_t n = ::write(fd, file.data() + done, file.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      ThrowFileError("Cannot write", path, err);
-    }
+    const Platform::Piece rest = {reinterpret_cast<const char*>(file.data()) + done,
+                                  file.size() - done};
+    const std::int64_t n = out.Write(&rest, 1, error);
+    if (n < 0) ThrowFileError("Cannot write", path, error);
     done += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0) ThrowFileError("Cannot write", path, errno);
+  if (!out.Close(error)) ThrowFileError("Cannot write", path, error);
 }
 
 }  // namespace Kelvane

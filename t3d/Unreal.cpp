@@ -1,7 +1,5 @@
 #include "t3d/Unreal.h"
 
-#include <unistd.h>
-
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -9,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -25,15 +24,6 @@ __extension__ typedef unsigned __int128 UInt128;
 std::string& ConfiguredTemplatePath() {
   static std::string path;
   return path;
-}
-
-std::string ExecutableDirectory() {
-  std::string buffer(PATH_MAX, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0) return ".";
-  buffer.resize(static_cast<std::size_t>(n));
-  const std::size_t slash = buffer.rfind('/');
-  return slash == std::string::npos ? "." : buffer.substr(0, slash);
 }
 
 void AppendInteger(std::string& text, std::int64_t value) {
@@ -288,16 +278,18 @@ void SetTemplatePath(const std::string& path) { ConfiguredTemplatePath() = path;
 std::string TemplatePath() {
   const std::string& configured = ConfiguredTemplatePath();
   if (!configured.empty()) return configured;
-  const std::string directory = ExecutableDirectory();
-  const std::string beside = directory + "/StartMapFile.txt";
-  if (::access(beside.c_str(), F_OK) == 0) return beside;
-  // /proc/self/exe has no links left in it, so the text's parent is the
-  // real one; "/usr/bin" gives "/usr/share/...", not "/usr/bin/../share/...".
-  const std::size_t slash = directory.rfind('/');
+  constexpr char kSeparator = Platform::kPathSeparator;
+  const std::string directory = Platform::ProgramFolder();
+  const std::string beside = directory + kSeparator + "StartMapFile.txt";
+  if (Platform::Exists(beside)) return beside;
+  // The program's folder has no links left in it, so the text's parent is
+  // the real one; "/usr/bin" gives "/usr/share/...", not "/usr/bin/../share/...".
+  const std::size_t slash = directory.find_last_of(Platform::kPathSeparators);
   const std::string parent =
-      slash == std::string::npos ? directory + "/.." : directory.substr(0, slash);
-  const std::string installed = parent + "/share/kelvane/StartMapFile.txt";
-  if (::access(installed.c_str(), F_OK) == 0) return installed;
+      slash == std::string::npos ? directory + kSeparator + ".." : directory.substr(0, slash);
+  const std::string installed =
+      parent + kSeparator + "share" + kSeparator + "kelvane" + kSeparator + "StartMapFile.txt";
+  if (Platform::Exists(installed)) return installed;
   return beside;
 }
 

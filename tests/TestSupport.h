@@ -1,19 +1,37 @@
 #pragma once
 
-#include <cstdlib>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "platform/Platform.h"
 
 namespace testing_support {
 
 // A fresh folder for one test, removed with everything in it afterwards.
+// On Windows it lies in a folder whose name has a blank and a letter
+// beyond ASCII, so every test also runs through such a path.
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kelvane-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    namespace fs = std::filesystem;
+    fs::path parent = fs::temp_directory_path();
+#ifdef _WIN32
+    parent /= Platform::PathOf("kelvane tests \xC3\xA9t\xC3\xA9");
+    fs::create_directories(parent);
+#endif
+    static std::atomic<unsigned> made{0};
+    std::mt19937 random(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() + 7919 * made++));
+    // create_directory makes a new folder or says that the name was taken.
+    do {
+      path_ = parent / ("kelvane-" + std::to_string(random()));
+    } while (!fs::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ignored;
@@ -24,7 +42,9 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string File(const std::string& name) const {
+    return Platform::TextOf(path_ / Platform::PathOf(name));
+  }
   const std::filesystem::path& Path() const { return path_; }
 
  private:
@@ -32,13 +52,61 @@ class TempDir {
 };
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Platform::PathOf(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Platform::PathOf(path), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
+
+// Arguments written as a shell would take them: split at blanks, with
+// '...' holding blanks together ('' is an empty argument).
+inline std::vector<std::string> SplitArguments(const std::string& text) {
+  std::vector<std::string> arguments;
+  std::string current;
+  bool inArgument = false;
+  bool quoted = false;
+  for (const char c : text) {
+    if (c == '\'') {
+      quoted = !quoted;
+      inArgument = true;
+    } else if (c == ' ' && !quoted) {
+      if (inArgument) arguments.push_back(current);
+      current.clear();
+      inArgument = false;
+    } else {
+      current += c;
+      inArgument = true;
+    }
+  }
+  if (inArgument) arguments.push_back(current);
+  return arguments;
+}
+
+// The system's text for a file that is not there, as error messages end.
+#ifdef _WIN32
+inline const std::string kNoSuchFile = Platform::ErrorText(2);  // ERROR_FILE_NOT_FOUND
+#else
+inline const std::string kNoSuchFile = "No such file or directory";
+#endif
+
+struct ProgramRun {
+  int status;  // the exit status; -1 when it did not end by itself
+  std::string out;
+  std::string err;
+};
+
+#ifdef KELVANE_CONVERT
+// Runs kelvane-convert with the arguments (quoted as SplitArguments reads
+// them) in `folder` (empty: the test's own).
+inline ProgramRun RunConvert(const std::string& arguments, const std::string& folder = {}) {
+  std::vector<std::string> argv = {"kelvane-convert"};
+  for (std::string& argument : SplitArguments(arguments)) argv.push_back(std::move(argument));
+  const Platform::ProgramResult result = Platform::RunProgram(KELVANE_CONVERT, argv, folder);
+  return {result.exited ? result.exitCode : -1, result.out, result.err};
+}
+#endif
 
 }  // namespace testing_support

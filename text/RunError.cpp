@@ -1,6 +1,6 @@
 #include "text/RunError.h"
 
-#include <cstring>
+#include "platform/Platform.h"
 
 namespace Kelvane {
 
@@ -25,7 +25,7 @@ std::string_view KindName(ErrorKind kind) {
 }
 
 void ThrowFileError(const std::string& what, const std::string& path, int err) {
-  throw RunError(ErrorKind::FileError, what + " \"" + path + "\": " + std::strerror(err));
+  throw RunError(ErrorKind::FileError, what + " \"" + path + "\": " + Platform::ErrorText(err));
 }
 
 std::string Quote(std::string_view text) {

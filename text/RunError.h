@@ -41,7 +41,7 @@ class RunError : public std::runtime_error {
   std::string place_;
 };
 
-// A file error naming the path and the system's reason (from errno).
+// A file error naming the path and the system's reason (its error code).
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int err);
 
 // A short, printable quote of a piece of input for messages.

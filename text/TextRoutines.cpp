@@ -1,19 +1,14 @@
 #include "text/TextRoutines.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "platform/Platform.h"
 #include "text/RunError.h"
 
 namespace TextRoutines {
@@ -26,57 +21,39 @@ namespace {
 
 constexpr std::int64_t kMaxPosition = std::numeric_limits<std::int32_t>::max();
 
-// Closes the descriptor when the call leaves, however it leaves.
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(FileHandle&& other) noexcept : fd_(other.Release()) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int Get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+using Platform::File;
 
 // Opens a file for reading and returns it with its length. Refuses folders
 // and files whose length does not fit the 32-bit positions of the text.
-FileHandle OpenForReading(const std::string& path, std::int32_t& length) {
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) ThrowFileError("Cannot open", path, errno);
-  struct stat info {};
-  if (::fstat(file.Get(), &info) != 0) ThrowFileError("Cannot read", path, errno);
-  if (S_ISDIR(info.st_mode)) ThrowFileError("Cannot read", path, EISDIR);
+File OpenForReading(const std::string& path, std::int32_t& length) {
+  File file;
+  int error = 0;
+  if (!file.Open(path, File::Mode::kRead, error)) ThrowFileError("Cannot open", path, error);
+  std::int64_t size = 0;
+  bool folder = false;
+  if (!file.Length(size, folder, error)) ThrowFileError("Cannot read", path, error);
+  if (folder) ThrowFileError("Cannot read", path, Platform::kErrorIsFolder);
   // Positions are 1-based 32-bit numbers and must reach length + 1.
-  if (info.st_size >= kMaxPosition) {
-    throw RunError(ErrorKind::Overflow, "The file \"" + path + "\" is " +
-                                            std::to_string(info.st_size) +
+  if (size >= kMaxPosition) {
+    throw RunError(ErrorKind::Overflow, "The file \"" + path + "\" is " + std::to_string(size) +
                                             " bytes long; files of 2 GiB or more cannot be read");
   }
-  length = static_cast<std::int32_t>(info.st_size);
+  length = static_cast<std::int32_t>(size);
   return file;
 }
 
 // Reads up to count bytes at the end of text; returns how many were read
 // (0 at the end of the file).
-std::size_t ReadChunk(int fd, const std::string& path, std::string& text, std::size_t count) {
+std::size_t ReadChunk(File& file, const std::string& path, std::string& text, std::size_t count) {
   const std::size_t start = text.size();
   text.resize(start + count);
   std::size_t got = 0;
   while (got < count) {
-    const ssize_t n = ::read(fd, text.data() + start + got, count - got);
+    int error = 0;
+    const std::int64_t n = file.Read(text.data() + start + got, count - got, error);
     if (n < 0) {
-      if (errno == EINTR) continue;
       text.resize(start);
-      ThrowFileError("Cannot read", path, errno);
+      ThrowFileError("Cannot read", path, error);
     }
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
@@ -87,14 +64,12 @@ std::size_t ReadChunk(int fd, const std::string& path, std::string& text, std::s
 
 // Reads whatever the file holds beyond the length it had when it was opened,
 // through a small buffer, so the text is not regrown when nothing follows.
-void ReadRest(int fd, const std::string& path, std::string& text) {
+void ReadRest(File& file, const std::string& path, std::string& text) {
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError("Cannot read", path, errno);
-    }
+    int error = 0;
+    const std::int64_t n = file.Read(buffer, sizeof buffer, error);
+    if (n < 0) ThrowFileError("Cannot read", path, error);
     if (n == 0) return;
     text.append(buffer, static_cast<std::size_t>(n));
     if (text.size() >= static_cast<std::size_t>(kMaxPosition)) {
@@ -274,11 +249,11 @@ namespace {
 
 // Reads an opened file in one piece, to its end, whatever its length was a
 // moment ago.
-std::string ReadAll(const FileHandle& file, const std::string& path, std::int32_t length) {
+std::string ReadAll(File& file, const std::string& path, std::int32_t length) {
   std::string text;
   text.reserve(static_cast<std::size_t>(length));
-  ReadChunk(file.Get(), path, text, static_cast<std::size_t>(length));
-  ReadRest(file.Get(), path, text);
+  ReadChunk(file, path, text, static_cast<std::size_t>(length));
+  ReadRest(file, path, text);
   return text;
 }
 
@@ -286,13 +261,13 @@ std::string ReadAll(const FileHandle& file, const std::string& path, std::int32_
 
 std::string ReadWholeFile(const std::string& path) {
   std::int32_t length = 0;
-  const FileHandle file = OpenForReading(path, length);
+  File file = OpenForReading(path, length);
   return ReadAll(file, path, length);
 }
 
 std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
   std::int32_t length = 0;
-  FileHandle file = OpenForReading(path, length);
+  File file = OpenForReading(path, length);
   if (length < kChunkSize) return ReadAll(file, path, length);
   // The chunks land in place in the one result, sized once from the file's
   // length, so a large input is never held twice; the window still gets its
@@ -304,12 +279,12 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
     Yield(doEvents);
     const std::size_t want =
         std::min<std::size_t>(kChunkSize, static_cast<std::size_t>(length) - text.size());
-    const std::size_t got = ReadChunk(file.Get(), path, text, want);
+    const std::size_t got = ReadChunk(file, path, text, want);
     Yield(doEvents);
     if (got == 0) break;  // the file shrank while it was read
     ++chunks;
   }
-  ReadRest(file.Get(), path, text);
+  ReadRest(file, path, text);
   Yield(doEvents);
   for (std::size_t i = 0; i < chunks; ++i) Yield(doEvents);
   return text;
@@ -318,56 +293,47 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
 namespace {
 
 // Opens the file, writes the parts in order and closes it again.
-void WriteParts(const std::string& path, iovec* parts, int count, bool append) {
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-  FileHandle file(::open(path.c_str(), flags, 0666));
-  if (file.Get() < 0) ThrowFileError("Cannot write", path, errno);
+void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool append) {
+  File file;
+  int error = 0;
+  if (!file.Open(path, append ? File::Mode::kAppend : File::Mode::kWrite, error))
+    ThrowFileError("Cannot write", path, error);
   int first = 0;
-  off_t written = 0;
+  std::int64_t written = 0;
   while (first < count) {
-    // One part goes out by a plain write, which costs the system less than
-    // gathering.
-    const ssize_t n = count - first == 1
-                          ? ::write(file.Get(), parts[first].iov_base, parts[first].iov_len)
-                          : ::writev(file.Get(), parts + first, count - first);
+    const std::int64_t n = file.Write(parts + first, count - first, error);
     if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
       // A write that fails part-way (a full disk, a file-size limit) takes
       // its bytes back, so the file ends with the last whole piece. Where
       // the output cannot seek, nothing is cut. The error that stopped the
       // write is the one to report, not a failure of the cut.
-      const off_t end = ::lseek(file.Get(), 0, SEEK_END);
-      if (end >= written && written > 0) {
-        [[maybe_unused]] const int cut = ::ftruncate(file.Get(), end - written);
-      }
-      ThrowFileError("Cannot write", path, err);
+      file.TakeBack(written);
+      ThrowFileError("Cannot write", path, error);
     }
     written += n;
     auto done = static_cast<std::size_t>(n);
-    while (first < count && done >= parts[first].iov_len) {
-      done -= parts[first].iov_len;
+    while (first < count && done >= parts[first].size) {
+      done -= parts[first].size;
       ++first;
     }
     if (first < count) {
-      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + done;
-      parts[first].iov_len -= done;
+      parts[first].data += done;
+      parts[first].size -= done;
     }
   }
-  if (::close(file.Release()) != 0) ThrowFileError("Cannot write", path, errno);
+  if (!file.Close(error)) ThrowFileError("Cannot write", path, error);
 }
 
 }  // namespace
 
 void WriteTextFile(const std::string& path, std::string_view text, bool append) {
   static const char kLineEnd[] = "\r\n";
-  iovec parts[2] = {{const_cast<char*>(text.data()), text.size()},
-                    {const_cast<char*>(kLineEnd), 2}};
+  Platform::Piece parts[2] = {{text.data(), text.size()}, {kLineEnd, 2}};
   WriteParts(path, parts, 2, append);
 }
 
 void WriteTextLine(const std::string& path, std::string_view line, bool append) {
-  iovec part = {const_cast<char*>(line.data()), line.size()};
+  Platform::Piece part = {line.data(), line.size()};
   WriteParts(path, &part, 1, append);
 }
 

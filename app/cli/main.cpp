@@ -3,39 +3,35 @@
 // same program, since the run keeps global state (the polygon link counter,
 // the template path) that would make one file's output depend on another's.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ConversionRun.h"
+#include "platform/Platform.h"
 #include "preview/Preview.h"
+#include "readers/Palette.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
+using Platform::PathOf;
+using Platform::TextOf;
 
 constexpr const char* kVersion = "0.1.0";
 
@@ -121,7 +117,7 @@ struct Options {
 class CommandLineWindow : public Kelvane::RunWindow {
  public:
   explicit CommandLineWindow(const Options& options)
-      : options_(options), picture_(5055, 4425, 2), showProgress_(!options.quiet && ::isatty(2)) {}
+      : options_(options), picture_(5055, 4425, 2), showProgress_(!options.quiet && Platform::StandardErrorIsTerminal()) {}
 
   void Attach(const Kelvane::ConversionRun* run) { run_ = run; }
 
@@ -185,15 +181,14 @@ class CommandLineWindow : public Kelvane::RunWindow {
   std::string BitmapPath(int number) const {
     std::string base = TextRoutines::StripExtension(options_.output);
     if (!options_.texturesDir.empty()) {
-      base = (std::filesystem::path(options_.texturesDir) / std::filesystem::path(base).filename())
-                 .string();
+      base = TextOf(PathOf(options_.texturesDir) / PathOf(base).filename());
     }
     std::string path = base + "_" + std::to_string(number) + ".bmp";
     if (options_.textureMapping) {
       // The T3D names each texture after its bitmap, and a texture name
       // takes only letters, digits and _.
-      const fs::path file(path);
-      path = (file.parent_path() / (Kelvane::TextureNameOf(path) + ".bmp")).string();
+      const fs::path file = PathOf(path);
+      path = TextOf(file.parent_path() / PathOf(Kelvane::TextureNameOf(path) + ".bmp"));
     }
     return path;
   }
@@ -318,6 +313,10 @@ Options ParseArguments(int argc, char** argv) {
       if (value != "8" && value != "24") {
         UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
       }
+      if (value == "8" && !Kelvane::PaletteInThisBuild()) {
+        UsageError("--bitmap-depth 8 is not in this build (it is made without Leptonica); "
+                   "use --bitmap-depth 24");
+      }
       options.bitmapDepth = value == "8" ? 8 : 24;
     } else if (takes("--textures")) {
       options.texturesDir = value;
@@ -369,15 +368,15 @@ bool IsBatch(const Options& options) {
   if (options.outDirGiven || options.paths.size() > 2) return true;
   std::error_code ignored;
   return std::any_of(options.paths.begin(), options.paths.end(),
-                     [&](const std::string& path) { return fs::is_directory(path, ignored); });
+                     [&](const std::string& path) { return fs::is_directory(PathOf(path), ignored); });
 }
 
 // Whether `path` is a 3DMF model, text or binary in either byte order: a
 // file that a T3D document must never be written over.
 bool IsMetafileModel(const std::string& path) {
   std::error_code ignored;
-  if (!fs::is_regular_file(path, ignored)) return false;  // a FIFO would block the read
-  std::ifstream in(path, std::ios::binary);
+  if (!fs::is_regular_file(PathOf(path), ignored)) return false;  // a FIFO would block the read
+  std::ifstream in(PathOf(path), std::ios::binary);
   char head[10] = {};
   in.read(head, sizeof head);
   const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
@@ -396,7 +395,7 @@ std::string DefaultOutput(const std::string& input) {
 // one conversion and for each of a batch; all before anything is written.
 void CheckOutputs(const std::string& input, const std::string& output, const Options& options) {
   std::error_code ignored;
-  if (fs::is_directory(output, ignored)) {
+  if (fs::is_directory(PathOf(output), ignored)) {
     UsageError("the output \"" + output + "\" is a folder; give --out-dir to write into it");
   }
   // Running over the input itself is the run's own error ("Same file").
@@ -597,7 +596,7 @@ struct BatchFile {
 };
 
 bool HasModelExtension(const fs::path& path) {
-  std::string extension = path.extension().string();
+  std::string extension = TextOf(path.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".3dmf";
@@ -610,14 +609,14 @@ std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursiv
   const auto take = [&](const fs::directory_entry& entry) {
     std::error_code ignored;
     if (entry.is_regular_file(ignored) && HasModelExtension(entry.path()))
-      found.push_back(entry.path().string());
+      found.push_back(TextOf(entry.path()));
   };
   if (recursive) {
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                        error);
+    fs::recursive_directory_iterator it(PathOf(folder),
+                                        fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) take(*it);
   } else {
-    fs::directory_iterator it(folder, error);
+    fs::directory_iterator it(PathOf(folder), error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) take(*it);
   }
   if (error) UsageError("cannot read the folder \"" + folder + "\": " + error.message());
@@ -629,10 +628,10 @@ std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursiv
 // output are seen as the same.
 std::string PathKey(const std::string& path) {
   std::error_code error;
-  const fs::path absolute = fs::absolute(path, error);
+  const fs::path absolute = fs::absolute(PathOf(path), error);
   if (error) return path;
   const fs::path canonical = fs::weakly_canonical(absolute, error);
-  return (error ? absolute.lexically_normal() : canonical).string();
+  return TextOf(error ? absolute.lexically_normal() : canonical);
 }
 
 // Every input with its output, checked as a whole before anything is
@@ -646,7 +645,7 @@ std::vector<BatchFile> PlanBatch(const Options& options) {
   for (const std::string& path : options.paths) {
     if (path.empty()) UsageError("an INPUT is empty");
     std::error_code ignored;
-    if (!fs::is_directory(path, ignored)) {
+    if (!fs::is_directory(PathOf(path), ignored)) {
       files.push_back({.input = path});
       continue;
     }
@@ -664,8 +663,8 @@ std::vector<BatchFile> PlanBatch(const Options& options) {
   }
 
   std::error_code ignored;
-  if (options.outDirGiven && fs::exists(options.outDir, ignored) &&
-      !fs::is_directory(options.outDir, ignored)) {
+  if (options.outDirGiven && fs::exists(PathOf(options.outDir), ignored) &&
+      !fs::is_directory(PathOf(options.outDir), ignored)) {
     UsageError("--out-dir \"" + options.outDir + "\" is not a folder");
   }
   // Bitmaps are named after their output; with --textures they all share
@@ -676,8 +675,8 @@ std::vector<BatchFile> PlanBatch(const Options& options) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     BatchFile& file = files[i];
     if (options.outDirGiven) {
-      const std::string name = fs::path(file.input).filename().string();
-      file.output = (fs::path(options.outDir) / DefaultOutput(name)).string();
+      const std::string name = TextOf(PathOf(file.input).filename());
+      file.output = TextOf(PathOf(options.outDir) / PathOf(DefaultOutput(name)));
     } else {
       file.output = DefaultOutput(file.input);
     }
@@ -690,9 +689,9 @@ std::vector<BatchFile> PlanBatch(const Options& options) {
     if (sharedTextures) {
       // As the conversion names them: the output without ".t3d", its last part.
       const std::string stem =
-          fs::path(file.output.substr(0, file.output.size() - 4)).filename().string();
+          TextOf(PathOf(file.output.substr(0, file.output.size() - 4)).filename());
       const auto [first, fresh] =
-          bitmapStems.emplace(PathKey((fs::path(options.texturesDir) / stem).string()), i);
+          bitmapStems.emplace(PathKey(TextOf(PathOf(options.texturesDir) / PathOf(stem))), i);
       if (!fresh) {
         UsageError("\"" + files[first->second].input + "\" and \"" + file.input +
                    "\" would both save their textures as \"" + stem + "_N.bmp\" in \"" +
@@ -703,7 +702,7 @@ std::vector<BatchFile> PlanBatch(const Options& options) {
   }
   if (options.outDirGiven) {
     std::error_code error;
-    fs::create_directories(options.outDir, error);
+    fs::create_directories(PathOf(options.outDir), error);
     if (error) UsageError("cannot make --out-dir \"" + options.outDir + "\": " + error.message());
   }
   return files;
@@ -736,66 +735,15 @@ std::vector<std::string> ChildArguments(const Options& options, const BatchFile&
   return args;
 }
 
-// A child being run: its process, the read ends of its stdout and stderr.
-struct Child {
-  std::size_t file;
-  pid_t pid;
-  int fds[2];
-  std::string text[2];
-  std::chrono::steady_clock::time_point start;
-};
-
-// Starts one child; on failure marks the file failed and returns false.
-bool StartChild(const Options& options, BatchFile& file, std::size_t index, const char* program,
-                std::vector<Child>& running) {
-  const std::vector<std::string> args = ChildArguments(options, file, program);
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-
-  // Close-on-exec, so that no other child holds a pipe open and keeps its
-  // end from being seen; dup2 clears the flag on the child's own copies.
-  int out[2];
-  int err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    file.error = std::string("cannot start its conversion: ") + std::strerror(errno);
-    return false;
+// What a child's ending and result line say about its file.
+void FinishChild(const Platform::ProgramResult& child, double seconds, BatchFile& file) {
+  file.seconds = seconds;
+  if (!child.started) {
+    file.error = "cannot start its conversion: " + child.ending;
+    return;
   }
-  if (::pipe2(err, O_CLOEXEC) != 0) {
-    file.error = std::string("cannot start its conversion: ") + std::strerror(errno);
-    ::close(out[0]);
-    ::close(out[1]);
-    return false;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  pid_t pid = 0;
-  const auto start = std::chrono::steady_clock::now();
-  // /proc/self/exe is this very program, whatever PATH or argv[0] say.
-  const int spawned =
-      ::posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  ::close(err[1]);
-  if (spawned != 0) {
-    file.error = std::string("cannot start its conversion: ") + std::strerror(spawned);
-    ::close(out[0]);
-    ::close(err[0]);
-    return false;
-  }
-  running.push_back({index, pid, {out[0], err[0]}, {}, start});
-  return true;
-}
-
-// What a child's exit status and result line say about its file.
-void FinishChild(Child& child, int status, BatchFile& file) {
-  file.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - child.start).count();
-  file.childText = child.text[1];
-  std::istringstream lines(child.text[0]);
+  file.childText = child.err;
+  std::istringstream lines(child.out);
   std::string line;
   std::string result;
   while (std::getline(lines, line)) {
@@ -810,21 +758,19 @@ void FinishChild(Child& child, int status, BatchFile& file) {
     file.bitmaps = bitmaps;
     std::getline(fields >> std::ws, file.error);
   }
-  const bool exitedZero = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const bool exitedZero = child.exited && child.exitCode == 0;
   file.converted = exitedZero && word == "converted";
   if (file.converted || !file.error.empty()) return;
-  if (WIFSIGNALED(status)) {
-    file.error = std::string("its conversion ended by signal ") + std::to_string(WTERMSIG(status)) +
-                 " (" + strsignal(WTERMSIG(status)) + ")";
+  if (!child.exited) {
+    file.error = "its conversion ended by " + child.ending;
   } else {
     // No result line: the child's first line on stderr says why.
-    std::string first = child.text[1].substr(0, child.text[1].find('\n'));
+    std::string first = child.err.substr(0, child.err.find('\n'));
     const std::string prefix = "kelvane-convert: ";
     if (first.rfind(prefix, 0) == 0) first.erase(0, prefix.size());
-    file.error = first.empty()
-                     ? "its conversion gave no result (exit status " +
-                           std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")"
-                     : first;
+    file.error = first.empty() ? "its conversion gave no result (exit status " +
+                                     std::to_string(child.exitCode) + ")"
+                               : first;
   }
 }
 
@@ -843,70 +789,44 @@ void RelayChildText(const BatchFile& file) {
 }
 
 // Runs the files' conversions, at most `jobs` at once, until all are done.
-void RunChildren(const Options& options, std::vector<BatchFile>& files, std::size_t jobs,
-                 const char* program) {
+// Each worker thread waits on one child at a time; what a file gave is
+// passed on as soon as its child ends.
+void RunChildren(const Options& options, std::vector<BatchFile>& files, std::size_t jobs) {
   constexpr std::size_t kMaxChildText = 1 << 20;  // more is not a message
-  const bool showProgress = !options.quiet && ::isatty(2);
-  std::vector<Child> running;
+  const bool showProgress = !options.quiet && Platform::StandardErrorIsTerminal();
+  const std::string program = Platform::ThisProgram();
+  std::mutex lock;  // guards `next`, `done` and stderr
   std::size_t next = 0;
   std::size_t done = 0;
-  const auto finished = [&](std::size_t index) {
-    ++done;
-    if (showProgress) std::fputs("\r\033[K", stderr);
-    RelayChildText(files[index]);
-    if (showProgress) {
-      std::fprintf(stderr, "\r%zu of %zu files done\033[K", done, files.size());
-      std::fflush(stderr);
+  const auto work = [&] {
+    for (;;) {
+      std::size_t index;
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (next == files.size()) return;
+        index = next++;
+      }
+      BatchFile& file = files[index];
+      const auto start = std::chrono::steady_clock::now();
+      const Platform::ProgramResult child = Platform::RunProgram(
+          program, ChildArguments(options, file, "kelvane-convert"), {}, kMaxChildText);
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const std::lock_guard<std::mutex> hold(lock);
+      FinishChild(child, seconds, file);
+      ++done;
+      if (showProgress) std::fputs("\r\033[K", stderr);
+      RelayChildText(file);
+      if (showProgress) {
+        std::fprintf(stderr, "\r%zu of %zu files done\033[K", done, files.size());
+        std::fflush(stderr);
+      }
     }
   };
-  while (next < files.size() || !running.empty()) {
-    while (running.size() < jobs && next < files.size()) {
-      const std::size_t index = next++;
-      if (!StartChild(options, files[index], index, program, running)) finished(index);
-    }
-    if (running.empty()) continue;
-
-    std::vector<pollfd> watched;
-    std::vector<std::pair<std::size_t, int>> owners;  // child, stream
-    for (std::size_t c = 0; c < running.size(); ++c) {
-      for (int s = 0; s < 2; ++s) {
-        if (running[c].fds[s] < 0) continue;
-        watched.push_back({running[c].fds[s], POLLIN, 0});
-        owners.emplace_back(c, s);
-      }
-    }
-    if (!watched.empty() && ::poll(watched.data(), watched.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      std::fprintf(stderr, "kelvane-convert: cannot watch the conversions: %s\n",
-                   std::strerror(errno));
-      std::exit(1);
-    }
-    for (std::size_t w = 0; w < watched.size(); ++w) {
-      if (watched[w].revents == 0) continue;
-      Child& child = running[owners[w].first];
-      const int stream = owners[w].second;
-      char buffer[8192];
-      const ssize_t n = ::read(child.fds[stream], buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ::close(child.fds[stream]);
-        child.fds[stream] = -1;
-      } else if (child.text[stream].size() < kMaxChildText) {
-        child.text[stream].append(buffer, static_cast<std::size_t>(n));
-      }
-    }
-    // A child whose two pipes are closed has ended or is ending.
-    for (std::size_t c = running.size(); c-- > 0;) {
-      Child& child = running[c];
-      if (child.fds[0] >= 0 || child.fds[1] >= 0) continue;
-      int status = 0;
-      while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      FinishChild(child, status, files[child.file]);
-      finished(child.file);
-      running.erase(running.begin() + static_cast<std::ptrdiff_t>(c));
-    }
-  }
+  std::vector<std::thread> workers;
+  for (std::size_t i = 1; i < jobs; ++i) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
   if (showProgress) std::fputs("\r\033[K", stderr);
 }
 
@@ -920,15 +840,14 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-int ConvertMany(const Options& options, const char* program) {
+int ConvertMany(const Options& options) {
   std::vector<BatchFile> files = PlanBatch(options);
-  long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-  if (cores < 1) cores = 1;
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   const std::size_t jobs =
       std::min(files.size(), static_cast<std::size_t>(options.jobs > 0 ? options.jobs : cores));
 
   const auto start = std::chrono::steady_clock::now();
-  RunChildren(options, files, jobs, program);
+  RunChildren(options, files, jobs);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -960,13 +879,16 @@ int ConvertMany(const Options& options, const char* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A write beyond a file-size limit then fails with an error instead of
-  // ending the program.
-  std::signal(SIGXFSZ, SIG_IGN);
-  const Options options = ParseArguments(argc, argv);
+  Platform::PrepareProcess();
+  // The arguments as UTF-8 on every system.
+  const std::vector<std::string> arguments = Platform::Arguments(argc, argv);
+  std::vector<char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(const_cast<char*>(argument.c_str()));
+  pointers.push_back(nullptr);
+  const Options options = ParseArguments(static_cast<int>(arguments.size()), pointers.data());
   if (!IsBatch(options)) {
     if (options.paths.size() > 2) UsageError("too many arguments: " + options.paths[2]);
     return ConvertOne(options);
   }
-  return ConvertMany(options, argc > 0 ? argv[0] : "kelvane-convert");
+  return ConvertMany(options);
 }

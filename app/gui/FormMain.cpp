@@ -22,6 +22,7 @@
 #include "app/RunWindow.h"
 #include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
+#include "platform/Platform.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -54,9 +55,11 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (Kelvane::SameExistingFile(a, b)) return true;
   std::error_code error;
-  const auto first = std::filesystem::weakly_canonical(std::filesystem::absolute(a, error), error);
+  const auto first =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(a), error), error);
   if (error) return false;
-  const auto second = std::filesystem::weakly_canonical(std::filesystem::absolute(b, error), error);
+  const auto second =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(b), error), error);
   return !error && first == second;
 }
 
@@ -361,9 +364,10 @@ QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
 FormMain::FileState FormMain::StateOf(const std::string& path) {
   FileState state;
   std::error_code error;
-  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return state;
-  state.size = std::filesystem::file_size(path, error);
-  state.time = std::filesystem::last_write_time(path, error);
+  const std::filesystem::path file = Platform::PathOf(path);
+  if (path.empty() || !std::filesystem::is_regular_file(file, error)) return state;
+  state.size = std::filesystem::file_size(file, error);
+  state.time = std::filesystem::last_write_time(file, error);
   state.exists = !error;
   return state;
 }
@@ -433,8 +437,9 @@ std::string FormMain::ProposedBitmapName() const {
   if (!CheckTextureMapping->isChecked()) return name;
   // The T3D names the texture after its bitmap; a texture name takes only
   // letters, digits and _.
-  const std::filesystem::path path(name);
-  return (path.parent_path() / (Kelvane::TextureNameOf(name) + ".bmp")).string();
+  const std::filesystem::path path = Platform::PathOf(name);
+  return Platform::TextOf(path.parent_path() /
+                          Platform::PathOf(Kelvane::TextureNameOf(name) + ".bmp"));
 }
 
 bool FormMain::NamesRunFile(const std::string& path) const {

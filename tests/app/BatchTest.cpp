@@ -1,9 +1,8 @@
 // kelvane-convert with many inputs, run as a process as a user runs it.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -19,31 +18,20 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testing_support::ProgramRun;
 
-// Runs kelvane-convert in `cwd` with the arguments (already quoted for the
-// shell); its stdout and stderr land outside `cwd`, so they never show up
-// among the files a run wrote.
+// Runs kelvane-convert in `cwd` with the arguments ('...' holds blanks
+// together).
 Result Convert(const fs::path& cwd, const std::string& arguments) {
-  static TempDir logs;
-  const std::string out = logs.File("stdout.txt");
-  const std::string err = logs.File("stderr.txt");
-  const std::string command = "cd '" + cwd.string() + "' && '" + KELVANE_CONVERT + "' " +
-                              arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+  return testing_support::RunConvert(arguments, Platform::TextOf(cwd));
 }
 
 // Every file and folder under `root` by its relative name, with its bytes.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(entry.path(), root).string();
-    files[name] = entry.is_directory() ? "<folder>" : ReadFile(entry.path().string());
+    const std::string name = Platform::TextOf(fs::relative(entry.path(), root));
+    files[name] = entry.is_directory() ? "<folder>" : ReadFile(Platform::TextOf(entry.path()));
   }
   return files;
 }
@@ -71,6 +59,13 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// A relative path as the program writes it when it joins a folder and a
+// name: with the system's separator.
+std::string Native(std::string path) {
+  std::replace(path.begin(), path.end(), '/', Platform::kPathSeparator);
+  return path;
 }
 
 std::string Sample(const std::string& name) {
@@ -110,7 +105,7 @@ TEST(BatchTest, BatchOutputsEqualOneRunPerFile) {
     EXPECT_EQ(std::to_string(result.status), expected) << result.err;
     EXPECT_EQ(Differences(Snapshot(jobs4.Path()), reference), "");
 
-    result = Convert(single.Path(), ". --out-dir " + outDir.Path().string() + " " + options);
+    result = Convert(single.Path(), ". --out-dir '" + Platform::TextOf(outDir.Path()) + "' " + options);
     EXPECT_EQ(std::to_string(result.status), expected) << result.err;
     auto outputs = reference;
     for (const std::string& model : models) outputs.erase(model);
@@ -133,7 +128,7 @@ TEST(BatchTest, AFailingFileIsReportedWhileTheOthersConvert) {
       {"a.3dmf -> a.t3d: converted, 1 polygon, 0 bitmaps, ", " s"},
       {"bad.3dmf -> bad.t3d: failed, 0 polygons, ", " s: " + kBadIndexError},
       {"missing.3dmf -> missing.t3d: failed, 0 polygons, ",
-       " s: File error: Cannot open \"missing.3dmf\": No such file or directory"},
+       " s: File error: Cannot open \"missing.3dmf\": " + testing_support::kNoSuchFile},
       {"c.3dmf -> c.t3d: converted, 2 polygons, 0 bitmaps, ", " s"},
       {"Total: 4 files, 2 converted, 2 failed, 3 polygons, ", " s"}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -158,18 +153,18 @@ TEST(BatchTest, AFailingFileIsReportedWhileTheOthersConvert) {
 TEST(BatchTest, RefusedRunsWriteNothing) {
   TempDir dir;
   for (const char* name : {"a/x.3dmf", "b/x.3dmf", "b/y.3dmf", "c/z.3dmf"}) {
-    fs::create_directories((dir.Path() / name).parent_path());
+    fs::create_directories(Platform::PathOf(dir.File(name)).parent_path());
     WriteFile(dir.File(name), kTriangle);
   }
-  fs::create_directory(dir.File("c/z.t3d"));
+  fs::create_directory(Platform::PathOf(dir.File("c/z.t3d")));
   WriteFile(dir.File("model.3dmf"), "3DMetafile ( 1 6 Normal toc> )\n" + kTriangle);
   const auto before = Snapshot(dir.Path());
 
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"a/x.3dmf b/x.3dmf --out-dir out", "would both be written to \"out/x.t3d\""},
+      {"a/x.3dmf b/x.3dmf --out-dir out", "would both be written to \"" + Native("out/x.t3d")},
       {"a/x.3dmf b/y.3dmf a/x.3dmf", "would both be written to \"a/x.t3d\""},
       {"a/x.3dmf b/x.3dmf b/y.3dmf --textures .", "would both save their textures as \"x_N.bmp\""},
-      {"c/z.3dmf --out-dir c", "the output \"c/z.t3d\" is a folder"},
+      {"c/z.3dmf --out-dir c", "the output \"" + Native("c/z.t3d") + "\" is a folder"},
       {"a/x.3dmf b/y.3dmf --out-dir out --preview p.png", "--preview draws one conversion"},
       {"b --preview p.png", "--preview draws one conversion; the folder holds 2 models"},
       {"a/x.3dmf --preview model.3dmf", "names the input, the output or a 3DMF model"},
@@ -191,36 +186,40 @@ TEST(BatchTest, RefusedRunsWriteNothing) {
 
 TEST(BatchTest, FolderInputsTakeTheirModelsInSortedOrder) {
   TempDir dir;
-  fs::create_directories(dir.File("m/sub/deeper"));
-  fs::create_directory(dir.File("empty"));
+  fs::create_directories(Platform::PathOf(dir.File("m/sub/deeper")));
+  fs::create_directory(Platform::PathOf(dir.File("empty")));
   for (const char* name :
-       {"m/b.3dmf", "m/B.3DMF", "m/a.3Dmf", "m/sub/d.3dmf", "m/sub/deeper/e.3dmf"})
+       {"m/b.3dmf", "m/C.3DMF", "m/a.3Dmf", "m/sub/d.3dmf", "m/sub/deeper/e.3dmf"})
     WriteFile(dir.File(name), kTriangle);
   WriteFile(dir.File("m/notes.txt"), kTriangle);
   const auto inputs = [](const std::string& out) {
     std::vector<std::string> taken;
-    for (const std::string& line : Lines(out)) taken.push_back(line.substr(0, line.find(' ')));
+    for (const std::string& line : Lines(out)) {
+      std::string input = line.substr(0, line.find(' '));
+      std::replace(input.begin(), input.end(), Platform::kPathSeparator, '/');
+      taken.push_back(input);
+    }
     return taken;
   };
 
   Result result = Convert(dir.Path(), "m --quiet");  // one folder alone is a batch too
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_TRUE(fs::exists(dir.File("m/B.t3d")));
-  EXPECT_FALSE(fs::exists(dir.File("m/sub/d.t3d")));
-  EXPECT_FALSE(fs::exists(dir.File("m/notes.t3d")));
+  EXPECT_TRUE(fs::exists(Platform::PathOf(dir.File("m/C.t3d"))));
+  EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("m/sub/d.t3d"))));
+  EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("m/notes.t3d"))));
 
   result = Convert(dir.Path(), "m empty --out-dir out");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(inputs(result.out),
-            (std::vector<std::string>{"m/B.3DMF", "m/a.3Dmf", "m/b.3dmf", "Total:"}));
+            (std::vector<std::string>{"m/C.3DMF", "m/a.3Dmf", "m/b.3dmf", "Total:"}));
   EXPECT_NE(result.err.find("warning: no .3dmf file in the folder \"empty\""), std::string::npos);
 
   result = Convert(dir.Path(), "--recursive m --out-dir rec");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(inputs(result.out),
-            (std::vector<std::string>{"m/B.3DMF", "m/a.3Dmf", "m/b.3dmf", "m/sub/d.3dmf",
+            (std::vector<std::string>{"m/C.3DMF", "m/a.3Dmf", "m/b.3dmf", "m/sub/d.3dmf",
                                       "m/sub/deeper/e.3dmf", "Total:"}));
-  EXPECT_TRUE(fs::exists(dir.File("rec/e.t3d")));
+  EXPECT_TRUE(fs::exists(Platform::PathOf(dir.File("rec/e.t3d"))));
 }
 
 // The second path is an OUTPUT unless it is a 3DMF model.
@@ -247,7 +246,7 @@ TEST(BatchTest, InputOutputNeverWritesOverAModel) {
                 std::string::npos);
       EXPECT_NE(result.err.find("--out-dir"), std::string::npos);
       EXPECT_EQ(ReadFile(dir.File("b.3dmf")), second);
-      EXPECT_FALSE(fs::exists(dir.File("a.t3d")));
+      EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("a.t3d"))));
     }
   }
 }

@@ -129,7 +129,7 @@ TEST(FileFaultTest, FaultsBeforeTheFirstWriteLeaveTheOutputAsItWas) {
        }},
       {"input is a folder", ErrorKind::FileError,
        [](Scene& s) {
-         s.window.inFileName = s.dir.Path().string();
+         s.window.inFileName = Platform::TextOf(s.dir.Path());
          return std::vector<std::string>{s.window.inFileName, "Is a directory"};
        }},
       {"template missing in map mode", ErrorKind::FileError,
@@ -184,11 +184,11 @@ TEST(FileFaultTest, TheFirstFaultInOrderIsTheOneReported) {
   EXPECT_EQ(failure->kind, ErrorKind::SameFile);
 
   s.window.outFileName = s.output;
-  s.window.inFileName = s.dir.Path().string();
+  s.window.inFileName = Platform::TextOf(s.dir.Path());
   failure = Convert(s.window);
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(failure->kind, ErrorKind::FileError);
-  ExpectNames(*failure, {s.dir.Path().string() + "\""});
+  ExpectNames(*failure, {Platform::TextOf(s.dir.Path()) + "\""});
 
   s.window.inFileName = s.input;
   failure = Convert(s.window);

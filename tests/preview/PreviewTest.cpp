@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FaultSupport.h"
+#ifndef _WIN32
+#include "FaultSupport.h"  // a full disk is made the Linux way
+#endif
 #include "TestSupport.h"
 #include "preview/Preview.h"
 #include "readers/TexturePicture.h"
@@ -335,7 +337,7 @@ TEST(PreviewPngTest, ThePngFileHoldsTheRenderedPicture) {
 TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
   TempDir dir;
   WriteFile(dir.File("model.t3d"), CubeText());
-  std::filesystem::create_directory(dir.File("folder"));
+  std::filesystem::create_directory(Platform::PathOf(dir.File("folder")));
   struct Case {
     std::string t3d, png;
     int width;
@@ -357,8 +359,9 @@ TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
       EXPECT_EQ(e.Kind(), c.kind) << c.named;
       EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("a.png")));
+    EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("a.png"))));
   }
+#ifndef _WIN32
   // A full disk: a file error, and no half picture left behind.
   const int status = testing_support::RunWithFileSizeLimit(4096, [&] {
     try {
@@ -370,6 +373,7 @@ TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.File("full.png")));
+#endif
 }
 
 }  // namespace

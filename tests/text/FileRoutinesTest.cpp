@@ -50,7 +50,7 @@ TEST(ReadTextFileTest, ChunkBoundariesGiveBackTheSameBytes) {
 TEST(ReadTextFileTest, MissingFileOrFolderIsAFileErrorThatNamesThePath) {
   TempDir dir;
   const std::string missing = dir.File("missing.3dmf");
-  for (const std::string& path : {missing, dir.Path().string()}) {
+  for (const std::string& path : {missing, Platform::TextOf(dir.Path())}) {
     try {
       ReadTextFile(path);
       FAIL() << path;
@@ -59,7 +59,31 @@ TEST(ReadTextFileTest, MissingFileOrFolderIsAFileErrorThatNamesThePath) {
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
   }
-  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(missing)));
+}
+
+// A folder, or a place in a folder that is not there, takes no output; on
+// Windows too a folder is named as one rather than as denied access.
+TEST(WriteTextFileTest, AFolderOrAMissingFolderIsAFileErrorThatNamesThePath) {
+  TempDir dir;
+  const std::string folder = Platform::TextOf(dir.Path());
+  const std::string nowhere = dir.File("none/out.t3d");
+  for (const bool append : {false, true}) {
+    for (const std::string& path : {folder, nowhere}) {
+      try {
+        WriteTextFile(path, "Begin Map", append);
+        FAIL() << path;
+      } catch (const Kelvane::RunError& e) {
+        EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::FileError);
+        EXPECT_NE(std::string(e.what()).find("Cannot write \"" + path + "\": "), std::string::npos)
+            << e.what();
+        if (path == folder) {
+          EXPECT_NE(std::string(e.what()).find("Is a directory"), std::string::npos) << e.what();
+        }
+      }
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("none"))));
 }
 
 TEST(WriteTextFileTest, CreatesEmptiesAndAppendsWithCrLf) {
