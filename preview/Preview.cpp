@@ -534,7 +534,7 @@ std::vector<TextureImage> LoadTextures(const Model& model, const std::string& fo
   for (const std::string& name : model.textureNames) {
     try {
       textures.push_back(ReadBitmap(TextRoutines::ReadWholeFile(
-          (folder.empty() ? std::string(".") : folder) + "/" + name + ".bmp")));
+          (folder.empty() ? std::string(".") : folder) + Platform::kPathSeparator + name + ".bmp")));
     } catch (const RunError&) {
       textures.emplace_back();
     }
@@ -724,7 +724,7 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
                                                    std::to_string(kMaxSide) + " pixels a side");
   }
   const Model model = ReadT3dFile(t3dPath);
-  const std::size_t slash = t3dPath.find_last_of('/');
+  const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
   const std::vector<TextureImage> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
   const Picture picture = Render(model, width, height, View{}, &textures);
