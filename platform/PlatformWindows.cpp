@@ -353,11 +353,24 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     startup.hStdInput = nothing;
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
-    const BOOL started =
-        ::CreateProcessW(Wide(program).c_str(), line.data(), nullptr, nullptr, TRUE,
-                         CREATE_NO_WINDOW, nullptr, where.empty() ? nullptr : where.c_str(),
-                         &startup, &process);
-    const DWORD code = ::GetLastError();
+    // A start can fail for a moment when the system is busy starting
+    // others (seen under Wine as "Internal error" with several jobs): such
+    // a failure is tried again a few times; a missing or unfit program is not.
+    BOOL started = FALSE;
+    DWORD code = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (attempt > 0) ::Sleep(static_cast<DWORD>(50 * attempt));
+      std::wstring attemptLine = line;  // the call may change the text it is given
+      started = ::CreateProcessW(Wide(program).c_str(), attemptLine.data(), nullptr, nullptr, TRUE,
+                                 CREATE_NO_WINDOW, nullptr,
+                                 where.empty() ? nullptr : where.c_str(), &startup, &process);
+      code = ::GetLastError();
+      if (started || code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+          code == ERROR_ACCESS_DENIED || code == ERROR_BAD_EXE_FORMAT ||
+          code == ERROR_DIRECTORY) {
+        break;
+      }
+    }
     ::CloseHandle(outWrite);
     ::CloseHandle(errWrite);
     if (nothing != INVALID_HANDLE_VALUE) ::CloseHandle(nothing);
