@@ -12,12 +12,12 @@
 # the same file, and in binary form through the whole-format reader. Each
 # row has its own floor, made from the pieces its own conversion wrote.
 #
-# Records are made ahead on a worker thread (the programs' default). Rows
-# marked "old" run the same programs with KELVANE_RECORDS_AHEAD=never, the
-# way before the worker; rows marked "core1" run convert and floor under
-# taskset -c 0, on one core. At the largest size: the mixed model and a
-# model of 1000-triangle objects in map mode, each both ways, and the mixed
-# model on one core both ways.
+# The programs make polygon records on the run's thread by default. Rows
+# marked "ahead" run the same programs with KELVANE_RECORDS_AHEAD=always,
+# records made ahead on a worker thread; rows marked "core1" run convert and
+# floor under taskset -c 0, on one core. At the largest size: the mixed
+# model and a model of 1000-triangle objects in map mode, each both ways,
+# and the mixed model on one core both ways.
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
@@ -26,7 +26,7 @@
 #   BENCH_ELLIPSOID=0  skip the row of one ellipsoid cut 1000 x 1000
 #   BENCH_READERS=0  only the mixed model: skip the TriMesh rows of the two
 #                  readers and the binary form
-#   BENCH_AHEAD=0  skip the rows that compare with the old way and one core
+#   BENCH_AHEAD=0  skip the rows of records made ahead and of one core
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
 #   BENCH_WINDOW=0 skip the window timings (built when Qt is there)
@@ -87,19 +87,19 @@ variant_of() {  # variant
   PREFIX=()
   CONVERT_ENV=(env)
   case $1 in
-    old) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=never) ;;
+    ahead) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=always) ;;
     core1) PREFIX=(taskset -c 0) ;;
-    core1-old) PREFIX=(taskset -c 0) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=never) ;;
+    core1-ahead) PREFIX=(taskset -c 0) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=always) ;;
   esac
 }
 
 # A first conversion, untimed: warms the caches and gives the piece sizes
 # that the floor replays, and a checksum of the document.
 prepare() {  # triangles model reader mode [variant]
-  local input out=$DATA/convert.t3d key=$1-$2-$3-$4-${5:-ahead}
+  local input out=$DATA/convert.t3d key=$1-$2-$3-$4-${5:-default}
   input=$(model "$1" "$2")
   options_for "$3" "$4"
-  variant_of "${5:-ahead}"
+  variant_of "${5:-default}"
   rm -f "$out"
   "${PREFIX[@]}" "${CONVERT_ENV[@]}" "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
   local split
@@ -116,10 +116,10 @@ prepare() {  # triangles model reader mode [variant]
 RUNS_DONE=0
 run_once() {  # triangles model reader mode [variant]
   local input out=$DATA/convert.t3d floorOut=$DATA/floor.t3d pieces outBytes convert floor
-  local key=$1-$2-$3-$4-${5:-ahead}
+  local key=$1-$2-$3-$4-${5:-default}
   input=$(model "$1" "$2")
   options_for "$3" "$4"
-  variant_of "${5:-ahead}"
+  variant_of "${5:-default}"
   read -r pieces outBytes <"$DATA/pieces-$key.count"
   rm -f "$out" "$floorOut"
   for program in convert floor; do
@@ -141,10 +141,10 @@ run_once() {  # triangles model reader mode [variant]
 
 # The table row of a row, from its runs.
 summarise() {  # triangles model reader mode [variant]
-  local inBytes pieces outBytes key=$1-$2-$3-$4-${5:-ahead}
+  local inBytes pieces outBytes key=$1-$2-$3-$4-${5:-default}
   inBytes=$(stat -c %s "$(model "$1" "$2")")
   read -r pieces outBytes <"$DATA/pieces-$key.count"
-  awk -v n="$1" -v input="$2" -v reader="$3" -v mode="$4" -v variant="${5:-ahead}" -v b="$inBytes" -v p="$pieces" '
+  awk -v n="$1" -v input="$2" -v reader="$3" -v mode="$4" -v variant="${5:-default}" -v b="$inBytes" -v p="$pieces" '
     function median(a, k,   i, j, t) {
       for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
       return (k % 2) ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
@@ -187,9 +187,9 @@ for n in $SIZES; do
   [ "$n" -gt "$largest" ] && largest=$n
 done
 if [ "${BENCH_AHEAD:-1}" != 0 ]; then
-  rows+=("$largest mixed keywords one-brush old"
-         "$largest objects1000 keywords map" "$largest objects1000 keywords map old"
-         "$largest mixed keywords one-brush core1" "$largest mixed keywords one-brush core1-old")
+  rows+=("$largest mixed keywords one-brush ahead"
+         "$largest objects1000 keywords map" "$largest objects1000 keywords map ahead"
+         "$largest mixed keywords one-brush core1" "$largest mixed keywords one-brush core1-ahead")
 fi
 if [ "${BENCH_READERS:-1}" != 0 ]; then
   for n in $SIZES; do
@@ -221,8 +221,9 @@ echo "|----------:|-------------|----------|-----------|-----------|------:|----
 for row in "${rows[@]}"; do summarise $row | tee -a "$DATA/table"; done
 echo "(input: mixed = TriMesh, Mesh and Polyhedron objects in text; objects1000 = the same in objects of"
 echo "about 1000 triangles; trimesh = TriMesh objects only in text; binary = the same TriMesh objects in"
-echo "binary 3DMF; ellipsoid = one Ellipsoid cut 1000 x 1000. records: ahead = made on a worker thread;"
-echo "old = KELVANE_RECORDS_AHEAD=never; core1 = convert and floor under taskset -c 0."
+echo "binary 3DMF; ellipsoid = one Ellipsoid cut 1000 x 1000. records: default = made on the run's"
+echo "thread; ahead = KELVANE_RECORDS_AHEAD=always, made on a worker thread; core1 = convert and floor"
+echo "under taskset -c 0."
 echo "Runs with --no-pictures and scale 20;"
 echo "peak MB: the largest peak resident memory of the runs)"
 
@@ -233,8 +234,8 @@ awk -v s="$smallest" -v l="$largest" '
   BEGIN { FS = "|"; peakOk = 1; worst = -1e9 }
   { gsub(/ /, "") }
   $5 == "one-brush" && $3 != "ellipsoid" { over = $13 - $7; peakOk = peakOk && over <= 64; if (over > worst) worst = over }
-  $2 == s && $3 == "mixed" && $5 == "one-brush" && $6 == "ahead" { wallS = $11; cpuS = $12; floorS = $15 }
-  $2 == l && $3 == "mixed" && $5 == "one-brush" && $6 == "ahead" { wallL = $11; cpuL = $12; floorL = $15; ratio = $17; median = $18; cpu = $19 }
+  $2 == s && $3 == "mixed" && $5 == "one-brush" && $6 == "default" { wallS = $11; cpuS = $12; floorS = $15 }
+  $2 == l && $3 == "mixed" && $5 == "one-brush" && $6 == "default" { wallL = $11; cpuL = $12; floorL = $15; ratio = $17; median = $18; cpu = $19 }
   END {
     printf "at %d triangles, convert ÷ floor: %.3f least ÷ least, %.3f median, %.3f CPU (goal: 1.05 or less: %s)\n", l, ratio, median, cpu, (ratio <= 1.05 && median <= 1.05) ? "met" : "NOT met"
     printf "peak memory above the input, every row of a model file: at most %.1f MB (goal: 64 MB or less): %s\n", worst, peakOk ? "met" : "NOT met"
@@ -248,13 +249,13 @@ if [ "${BENCH_READERS:-1}" != 0 ]; then
   echo "median of the runs' wall-time ratios; median of their CPU-time ratios):"
   for n in $SIZES; do
     same="same document"
-    cmp -s "$DATA/sum-$n-trimesh-keywords-one-brush-ahead" "$DATA/sum-$n-trimesh-3dmf-one-brush-ahead" ||
+    cmp -s "$DATA/sum-$n-trimesh-keywords-one-brush-default" "$DATA/sum-$n-trimesh-3dmf-one-brush-default" ||
       same="OTHER DOCUMENTS"
-    read -r least median cpu <<<"$(compare "$n-trimesh-3dmf-one-brush-ahead" "$n-trimesh-keywords-one-brush-ahead")"
+    read -r least median cpu <<<"$(compare "$n-trimesh-3dmf-one-brush-default" "$n-trimesh-keywords-one-brush-default")"
     awk -v n="$n" -v a="$least" -v m="$median" -v c="$cpu" -v same="$same" 'BEGIN {
       printf "%9d triangles: 3dmf ÷ keywords (text): %.3f least, %.3f median, %.3f CPU (goal: 1.10 or less: %s); %s\n",
         n, a, m, c, (a <= 1.10 && m <= 1.10) ? "met" : "NOT met", same }'
-    read -r least median cpu <<<"$(compare "$n-binary-3dmf-one-brush-ahead" "$n-trimesh-3dmf-one-brush-ahead")"
+    read -r least median cpu <<<"$(compare "$n-binary-3dmf-one-brush-default" "$n-trimesh-3dmf-one-brush-default")"
     awk -v n="$n" -v a="$least" -v m="$median" -v c="$cpu" 'BEGIN {
       printf "%9d triangles: binary ÷ text (3dmf):       %.3f least, %.3f median, %.3f CPU (goal: 1.00 or less: %s)\n",
         n, a, m, c, (a <= 1.00 && m <= 1.00) ? "met" : "NOT met" }'
@@ -270,18 +271,17 @@ fi
 
 if [ "${BENCH_AHEAD:-1}" != 0 ]; then
   echo
-  echo "records made ahead, at $largest triangles: each row against its floor, and against the old way"
-  echo "and on one core, run by run (least ÷ least; median of the runs' wall-time ratios; CPU):"
+  echo "at $largest triangles, each row against its floor, and records made ahead against the default,"
+  echo "run by run (least ÷ least; median of the runs' wall-time ratios; CPU):"
   awk -v l="$largest" 'BEGIN { FS = "|" } { gsub(/ /, "") }
-    $2 == l && $6 == "ahead" && ($3 == "mixed" || $3 == "objects1000" || $3 == "trimesh" || $3 == "binary") &&
-      !($3 == "trimesh" && $4 == "keywords") {
-      printf "  %-11s %-8s %-9s convert ÷ floor: %.3f least, %.3f median, %.3f CPU (goal: 1.05 or less: %s)\n",
-        $3, $4, $5, $17, $18, $19, ($17 <= 1.05 && $18 <= 1.05) ? "met" : "NOT met" }
-    $2 == l && $6 == "core1" { printf "  one core:   %-8s %-9s convert ÷ floor: %.3f least, %.3f median\n", $4, $5, $17, $18 }
-    $2 == l && $6 == "core1-old" { printf "  one core, old way:   %-9s convert ÷ floor: %.3f least, %.3f median\n", $5, $17, $18 }' "$DATA/table"
-  for pair in "mixed-keywords-one-brush-ahead mixed-keywords-one-brush-old ahead ÷ old, mixed, one brush" \
-              "objects1000-keywords-map-ahead objects1000-keywords-map-old ahead ÷ old, 1000-triangle objects, map" \
-              "mixed-keywords-one-brush-core1 mixed-keywords-one-brush-core1-old ahead ÷ old on one core (goal: 1.00 or less)"; do
+    $2 == l && ($6 == "default" || $6 == "ahead") && $3 != "ellipsoid" && !($3 == "trimesh" && $4 == "keywords") {
+      printf "  %-11s %-8s %-9s %-7s convert ÷ floor: %.3f least, %.3f median, %.3f CPU (goal: 1.05 or less: %s)\n",
+        $3, $4, $5, $6, $17, $18, $19, ($17 <= 1.05 && $18 <= 1.05) ? "met" : "NOT met" }
+    $2 == l && ($6 == "core1" || $6 == "core1-ahead") {
+      printf "  one core:   %-8s %-9s %-11s convert ÷ floor: %.3f least, %.3f median\n", $4, $5, $6, $17, $18 }' "$DATA/table"
+  for pair in "mixed-keywords-one-brush-ahead mixed-keywords-one-brush-default ahead ÷ default, mixed, one brush" \
+              "objects1000-keywords-map-ahead objects1000-keywords-map-default ahead ÷ default, 1000-triangle objects, map" \
+              "mixed-keywords-one-brush-core1-ahead mixed-keywords-one-brush-core1 ahead ÷ default on one core"; do
     set -- $pair
     a=$1 b=$2
     shift 2

@@ -95,8 +95,6 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // Whether standard error is a terminal (a progress line may be drawn).
 bool StandardErrorIsTerminal();
 
-// How many cores this process may run on (its affinity), at least 1.
-int AvailableCores();
 // Called on a thread that opens no file: it stops sharing the process's
 // table of open files, so that the system takes its quicker way for the
 // other thread's file calls, as in a process of one thread. Nothing where

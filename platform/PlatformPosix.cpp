@@ -234,16 +234,6 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-int AvailableCores() {
-#if defined(__linux__)
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-#endif
-  const long online = sysconf(_SC_NPROCESSORS_ONLN);
-  return online > 0 ? static_cast<int>(online) : 1;
-}
-
 void LeaveFileTable() {
 #if defined(__linux__)
   unshare(CLONE_FILES);

@@ -407,18 +407,6 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-int AvailableCores() {
-  DWORD_PTR process = 0;
-  DWORD_PTR system = 0;
-  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
-    int count = 0;
-    for (; process != 0; process &= process - 1) ++count;
-    return count;
-  }
-  const unsigned count = std::thread::hardware_concurrency();
-  return count > 0 ? static_cast<int>(count) : 1;
-}
-
 void LeaveFileTable() {}
 
 }  // namespace Platform

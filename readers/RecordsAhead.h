@@ -30,14 +30,15 @@ struct RecordBatch {
   std::int32_t failureSpot = 0;
 };
 
-// When records are made ahead: kAuto, for objects of kAheadRows rows or
-// more when the process may run on two cores or more; always; never. The
-// programs keep kAuto unless the environment variable KELVANE_RECORDS_AHEAD
-// says "always" or "never" (the tests run once each way; the benchmark
-// compares with the old way).
+// When records are made ahead. kAuto, the programs' default, makes them on
+// the run's thread: measured on two-core virtual machines, the worker's
+// work on the other core slowed the writes of the run's thread by more
+// than it took from it (see make bench). kAlways makes them ahead for every
+// object; kNever never. The environment variable KELVANE_RECORDS_AHEAD
+// ("always" or "never") sets the mode a process starts with: the test
+// suites run once more with "always", and make bench times both ways.
 enum class RecordsAheadMode { kAuto, kAlways, kNever };
 void SetRecordsAheadMode(RecordsAheadMode mode);
-constexpr std::size_t kAheadRows = 256;
 
 // Whether an object of `rows` rows has its records made ahead.
 bool MakeRecordsAhead(std::size_t rows);
