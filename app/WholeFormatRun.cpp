@@ -70,8 +70,8 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
   void Texture(const Metafile::Object& object, const Metafile::Image& decoded) override {
     run_.currentObject_ = &object;
     ++run_.objectsTaken_;
-    const bool square = Metafile::IsPowerOfTwo(decoded.width) &&
-                        Metafile::IsPowerOfTwo(decoded.height);
+    const bool square =
+        Metafile::IsPowerOfTwo(decoded.width) && Metafile::IsPowerOfTwo(decoded.height);
     Metafile::Image resampled;
     if (powerOfTwo_ && !square) {
       resampled = Metafile::Resample(decoded, Metafile::NextPowerOfTwo(decoded.width),

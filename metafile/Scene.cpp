@@ -235,8 +235,8 @@ class Walk {
       if (mapping_ && (innerKind == "TextureShader" || innerKind == "AttributeSet")) {
         // A shader or attribute set of its own covers what follows it in
         // its group.
-        const auto texture = innerKind == "TextureShader" ? ShaderTexture(index)
-                                                           : AttributeSetTexture(index);
+        const auto texture =
+            innerKind == "TextureShader" ? ShaderTexture(index) : AttributeSetTexture(index);
         if (texture) state.texture = texture;
       }
       One(inner, state, &object);
@@ -382,10 +382,9 @@ class Walk {
     const bool include = fields->Enum({{"Include", 0}, {"Exclude", 1}}) == 0;
     const std::uint32_t listed = fields->Uns32();
     if (vertices > points) {
-      fields->Fail(ErrorKind::OutOfRange, "A VertexAttributeSetList for " +
-                                              std::to_string(vertices) +
-                                              " vertices, but its object has " +
-                                              std::to_string(points));
+      fields->Fail(ErrorKind::OutOfRange,
+                   "A VertexAttributeSetList for " + std::to_string(vertices) +
+                       " vertices, but its object has " + std::to_string(points));
     }
     fields->CheckCount(listed, 1, 4, "index");
     std::vector<bool> named(vertices, false);
@@ -428,60 +427,60 @@ class Walk {
     }
   }
 
-  // The texture of a texture shader: a Container that begins with a
-  // TextureShader and holds a texture (or a reference to one) and perhaps
-  // a ShaderUVTransform. Through references; nothing for anything else.
-  std::optional<TextureUse> ShaderTexture(std::size_t index) {
+  // `found(container)` for the Container that `index` is, or that
+  // References lead to, when it begins with an object of `firstKind`;
+  // nothing otherwise.
+  template <typename Found>
+  std::optional<TextureUse> ThroughReferences(std::size_t index, std::string_view firstKind,
+                                              Found found) {
     const Object& object = doc_.objects[index];
     if (object.kind == "Reference") {
       const std::size_t target = Target(index);
       Enter(index, target);
-      auto texture = ShaderTexture(target);
+      auto texture = ThroughReferences(target, firstKind, found);
       following_.pop_back();
       return texture;
     }
     if (object.kind != "Container" || object.children.empty() ||
-        doc_.objects[object.children.front()].kind != "TextureShader") {
+        doc_.objects[object.children.front()].kind != firstKind) {
       return std::nullopt;
     }
-    TextureUse use;
-    for (std::size_t i = 1; i < object.children.size(); ++i) {
-      std::size_t child = object.children[i];
-      const Object* element = &doc_.objects[child];
-      if (element->kind == "Reference") {
-        child = Target(child);
-        element = &doc_.objects[child];
-      }
-      if (IsTexture(element->kind)) {
-        use.texture = element;
-      } else if (element->kind == "ShaderUVTransform") {
-        auto fields = doc_.FieldsOf(*element);
-        use.transform = ReadUVTransform(*fields);
-      }
-    }
-    if (use.texture == nullptr) return std::nullopt;
-    return use;
+    return found(object);
+  }
+
+  // The texture of a texture shader: a Container that begins with a
+  // TextureShader and holds a texture (or a reference to one) and perhaps
+  // a ShaderUVTransform.
+  std::optional<TextureUse> ShaderTexture(std::size_t index) {
+    return ThroughReferences(index, "TextureShader",
+                             [&](const Object& shader) -> std::optional<TextureUse> {
+                               TextureUse use;
+                               for (std::size_t i = 1; i < shader.children.size(); ++i) {
+                                 std::size_t child = shader.children[i];
+                                 if (doc_.objects[child].kind == "Reference") child = Target(child);
+                                 const Object& element = doc_.objects[child];
+                                 if (IsTexture(element.kind)) {
+                                   use.texture = &element;
+                                 } else if (element.kind == "ShaderUVTransform") {
+                                   auto fields = doc_.FieldsOf(element);
+                                   use.transform = ReadUVTransform(*fields);
+                                 }
+                               }
+                               if (use.texture == nullptr) return std::nullopt;
+                               return use;
+                             });
   }
 
   // The texture of the first texture shader in an attribute set: a
-  // Container that begins with an AttributeSet, or a reference to one.
+  // Container that begins with an AttributeSet.
   std::optional<TextureUse> AttributeSetTexture(std::size_t index) {
-    const Object& object = doc_.objects[index];
-    if (object.kind == "Reference") {
-      const std::size_t target = Target(index);
-      Enter(index, target);
-      auto texture = AttributeSetTexture(target);
-      following_.pop_back();
-      return texture;
-    }
-    if (object.kind != "Container" || object.children.empty() ||
-        doc_.objects[object.children.front()].kind != "AttributeSet") {
-      return std::nullopt;
-    }
-    for (std::size_t i = 1; i < object.children.size(); ++i) {
-      if (auto texture = ShaderTexture(object.children[i])) return texture;
-    }
-    return std::nullopt;
+    return ThroughReferences(index, "AttributeSet",
+                             [&](const Object& set) -> std::optional<TextureUse> {
+                               for (std::size_t i = 1; i < set.children.size(); ++i) {
+                                 if (auto texture = ShaderTexture(set.children[i])) return texture;
+                               }
+                               return std::nullopt;
+                             });
   }
 
   // The caps a parametric object's Caps attribute asks for.

@@ -69,9 +69,9 @@ constexpr int kMaxSubdivision = 10000;
 // Walks the whole document. `textures` false: texture objects are not
 // decoded (pictures off). `mapping` true: each geometry object's set also
 // says which textures cover it and the UVs of its points (TriangleSet's
-// mapping), and the textures it names are handed over before it. Errors in an object's data raise RunError with
-// the place; a reference to a missing entry, a cycle of references or
-// references nested deeper than kMaxNesting too.
+// mapping), and the textures it names are handed over before it. Errors in an object's data raise
+// RunError with the place; a reference to a missing entry, a cycle of references or references
+// nested deeper than kMaxNesting too.
 void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary,
                bool mapping = false);
 

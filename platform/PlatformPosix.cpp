@@ -226,8 +226,8 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     result.exited = true;
     result.exitCode = WEXITSTATUS(status);
   } else if (WIFSIGNALED(status)) {
-    result.ending = "signal " + std::to_string(WTERMSIG(status)) + " (" +
-                    strsignal(WTERMSIG(status)) + ")";
+    result.ending =
+        "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
   } else {
     result.ending = "status " + std::to_string(status);
   }

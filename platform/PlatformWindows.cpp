@@ -25,8 +25,8 @@ namespace {
 
 std::wstring Wide(std::string_view utf8) {
   if (utf8.empty()) return {};
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
   return wide;
@@ -73,9 +73,8 @@ std::string ErrorText(int code) {
   std::string message = length > 0 ? Utf8(std::wstring_view(text, length)) : std::string();
   if (text != nullptr) ::LocalFree(text);
   // The system's texts end in a line break, some in a full stop as well.
-  while (!message.empty() &&
-         (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-          message.back() == '.')) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
     message.pop_back();
   }
   if (message.empty()) message = "system error " + std::to_string(code);
@@ -362,12 +361,11 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
       if (attempt > 0) ::Sleep(static_cast<DWORD>(50 * attempt));
       std::wstring attemptLine = line;  // the call may change the text it is given
       started = ::CreateProcessW(Wide(program).c_str(), attemptLine.data(), nullptr, nullptr, TRUE,
-                                 CREATE_NO_WINDOW, nullptr,
-                                 where.empty() ? nullptr : where.c_str(), &startup, &process);
+                                 CREATE_NO_WINDOW, nullptr, where.empty() ? nullptr : where.c_str(),
+                                 &startup, &process);
       code = ::GetLastError();
       if (started || code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
-          code == ERROR_ACCESS_DENIED || code == ERROR_BAD_EXE_FORMAT ||
-          code == ERROR_DIRECTORY) {
+          code == ERROR_ACCESS_DENIED || code == ERROR_BAD_EXE_FORMAT || code == ERROR_DIRECTORY) {
         break;
       }
     }

@@ -265,7 +265,8 @@ class Rasterizer {
         float& nearest = depth_[row + static_cast<std::size_t>(x)];
         if (z < nearest) {
           nearest = z;
-          picture_.rgb[row + static_cast<std::size_t>(x)] = shade(wa * scale, wb * scale, wc * scale);
+          picture_.rgb[row + static_cast<std::size_t>(x)] =
+              shade(wa * scale, wb * scale, wc * scale);
         }
       }
     }
@@ -437,7 +438,8 @@ void PutChunk(std::string& out, const char type[5], std::string_view data) {
 void WriteBytes(const std::string& path, std::string_view bytes) {
   Platform::File file;
   int err = 0;
-  if (!file.Open(path, Platform::File::Mode::kWrite, err)) ThrowFileError("Cannot write", path, err);
+  if (!file.Open(path, Platform::File::Mode::kWrite, err))
+    ThrowFileError("Cannot write", path, err);
   std::size_t done = 0;
   bool failed = false;
   while (done < bytes.size() && !failed) {
@@ -533,8 +535,9 @@ std::vector<TextureImage> LoadTextures(const Model& model, const std::string& fo
   std::vector<TextureImage> textures;
   for (const std::string& name : model.textureNames) {
     try {
-      textures.push_back(ReadBitmap(TextRoutines::ReadWholeFile(
-          (folder.empty() ? std::string(".") : folder) + Platform::kPathSeparator + name + ".bmp")));
+      textures.push_back(
+          ReadBitmap(TextRoutines::ReadWholeFile((folder.empty() ? std::string(".") : folder) +
+                                                 Platform::kPathSeparator + name + ".bmp")));
     } catch (const RunError&) {
       textures.emplace_back();
     }
@@ -644,10 +647,10 @@ Picture Render(const Model& model, int width, int height, const View& view,
             const double offset[3] = {corners[k][0] - static_cast<double>(mapping->origin[0]),
                                       corners[k][1] - static_cast<double>(mapping->origin[1]),
                                       corners[k][2] - static_cast<double>(mapping->origin[2])};
-            s[k] = offset[0] * mapping->u[0] + offset[1] * mapping->u[1] +
-                   offset[2] * mapping->u[2];
-            t[k] = offset[0] * mapping->v[0] + offset[1] * mapping->v[1] +
-                   offset[2] * mapping->v[2];
+            s[k] =
+                offset[0] * mapping->u[0] + offset[1] * mapping->u[1] + offset[2] * mapping->u[2];
+            t[k] =
+                offset[0] * mapping->v[0] + offset[1] * mapping->v[1] + offset[2] * mapping->v[2];
           }
           const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
           raster.Triangle(first.point, previous.point, next.point,

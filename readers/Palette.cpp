@@ -59,8 +59,7 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
     const l_uint32* line = indices + static_cast<std::ptrdiff_t>(y) * indexWords;
     for (int x = 0; x < width; ++x) {
       const auto index = static_cast<std::uint8_t>(GET_DATA_BYTE(line, x));
-      out.indices[static_cast<std::size_t>(y) * width + x] =
-          index < out.palette.size() ? index : 0;
+      out.indices[static_cast<std::size_t>(y) * width + x] = index < out.palette.size() ? index : 0;
     }
   }
   return out;

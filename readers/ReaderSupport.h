@@ -182,8 +182,8 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
 // CornerPoint turns into one (the whole-format reader maps its axes there,
 // so a big object is not held twice).
 template <typename Point, typename Row, typename BeforeWrite, typename AfterWrite>
-void WritePolygons(ReaderArgs& args, const std::vector<Point>& points,
-                   const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
+void WritePolygons(ReaderArgs& args, const std::vector<Point>& points, const std::vector<Row>& rows,
+                   BeforeWrite beforeWrite, AfterWrite afterWrite) {
   // A corner not made yet has a form length that no made form has; this
   // keeps the table of a big object at 72 bytes a point.
   constexpr std::uint8_t kNotMade = 0xFF;

@@ -74,7 +74,7 @@ class RecordsAhead {
   Fill fill_;
   RecordBatch ring_[kRing];
   std::mutex mutex_;
-  std::condition_variable made_;  // the worker has published a batch
+  std::condition_variable made_;   // the worker has published a batch
   std::condition_variable freed_;  // the run's thread has taken one back
   std::size_t published_ = 0;      // batches the worker has made
   std::size_t taken_ = 0;          // batches the run's thread has finished with

@@ -49,8 +49,7 @@ std::vector<unsigned char> BitmapBytes(const TexturePicture& picture, int depth)
   PalettedImage reduced;
   if (paletted) reduced = ToPalette(picture.Pixels(), width, height);
   const std::size_t pixelBytes = paletted ? 1 : 3;
-  const std::size_t rowBytes =
-      (static_cast<std::size_t>(width) * pixelBytes + 3) & ~std::size_t{3};
+  const std::size_t rowBytes = (static_cast<std::size_t>(width) * pixelBytes + 3) & ~std::size_t{3};
   const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
   const std::size_t paletteBytes = 4 * reduced.palette.size();
   const std::size_t headerBytes = 14 + 40 + paletteBytes;
@@ -97,7 +96,8 @@ void SaveBitmap(const TexturePicture& picture, const std::string& path, int dept
   const std::vector<unsigned char> file = BitmapBytes(picture, depth);
   Platform::File out;
   int error = 0;
-  if (!out.Open(path, Platform::File::Mode::kWrite, error)) ThrowFileError("Cannot write", path, error);
+  if (!out.Open(path, Platform::File::Mode::kWrite, error))
+    ThrowFileError("Cannot write", path, error);
   std::size_t done = 0;
   while (done < file.size()) {
     const Platform::Piece rest = {reinterpret_cast<const char*>(file.data()) + done,

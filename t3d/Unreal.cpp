@@ -156,8 +156,8 @@ inline char* PutNumber(char* out, double value) {
   }
   // Digits 1 to 8, then 9 and 10 from the table of pairs.
   const std::uint64_t first = EightDigits(static_cast<std::uint32_t>(kept / 100));
-  const std::uint64_t head = (first & 0xFFFFFFFFFFull) | (std::uint64_t{'.'} << 40) |
-                             ((first >> 40 & 0xFFFF) << 48);
+  const std::uint64_t head =
+      (first & 0xFFFFFFFFFFull) | (std::uint64_t{'.'} << 40) | ((first >> 40 & 0xFFFF) << 48);
   const char* const pair = kDigitPairs + 2 * (kept % 100);
   const std::uint32_t tail = static_cast<std::uint32_t>(first >> 56) |
                              static_cast<std::uint32_t>(static_cast<unsigned char>(pair[0])) << 8 |
@@ -253,14 +253,12 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
   const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
   text += "Normal ";
   text.append(form, PutVector(form, normal));
-  const Vector3 u = axes != nullptr
-                        ? axes->u
-                        : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
+  const Vector3 u =
+      axes != nullptr ? axes->u : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
   text += "TextureU ";
   text.append(form, PutVector(form, u));
-  const Vector3 v = axes != nullptr
-                        ? axes->v
-                        : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
+  const Vector3 v =
+      axes != nullptr ? axes->v : ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
   text += "TextureV ";
   text.append(form, PutVector(form, v));
   return originLength;
@@ -394,8 +392,8 @@ char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
 }
 
 void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                         const CornerForm* formA, const CornerForm* formB,
-                         const CornerForm* formC, std::int32_t& link) {
+                         const CornerForm* formA, const CornerForm* formB, const CornerForm* formC,
+                         std::int32_t& link) {
   if (link == INT32_MAX || !CannotOverflow(A, B, C)) {
     // A step may fail: the lines go into the text one by one, so that a
     // failure leaves the ones before it.
@@ -446,8 +444,8 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr, PolygonLinkCounter);
 }
 
-void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
-                           const Vector3& C, std::string_view texture, const TextureAxes* axes) {
+void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                           std::string_view texture, const TextureAxes* axes) {
   char origin[kVectorRoom];
   BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter, texture, axes);
   WriteVertex(text, A);
@@ -472,8 +470,8 @@ bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (
   const double gram = a * c - b * b;
   const double texels = ds1 * dt2 - ds2 * dt1;
   constexpr double kFlat = 1e-12;
-  if (!(gram > kFlat * a * c) || !(std::fabs(texels) > kFlat * (std::fabs(ds1 * dt2) +
-                                                                   std::fabs(ds2 * dt1)))) {
+  if (!(gram > kFlat * a * c) ||
+      !(std::fabs(texels) > kFlat * (std::fabs(ds1 * dt2) + std::fabs(ds2 * dt1)))) {
     return false;
   }
   // An axis in the plane, x e1 + y e2, whose dot products with e1 and e2

@@ -68,8 +68,8 @@ bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (
 // A triangle record whose head line names its texture ("Begin Polygon
 // Item=OUTSIDE Texture=NAME Link= N"); with axes, its Origin, TextureU and
 // TextureV are those, else made from its edges as WriteTriangle makes them.
-void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
-                           const Vector3& C, std::string_view texture, const TextureAxes* axes);
+void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                           std::string_view texture, const TextureAxes* axes);
 
 // The vector form of a corner that many polygons share, made once. Only a
 // corner whose coordinates are all below 100000 in magnitude gets one, which

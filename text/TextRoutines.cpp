@@ -130,11 +130,13 @@ std::size_t FindBreak(const char* data, std::size_t i, std::size_t length) {
 // The scanners run once per token of the input: their checks stay inline
 // and their errors out of the way.
 inline void CheckPosition(std::int32_t position) {
-  if (position < 1) [[unlikely]] ThrowPositionBelowOne(position);
+  if (position < 1) [[unlikely]]
+    ThrowPositionBelowOne(position);
 }
 
 inline std::int32_t ToPosition(std::int64_t position) {
-  if (position > kMaxPosition) [[unlikely]] ThrowPositionOverflow();
+  if (position > kMaxPosition) [[unlikely]]
+    ThrowPositionOverflow();
   return static_cast<std::int32_t>(position);
 }
 

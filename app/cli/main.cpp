@@ -117,7 +117,9 @@ struct Options {
 class CommandLineWindow : public Kelvane::RunWindow {
  public:
   explicit CommandLineWindow(const Options& options)
-      : options_(options), picture_(5055, 4425, 2), showProgress_(!options.quiet && Platform::StandardErrorIsTerminal()) {}
+      : options_(options),
+        picture_(5055, 4425, 2),
+        showProgress_(!options.quiet && Platform::StandardErrorIsTerminal()) {}
 
   void Attach(const Kelvane::ConversionRun* run) { run_ = run; }
 
@@ -314,8 +316,9 @@ Options ParseArguments(int argc, char** argv) {
         UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
       }
       if (value == "8" && !Kelvane::PaletteInThisBuild()) {
-        UsageError("--bitmap-depth 8 is not in this build (it is made without Leptonica); "
-                   "use --bitmap-depth 24");
+        UsageError(
+            "--bitmap-depth 8 is not in this build (it is made without Leptonica); "
+            "use --bitmap-depth 24");
       }
       options.bitmapDepth = value == "8" ? 8 : 24;
     } else if (takes("--textures")) {
@@ -367,8 +370,9 @@ bool IsBatch(const Options& options) {
   if (options.resultLine) return false;
   if (options.outDirGiven || options.paths.size() > 2) return true;
   std::error_code ignored;
-  return std::any_of(options.paths.begin(), options.paths.end(),
-                     [&](const std::string& path) { return fs::is_directory(PathOf(path), ignored); });
+  return std::any_of(options.paths.begin(), options.paths.end(), [&](const std::string& path) {
+    return fs::is_directory(PathOf(path), ignored);
+  });
 }
 
 // Whether `path` is a 3DMF model, text or binary in either byte order: a
@@ -883,7 +887,8 @@ int main(int argc, char** argv) {
   // The arguments as UTF-8 on every system.
   const std::vector<std::string> arguments = Platform::Arguments(argc, argv);
   std::vector<char*> pointers;
-  for (const std::string& argument : arguments) pointers.push_back(const_cast<char*>(argument.c_str()));
+  for (const std::string& argument : arguments)
+    pointers.push_back(const_cast<char*>(argument.c_str()));
   pointers.push_back(nullptr);
   const Options options = ParseArguments(static_cast<int>(arguments.size()), pointers.data());
   if (!IsBatch(options)) {

@@ -55,11 +55,11 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (Kelvane::SameExistingFile(a, b)) return true;
   std::error_code error;
-  const auto first =
-      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(a), error), error);
+  const auto first = std::filesystem::weakly_canonical(
+      std::filesystem::absolute(Platform::PathOf(a), error), error);
   if (error) return false;
-  const auto second =
-      std::filesystem::weakly_canonical(std::filesystem::absolute(Platform::PathOf(b), error), error);
+  const auto second = std::filesystem::weakly_canonical(
+      std::filesystem::absolute(Platform::PathOf(b), error), error);
   return !error && first == second;
 }
 
@@ -82,9 +82,7 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
   int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
   int CheckWholeFormat() override { return form_.CheckWholeFormat->isChecked() ? 1 : 0; }
-  int CheckTextureMapping() override {
-    return form_.CheckTextureMapping->isChecked() ? 1 : 0;
-  }
+  int CheckTextureMapping() override { return form_.CheckTextureMapping->isChecked() ? 1 : 0; }
   int CheckPowerOfTwo() override { return form_.CheckPowerOfTwo->isChecked() ? 1 : 0; }
   void SetCommandGoEnabled(bool enabled) override {
     // Disabling the focused Go moves the focus on; a run that ends with the
@@ -333,13 +331,15 @@ QString FormMain::RunWarnings(const Kelvane::ConversionRun& run) const {
   }
   const auto& mapping = run.Mapping();
   if (mapping.withoutUV > 0) {
-    lines << QStringLiteral("%1 polygons of textured objects have corners without UVs: their "
-                            "texture axes come from their edges.")
+    lines << QStringLiteral(
+                 "%1 polygons of textured objects have corners without UVs: their "
+                 "texture axes come from their edges.")
                  .arg(mapping.withoutUV);
   }
   if (mapping.flat > 0) {
-    lines << QStringLiteral("%1 polygons have UVs without area: their texture axes come from "
-                            "their edges.")
+    lines << QStringLiteral(
+                 "%1 polygons have UVs without area: their texture axes come from "
+                 "their edges.")
                  .arg(mapping.flat);
   }
   if (mapping.bitmapMissing > 0) {

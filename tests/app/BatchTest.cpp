@@ -105,7 +105,8 @@ TEST(BatchTest, BatchOutputsEqualOneRunPerFile) {
     EXPECT_EQ(std::to_string(result.status), expected) << result.err;
     EXPECT_EQ(Differences(Snapshot(jobs4.Path()), reference), "");
 
-    result = Convert(single.Path(), ". --out-dir '" + Platform::TextOf(outDir.Path()) + "' " + options);
+    result =
+        Convert(single.Path(), ". --out-dir '" + Platform::TextOf(outDir.Path()) + "' " + options);
     EXPECT_EQ(std::to_string(result.status), expected) << result.err;
     auto outputs = reference;
     for (const std::string& model : models) outputs.erase(model);

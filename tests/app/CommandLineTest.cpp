@@ -90,8 +90,8 @@ TEST(CommandLineTest, FailuresExitWithOneAndNameKindTextAndPlace) {
 
   result = Convert(dir, Q(dir.File("missing.3dmf")) + " " + Q(output));
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("File error: Cannot open \"" + dir.File("missing.3dmf") + "\": " +
-                            testing_support::kNoSuchFile),
+  EXPECT_NE(result.err.find("File error: Cannot open \"" + dir.File("missing.3dmf") +
+                            "\": " + testing_support::kNoSuchFile),
             std::string::npos)
       << result.err;
 }
@@ -167,8 +167,8 @@ namespace {
 TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions) {
   TempDir dir;
   const std::string input = dir.File("in.3dmf");
-  WriteFile(input, ReadFile(std::string(KELVANE_SOURCE_DIR) +
-                            "/tests/data/samples/tx-24bit-little.3dmf"));
+  WriteFile(input,
+            ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/tx-24bit-little.3dmf"));
   for (const std::string arguments :
        {"--uv --reader keywords", "--pow2 --reader keywords", "--uv --no-pictures",
         "--bitmap-depth 16", "--bitmap-depth"}) {
@@ -188,8 +188,8 @@ TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions)
 
   // A texture name takes letters, digits and _ only: so does its bitmap.
   const std::string output = dir.File("my model-2.t3d");
-  Result result = Convert(dir, Q(input) + " " + Q(output) + " --uv" +
-                                   (palette ? " --bitmap-depth 8" : ""));
+  Result result =
+      Convert(dir, Q(input) + " " + Q(output) + " --uv" + (palette ? " --bitmap-depth 8" : ""));
   ASSERT_EQ(result.status, 0) << result.err;
   const std::string bitmap = dir.File("my_model_2_1.bmp");
   EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons, 1 bitmap: " + bitmap +

@@ -111,8 +111,7 @@ class TextureMappingTest : public ::testing::Test {
   // file's corner indices, `uvs` its UV table, `textures` each triangle's
   // expected texture (1-based save number), sizes by save number.
   void ExpectMapping(const std::vector<std::array<int, 3>>& triangles, const std::vector<UV>& uvs,
-                     const std::vector<int>& textures,
-                     const std::vector<std::array<int, 2>>& sizes,
+                     const std::vector<int>& textures, const std::vector<std::array<int, 2>>& sizes,
                      const double (&transform)[3][3] = kIdentity) {
     const std::vector<Record> records = Records(run.Output());
     ASSERT_EQ(records.size(), triangles.size());
@@ -136,15 +135,15 @@ class TextureMappingTest : public ::testing::Test {
 TEST_F(TextureMappingTest, TheTxFamilyPutsEveryCornerAtItsUV) {
   // Each model: one TriMesh (3 triangles, 5 points) with a 4 x 4 texture.
   const std::vector<UV> uvs = {{0, 0}, {1, 0}, {1, 0.8}, {0, 0.8}, {0.5, 1}};
-  for (const char* sample : {"tx-16bit-little.3dmf", "tx-24bit-little.3dmf",
-                             "tx-32bit-little.3dmf"}) {
+  for (const char* sample :
+       {"tx-16bit-little.3dmf", "tx-24bit-little.3dmf", "tx-32bit-little.3dmf"}) {
     SCOPED_TRACE(sample);
     RunFixture fresh;
     fresh.window.mapOrBrush = 1;
     fresh.window.textureMapping = 1;
-    ASSERT_EQ(fresh.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" +
-                                 sample)),
-              std::nullopt)
+    ASSERT_EQ(
+        fresh.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + sample)),
+        std::nullopt)
         << fresh.message;
     const std::vector<Record> records = Records(fresh.Output());
     const std::array<int, 3> triangles[] = {{0, 1, 2}, {0, 2, 3}, {2, 4, 3}};
@@ -204,8 +203,7 @@ TEST_F(TextureMappingTest, PerTriangleShadersNameEachTrianglesOwnTexture) {
   // references; shading UVs on the points; both textures 8 x 8.
   ASSERT_EQ(Convert("TriMesh-fancy.3dmf"), std::nullopt) << run.message;
   const std::vector<UV> uvs = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}};
-  ExpectMapping({{0, 3, 1}, {0, 2, 3}, {2, 4, 3}, {4, 5, 3}}, uvs, {1, 2, 1, 2},
-                {{8, 8}, {8, 8}});
+  ExpectMapping({{0, 3, 1}, {0, 2, 3}, {2, 4, 3}, {4, 5, 3}}, uvs, {1, 2, 1, 2}, {{8, 8}, {8, 8}});
   EXPECT_EQ(run.window.savedTextures.size(), 2u);
 }
 
@@ -358,9 +356,9 @@ TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
   RunFixture some;
   some.window.mapOrBrush = 1;
   some.window.textureMapping = 1;
-  ASSERT_EQ(some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )",
-                               {uvs[0], uvs[1], uvs[2]})),
-            std::nullopt)
+  ASSERT_EQ(
+      some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )", {uvs[0], uvs[1], uvs[2]})),
+      std::nullopt)
       << some.message;
   EXPECT_EQ(some.run.Mapping().mapped + some.run.Mapping().withoutUV, 3);
   EXPECT_GE(some.run.Mapping().withoutUV, 2);
@@ -410,8 +408,7 @@ TEST_F(TextureMappingTest, FaultsOfTheMappingObjectsAreErrorsOnlyWhenMappingIsAs
     std::string model;
     const char* says;
   } cases[] = {
-      {"UV array too short", kHead + Square(" AttributeArray ( 1 0 2 0 0  0 0  1 0 )\n", ""),
-       "UV"},
+      {"UV array too short", kHead + Square(" AttributeArray ( 1 0 2 0 0  0 0  1 0 )\n", ""), "UV"},
       {"no such place", kHead + Square(" AttributeArray ( 1 0 7 0 0 )\n", ""), "place 7"},
       {"shaders for too few triangles",
        kHead + Square(kUVs, " Container ( AttributeArray ( 11 0 0 0 0 )\n" + Shader() + " )\n"),
@@ -440,7 +437,8 @@ TEST(MapTextureTest, AxesPutEachCornerAtItsTexelAndLieInThePlane) {
   } cases[] = {
       {{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}, {0, 64, 0}, {64, 64, 0}},
       {{{3, -2, 7}, {-5, 4, 1}, {2, 9, -6}}, {12.5, -3, 40}, {7, 22, -1.25}},
-      {{{1000, 1000, 1000}, {1000.5, 1000, 1000.25}, {1000, 1001, 1000}}, {0.1, 0.9, 0.3},
+      {{{1000, 1000, 1000}, {1000.5, 1000, 1000.25}, {1000, 1001, 1000}},
+       {0.1, 0.9, 0.3},
        {5, 5.5, 7}},
   };
   for (const auto& c : cases) {

@@ -382,8 +382,8 @@ namespace {
 
 // A textured record: the square y, z in [-1, 1] at x = 0, its texture
 // `name` laid by the given axes.
-std::string TexturedSquare(const std::string& name, const std::string& origin,
-                           const std::string& u, const std::string& v) {
+std::string TexturedSquare(const std::string& name, const std::string& origin, const std::string& u,
+                           const std::string& v) {
   return "Begin Polygon Item=OUTSIDE Texture=" + name + " Link= 0\r\nOrigin " + origin +
          "\r\nNormal 1,0,0\r\nTextureU " + u + "\r\nTextureV " + v +
          "\r\nVertex 0,-1,-1\r\nVertex 0,1,-1\r\nVertex 0,1,1\r\nVertex 0,-1,1\r\nEnd Polygon\r\n";
@@ -453,9 +453,9 @@ TEST(PreviewTextureTest, ATexturedFaceShowsItsTexelsWhereItsAxesLayThem) {
 
 TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
   TempDir dir;
-  WriteFile(dir.File("doc.t3d"),
-            "Begin PolyList\r\n" + TexturedSquare("skin", "0,-1,1", "0,1,0", "0,0,-1") +
-                "End PolyList\r\n");
+  WriteFile(dir.File("doc.t3d"), "Begin PolyList\r\n" +
+                                     TexturedSquare("skin", "0,-1,1", "0,1,0", "0,0,-1") +
+                                     "End PolyList\r\n");
   Kelvane::TexturePicture picture(15 * 2, 15 * 2, 0);
   for (int i = 0; i < 4; ++i) picture.SetPixel(i % 2, i / 2, 0x00FF00);
   Kelvane::SaveBitmap(picture, dir.File("skin.bmp"));
