@@ -10,23 +10,8 @@ build=${BUILD:-build}
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 
-passed=0
-failed=0
-check() { # NAME COMMAND...: one check, passed when COMMAND succeeds
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $name" >&2
-  fi
-}
-finish() {
-  echo "package: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+# shellcheck source=check-support.sh
+source scripts/check-support.sh
 installed() { dpkg-query -W -f='${Status}' kelvane 2>/dev/null | grep -q ' installed$'; }
 not_installed() { ! installed; }
 
@@ -94,7 +79,7 @@ if ! $sudo dpkg -i "$deb" >"$work/dpkg-i.log" 2>&1; then
   cat "$work/dpkg-i.log" >&2
   echo "FAIL: dpkg -i" >&2
   failed=$((failed + 1))
-  finish
+  finish package
 fi
 check "dpkg calls it installed" installed
 check "the installed program is stripped" bash -c "file -L /usr/bin/kelvane-convert | grep -q ', stripped'"
@@ -116,10 +101,10 @@ if ! $sudo dpkg -r kelvane >"$work/dpkg-r.log" 2>&1; then
   cat "$work/dpkg-r.log" >&2
   echo "FAIL: dpkg -r" >&2
   failed=$((failed + 1))
-  finish
+  finish package
 fi
 check "dpkg no longer calls it installed" not_installed
 while read -r path; do
   check "$path is gone" test ! -e "$path"
 done <"$work/new-paths"
-finish
+finish package

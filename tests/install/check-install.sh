@@ -15,34 +15,14 @@ case "$gui" in ON | on | TRUE | true | 1 | YES | yes) gui=1 ;; *) gui=0 ;; esac
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-skipped=0
-check() { # NAME COMMAND...: one check, passed when COMMAND succeeds
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $name" >&2
-  fi
-}
-skip() {
-  skipped=$((skipped + 1))
-  echo "skipped: $1"
-}
-finish() {
-  echo "install: $passed passed, $failed failed, $skipped skipped"
-  [ "$failed" -eq 0 ]
-  exit
-}
+# shellcheck source=../../scripts/check-support.sh
+source "$source_dir/scripts/check-support.sh"
 
 prefix=$work/prefix
 if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
   cat "$work/install.log" >&2
   failed=1
-  finish
+  finish install
 fi
 
 # The tree holds exactly these files: no library, header or test slips in.
@@ -174,4 +154,4 @@ if [ "$gui" = 1 ]; then
   check "the icon is a square SVG" grep -q '<svg[^>]*viewBox="0 0 \([0-9]*\) \1"' "$icon"
 fi
 
-finish
+finish install

@@ -23,18 +23,8 @@ command -v python3 >/dev/null || { echo "python3 is needed (scripts/install-deps
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() { # NAME COMMAND...: one check, passed when COMMAND succeeds
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $name" >&2
-  fi
-}
+# shellcheck source=../../scripts/check-support.sh
+source "$(dirname "$0")/../../scripts/check-support.sh"
 
 # count_textured FILE.json: how many polygons name a texture
 count_textured() {
@@ -141,5 +131,4 @@ for name in texture-wrapping uv-transform tx-16bit-little tx-24bit-little tx-32b
   fi
 done
 
-echo "textured samples: $passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+finish "textured samples"
