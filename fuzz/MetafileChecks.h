@@ -93,6 +93,25 @@ class CheckingSink : public SceneSink {
   std::set<const Object*> texturesSeen_;
 };
 
+// The links both front ends must keep: every `next` and child leads
+// forward inside the tree (the walk follows them without a guard), and the
+// top level and the table of contents name objects of the tree.
+void CheckLinks(const Document& document) {
+  const std::size_t count = document.objects.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const Object& object = document.objects[i];
+    Check(object.next == kNone || (object.next > i && object.next < count),
+          "an object's next link does not lead forward");
+    for (const std::size_t child : object.children) {
+      Check(child > i && child < count, "a child link does not lead forward");
+    }
+  }
+  for (const std::size_t top : document.top) Check(top < count, "a top-level link is dangling");
+  for (const auto& [id, target] : document.references) {
+    Check(target < count, "a table of contents entry names no object");
+  }
+}
+
 // Walks with pictures on and off: the pictures option must not change the
 // geometry that comes out when the walk ends well.
 // `checkError` checks an error the walk with pictures raised.
