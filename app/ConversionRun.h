@@ -27,6 +27,10 @@ InputPlace PlaceOf(std::string_view text, std::int32_t position);
 // extension, each character other than a letter, digit or _ made a _.
 std::string TextureNameOf(std::string_view path);
 
+// A bitmap path as texture mapping saves it: the same folder, the file named
+// after the texture name of `path`, so that the T3D's name is the bitmap's.
+std::string TextureBitmapPath(const std::string& path);
+
 // Whether two paths name one existing file.
 bool SameExistingFile(const std::string& a, const std::string& b);
 

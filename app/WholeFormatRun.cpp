@@ -32,6 +32,11 @@ std::string TextureNameOf(std::string_view path) {
   return name.empty() ? "texture" : name;
 }
 
+std::string TextureBitmapPath(const std::string& path) {
+  return Platform::TextOf(Platform::PathOf(path).parent_path() /
+                          Platform::PathOf(TextureNameOf(path) + ".bmp"));
+}
+
 class ConversionRun::MetafileSink : public Metafile::SceneSink {
  public:
   MetafileSink(ConversionRun& run, double scale, bool mapping, bool powerOfTwo)
@@ -140,11 +145,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       Vector3 corner[3];
       for (int k = 0; k < 3; ++k) {
         const std::uint32_t index = set.triangles[r][static_cast<std::size_t>(k)];
-        if (index >= set.points.size()) {
-          throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
-                                                    " is outside the table 0 to " +
-                                                    std::to_string(set.points.size() - 1));
-        }
+        if (index >= set.points.size()) ThrowOutsideTable(index, set.points.size());
         corner[k] = Metafile::CornerPoint(set.points[index]);
         if (args_.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args_.scale);
       }

@@ -367,14 +367,6 @@ std::uint32_t Texel(const TextureImage& texture, double s, double t) {
                      static_cast<std::size_t>(x)];
 }
 
-std::uint32_t Darkened(std::uint32_t colour, double light) {
-  std::uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    out |= static_cast<std::uint32_t>(std::lround(((colour >> shift) & 0xFF) * light)) << shift;
-  }
-  return out;
-}
-
 std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i)
@@ -655,9 +647,10 @@ Picture Render(const Model& model, int width, int height, const View& view,
           const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
           raster.Triangle(first.point, previous.point, next.point,
                           [&](double wa, double wb, double wc) {
-                            return Darkened(Texel(*texture, wa * s[0] + wb * s[1] + wc * s[2],
-                                                  wa * t[0] + wb * t[1] + wc * t[2]),
-                                            light);
+                            return Blend(0,
+                                         Texel(*texture, wa * s[0] + wb * s[1] + wc * s[2],
+                                               wa * t[0] + wb * t[1] + wc * t[2]),
+                                         light);
                           });
         } else {
           raster.Triangle(first.point, previous.point, next.point,

@@ -140,6 +140,13 @@ inline IndexRow ReadIndexRow(LineTokens& tokens, std::int32_t& spot) {
 
 inline const Vector3& CornerPoint(const Vector3& point) { return point; }
 
+// A polygon's corner names a point the table does not hold.
+[[noreturn]] inline void ThrowOutsideTable(std::int64_t index, std::size_t size) {
+  throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                            " is outside the table 0 to " +
+                                            std::to_string(size - 1));
+}
+
 // Three 32-bit indices into a point table, checked where they were read.
 using TriangleRow = std::array<std::uint32_t, 3>;
 
@@ -211,9 +218,7 @@ void WritePolygons(ReaderArgs& args, const std::vector<Point>& points, const std
           const std::int64_t index = RowIndex(rows[r], k);
           if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
             batch.failureSpot = RowSpot(rows[r], k, spotStart);
-            throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
-                                                      " is outside the table 0 to " +
-                                                      std::to_string(points.size() - 1));
+            ThrowOutsideTable(index, points.size());
           }
           Corner& shared = corners[static_cast<std::size_t>(index)];
           if (shared.form.length == kNotMade) {

@@ -1,6 +1,5 @@
 #include "readers/RecordsAhead.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
@@ -8,38 +7,15 @@
 
 namespace Kelvane {
 
-namespace {
-
-// KELVANE_RECORDS_AHEAD=always|never sets the mode a process starts with,
-// so that a whole test suite, or a benchmark of the old way, can run either
-// way with the same programs.
-RecordsAheadMode ModeFromEnvironment() {
-  const char* value = std::getenv("KELVANE_RECORDS_AHEAD");
-  if (value == nullptr) return RecordsAheadMode::kAuto;
-  const std::string_view text = value;
-  if (text == "always") return RecordsAheadMode::kAlways;
-  if (text == "never") return RecordsAheadMode::kNever;
-  return RecordsAheadMode::kAuto;
-}
-
-std::atomic<RecordsAheadMode> modeSetting{ModeFromEnvironment()};
-
-}  // namespace
-
-void SetRecordsAheadMode(RecordsAheadMode mode) { modeSetting = mode; }
-
 bool MakeRecordsAhead(std::size_t rows) {
-  switch (modeSetting.load()) {
-    case RecordsAheadMode::kAlways:
-      return rows > 0;
-    case RecordsAheadMode::kNever:
-    case RecordsAheadMode::kAuto:
-      break;
-  }
   // Not by default: on the two-core machines measured (make bench), a busy
   // second core slowed the writing thread's opens, writes and closes by
   // more than the records made there saved it.
-  return false;
+  static const bool asked = [] {
+    const char* value = std::getenv("KELVANE_RECORDS_AHEAD");
+    return value != nullptr && std::string_view(value) == "always";
+  }();
+  return asked && rows > 0;
 }
 
 RecordsAhead::RecordsAhead(std::size_t rows, Fill fill) : rows_(rows), fill_(std::move(fill)) {

@@ -30,17 +30,12 @@ struct RecordBatch {
   std::int32_t failureSpot = 0;
 };
 
-// When records are made ahead. kAuto, the programs' default, makes them on
-// the run's thread: measured on two-core virtual machines, the worker's
-// work on the other core slowed the writes of the run's thread by more
-// than it took from it (see make bench). kAlways makes them ahead for every
-// object; kNever never. The environment variable KELVANE_RECORDS_AHEAD
-// ("always" or "never") sets the mode a process starts with: the test
-// suites run once more with "always", and make bench times both ways.
-enum class RecordsAheadMode { kAuto, kAlways, kNever };
-void SetRecordsAheadMode(RecordsAheadMode mode);
-
-// Whether an object of `rows` rows has its records made ahead.
+// Whether an object of `rows` rows has its records made ahead: only when
+// the environment variable KELVANE_RECORDS_AHEAD is "always". Measured on
+// two-core virtual machines, the worker's work on the other core slowed the
+// writes of the run's thread by more than it took from it (make bench), so
+// the programs make records on the run's thread; the test suites run once
+// more with "always", and make bench times both ways.
 bool MakeRecordsAhead(std::size_t rows);
 
 class RecordsAhead {

@@ -185,14 +185,8 @@ class CommandLineWindow : public Kelvane::RunWindow {
     if (!options_.texturesDir.empty()) {
       base = TextOf(PathOf(options_.texturesDir) / PathOf(base).filename());
     }
-    std::string path = base + "_" + std::to_string(number) + ".bmp";
-    if (options_.textureMapping) {
-      // The T3D names each texture after its bitmap, and a texture name
-      // takes only letters, digits and _.
-      const fs::path file = PathOf(path);
-      path = TextOf(file.parent_path() / PathOf(Kelvane::TextureNameOf(path) + ".bmp"));
-    }
-    return path;
+    const std::string path = base + "_" + std::to_string(number) + ".bmp";
+    return options_.textureMapping ? Kelvane::TextureBitmapPath(path) : path;
   }
 
   void ShowProgress() {

@@ -434,12 +434,7 @@ std::string FormMain::ProposedBitmapName() const {
     base = "texture";
   }
   const std::string name = base + "_" + std::to_string(textureNumber_) + ".bmp";
-  if (!CheckTextureMapping->isChecked()) return name;
-  // The T3D names the texture after its bitmap; a texture name takes only
-  // letters, digits and _.
-  const std::filesystem::path path = Platform::PathOf(name);
-  return Platform::TextOf(path.parent_path() /
-                          Platform::PathOf(Kelvane::TextureNameOf(name) + ".bmp"));
+  return CheckTextureMapping->isChecked() ? Kelvane::TextureBitmapPath(name) : name;
 }
 
 bool FormMain::NamesRunFile(const std::string& path) const {
