@@ -75,14 +75,15 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
   void Texture(const Metafile::Object& object, const Metafile::Image& decoded) override {
     run_.currentObject_ = &object;
     ++run_.objectsTaken_;
-    const bool square =
+    const bool powerSides =
         Metafile::IsPowerOfTwo(decoded.width) && Metafile::IsPowerOfTwo(decoded.height);
+    const bool resample = powerOfTwo_ && !powerSides;
     Metafile::Image resampled;
-    if (powerOfTwo_ && !square) {
+    if (resample) {
       resampled = Metafile::Resample(decoded, Metafile::NextPowerOfTwo(decoded.width),
                                      Metafile::NextPowerOfTwo(decoded.height));
     }
-    const Metafile::Image& image = powerOfTwo_ && !square ? resampled : decoded;
+    const Metafile::Image& image = resample ? resampled : decoded;
     TexturePicture& picture = run_.window_.PictureTexture();
     const int width = static_cast<int>(image.width);
     const int height = static_cast<int>(image.height);
@@ -100,17 +101,15 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     }
     picture.Touch();
     const std::string path = run_.window_.SaveTexturePicture();
-    if (path.empty()) return;
+    if (path.empty() || !mapping_) return;
     const std::string name = TextureNameOf(path);
-    if (mapping_) {
-      saved_[&object] = {name, image.width, image.height};
-      if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
-        run_.warnings_.push_back("the bitmap \"" + path + "\" is named " + name +
-                                 " in the T3D document: a texture name takes only letters, "
-                                 "digits and _");
-      }
+    saved_[&object] = {name, image.width, image.height};
+    if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
+      run_.warnings_.push_back("the bitmap \"" + path + "\" is named " + name +
+                               " in the T3D document: a texture name takes only letters, "
+                               "digits and _");
     }
-    if (mapping_ && !square && !powerOfTwo_) {
+    if (!powerSides && !powerOfTwo_) {
       run_.warnings_.push_back("the texture " + name + " is " + std::to_string(image.width) +
                                " x " + std::to_string(image.height) +
                                " pixels; the editor imports textures whose sides are powers "
@@ -125,8 +124,11 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     std::uint32_t height = 0;
   };
 
+  // Whether every corner of the triangle has a UV (the object's UVs are
+  // none or one per point).
   static bool HasUVs(const Metafile::SurfaceMapping& mapping,
                      const std::array<std::uint32_t, 3>& triangle) {
+    if (mapping.uvs.empty()) return false;
     for (const std::uint32_t corner : triangle) {
       const Metafile::UV& uv = mapping.uvs[corner];
       if (!std::isfinite(uv.u) || !std::isfinite(uv.v)) return false;
@@ -139,7 +141,6 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
   // model's mapping; the others are written as any polygon.
   void WriteMappedPolygons(const Metafile::TriangleSet& set) {
     const Metafile::SurfaceMapping& mapping = set.mapping;
-    const bool uvs = mapping.uvs.size() == set.points.size();
     std::string text;
     for (std::size_t r = 0; r < set.triangles.size(); ++r) {
       Vector3 corner[3];
@@ -159,7 +160,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       if (saved == nullptr) {
         if (use != Metafile::kNoTexture) ++run_.mapping_.bitmapMissing;
         Unreal::WriteTriangle(text, corner[0], corner[1], corner[2]);
-      } else if (!uvs || !HasUVs(mapping, set.triangles[r])) {
+      } else if (!HasUVs(mapping, set.triangles[r])) {
         ++run_.mapping_.withoutUV;
         Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name, nullptr);
       } else {

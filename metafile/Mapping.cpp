@@ -12,9 +12,7 @@ UV UVTransform::Apply(UV uv) const {
 std::uint32_t SurfaceMapping::Add(const TextureUse& use) {
   for (std::size_t i = 0; i < textures.size(); ++i) {
     const TextureUse& known = textures[i];
-    if (known.texture != use.texture || known.transform.identity != use.transform.identity) {
-      continue;
-    }
+    if (known.texture != use.texture) continue;
     bool same = true;
     for (int r = 0; r < 3; ++r)
       for (int c = 0; c < 3; ++c) same &= known.transform.m[r][c] == use.transform.m[r][c];

@@ -330,17 +330,15 @@ class Walk {
         if (head.type == kSurfaceUV) surface = ReadUVs(*fields, set.points.size());
         continue;
       }
-      if (attribute.kind != "Container" || attribute.children.empty()) {
-        if (attribute.kind == "Reference") {
-          if (auto texture = AttributeSetTexture(child)) own = texture;
-        }
+      // The object's own attribute set, or a reference to one.
+      if (auto texture = AttributeSetTexture(child)) {
+        own = texture;
         continue;
       }
+      if (attribute.kind != "Container" || attribute.children.empty()) continue;
       const Object& first = doc_.objects[attribute.children.front()];
       if (first.kind == "VertexAttributeSetList" && !triMesh) {
         VertexUVs(attribute, set.points.size(), shading, surface);
-      } else if (first.kind == "AttributeSet") {
-        if (auto texture = AttributeSetTexture(child)) own = texture;
       } else if (first.kind == "AttributeArray" && triMesh) {
         auto fields = doc_.FieldsOf(first);
         const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
