@@ -46,7 +46,9 @@ test-tsan: deps
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_fault_tests
 
 # Windows: kelvane-convert.exe and the core's test programs, cross-built with
-# MinGW-w64 and linked statically (no window: Qt for Windows is not here).
+# MinGW-w64 and linked statically (no window: Qt for Windows is not here),
+# with a Leptonica built for MinGW-w64 from Debian's source package, once
+# per machine, into ~/.cache/kelvane (scripts/build-leptonica.sh).
 # Their tests run under Wine, in a prefix inside the build folder, and
 # compare the .exe with the Linux program of $(BUILD).
 WIN_BUILD ?= build-windows
@@ -56,8 +58,10 @@ windows-deps:
 	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest
 
 windows: windows-deps
-	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DKELVANE_GUI=OFF -DKELVANE_LINUX_CONVERT=$(abspath $(BUILD))/bin/kelvane-convert \
+	@lept=$$(scripts/build-leptonica.sh mingw-w64) && \
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_PREFIX_PATH="$$lept" -DKELVANE_GUI=OFF -DKELVANE_PALETTE=ON \
+	  -DKELVANE_LINUX_CONVERT=$(abspath $(BUILD))/bin/kelvane-convert \
 	  $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 

@@ -10,3 +10,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Libraries built for this toolchain outside the MinGW root (Qt and
+# Leptonica from scripts/build-qt-windows.sh and build-leptonica.sh, in
+# their cache) are named by CMAKE_PREFIX_PATH; they are searched as roots
+# too, or find_package and pkg-config would look for them under the MinGW
+# root only.
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
+# pkg-config offers only those, never the host's own libraries.
+set(ENV{PKG_CONFIG_LIBDIR} "")

@@ -54,12 +54,23 @@ fresh() {
   mkdir -p "$L" "$W"
 }
 
-# ---- every model, both readers, both output modes where they differ
-models=("$source"/examples/*.3dmf "$source"/examples/whole/*.3dmf "$source"/tests/data/samples/*.3dmf)
+# The crate with a colour of its own in every pixel of its texture: an
+# 8-bit bitmap of it comes from the quantizer, whose palette must come out
+# the same on both systems (the other textures have 256 colours or fewer).
+many="$work/many-colours.3dmf"
+awk '/^\t\t0x/ { y = n++; printf "\t\t0x"
+                  for (x = 0; x < 128; x++) printf "%02X%02X%02X", 2 * x, 2 * y, x * y % 256
+                  printf "\n"; next }
+     { print }' "$source/tests/data/crate.3dmf" >"$many"
+
+# ---- every model, both readers, both output modes where they differ,
+# both bitmap depths
+models=("$source"/examples/*.3dmf "$source"/examples/whole/*.3dmf "$source"/tests/data/samples/*.3dmf
+  "$many")
 count=0
 for model in "${models[@]}"; do
   base=$(basename "$model")
-  for options in "" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2"; do
+  for options in "" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2" "--bitmap-depth 8"; do
     fresh
     cp "$model" "$L/$base"
     cp "$model" "$W/$base"
@@ -76,6 +87,9 @@ for model in "${models[@]}"; do
       fail "$base $options: stderr differs: $(diff "$work/linux.err" "$work/windows.err.norm" | head -4 | tr '\n' ' ')"
   done
 done
+# The last case run: the many-coloured crate in 8 bits.
+bits=$(od -An -tu2 -j28 -N2 "$L/many-colours_1.bmp" 2>/dev/null | tr -d ' ')
+[ "$bits" = 8 ] || fail "many-colours.3dmf --bitmap-depth 8: no 8-bit bitmap (bits per pixel: ${bits:-none})"
 echo "$count conversions compared"
 
 # ---- bad input and file faults: same kind, status and output
