@@ -45,22 +45,24 @@ test-tsan: deps
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_tests
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_fault_tests
 
-# Windows: kelvane-convert.exe and the core's test programs, cross-built with
-# MinGW-w64 and linked statically (no window: Qt for Windows is not here),
-# with a Leptonica built for MinGW-w64 from Debian's source package, once
-# per machine, into ~/.cache/kelvane (scripts/build-leptonica.sh).
-# Their tests run under Wine, in a prefix inside the build folder, and
-# compare the .exe with the Linux program of $(BUILD).
+# Windows: kelvane.exe (the window), kelvane-convert.exe and the test
+# programs, cross-built with MinGW-w64 and linked statically, with a Qt and
+# a Leptonica built for MinGW-w64 from Debian's source packages. Those are
+# built once per machine into ~/.cache/kelvane (scripts/build-qt-windows.sh:
+# about 45 minutes on 2 cores; scripts/build-leptonica.sh: a few).
+# The tests run under Wine, in a prefix inside the build folder, and compare
+# the .exe with the Linux program of $(BUILD); the window's own check runs on
+# a virtual display (Xvfb).
 WIN_BUILD ?= build-windows
 
 .PHONY: windows windows-deps test-windows
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest fontconfig xvfb xdotool zip unzip
 
 windows: windows-deps
-	@lept=$$(scripts/build-leptonica.sh mingw-w64) && \
+	@qt=$$(scripts/build-qt-windows.sh) && lept=$$(scripts/build-leptonica.sh mingw-w64) && \
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DCMAKE_PREFIX_PATH="$$lept" -DKELVANE_GUI=OFF -DKELVANE_PALETTE=ON \
+	  -DCMAKE_PREFIX_PATH="$$qt;$$lept" -DQT_HOST_PATH=/usr -DKELVANE_GUI=ON -DKELVANE_PALETTE=ON \
 	  -DKELVANE_LINUX_CONVERT=$(abspath $(BUILD))/bin/kelvane-convert \
 	  $(CMAKE_ARGS) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)

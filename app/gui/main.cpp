@@ -7,8 +7,10 @@
 
 int main(int argc, char** argv) {
   // A write beyond a file-size limit then fails as a run error instead of
-  // ending the program.
+  // ending the program (Windows has no such signal).
+#ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
+#endif
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
   KelvaneGui::FormMain window;

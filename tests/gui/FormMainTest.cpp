@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -37,26 +40,24 @@ namespace {
 // Geometry of the picture box's border, in pixels, on each side.
 constexpr int kBorder = 2;
 
-// What the command line prints and writes for the same input and options.
+// What the command line prints and writes for the same input and options,
+// run through the platform layer (an argument list, no shell), so paths with
+// blanks and letters beyond ASCII pass on Windows too.
 struct CommandLineResult {
   int status = 0;
   std::string stderrText;
 };
 
 CommandLineResult RunCommandLine(const std::string& arguments) {
-  const std::string command = std::string(KELVANE_CONVERT) + " --quiet " + arguments + " 2>&1";
-  CommandLineResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    result.status = -1;
-    return result;
-  }
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.stderrText += buffer;
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  const testing_support::ProgramRun run = testing_support::RunConvert("--quiet " + arguments);
+  return {run.status, run.err + run.out};
 }
+
+// A path as one argument of RunCommandLine.
+std::string Q(const std::string& path) { return "'" + path + "'"; }
+
+// A path as UTF-8, which path::string() is not on Windows.
+std::string Text(const std::filesystem::path& path) { return Platform::TextOf(path); }
 
 std::string TestModel(const std::string& name) {
   return ReadFile(std::string(KELVANE_TEST_DATA) + "/" + name);
@@ -226,10 +227,18 @@ TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
+  // A box's caption is drawn in the part its style leaves beside the
+  // indicator (its size hint adds margins of the style's own, which differ
+  // between the Linux and the Windows style).
   for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat",
                            "CheckTextureMapping", "CheckPowerOfTwo", "CheckBitmap8"}) {
     auto* box = Control<QCheckBox>(name);
-    EXPECT_LE(box->sizeHint().width(), box->width()) << name;
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    const QRect caption = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), caption.width()) << name;
+    EXPECT_LE(caption.right(), box->rect().right()) << name;
   }
 }
 
@@ -312,15 +321,19 @@ TEST_F(FormMainTest, DroppingAFileTakesItAsTheInput) {
   };
 
   // Folders, missing files and remote addresses are not inputs.
-  EXPECT_FALSE(drop({QUrl::fromLocalFile(QString::fromStdString(dir.Path().string()))}));
+  EXPECT_FALSE(drop({QUrl::fromLocalFile(QString::fromStdString(Text(dir.Path())))}));
   EXPECT_FALSE(drop({QUrl::fromLocalFile(QString::fromStdString(dir.File("missing.3dmf")))}));
   EXPECT_FALSE(drop({QUrl("https://example.org/ship.3dmf")}));
   EXPECT_EQ(Box("TextInFileName")->text(), "");
   EXPECT_EQ(Box("TextOutFileName")->text(), "/elsewhere/old.t3d");
 
   EXPECT_TRUE(drop({QUrl::fromLocalFile(QString::fromStdString(model))}));
-  EXPECT_EQ(Box("TextInFileName")->text().toStdString(), model);
-  EXPECT_EQ(Box("TextOutFileName")->text().toStdString(), dir.File("v.2-model.t3d"));
+  // A dropped file's path comes with "/" on every system.
+  auto slashes = [](const std::string& path) {
+    return QDir::fromNativeSeparators(QString::fromStdString(path));
+  };
+  EXPECT_EQ(Box("TextInFileName")->text(), slashes(model));
+  EXPECT_EQ(Box("TextOutFileName")->text(), slashes(dir.File("v.2-model.t3d")));
 }
 
 // ---------------------------------------------------------------- runs
@@ -346,9 +359,9 @@ TEST_F(FormMainTest, GoWritesWhatTheCommandLineWrites) {
     std::filesystem::create_directories(windowDir);
     std::filesystem::create_directories(lineDir);
     for (const auto& d : {windowDir, lineDir})
-      WriteFile((d / "crate.3dmf").string(), TestModel("crate.3dmf"));
+      WriteFile(Text(d / "crate.3dmf"), TestModel("crate.3dmf"));
 
-    SetRun((windowDir / "crate.3dmf").string(), (windowDir / "crate.t3d").string());
+    SetRun(Text(windowDir / "crate.3dmf"), Text(windowDir / "crate.t3d"));
     Control<QCheckBox>("CheckMapOrBrush")->setChecked(c.oneBrush);
     Control<QCheckBox>("CheckDoPics")->setChecked(c.pictures);
     Box("TextScale")->setText(c.scale);
@@ -363,16 +376,16 @@ TEST_F(FormMainTest, GoWritesWhatTheCommandLineWrites) {
     EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
 
     const CommandLineResult line =
-        RunCommandLine((lineDir / "crate.3dmf").string() + " " + (lineDir / "crate.t3d").string() +
+        RunCommandLine(Q(Text(lineDir / "crate.3dmf")) + " " + Q(Text(lineDir / "crate.t3d")) +
                        " " + c.commandLineOptions);
     ASSERT_EQ(line.status, 0) << line.stderrText;
-    const std::string written = ReadFile((windowDir / "crate.t3d").string());
+    const std::string written = ReadFile(Text(windowDir / "crate.t3d"));
     EXPECT_FALSE(written.empty());
-    EXPECT_TRUE(written == ReadFile((lineDir / "crate.t3d").string()));
+    EXPECT_TRUE(written == ReadFile(Text(lineDir / "crate.t3d")));
     EXPECT_EQ(std::filesystem::exists(windowDir / "crate_1.bmp"), c.bitmap);
     if (c.bitmap) {
-      EXPECT_TRUE(ReadFile((windowDir / "crate_1.bmp").string()) ==
-                  ReadFile((lineDir / "crate_1.bmp").string()));
+      EXPECT_TRUE(ReadFile(Text(windowDir / "crate_1.bmp")) ==
+                  ReadFile(Text(lineDir / "crate_1.bmp")));
     }
   }
 }
@@ -392,7 +405,7 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   SetRun(dir.File("bad.3dmf"), dir.File("bad.t3d"));
   Click("CommandGo");
 
-  const CommandLineResult line = RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+  const CommandLineResult line = RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")));
   ASSERT_EQ(line.status, 1);
   ASSERT_EQ(dialogs.messages.size(), 1u);
   const QString message = dialogs.messages[0].text;
@@ -428,7 +441,7 @@ TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
   EXPECT_EQ(Caption("LabelProgress"), "Processed 6");
 
   const CommandLineResult line =
-      RunCommandLine("--reader 3dmf " + dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+      RunCommandLine("--reader 3dmf " + Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")));
   ASSERT_EQ(line.status, 0) << line.stderrText;
   EXPECT_TRUE(ReadFile(dir.File("window.t3d")) == ReadFile(dir.File("line.t3d")));
   for (const char* n : {"_1.bmp", "_2.bmp", "_3.bmp"}) {
@@ -463,7 +476,7 @@ TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {
   EXPECT_TRUE(dialogs.messages[0].text.contains("File error: "))
       << dialogs.messages[0].text.toStdString();
   EXPECT_FALSE(dialogs.messages[0].text.contains("Input line"));
-  EXPECT_FALSE(std::filesystem::exists(dir.File("out.t3d")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out.t3d"));
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
   EXPECT_EQ(Caption("LabelPos"), "Reading file..");
 }
@@ -547,7 +560,7 @@ TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
   ASSERT_EQ(bitmap.height, 2);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(bitmap.Pixel(x, y), colours[y * 3 + x]) << x << "," << y;
-  EXPECT_FALSE(std::filesystem::exists(dir.File("tex_1.bmp")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() / "tex_1.bmp"));
 }
 
 TEST_F(FormMainTest, CancelInTheBitmapDialogWritesNothingAndTheRunGoesOn) {
@@ -561,7 +574,7 @@ TEST_F(FormMainTest, CancelInTheBitmapDialogWritesNothingAndTheRunGoesOn) {
   EXPECT_EQ(Caption("LabelProgress"), "Processed 1");
   std::vector<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-    files.push_back(entry.path().filename().string());
+    files.push_back(Text(entry.path().filename()));
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"tex.3dmf", "tex.t3d"}));
 }
@@ -571,7 +584,7 @@ TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
   WriteFile(dir.File("line.3dmf"), Texture(1, 1, {0xABCDEF}) + kTriangle);
   SetRun(dir.File("tex.3dmf"), dir.File("tex.t3d"));
   // The output by another spelling, the input, then a good name.
-  dialogs.Choose(QString::fromStdString(dir.Path().string() + "/./tex.t3d"));
+  dialogs.Choose(QString::fromStdString(Text(dir.Path()) + "/./tex.t3d"));
   dialogs.Choose(QString::fromStdString(dir.File("tex.3dmf")));
   dialogs.Choose(QString::fromStdString(dir.File("good.bmp")));
   Click("CommandGo");
@@ -585,7 +598,7 @@ TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
   EXPECT_EQ(Caption("LabelPos"), "Done");
   EXPECT_EQ(ReadBitmap(dir.File("good.bmp")).width, 1);
 
-  ASSERT_EQ(RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d")).status, 0);
+  ASSERT_EQ(RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d"))).status, 0);
   EXPECT_TRUE(ReadFile(dir.File("tex.t3d")) == ReadFile(dir.File("line.t3d")));
   EXPECT_TRUE(ReadFile(dir.File("tex.3dmf")) == ReadFile(dir.File("line.3dmf")));
 }
@@ -624,7 +637,7 @@ TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
   EXPECT_EQ(ReadBitmap(dir.File("out_1.bmp")).width, 2);
 
   // What was written stays: the start of the complete document.
-  ASSERT_EQ(RunCommandLine(dir.File("line.3dmf") + " " + dir.File("line.t3d")).status, 0);
+  ASSERT_EQ(RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d"))).status, 0);
   const std::string written = ReadFile(dir.File("out.t3d"));
   const std::string complete = ReadFile(dir.File("line.t3d"));
   EXPECT_NE(written.find("Begin Map"), std::string::npos);
@@ -665,7 +678,7 @@ class PreviewTest : public FormMainTest {
   }
   // Runs Go and returns the preview's picture once it is drawn.
   QImage Go(const std::string& model) {
-    std::filesystem::remove(dir.File("in.3dmf"));
+    std::filesystem::remove(dir.Path() / "in.3dmf");
     if (!model.empty()) WriteFile(dir.File("in.3dmf"), model);
     SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
     Control<QCheckBox>("CheckDoPics")->setChecked(false);

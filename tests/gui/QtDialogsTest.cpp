@@ -30,7 +30,9 @@ void WhenTheDialogShows(std::function<void(QFileDialog*)> act) {
 
 TEST(QtDialogsTest, TheFileDialogStartsFromTheRequestAndGivesBackTheChoice) {
   TempDir dir;
-  const QString folder = QString::fromStdString(dir.Path().string());
+  // The dialog gives paths with "/" on every system.
+  const QString folder =
+      QDir::fromNativeSeparators(QString::fromStdString(Platform::TextOf(dir.Path())));
   FileDialogRequest request;
   request.save = true;
   request.nameFilters = {"Unreal Brush (*.t3d)", "Windows Bitmap (*.bmp)"};
