@@ -46,29 +46,18 @@ stamp() {
 }
 cache_ready "$prefix" "$(stamp)" && { echo "$prefix"; exit 0; }
 [ ${#deps[@]} -eq 0 ] || "$source_dir/scripts/install-deps.sh" "${deps[@]}" >&2
-cache_lock "leptonica-$toolchain"
-cache_ready "$prefix" "$(stamp)" && { echo "$prefix"; exit 0; }
+cache_lock "leptonica-$toolchain" "$prefix" "$(stamp)"
 
-say "building Leptonica $upstream for $toolchain (static, quantizer only) into $prefix"
-started=$(date +%s)
 work="$cache/build-leptonica-$upstream-$toolchain"
-rm -rf "$work" "$prefix"
-src=$(fetch_debian_source "$package" "$version" "$work")
+start_build "Leptonica $upstream for $toolchain (static, quantizer only)" "$prefix" "$work" \
+  "$package" "$version"
 mkdir -p "$work/build"
-say "configuring (log: $work/configure.log)"
-(cd "$work/build" && "$src/configure" --prefix="$prefix" "${configure_options[@]}" \
-  >"$work/configure.log" 2>&1) || {
-  tail -n 30 "$work/configure.log" >&2
-  die "configuring Leptonica failed; the whole log is $work/configure.log"
-}
-say "building with $jobs jobs (log: $work/build.log)"
+step_logged configuring "$work/configure.log" \
+  env -C "$work/build" "$src/configure" --prefix="$prefix" "${configure_options[@]}"
 # The library and its pkg-config file only: Debian's patches touch the
 # programs' Makefile.am, whose rebuild would need automake.
 build_logged "$work/build.log" make -C "$work/build/src" -j "$jobs"
-{ make -C "$work/build/src" install && make -C "$work/build" install-pkgconfigDATA; } \
-  >"$work/install.log" 2>&1 || {
-  tail -n 20 "$work/install.log" >&2
-  die "installing Leptonica failed; the whole log is $work/install.log"
-}
+step_logged installing "$work/install.log" make -C "$work/build/src" install
+step_logged "installing lept.pc" "$work/install-pc.log" make -C "$work/build" install-pkgconfigDATA
 finish_install "$prefix" "$(stamp)" "$work" "$started"
 echo "$prefix"

@@ -71,31 +71,20 @@ stamp() {
 }
 cache_ready "$prefix" "$(stamp)" && { echo "$prefix"; exit 0; }
 "$source_dir/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix dpkg-dev >&2
-cache_lock qt-mingw-w64
-cache_ready "$prefix" "$(stamp)" && { echo "$prefix"; exit 0; }
+cache_lock qt-mingw-w64 "$prefix" "$(stamp)"
 
-say "building Qt $qt_version for Windows (MinGW-w64, static) into $prefix"
-say "this runs once per machine: about 45 minutes on 2 cores"
-started=$(date +%s)
+say "Qt for Windows is built once per machine: about 45 minutes on 2 cores"
 work="$cache/build-qt-$qt_version-mingw-w64"
-rm -rf "$work" "$prefix"
-src=$(fetch_debian_source "$package" "$version" "$work")
+start_build "Qt $qt_version for Windows (MinGW-w64, static)" "$prefix" "$work" "$package" "$version"
 
 # The toolchain goes with the install: Qt's own toolchain file loads it
 # after this checkout is gone.
 mkdir -p "$prefix"
 cp "$source_dir/cmake/mingw-w64.cmake" "$prefix/mingw-w64.cmake"
-say "configuring (log: $work/configure.log)"
-cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
-  -DCMAKE_INSTALL_PREFIX="$prefix" "${configure_options[@]}" >"$work/configure.log" 2>&1 || {
-  tail -n 40 "$work/configure.log" >&2
-  die "configuring Qt failed; the whole log is $work/configure.log"
-}
-say "building with $jobs jobs (log: $work/build.log)"
+step_logged configuring "$work/configure.log" \
+  cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
+  -DCMAKE_INSTALL_PREFIX="$prefix" "${configure_options[@]}"
 build_logged "$work/build.log" cmake --build "$work/build" -j "$jobs"
-cmake --install "$work/build" >"$work/install.log" 2>&1 || {
-  tail -n 20 "$work/install.log" >&2
-  die "installing Qt failed; the whole log is $work/install.log"
-}
+step_logged installing "$work/install.log" cmake --install "$work/build"
 finish_install "$prefix" "$(stamp)" "$work" "$started"
 echo "$prefix"

@@ -2,8 +2,10 @@
 # not run. They build into a cache outside the work tree (one folder per
 # library, version and toolchain), once per machine:
 #   cache_ready PREFIX STAMP_TEXT    the install is there and made this way
-#   cache_lock NAME                  one build at a time per cache
-#   fetch_debian_source PKG VERSION DIR   Debian's source package, unpacked
+#   cache_lock NAME PREFIX STAMP_TEXT     one build at a time per cache
+#   start_build WHAT PREFIX WORK PKG VERSION   Debian's source, unpacked
+#   step_logged STEP LOG COMMAND...    configure or install, output in LOG
+#   build_logged LOG COMMAND...        build, output in LOG, progress shown
 #   finish_install PREFIX STAMP_TEXT WORK STARTED
 # Each script sets `me` (its name in messages) before sourcing this.
 cache=${KELVANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kelvane}
@@ -23,13 +25,19 @@ cache_ready() {
 }
 
 # Holds the cache's lock for NAME until the script ends; a second build
-# started side by side waits for the first.
+# started side by side waits for the first, and ends (printing PREFIX) when
+# that one made the install.
 cache_lock() {
+  local name=$1 prefix=$2 stamp_text=$3
   mkdir -p "$cache"
-  exec 9>"$cache/$1.lock"
+  exec 9>"$cache/$name.lock"
   if ! flock -n 9; then
-    say "another build of $1 is running; waiting for it"
+    say "another build of $name is running; waiting for it"
     flock 9
+  fi
+  if cache_ready "$prefix" "$stamp_text"; then
+    echo "$prefix"
+    exit 0
   fi
 }
 
@@ -55,11 +63,12 @@ add_deb_src() {
   $sudo apt-get update -qq
 }
 
-# Fetches and unpacks Debian's source package PKG at VERSION into DIR and
-# prints the unpacked folder. Fails clearly when apt cannot get it.
+# Fetches and unpacks Debian's source package PKG at VERSION into DIR (made
+# anew) and prints the unpacked folder. Fails clearly when apt cannot get it.
 fetch_debian_source() {
   local package=$1 version=$2 dir=$3
   say "fetching Debian's source package $package ($version)"
+  rm -rf "$dir"
   mkdir -p "$dir"
   get() { (cd "$dir" && apt-get source -qq "$package=$version" >>"$dir/fetch.log" 2>&1); }
   if ! get; then
@@ -75,6 +84,16 @@ fetch_debian_source() {
   echo "$unpacked"
 }
 
+# Starts building WHAT into PREFIX (emptied) in WORK: sets `src` to the
+# unpacked source of Debian's PACKAGE at VERSION and `started` to the time.
+start_build() {
+  local what=$1 prefix=$2 work=$3 package=$4 version=$5
+  say "building $what into $prefix"
+  started=$(date +%s)
+  rm -rf "$prefix"
+  src=$(fetch_debian_source "$package" "$version" "$work") || exit 1
+}
+
 # Stamps the install, drops the build tree and reports time and size.
 finish_install() {
   local prefix=$1 stamp_text=$2 work=$3 started=$4
@@ -83,12 +102,25 @@ finish_install() {
   say "done in $(($(date +%s) - started)) s; $(du -sh "$prefix" | cut -f1) in $prefix"
 }
 
-# Runs a build command with its output in LOG and one line per 50 steps on
+# Runs one step of a build (configuring, installing) with its output in
+# LOG; on failure shows the log's end and its path, and stops.
+step_logged() {
+  local step=$1 log=$2
+  shift 2
+  say "$step (log: $log)"
+  "$@" >"$log" 2>&1 || {
+    tail -n 30 "$log" >&2
+    die "$step failed; the whole log is $log"
+  }
+}
+
+# Runs the build command with its output in LOG and one line per 50 steps on
 # stderr (ninja's "[n/N]"), so a CI log shows it moving; on failure the
 # log's end and its path.
 build_logged() {
   local log=$1
   shift
+  say "building (log: $log)"
   if ! nice "$@" 2>&1 | tee "$log" |
     awk -v me="$me" '/^\[[0-9]+\/[0-9]+\]/ {
         split(substr($1, 2, length($1) - 2), n, "/")

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the release archives from finished builds:
-#   kelvane-VERSION-windows-x86_64.zip  kelvane-convert.exe, StartMapFile.txt
-#                                       beside it, README.md, NOTICE.txt
+#   kelvane-VERSION-windows-x86_64.zip  kelvane.exe (the window),
+#                                       kelvane-convert.exe, StartMapFile.txt
+#                                       beside them, README.md, NOTICE.txt,
+#                                       relink/ (the window's own objects)
 #   kelvane-VERSION-linux-x86_64.tar.gz the installed tree (bin/, share/)
 #                                       with README.md
 # Usage: make-release.sh LINUX_BUILD WINDOWS_BUILD OUT_DIR VERSION
@@ -13,16 +15,35 @@ out=$(cd "$out" && pwd)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-# Windows: the program and its template in one folder, as it looks for it.
+# Windows: the programs and their template in one folder, as they look for
+# it; the window's own objects for linking it again with another Qt.
 win="kelvane-$version-windows-x86_64"
-mkdir "$stage/$win"
-x86_64-w64-mingw32-strip -o "$stage/$win/kelvane-convert.exe" "$windows/bin/kelvane-convert.exe"
+mkdir -p "$stage/$win/relink"
+for program in kelvane-convert kelvane; do
+  x86_64-w64-mingw32-strip -o "$stage/$win/$program.exe" "$windows/bin/$program.exe"
+done
 cp "$source/StartMapFile.txt" "$source/README.md" "$stage/$win/"
+qt=$("$source/scripts/build-qt-windows.sh" --print-prefix)
+lept=$("$source/scripts/build-leptonica.sh" --print-prefix mingw-w64)
+for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "$windows/libkelvane_gui.a" \
+  "$windows/libkelvane_core.a" "$lept/lib/liblept.a"; do
+  x86_64-w64-mingw32-strip --strip-debug -o "$stage/$win/relink/$(basename "$object")" "$object"
+done
+cp "$source/packaging/windows/relink/CMakeLists.txt" "$stage/$win/relink/"
+# The exact sources and options, from the stamps the build scripts leave.
+notice=$(cat "$source/packaging/windows/NOTICE.txt")
+notice=${notice//@QT_SOURCE@/$(head -1 "$qt/kelvane-build.txt")}
+notice=${notice//@LEPTONICA_SOURCE@/$(head -1 "$lept/kelvane-build.txt")}
+notice=${notice//@QT_OPTIONS@/$(tail -n +3 "$qt/kelvane-build.txt" | sed 's/^/      /')}
 {
-  cat "$source/packaging/windows/NOTICE.txt"
-  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev; do
+  printf '%s\n' "$notice"
+  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev libleptonica-dev qt6-base-dev zlib1g; do
     printf '\n\n==== %s (/usr/share/doc/%s/copyright) ====\n\n' "$package" "$package"
     cat "/usr/share/doc/$package/copyright"
+  done
+  for licence in LGPL-3 GPL-3; do
+    printf '\n\n==== %s (/usr/share/common-licenses/%s) ====\n\n' "$licence" "$licence"
+    cat "/usr/share/common-licenses/$licence"
   done
 } >"$stage/$win/NOTICE.txt"
 rm -f "$out/$win.zip"
