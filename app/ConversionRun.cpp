@@ -4,8 +4,8 @@
 #include <limits>
 #include <string_view>
 
+#include "keyword/Readers.h"
 #include "platform/Platform.h"
-#include "readers/Readers.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"

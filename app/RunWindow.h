@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "readers/ReaderWindow.h"
+#include "keyword/ReaderWindow.h"
 
 namespace Kelvane {
 

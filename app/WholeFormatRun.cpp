@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "app/ConversionRun.h"
+#include "keyword/ReaderSupport.h"
 #include "platform/Platform.h"
-#include "readers/ReaderSupport.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"

@@ -23,6 +23,8 @@
 #include "bench/Pieces.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -66,7 +68,8 @@ void WriteAll(int fd, const char* data, std::size_t size, const std::string& pat
   }
 }
 
-int Floor(const std::string& inputPath, const std::string& sizesPath, const std::string& outputPath) {
+int Floor(const std::string& inputPath, const std::string& sizesPath,
+          const std::string& outputPath) {
   // Read the same way as the run, and kept to the end as the run keeps it.
   const std::string input = TextRoutines::ReadTextFile(inputPath);
   const std::string sizeBytes = Slurp(sizesPath);

@@ -3,7 +3,6 @@
 // conversion meets.
 
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cmath>
@@ -16,6 +15,8 @@
 #include "bench/ModelText.h"
 #include "t3d/Unreal.h"
 #include "text/TextRoutines.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -69,7 +70,8 @@ std::vector<ModuleVector::Vector3> Corners() {
   for (int i = 0; i < 1000; ++i) {
     const ModuleVector::Vector3 a{next(20000000), next(20000000), next(20000000)};
     corners.push_back(a);
-    for (int k = 0; k < 2; ++k) corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
+    for (int k = 0; k < 2; ++k)
+      corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
   }
   return corners;
 }
@@ -207,7 +209,8 @@ void BM_PolygonsOfAMesh(benchmark::State& state) {
   Unreal::PolygonLinkCounter = 0;
   for (auto _ : state) {
     ModuleVector::Vector3 corner[3];
-    for (int k = 0; k < 3; ++k) corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
+    for (int k = 0; k < 3; ++k)
+      corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
     piece.clear();
     Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
     benchmark::DoNotOptimize(piece.data());

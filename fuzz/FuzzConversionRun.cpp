@@ -20,9 +20,11 @@
 #include <string_view>
 
 #include "app/ConversionRun.h"
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 

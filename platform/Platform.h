@@ -15,7 +15,7 @@
 // Paths are UTF-8 everywhere in the program; on Windows they become UTF-16
 // at the system call only. Files are bytes both ways: nothing translates a
 // line end.
-namespace Platform {
+namespace Kelvane::Platform {
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
@@ -130,4 +130,4 @@ std::string ThisProgram();
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& folder = {}, std::size_t maxText = 1 << 20);
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

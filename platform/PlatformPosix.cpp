@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace Platform {
+namespace Kelvane::Platform {
 
 const int kErrorIsFolder = EISDIR;
 
@@ -240,4 +240,4 @@ void LeaveFileTable() {
 #endif
 }
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

@@ -19,7 +19,7 @@
 
 #include "platform/Platform.h"
 
-namespace Platform {
+namespace Kelvane::Platform {
 
 namespace {
 
@@ -407,4 +407,4 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 
 void LeaveFileTable() {}
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

@@ -11,7 +11,7 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
-namespace Unreal {
+namespace Kelvane::Unreal {
 
 std::int32_t PolygonLinkCounter = 0;
 
@@ -505,4 +505,4 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
   WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, link);
 }
 
-}  // namespace Unreal
+}  // namespace Kelvane::Unreal

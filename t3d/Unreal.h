@@ -11,7 +11,7 @@
 // lists and polygon records. Document-level routines replace the caller's
 // text with their piece; polygon-level routines append to it. Every line ends
 // in CR LF.
-namespace Unreal {
+namespace Kelvane::Unreal {
 
 using ModuleVector::Vector3;
 
@@ -92,4 +92,4 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
                    std::int32_t& link);
 
-}  // namespace Unreal
+}  // namespace Kelvane::Unreal

@@ -11,7 +11,7 @@
 #include "platform/Platform.h"
 #include "text/RunError.h"
 
-namespace TextRoutines {
+namespace Kelvane::TextRoutines {
 
 using Kelvane::ErrorKind;
 using Kelvane::RunError;
@@ -566,4 +566,4 @@ std::int16_t ToCount(double value) {
   return static_cast<std::int16_t>(rounded);
 }
 
-}  // namespace TextRoutines
+}  // namespace Kelvane::TextRoutines

@@ -9,7 +9,7 @@
 // Whole-file reading and piecewise writing, scanning a text by lines and
 // tokens, and the number rules every reader shares. Texts are bytes: nothing
 // is translated on the way in or out, and no locale is consulted anywhere.
-namespace TextRoutines {
+namespace Kelvane::TextRoutines {
 
 // Lets pending window messages run; the window supplies it, others pass none.
 using DoEvents = std::function<void()>;
@@ -81,4 +81,4 @@ std::int16_t ToCount(double value);
 // ToCount of the numeric value of a token.
 inline std::int16_t CountValue(std::string_view token) { return ToCount(NumericValue(token)); }
 
-}  // namespace TextRoutines
+}  // namespace Kelvane::TextRoutines

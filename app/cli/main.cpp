@@ -20,12 +20,14 @@
 #include <vector>
 
 #include "app/ConversionRun.h"
+#include "image/Palette.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
-#include "readers/Palette.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
+
+using namespace Kelvane;
 
 namespace {
 

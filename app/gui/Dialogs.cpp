@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
                                                           const FileDialogRequest& request) {
@@ -39,4 +39,4 @@ void QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& ti
   }
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 // One showing of the file dialog, as the window asks for it.
 struct FileDialogRequest {
@@ -44,4 +44,4 @@ class QtDialogs : public Dialogs {
                    const QString& text) override;
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -27,7 +27,7 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 namespace {
 
@@ -518,4 +518,4 @@ void FormMain::resizeEvent(QResizeEvent* event) {
                          height() - previewMargin_.height() - preview.top());
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -11,7 +11,7 @@
 #include "app/ConversionRun.h"
 #include "app/gui/CommonDialog.h"
 #include "app/gui/Dialogs.h"
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
 class QCheckBox;
 class QLabel;
@@ -19,7 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 class PictureBox;
 class PreviewView;
@@ -142,4 +142,4 @@ class FormMain : public QWidget {
   std::chrono::steady_clock::time_point lastYield_{};
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

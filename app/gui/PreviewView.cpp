@@ -12,7 +12,7 @@
 
 #include "text/RunError.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 namespace {
 
@@ -245,4 +245,4 @@ void PreviewView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

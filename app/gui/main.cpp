@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
-  KelvaneGui::FormMain window;
+  Kelvane::Gui::FormMain window;
   window.show();
   return QApplication::exec();
 }

@@ -11,6 +11,8 @@
 
 #include "TestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 namespace fs = std::filesystem;

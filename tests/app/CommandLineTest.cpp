@@ -4,7 +4,9 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "readers/Palette.h"
+#include "image/Palette.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 

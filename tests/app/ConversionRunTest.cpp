@@ -4,6 +4,8 @@
 
 #include "RunTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using Kelvane::ErrorKind;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/RunWindow.h"
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
 namespace testing_support {
 

@@ -18,6 +18,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using Kelvane::ErrorKind;
 using testing_support::FakeWindow;
 using testing_support::ReadFile;

@@ -9,6 +9,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using testing_support::FakeWindow;
 using testing_support::ReadFile;
 using testing_support::TempDir;

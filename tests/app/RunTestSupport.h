@@ -9,6 +9,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace testing_support {
 
 // Lines joined with CR LF after each.

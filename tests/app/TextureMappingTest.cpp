@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "RunTestSupport.h"
+#include "image/Palette.h"
+#include "image/TexturePicture.h"
 #include "metafile/Texture.h"
-#include "readers/Palette.h"
-#include "readers/TexturePicture.h"
 #include "t3d/Unreal.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 

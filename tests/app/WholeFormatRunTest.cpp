@@ -7,6 +7,8 @@
 
 #include "RunTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using testing_support::ActorHead;

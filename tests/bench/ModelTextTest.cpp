@@ -11,6 +11,8 @@
 #include "bench/Pieces.h"
 #include "t3d/Unreal.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using testing_support::FakeWindow;

@@ -12,6 +12,8 @@
 #include "metafile/Scene.h"
 #include "t3d/Unreal.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using BenchModel::ModelForm;

@@ -25,8 +25,10 @@
 #include "app/gui/PreviewView.h"
 #include "preview/Preview.h"
 
-using KelvaneGui::FileDialogRequest;
-using KelvaneGui::FormMain;
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
+using Kelvane::Gui::FileDialogRequest;
+using Kelvane::Gui::FormMain;
 using testing_support::ReadFile;
 using testing_support::ScriptedDialogs;
 using testing_support::TempDir;
@@ -180,7 +182,7 @@ TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
       {"TextOutFileName", "QLineEdit", "", {8, 72, 257, 19}},
       {"CommandBrowseOutput", "QPushButton", "...", {272, 72, 33, 17}},
       {"CheckMapOrBrush", "QCheckBox", "All objects to one brush?", {8, 126, 145, 17}},
-      {"PictureTexture", "KelvaneGui::PictureBox", "", {7, 147, 337, 295}},
+      {"PictureTexture", "Kelvane::Gui::PictureBox", "", {7, 147, 337, 295}},
       {"CheckDoPics", "QCheckBox", "Do pictures?", {161, 126, 82, 17}},
       {"Label3", "QLabel", "Scale:", {210, 49, 33, 17}},
       {"TextScale", "QLineEdit", "20.0", {245, 49, 61, 19}},
@@ -193,7 +195,7 @@ TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
     EXPECT_EQ(QRect(control->mapTo(window.get(), QPoint(0, 0)), control->size()), c.pixels);
     EXPECT_TRUE(control->isVisible());
     EXPECT_EQ(TextOf(control), c.text);
-    if (std::string(c.kind) != "KelvaneGui::PictureBox") {
+    if (std::string(c.kind) != "Kelvane::Gui::PictureBox") {
       EXPECT_TRUE(control->inherits(c.kind));
     }
   }
@@ -396,7 +398,7 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   ASSERT_EQ(line.status, 1);
   ASSERT_EQ(dialogs.messages.size(), 1u);
   const QString message = dialogs.messages[0].text;
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
   EXPECT_TRUE(message.contains("Out of range: Point index 7 is outside the table 0 to 2"))
       << message.toStdString();
   // The same place as the command line names.
@@ -448,8 +450,8 @@ TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
   SetRun(dir.File("triangle.3dmf"), dir.File("triangle.t3d"));
   Click("CommandGo");
   ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
-  EXPECT_EQ(dialogs.messages[1].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
+  EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   for (const auto& message : dialogs.messages) {
     EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF\"")) << message.text.toStdString();
   }
@@ -515,7 +517,7 @@ TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
                      Box("TextScale")->isEnabled() &&
                      Control<QCheckBox>("CheckDoPics")->isEnabled();
     posWhileAsked = Caption("LabelPos");
-    return KelvaneGui::FileDialogAnswer{QString::fromStdString(chosen), 1};
+    return Kelvane::Gui::FileDialogAnswer{QString::fromStdString(chosen), 1};
   });
   Click("CommandGo");
   EXPECT_TRUE(dialogs.messages.empty());
@@ -580,7 +582,7 @@ TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
   for (const FileDialogRequest& request : dialogs.requests)
     EXPECT_EQ(request.fileName.toStdString(), dir.File("tex_1.bmp"));  // each time anew
   ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   EXPECT_TRUE(dialogs.messages[1].text.contains("tex.3dmf"));
   EXPECT_EQ(Caption("LabelPos"), "Done");
   EXPECT_EQ(ReadBitmap(dir.File("good.bmp")).width, 1);
@@ -604,7 +606,7 @@ TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
   // goes on.
   dialogs.Then([&](const FileDialogRequest& request) {
     QTimer::singleShot(0, window.get(), [&] { window->close(); });
-    return KelvaneGui::FileDialogAnswer{request.fileName, 1};
+    return Kelvane::Gui::FileDialogAnswer{request.fileName, 1};
   });
   // As in the program: Go is clicked from the event loop, which ends when
   // the window has closed.
@@ -660,8 +662,8 @@ std::size_t Colours(const QImage& image) {
 
 class PreviewTest : public FormMainTest {
  protected:
-  KelvaneGui::PreviewView* View() {
-    return dynamic_cast<KelvaneGui::PreviewView*>(Control<QWidget>("PicturePreview"));
+  Kelvane::Gui::PreviewView* View() {
+    return dynamic_cast<Kelvane::Gui::PreviewView*>(Control<QWidget>("PicturePreview"));
   }
   // Runs Go and returns the preview's picture once it is drawn.
   QImage Go(const std::string& model) {
@@ -684,7 +686,7 @@ class PreviewTest : public FormMainTest {
 };
 
 TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
-  KelvaneGui::PreviewView* view = View();
+  Kelvane::Gui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
   // Beside the picture box, under the row of texture options.
   EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 435, 411));
@@ -712,7 +714,7 @@ TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) 
   QWheelEvent wheel(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(),
                     QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(view, &wheel);
-  EXPECT_DOUBLE_EQ(view->CurrentView().zoom, KelvaneGui::PreviewView::kZoomPerStep);
+  EXPECT_DOUBLE_EQ(view->CurrentView().zoom, Kelvane::Gui::PreviewView::kZoomPerStep);
   EXPECT_NE(Settled(), turned);
 
   // The next run starts from the fixed angle again.

@@ -10,6 +10,8 @@
 #include "metafile/TextFields.h"
 #include "tests/metafile/DecodeTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
 using Kelvane::RunError;

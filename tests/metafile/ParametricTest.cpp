@@ -13,6 +13,8 @@
 #include "metafile/TextFields.h"
 #include "tests/metafile/DecodeTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
 using Kelvane::RunError;

@@ -6,6 +6,8 @@
 #include "metafile/Document.h"
 #include "metafile/TextFields.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using Kelvane::ErrorKind;

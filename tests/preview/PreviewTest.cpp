@@ -11,10 +11,12 @@
 #include "FaultSupport.h"  // a full disk is made the Linux way
 #endif
 #include "TestSupport.h"
+#include "image/TexturePicture.h"
 #include "preview/Preview.h"
-#include "readers/TexturePicture.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using testing_support::TempDir;
@@ -119,8 +121,9 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
 // where a coordinate just below 100000 rounds up to six integer digits;
 // from 100000 on there is none.
 TEST(CornerFormTest, TheVectorFormOrNone) {
-  const double below[] = {99999.999994, 99999.999995, 99999.999996, -99999.999996,
-                          std::nextafter(100000.0, 0.0), 0.5e-5, -0.0, 1e-300, 12.345675};
+  const double below[] = {
+      99999.999994, 99999.999995, 99999.999996, -99999.999996, std::nextafter(100000.0, 0.0),
+      0.5e-5,       -0.0,         1e-300,       12.345675};
   for (const double x : below) {
     const Unreal::Vector3 corner{x, -x, x / 3};
     Unreal::CornerForm form;

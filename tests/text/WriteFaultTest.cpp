@@ -8,6 +8,8 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using testing_support::ReadFile;
 using testing_support::RunWithFileSizeLimit;
 using testing_support::TempDir;

@@ -1,4 +1,4 @@
-#include "readers/ReaderSupport.h"
+#include "keyword/ReaderSupport.h"
 
 #include <charconv>
 

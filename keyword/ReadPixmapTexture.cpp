@@ -1,6 +1,6 @@
 #include <limits>
 
-#include "readers/Readers.h"
+#include "keyword/Readers.h"
 
 namespace Kelvane {
 

@@ -1,4 +1,4 @@
-#include "readers/Palette.h"
+#include "image/Palette.h"
 
 #ifdef KELVANE_PALETTE
 #include <leptonica/allheaders.h>

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "readers/ReaderWindow.h"
-#include "readers/RecordsAhead.h"
+#include "keyword/ReaderWindow.h"
+#include "t3d/RecordsAhead.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "readers/ReaderSupport.h"
+#include "keyword/ReaderSupport.h"
 
 // One reader per object kind. Each is called with the scan position on the
 // first character of its keyword and leaves it behind what it read.

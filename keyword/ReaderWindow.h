@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
 namespace Kelvane {
 

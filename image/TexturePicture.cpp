@@ -1,7 +1,7 @@
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
+#include "image/Palette.h"
 #include "platform/Platform.h"
-#include "readers/Palette.h"
 #include "text/RunError.h"
 
 namespace Kelvane {

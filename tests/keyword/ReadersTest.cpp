@@ -7,8 +7,10 @@
 
 #include "TestSupport.h"
 #include "app/FakeWindow.h"
-#include "readers/Readers.h"
+#include "keyword/Readers.h"
 #include "t3d/Unreal.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 

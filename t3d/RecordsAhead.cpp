@@ -1,4 +1,4 @@
-#include "readers/RecordsAhead.h"
+#include "t3d/RecordsAhead.h"
 
 #include <cstdlib>
 #include <string_view>

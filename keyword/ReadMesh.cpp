@@ -1,6 +1,6 @@
 #include <charconv>
 
-#include "readers/Readers.h"
+#include "keyword/Readers.h"
 
 namespace Kelvane {
 

@@ -1,4 +1,4 @@
-#include "readers/Readers.h"
+#include "keyword/Readers.h"
 
 namespace Kelvane {
 
