@@ -9,19 +9,24 @@
 #include <unordered_map>
 
 #include "app/ConversionRun.h"
-#include "keyword/ReaderSupport.h"
+#include "image/TexturePicture.h"
 #include "platform/Platform.h"
 #include "t3d/Unreal.h"
+#include "t3d/WritePolygons.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
 namespace Kelvane {
 
-namespace Metafile {
-// A point of the model as a corner: X = a, Y = -c, Z = b, as every reader
-// maps the axes. Found by WritePolygons through the point's namespace.
-inline Vector3 CornerPoint(const Point3& p) { return MapAxes(p.x, p.y, p.z); }
-}  // namespace Metafile
+namespace {
+
+using ModuleVector::Vector3;
+
+// A point of the model as a corner of the document, as every reader maps
+// the axes.
+Vector3 CornerPoint(const Metafile::Point3& p) { return Unreal::MapAxes(p.x, p.y, p.z); }
+
+}  // namespace
 
 std::string TextureNameOf(std::string_view path) {
   std::string name = Platform::TextOf(Platform::PathOf(path).stem());
@@ -39,33 +44,29 @@ std::string TextureBitmapPath(const std::string& path) {
 
 class ConversionRun::MetafileSink : public Metafile::SceneSink {
  public:
-  MetafileSink(ConversionRun& run, double scale, bool mapping, bool powerOfTwo)
-      : run_(run),
-        args_{run.inputText_, run.scanPosition_, scale, run.outputPath_, run.window_, run.spot_},
-        mapping_(mapping),
-        powerOfTwo_(powerOfTwo) {}
+  explicit MetafileSink(ConversionRun& run)
+      : run_(run), mapping_(run.settings_.textureMapping), powerOfTwo_(run.settings_.powerOfTwo) {}
 
   void Reached(const Metafile::Object& object) override {
     run_.currentObject_ = &object;
     // Progress shows where the walk stands in the input.
-    run_.scanPosition_ =
+    run_.args_.scanPosition =
         object.start < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())
             ? static_cast<std::int32_t>(object.start + 1)
             : std::numeric_limits<std::int32_t>::max();
-    ShowCurpos(args_);
+    run_.sink_.ShowPosition(run_.args_.scanPosition);
   }
 
   void Geometry(const Metafile::Object& object, Metafile::TriangleSet& set) override {
     run_.currentObject_ = &object;
-    ++run_.objectsTaken_;
     run_.BeginObjectFrame();
 
     if (mapping_ && !set.mapping.textures.empty()) {
       WriteMappedPolygons(set);
     } else {
       WritePolygons(
-          args_, set.points, set.triangles, [](std::size_t) {},
-          [&](std::size_t) { run_.window_.DoEvents(); });
+          run_.writer_, run_.args_.scale, run_.args_.spot, set.points, CornerPoint, set.triangles,
+          [](std::size_t) {}, [&](std::size_t) { run_.sink_.DoEvents(); });
     }
 
     run_.ShowProcessed();
@@ -74,7 +75,6 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
 
   void Texture(const Metafile::Object& object, const Metafile::Image& decoded) override {
     run_.currentObject_ = &object;
-    ++run_.objectsTaken_;
     const bool powerSides =
         Metafile::IsPowerOfTwo(decoded.width) && Metafile::IsPowerOfTwo(decoded.height);
     const bool resample = powerOfTwo_ && !powerSides;
@@ -84,36 +84,36 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
                                      Metafile::NextPowerOfTwo(decoded.height));
     }
     const Metafile::Image& image = resample ? resampled : decoded;
-    TexturePicture& picture = run_.window_.PictureTexture();
+    TexturePicture& picture = run_.sink_.PictureTexture();
     const int width = static_cast<int>(image.width);
     const int height = static_cast<int>(image.height);
     picture.SetOuterSizeTwips(
         picture.OuterWidthTwips() + TexturePicture::PixelsToTwips(width - picture.InnerWidth()),
         picture.OuterHeightTwips() + TexturePicture::PixelsToTwips(height - picture.InnerHeight()));
-    run_.window_.DoEvents();
+    run_.sink_.DoEvents();
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         picture.SetPixel(
             x, y,
             image.rgb[static_cast<std::size_t>(y) * image.width + static_cast<std::size_t>(x)]);
       }
-      run_.window_.DoEvents();
+      run_.sink_.DoEvents();
     }
     picture.Touch();
-    const std::string path = run_.window_.SaveTexturePicture();
+    const std::string path = run_.SaveTexturePicture();
     if (path.empty() || !mapping_) return;
     const std::string name = TextureNameOf(path);
     saved_[&object] = {name, image.width, image.height};
     if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
-      run_.warnings_.push_back("the bitmap \"" + path + "\" is named " + name +
-                               " in the T3D document: a texture name takes only letters, "
-                               "digits and _");
+      run_.report_.warnings.push_back("the bitmap \"" + path + "\" is named " + name +
+                                      " in the T3D document: a texture name takes only letters, "
+                                      "digits and _");
     }
     if (!powerSides && !powerOfTwo_) {
-      run_.warnings_.push_back("the texture " + name + " is " + std::to_string(image.width) +
-                               " x " + std::to_string(image.height) +
-                               " pixels; the editor imports textures whose sides are powers "
-                               "of two (the power-of-two option resamples it)");
+      run_.report_.warnings.push_back("the texture " + name + " is " + std::to_string(image.width) +
+                                      " x " + std::to_string(image.height) +
+                                      " pixels; the editor imports textures whose sides are powers "
+                                      "of two (the power-of-two option resamples it)");
     }
   }
 
@@ -147,8 +147,9 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
       for (int k = 0; k < 3; ++k) {
         const std::uint32_t index = set.triangles[r][static_cast<std::size_t>(k)];
         if (index >= set.points.size()) ThrowOutsideTable(index, set.points.size());
-        corner[k] = Metafile::CornerPoint(set.points[index]);
-        if (args_.scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], args_.scale);
+        corner[k] = CornerPoint(set.points[index]);
+        const double scale = run_.args_.scale;
+        if (scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], scale);
       }
       text.clear();
       const std::uint32_t use = mapping.TextureOf(r);
@@ -158,11 +159,12 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
         if (found != saved_.end()) saved = &found->second;
       }
       if (saved == nullptr) {
-        if (use != Metafile::kNoTexture) ++run_.mapping_.bitmapMissing;
-        Unreal::WriteTriangle(text, corner[0], corner[1], corner[2]);
+        if (use != Metafile::kNoTexture) ++run_.report_.mapping.bitmapMissing;
+        run_.writer_.WriteTriangle(text, corner[0], corner[1], corner[2]);
       } else if (!HasUVs(mapping, set.triangles[r])) {
-        ++run_.mapping_.withoutUV;
-        Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name, nullptr);
+        ++run_.report_.mapping.withoutUV;
+        run_.writer_.WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name,
+                                           nullptr);
       } else {
         double s[3];
         double t[3];
@@ -174,33 +176,32 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
         }
         Unreal::TextureAxes axes;
         const bool mapped = Unreal::MapTexture(corner, s, t, axes);
-        ++(mapped ? run_.mapping_.mapped : run_.mapping_.flat);
-        Unreal::WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name,
-                                      mapped ? &axes : nullptr);
+        ++(mapped ? run_.report_.mapping.mapped : run_.report_.mapping.flat);
+        run_.writer_.WriteTexturedTriangle(text, corner[0], corner[1], corner[2], saved->name,
+                                           mapped ? &axes : nullptr);
       }
       text += "\r\n";
-      TextRoutines::WriteTextLine(args_.outputPath, text, true);
-      run_.window_.DoEvents();
+      run_.writer_.AppendRecord(text);
+      run_.sink_.DoEvents();
     }
   }
 
   ConversionRun& run_;
-  ReaderArgs args_;
   bool mapping_;
   bool powerOfTwo_;
   std::unordered_map<const Metafile::Object*, SavedTexture> saved_;
 };
 
-void ConversionRun::RunWholeFormat(double scale, bool pictures, bool mapping, bool powerOfTwo) {
-  wholeFormat_ = true;
+void ConversionRun::RunWholeFormat(bool pictures) {
+  report_.wholeFormat = true;
   // The whole structure is read before the first write: a file that is not
   // a 3DMF file at all leaves an existing output as it was.
   document_ = Metafile::ReadDocument(inputText_);
 
   WriteDocumentHead();
 
-  MetafileSink sink(*this, scale, mapping, powerOfTwo);
-  Metafile::WalkScene(*document_, sink, pictures, summary_, mapping);
+  MetafileSink sink(*this);
+  Metafile::WalkScene(*document_, sink, pictures, report_.leftOut, settings_.textureMapping);
   currentObject_ = nullptr;
   WriteDocumentTail();
 }
@@ -219,7 +220,7 @@ class CountingSink : public Metafile::SceneSink {
 }  // namespace
 
 std::optional<std::size_t> ConversionRun::WholeFormatWouldRead() const {
-  if (wholeFormat_ || inputText_.empty()) return std::nullopt;
+  if (inputText_.empty()) return std::nullopt;
   try {
     const auto document = Metafile::ReadDocument(inputText_);
     CountingSink counter;

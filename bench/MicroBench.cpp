@@ -164,14 +164,14 @@ void BM_WriteTriangle(benchmark::State& state) {
   const std::vector<ModuleVector::Vector3> corners = Corners();
   std::string text;
   std::size_t i = 0;
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("");
   for (auto _ : state) {
     text.clear();
-    Unreal::WriteTriangle(text, corners[i], corners[i + 1], corners[i + 2]);
+    writer.WriteTriangle(text, corners[i], corners[i + 1], corners[i + 2]);
     benchmark::DoNotOptimize(text.data());
     i += 3;
     if (i == corners.size()) i = 0;
-    if (Unreal::PolygonLinkCounter > 2000000000) Unreal::PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
@@ -206,16 +206,16 @@ void BM_PolygonsOfAMesh(benchmark::State& state) {
   }
   std::string piece;
   std::size_t r = 0;
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("");
   for (auto _ : state) {
     ModuleVector::Vector3 corner[3];
     for (int k = 0; k < 3; ++k)
       corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
     piece.clear();
-    Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
+    writer.WriteTriangle(piece, corner[0], corner[1], corner[2]);
     benchmark::DoNotOptimize(piece.data());
     if (++r == rows.size()) r = 0;
-    if (Unreal::PolygonLinkCounter > 2000000000) Unreal::PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
@@ -243,8 +243,8 @@ void BM_WriteTextLineAppend(benchmark::State& state) {
   ::close(fd);
   const std::string path = pattern;
   std::string piece;
-  Unreal::PolygonLinkCounter = 0;
-  Unreal::WriteTriangle(piece, {1, 2, 3}, {4, 5, 6}, {7, 8, 10});
+  Unreal::T3dWriter writer(path);
+  writer.WriteTriangle(piece, {1, 2, 3}, {4, 5, 6}, {7, 8, 10});
   piece += "\r\n";  // a polygon carries its line end, as the readers write it
   std::int64_t count = 0;
   for (auto _ : state) {

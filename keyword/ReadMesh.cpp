@@ -1,5 +1,3 @@
-#include <charconv>
-
 #include "keyword/Readers.h"
 
 namespace Kelvane {
@@ -14,7 +12,7 @@ void ReadMesh(ReaderArgs& args) {
   for (Vector3& point : points) {
     LineTokens line = TakeLine(args);
     point = ReadPoint(line);
-    args.window.DoEvents();
+    args.sink.DoEvents();
   }
 
   LineTokens faceCountLine = TakeLine(args);
@@ -28,15 +26,9 @@ void ReadMesh(ReaderArgs& args) {
   ShowCurpos(args);
 
   // Every face becomes one triangle of its first three corners.
-  WritePolygons(
-      args, points, faces,
-      [&](std::size_t row) {
-        char caption[16];
-        const auto end = std::to_chars(caption, caption + sizeof caption, row);
-        args.window.SetLabelPos(
-            std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
-      },
-      [&](std::size_t) { args.window.DoEvents(); });
+  WriteReaderPolygons(
+      args, points, faces, [&](std::size_t row) { args.sink.ShowRow(row); },
+      [&](std::size_t) { args.sink.DoEvents(); });
 }
 
 }  // namespace Kelvane

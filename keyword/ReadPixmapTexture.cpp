@@ -1,5 +1,6 @@
 #include <limits>
 
+#include "image/TexturePicture.h"
 #include "keyword/Readers.h"
 
 namespace Kelvane {
@@ -45,13 +46,13 @@ void ReadPixmapTexture(ReaderArgs& args) {
     throw RunError(ErrorKind::InvalidArgument, "The texture size " + std::to_string(width) + " x " +
                                                    std::to_string(height) + " is negative");
   }
-  TexturePicture& picture = args.window.PictureTexture();
+  TexturePicture& picture = args.sink.PictureTexture();
   const int outerWidth =
       picture.OuterWidthTwips() + TexturePicture::PixelsToTwips(width - picture.InnerWidth());
   const int outerHeight =
       picture.OuterHeightTwips() + TexturePicture::PixelsToTwips(height - picture.InnerHeight());
   picture.SetOuterSizeTwips(outerWidth, outerHeight);
-  args.window.DoEvents();
+  args.sink.DoEvents();
 
   const auto textEnd = static_cast<std::int64_t>(args.inputText.size());
   std::int16_t column = 0;
@@ -62,7 +63,7 @@ void ReadPixmapTexture(ReaderArgs& args) {
     LineTokens pixelLine = TakeLine(args);
     const std::string_view line = pixelLine.Line();
     ShowCurpos(args);
-    args.window.DoEvents();
+    args.sink.DoEvents();
     if (line.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
       throw RunError(ErrorKind::Overflow, "A pixel line of " + std::to_string(line.size()) +
                                               " characters is longer than 32767");
@@ -83,7 +84,7 @@ void ReadPixmapTexture(ReaderArgs& args) {
                        static_cast<std::uint32_t>(red << 16) |
                            static_cast<std::uint32_t>(green << 8) |
                            static_cast<std::uint32_t>(blue));
-      args.window.DoEvents();
+      args.sink.DoEvents();
       ++column;
       if (column >= width) {
         column = 0;
@@ -95,7 +96,7 @@ void ReadPixmapTexture(ReaderArgs& args) {
     }
   }
   picture.Touch();
-  args.window.SaveTexturePicture();
+  args.saver.SaveTexturePicture();
 }
 
 }  // namespace Kelvane

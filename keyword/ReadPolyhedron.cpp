@@ -4,7 +4,7 @@ namespace Kelvane {
 
 void ReadPolyhedron(ReaderArgs& args) {
   ShowCurpos(args);
-  args.window.DoEvents();
+  args.sink.DoEvents();
   SkipLine(args);  // the rest of the keyword's line
   LineTokens counts = TakeLine(args);
   const std::int16_t vertexCount = counts.Count();
@@ -23,7 +23,7 @@ void ReadPolyhedron(ReaderArgs& args) {
 
   const std::vector<IndexRow> faces = ReadIndexRows(args, faceCount, "face", 0, false);
 
-  WritePolygons(
+  WriteReaderPolygons(
       args, vertices, faces, [](std::size_t) {}, [](std::size_t) {});
 }
 

@@ -28,8 +28,8 @@ void ReadTriMesh(ReaderArgs& args) {
     point = MapAxes(a, b, c);
   }
 
-  WritePolygons(
-      args, points, triangles, [](std::size_t) {}, [&](std::size_t) { args.window.DoEvents(); });
+  WriteReaderPolygons(
+      args, points, triangles, [](std::size_t) {}, [&](std::size_t) { args.sink.DoEvents(); });
 }
 
 }  // namespace Kelvane

@@ -1,14 +1,6 @@
 #include "keyword/ReaderSupport.h"
 
-#include <charconv>
-
 namespace Kelvane {
-
-void ShowCurpos(ReaderArgs& args) {
-  char caption[24] = "curpos ";
-  const auto end = std::to_chars(caption + 7, caption + sizeof caption, args.scanPosition);
-  args.window.SetLabelPos(std::string_view(caption, static_cast<std::size_t>(end.ptr - caption)));
-}
 
 std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const char* what,
                                     int passedOver, bool yieldPerRow) {
@@ -18,7 +10,7 @@ std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const 
     for (int k = 0; k < passedOver; ++k) line.Token();
     row = ReadIndexRow(line, args.spot);
     ShowCurpos(args);
-    if (yieldPerRow) args.window.DoEvents();
+    if (yieldPerRow) args.sink.DoEvents();
   }
   return rows;
 }

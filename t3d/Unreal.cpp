@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "text/RunError.h"
@@ -13,18 +14,11 @@
 
 namespace Kelvane::Unreal {
 
-std::int32_t PolygonLinkCounter = 0;
-
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::uint64_t kScale = 100000;  // five decimals
 __extension__ typedef unsigned __int128 UInt128;
-
-std::string& ConfiguredTemplatePath() {
-  static std::string path;
-  return path;
-}
 
 void AppendInteger(std::string& text, std::int64_t value) {
   char digits[24];
@@ -266,16 +260,11 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
 
 }  // namespace
 
-void SetTemplatePath(const std::string& path) { ConfiguredTemplatePath() = path; }
-
-// Without a path set: StartMapFile.txt beside the executable, as the build
-// tree has it; else <exe dir>/../share/kelvane/StartMapFile.txt, where an
-// installed program (bin/ beside share/) finds it, so an installed tree works
-// wherever it is moved. When neither exists the place beside the executable
-// is returned, and the read's error names it.
-std::string TemplatePath() {
-  const std::string& configured = ConfiguredTemplatePath();
-  if (!configured.empty()) return configured;
+// StartMapFile.txt beside the executable, as the build tree has it; else <exe
+// dir>/../share/kelvane/StartMapFile.txt, where an installed program (bin/ beside share/) finds it,
+// so an installed tree works wherever it is moved. When neither exists the place beside the
+// executable is returned, and the read's error names it.
+std::string DefaultTemplatePath() {
   constexpr char kSeparator = Platform::kPathSeparator;
   const std::string directory = Platform::ProgramFolder();
   const std::string beside = directory + kSeparator + "StartMapFile.txt";
@@ -291,12 +280,24 @@ std::string TemplatePath() {
   return beside;
 }
 
-void BeginDocument(std::string& text, OutputMode mode) {
+T3dWriter::T3dWriter(std::string outputPath, std::string templatePath)
+    : outputPath_(std::move(outputPath)),
+      templatePath_(templatePath.empty() ? DefaultTemplatePath() : std::move(templatePath)) {}
+
+void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
   if (mode == kOneBrushMode) {
     text = "Begin PolyList\r\n";
   } else {
-    text = TextRoutines::ReadWholeFile(TemplatePath());
+    text = TextRoutines::ReadWholeFile(templatePath_);
   }
+}
+
+void T3dWriter::WritePiece(std::string_view piece, bool append) const {
+  TextRoutines::WriteTextFile(outputPath_, piece, append);
+}
+
+void T3dWriter::AppendRecord(std::string_view record) const {
+  TextRoutines::WriteTextLine(outputPath_, record, true);
 }
 
 void EndDocument(std::string& text, OutputMode mode) {
@@ -347,7 +348,8 @@ void FormatVector(std::string& text, const Vector3& v) {
   text.append(form, PutVector(form, v));
 }
 
-void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+void T3dWriter::BeginPolygon(std::string& text, const Vector3& A, const Vector3& B,
+                             const Vector3& C) {
   char origin[kVectorRoom];
   BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter);
 }
@@ -440,12 +442,14 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
 
 }  // namespace
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                              const Vector3& C) {
   WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr, PolygonLinkCounter);
 }
 
-void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                           std::string_view texture, const TextureAxes* axes) {
+void T3dWriter::WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                                      const Vector3& C, std::string_view texture,
+                                      const TextureAxes* axes) {
   char origin[kVectorRoom];
   BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter, texture, axes);
   WriteVertex(text, A);
@@ -494,8 +498,9 @@ bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (
   return true;
 }
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC) {
+void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                              const Vector3& C, const CornerForm& formA, const CornerForm& formB,
+                              const CornerForm& formC) {
   WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, PolygonLinkCounter);
 }
 

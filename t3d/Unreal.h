@@ -20,18 +20,15 @@ using OutputMode = std::int16_t;
 constexpr OutputMode kMapMode = 1;
 constexpr OutputMode kOneBrushMode = 2;
 
-// Numbers the polygon records of a document: written into each record's head
-// line, then increased. Each run sets it to 0 after the document head.
-extern std::int32_t PolygonLinkCounter;
+// A point read as a, b, c in the model becomes X = a, Y = -c, Z = b in the
+// document.
+inline Vector3 MapAxes(double a, double b, double c) { return {a, -c, b}; }
 
-// The map template that BeginDocument copies in map mode. Until it is set, it
-// is "StartMapFile.txt" in the directory of the running executable, or, when
-// it is not there, in "../share/kelvane/" from that directory (an installed
-// program).
-void SetTemplatePath(const std::string& path);
-std::string TemplatePath();
+// The map template's usual place: "StartMapFile.txt" in the directory of the
+// running executable, or, when it is not there, in "../share/kelvane/" from
+// that directory (an installed program).
+std::string DefaultTemplatePath();
 
-void BeginDocument(std::string& text, OutputMode mode);
 void EndDocument(std::string& text, OutputMode mode);
 void BeginPolyList(std::string& text);
 void EndPolyList(std::string& text);
@@ -44,10 +41,8 @@ void EndBrushActor(std::string& text, std::int32_t brushNumber);
 void AppendNumber(std::string& text, double value);
 
 void FormatVector(std::string& text, const Vector3& v);
-void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
 void WriteVertex(std::string& text, const Vector3& v);
 void EndPolygon(std::string& text);
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
 
 // Where a texture lies on a polygon, in the editor's convention: a point P
 // of the polygon's plane is at texel (s, t) = ((P - origin) . u,
@@ -65,12 +60,6 @@ struct TextureAxes {
 bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (&t)[3],
                 TextureAxes& axes);
 
-// A triangle record whose head line names its texture ("Begin Polygon
-// Item=OUTSIDE Texture=NAME Link= N"); with axes, its Origin, TextureU and
-// TextureV are those, else made from its edges as WriteTriangle makes them.
-void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                           std::string_view texture, const TextureAxes* axes);
-
 // The vector form of a corner that many polygons share, made once. Only a
 // corner whose coordinates are all below 100000 in magnitude gets one, which
 // is every corner of a model in practice; `length` is 0 for the others.
@@ -81,15 +70,53 @@ struct CornerForm {
 };
 void MakeCornerForm(CornerForm& form, const Vector3& corner);
 
-// WriteTriangle for corners that come with their forms, which must be those
-// of A, B and C; a form of length 0 is made as usual.
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC);
-
-// The same with its own link counter instead of PolygonLinkCounter, for
-// records made away from the run's thread.
+// A triangle record made with its own link counter, for records made away
+// from the writer (on a worker thread): the corners come with their forms,
+// which must be those of A, B and C; a form of length 0 is made as usual.
 void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
                    std::int32_t& link);
+
+// The T3D document one run writes: the polygon records' numbering, the map
+// template and the output file. Each piece of text is made into a string the
+// caller passes (document-level routines replace it, polygon records append
+// to it) and written to the file at once, so the file is complete up to the
+// last piece at every moment.
+class T3dWriter {
+ public:
+  // An empty template path means DefaultTemplatePath().
+  explicit T3dWriter(std::string outputPath, std::string templatePath = {});
+
+  // Numbers the polygon records: written into each record's head line, then
+  // increased. It starts at 0 with the document.
+  std::int32_t PolygonLinkCounter = 0;
+
+  const std::string& OutputPath() const { return outputPath_; }
+  const std::string& TemplatePath() const { return templatePath_; }
+
+  // Mode 2: "Begin PolyList"; any other mode: the template, as read.
+  void BeginDocument(std::string& text, OutputMode mode) const;
+  void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+  void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+  // The same for corners that come with their forms (MakeCornerForm).
+  void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                     const CornerForm& formA, const CornerForm& formB, const CornerForm& formC);
+  // A triangle record whose head line names its texture ("Begin Polygon
+  // Item=OUTSIDE Texture=NAME Link= N"); with axes, its Origin, TextureU and
+  // TextureV are those, else made from its edges as WriteTriangle makes them.
+  void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                             const Vector3& C, std::string_view texture, const TextureAxes* axes);
+
+  // Writes a piece to the output followed by CR LF: the first piece of a
+  // document replaces the file (append false), every later one is appended.
+  void WritePiece(std::string_view piece, bool append) const;
+  // Appends text that already ends its last line (a polygon record and the
+  // empty line after it).
+  void AppendRecord(std::string_view record) const;
+
+ private:
+  std::string outputPath_;
+  std::string templatePath_;
+};
 
 }  // namespace Kelvane::Unreal

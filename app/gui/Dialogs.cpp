@@ -32,10 +32,16 @@ std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
 
 void QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                             const QString& text) {
-  if (kind == MessageKind::Error) {
-    QMessageBox::critical(parent, title, text);
-  } else {
-    QMessageBox::warning(parent, title, text);
+  switch (kind) {
+    case MessageKind::Error:
+      QMessageBox::critical(parent, title, text);
+      break;
+    case MessageKind::Warning:
+      QMessageBox::warning(parent, title, text);
+      break;
+    case MessageKind::Information:
+      QMessageBox::information(parent, title, text);
+      break;
   }
 }
 

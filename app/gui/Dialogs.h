@@ -31,7 +31,7 @@ class Dialogs {
   // The chosen file, or nothing when the user cancelled.
   virtual std::optional<FileDialogAnswer> ShowFileDialog(QWidget* parent,
                                                          const FileDialogRequest& request) = 0;
-  enum class MessageKind { Error, Warning };
+  enum class MessageKind { Error, Warning, Information };
   virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                            const QString& text) = 0;
 };

@@ -16,14 +16,14 @@
 #include <QUrl>
 #include <cctype>
 #include <filesystem>
-#include <new>
+#include <optional>
 
 #include "app/ConversionRun.h"
-#include "app/RunWindow.h"
+#include "app/RunMessages.h"
+#include "app/RunSink.h"
 #include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
 #include "platform/Platform.h"
-#include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -65,26 +65,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-// What a run needs of the window, answered from the controls.
-class FormMain::RunSide : public Kelvane::RunWindow {
+// The window's side of a run: captions kept for the next yield, the
+// map/brush box asked as it stands, and the save dialog for each texture.
+class FormMain::RunSide : public Kelvane::CaptionSink {
  public:
   explicit RunSide(FormMain& form) : form_(form) {}
 
-  std::string TextScale() override { return form_.TextScale->text().toStdString(); }
-  std::string TextOutFileName() override {
-    form_.runOutput_ = form_.TextOutFileName->text().toStdString();
-    return form_.runOutput_;
-  }
-  std::string TextInFileName() override {
-    form_.runInput_ = form_.TextInFileName->text().toStdString();
-    return form_.runInput_;
-  }
-  int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
-  int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
-  int CheckWholeFormat() override { return form_.CheckWholeFormat->isChecked() ? 1 : 0; }
-  int CheckTextureMapping() override { return form_.CheckTextureMapping->isChecked() ? 1 : 0; }
-  int CheckPowerOfTwo() override { return form_.CheckPowerOfTwo->isChecked() ? 1 : 0; }
-  void SetCommandGoEnabled(bool enabled) override {
+  bool OneBrushNow(bool) override { return form_.CheckMapOrBrush->isChecked(); }
+  void SetGoEnabled(bool enabled) override {
     // Disabling the focused Go moves the focus on; a run that ends with the
     // focus still there gives it back, so Enter or Space starts another.
     if (!enabled && form_.CommandGo->hasFocus()) {
@@ -109,7 +97,9 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   }
   void DoEvents() override { form_.Yield(); }
   Kelvane::TexturePicture& PictureTexture() override { return form_.picture_; }
-  std::string SaveTexturePicture() override { return form_.SaveTexturePicture(); }
+  std::string ChooseBitmapPath(int, const std::string& proposed) override {
+    return form_.SaveTexturePicture(proposed);
+  }
 
  private:
   FormMain& form_;
@@ -272,93 +262,79 @@ QRect FormMain::TwipsRect(int left, int top, int width, int height) const {
   return {Twips(left), Twips(top), Twips(width), Twips(height)};
 }
 
+Kelvane::RunSettings FormMain::Settings() const {
+  return {
+      .inputPath = TextInFileName->text().toStdString(),
+      .outputPath = TextOutFileName->text().toStdString(),
+      .scale = TextScale->text().toStdString(),
+      .oneBrush = CheckMapOrBrush->isChecked(),
+      .pictures = CheckDoPics->isChecked(),
+      .wholeFormat = CheckWholeFormat->isChecked(),
+      .textureMapping = CheckTextureMapping->isChecked(),
+      .powerOfTwo = CheckPowerOfTwo->isChecked(),
+      .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
+  };
+}
+
 void FormMain::CommandGo_Click() {
   if (running_) return;
   running_ = true;
-  textureNumber_ = 0;
-  runInput_.clear();
-  runOutput_.clear();
   lastYield_ = {};
-  Kelvane::ConversionRun run(*runSide_);
+  const Kelvane::RunSettings settings = Settings();
+  runInput_ = settings.inputPath;
+  runOutput_ = settings.outputPath;
+  Kelvane::ConversionRun run(settings, *runSide_);
   // The run takes the output path from the box before it writes anything.
-  const FileState outputBefore = StateOf(TextOutFileName->text().toStdString());
+  const FileState outputBefore = StateOf(runOutput_);
+  std::optional<Kelvane::RunReport> report;
   QString failure;
   try {
-    run.CommandGo_Click();
+    report = run.CommandGo_Click();
   } catch (const RunStopped&) {
-  } catch (const Kelvane::RunError& e) {
-    failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
-    std::string place = run.ErrorPlaceOf(e);
-    if (!place.empty()) {
-      place[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(place[0])));
-      failure += QStringLiteral("\n\n%1.").arg(QString::fromStdString(place));
-    }
-    failure += WholeFormatHint(run);
-  } catch (const std::bad_alloc&) {
-    failure = QStringLiteral("Out of memory while converting \"%1\".")
-                  .arg(QString::fromStdString(runInput_));
   } catch (const std::exception& e) {
     failure = QString::fromUtf8(e.what());
   }
   running_ = false;
   ShowRunState();
-  runSide_->SetCommandGoEnabled(true);
+  runSide_->SetGoEnabled(true);
   if (closeRequested_) {
     close();
     return;
   }
-  ShowPreview(failure.isEmpty(), outputBefore);
-  const QString warnings = RunWarnings(run);
-  if (!failure.isEmpty()) {
-    ReportFailure(warnings.isEmpty() ? failure : failure + QStringLiteral("\n\n") + warnings);
-  } else if (!warnings.isEmpty()) {
-    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption, warnings);
-  } else if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) {
-    const QString hint = WholeFormatHint(run);
-    if (!hint.isEmpty()) {
-      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
-                           QStringLiteral("The keyword search found no polygon.") + hint);
-    }
+  ShowPreview(report && report->completed, outputBefore);
+  if (report) {
+    ShowReport(*report);
+  } else if (!failure.isEmpty()) {
+    ReportFailure(failure);
   }
 }
 
-QString FormMain::RunWarnings(const Kelvane::ConversionRun& run) const {
-  QStringList lines;
-  for (const std::string& warning : run.Warnings()) {
-    QString line = QString::fromStdString(warning);
-    line[0] = line[0].toUpper();
-    lines << line + QLatin1Char('.');
+void FormMain::ShowReport(const Kelvane::RunReport& report) {
+  const Kelvane::RunMessages messages = Kelvane::MessagesOf(
+      report, QStringLiteral("ticking \"%1\"").arg(CheckWholeFormat->text()).toStdString());
+  // Each message a paragraph of its own, beginning with a capital.
+  QStringList paragraphs;
+  const auto add = [&](const std::string& text) {
+    if (text.empty()) return;
+    QString paragraph = QString::fromStdString(text);
+    paragraph[0] = paragraph[0].toUpper();
+    paragraphs << paragraph;
+  };
+  add(messages.error);
+  for (const std::string& warning : messages.warnings) add(warning + ".");
+  if (!messages.hint.empty()) add(messages.hint + ".");
+  if (!report.failure) {
+    QStringList notes;
+    for (const std::string& note : messages.notes) notes << QString::fromStdString(note);
+    if (paragraphs.isEmpty() && notes.isEmpty()) return;
+    const auto kind =
+        paragraphs.isEmpty() ? Dialogs::MessageKind::Information : Dialogs::MessageKind::Warning;
+    paragraphs.prepend(QString::fromStdString(messages.wrote) + QLatin1Char('.'));
+    if (!notes.isEmpty()) paragraphs << notes.join(QLatin1Char('\n'));
+    dialogs_.ShowMessage(this, kind, kCaption, paragraphs.join(QStringLiteral("\n\n")));
+    return;
   }
-  const auto& mapping = run.Mapping();
-  if (mapping.withoutUV > 0) {
-    lines << QStringLiteral(
-                 "%1 polygons of textured objects have corners without UVs: their "
-                 "texture axes come from their edges.")
-                 .arg(mapping.withoutUV);
-  }
-  if (mapping.flat > 0) {
-    lines << QStringLiteral(
-                 "%1 polygons have UVs without area: their texture axes come from "
-                 "their edges.")
-                 .arg(mapping.flat);
-  }
-  if (mapping.bitmapMissing > 0) {
-    lines << QStringLiteral("%1 polygons name no texture: their texture's bitmap was not saved.")
-                 .arg(mapping.bitmapMissing);
-  }
-  return lines.join(QStringLiteral("\n\n"));
-}
-
-QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
-  if (run.UsedWholeFormat()) return {};
-  const auto objects = run.WholeFormatWouldRead();
-  if (!objects) return {};
-  return QStringLiteral(
-             "\n\nThe whole-format reader reads this file (%1 geometry object%2): tick \"%3\" "
-             "and press Go again.")
-      .arg(*objects)
-      .arg(*objects == 1 ? "" : "s")
-      .arg(CheckWholeFormat->text());
+  ReportFailure(paragraphs.join(QStringLiteral("\n\n")));
 }
 
 FormMain::FileState FormMain::StateOf(const std::string& path) {
@@ -426,23 +402,11 @@ void FormMain::CommandBrowseOutput_Click() {
   }
 }
 
-std::string FormMain::ProposedBitmapName() const {
-  std::string base;
-  try {
-    base = TextRoutines::StripExtension(runOutput_);
-  } catch (const Kelvane::RunError&) {
-    base = "texture";
-  }
-  const std::string name = base + "_" + std::to_string(textureNumber_) + ".bmp";
-  return CheckTextureMapping->isChecked() ? Kelvane::TextureBitmapPath(name) : name;
-}
-
 bool FormMain::NamesRunFile(const std::string& path) const {
   return SameFile(path, runOutput_) || SameFile(path, runInput_);
 }
 
-std::string FormMain::SaveTexturePicture() {
-  ++textureNumber_;
+std::string FormMain::SaveTexturePicture(const std::string& proposed) {
   ShowRunState();
   try {
     CommonDialog1.CancelError = true;
@@ -453,7 +417,7 @@ std::string FormMain::SaveTexturePicture() {
     // Never the run's own files: Enter on a carried-over name would write
     // the bitmap over the output that the run is still writing.
     for (;;) {
-      CommonDialog1.FileName = ProposedBitmapName();
+      CommonDialog1.FileName = proposed;
       CommonDialog1.ShowSave();
       if (!NamesRunFile(CommonDialog1.FileName)) break;
       dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
@@ -461,10 +425,9 @@ std::string FormMain::SaveTexturePicture() {
                                           "Choose another name for the bitmap.")
                                .arg(QString::fromStdString(CommonDialog1.FileName)));
     }
-    Kelvane::SaveBitmap(picture_, CommonDialog1.FileName, CheckBitmap8->isChecked() ? 8 : 24);
     return CommonDialog1.FileName;
   } catch (const std::exception&) {
-    // Cancel, an unusable path or a failed write: the texture is not saved.
+    // Cancel: the texture is not saved.
   }
   return {};
 }

@@ -52,8 +52,9 @@ class FormMain : public QWidget {
   void CommandGo_Click();
   void CommandBrowseInput_Click();
   void CommandBrowseOutput_Click();
-  // Offers the painted texture for saving; called by the run.
-  std::string SaveTexturePicture();
+  // Asks where to save the painted texture, proposing `proposed`; called by
+  // the run. Empty on Cancel.
+  std::string SaveTexturePicture(const std::string& proposed);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -79,13 +80,11 @@ class FormMain : public QWidget {
   void Yield();
   void ShowRunState();
   void ReportFailure(const QString& text);
-  // A paragraph naming the whole-format reader when it reads the input of a
-  // keyword run that failed or wrote nothing; empty otherwise.
-  QString WholeFormatHint(const Kelvane::ConversionRun& run) const;
-  // What the run warned of, and the polygons whose mapping fell back, for a
-  // message; empty when there is nothing to say.
-  QString RunWarnings(const Kelvane::ConversionRun& run) const;
-  std::string ProposedBitmapName() const;
+  // The settings a run takes from the controls as it starts.
+  Kelvane::RunSettings Settings() const;
+  // What a run did, in a message box: its error, warnings, what it left
+  // out; nothing when a run completed with nothing to tell.
+  void ShowReport(const Kelvane::RunReport& report);
   bool NamesRunFile(const std::string& path) const;
   // Shows what the run left in its output: the document, or why there is
   // none to show.
@@ -130,7 +129,6 @@ class FormMain : public QWidget {
   // The paths the run took, for naming and guarding the bitmaps.
   std::string runInput_;
   std::string runOutput_;
-  int textureNumber_ = 0;
 
   // Captions are kept here during a run and reach the labels at a yield.
   std::string labelPosText_;

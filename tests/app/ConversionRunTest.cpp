@@ -167,7 +167,7 @@ TEST(ConversionRunTest, ScaleWithoutANumberFailsBeforeAnythingIsWritten) {
     EXPECT_EQ(fixture.Run(kPolyhedron), ErrorKind::InvalidScale) << '"' << scale << '"';
     EXPECT_EQ(fixture.Output(), "earlier output");
     EXPECT_FALSE(fixture.window.goEnabled);  // the window enables it again
-    EXPECT_EQ(fixture.run.ErrorPlace(), std::nullopt);
+    EXPECT_EQ(fixture.Place(), "");
   }
   // A text that starts with a number keeps its leading number.
   RunFixture fixture;
@@ -190,17 +190,12 @@ TEST(ConversionRunTest, FailuresBeforeTheFirstWriteLeaveTheOutputAlone) {
   RunFixture missingInput;
   WriteFile(missingInput.window.outFileName, "earlier");
   missingInput.window.inFileName = missingInput.dir.File("missing.3dmf");
-  try {
-    missingInput.run.CommandGo_Click();
-    FAIL();
-  } catch (const Kelvane::RunError& e) {
-    EXPECT_EQ(e.Kind(), ErrorKind::FileError);
-  }
+  EXPECT_EQ(missingInput.RunAgain(), ErrorKind::FileError);
   EXPECT_EQ(missingInput.Output(), "earlier");
 
   RunFixture missingTemplate;
   WriteFile(missingTemplate.window.outFileName, "earlier");
-  Unreal::SetTemplatePath(missingTemplate.dir.File("none.txt"));
+  missingTemplate.window.templatePath = missingTemplate.dir.File("none.txt");
   EXPECT_EQ(missingTemplate.Run(kPolyhedron), ErrorKind::FileError);
   EXPECT_EQ(missingTemplate.Output(), "earlier");
 }
@@ -228,10 +223,9 @@ TEST(ConversionRunTest, AFailureLeavesTheDocumentAsFarAsItWasWritten) {
     RunFixture fixture;
     EXPECT_EQ(fixture.Run(c.input), c.kind) << c.input;
     EXPECT_EQ(fixture.Output(), c.output) << c.input;
-    const auto place = fixture.run.ErrorPlace();
-    ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->line, c.place.line) << c.input;
-    EXPECT_EQ(place->column, c.place.column) << c.input;
+    EXPECT_EQ(fixture.Place(), "input line " + std::to_string(c.place.line) + ", column " +
+                                   std::to_string(c.place.column))
+        << c.input;
     EXPECT_NE(fixture.window.labelPos.back(), "Done");
   }
 }

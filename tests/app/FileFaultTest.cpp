@@ -38,13 +38,10 @@ struct Failure {
 };
 
 std::optional<Failure> Convert(FakeWindow& window) {
-  Kelvane::ConversionRun run(window);
-  try {
-    run.CommandGo_Click();
-  } catch (const Kelvane::RunError& e) {
-    return Failure{e.Kind(), e.what()};
-  }
-  return std::nullopt;
+  Kelvane::ConversionRun run(window.Settings(), window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  if (!report.failure) return std::nullopt;
+  return Failure{report.failure->kind, report.failure->text};
 }
 
 // What a file is, without reading a large one: its size, its change time
@@ -79,11 +76,10 @@ struct Scene {
     WriteFile(input, kModel);
     if (olderOutput) WriteFile(output, kOlderOutput);
     WriteFile(mapTemplate, kTemplate);
-    Unreal::SetTemplatePath(mapTemplate);
+    window.templatePath = mapTemplate;
     window.inFileName = input;
     window.outFileName = output;
   }
-  ~Scene() { Unreal::SetTemplatePath(""); }
 };
 
 void ExpectNames(const Failure& failure, const std::vector<std::string>& texts) {
@@ -136,14 +132,14 @@ TEST(FileFaultTest, FaultsBeforeTheFirstWriteLeaveTheOutputAsItWas) {
        }},
       {"template missing in map mode", ErrorKind::FileError,
        [](Scene& s) {
-         Unreal::SetTemplatePath(s.dir.File("none/StartMapFile.txt"));
+         s.window.templatePath = s.dir.File("none/StartMapFile.txt");
          return std::vector<std::string>{s.dir.File("none/StartMapFile.txt"),
                                          "No such file or directory"};
        }},
       {"template is a folder", ErrorKind::FileError,
        [](Scene& s) {
          std::filesystem::create_directory(s.dir.File("template"));
-         Unreal::SetTemplatePath(s.dir.File("template"));
+         s.window.templatePath = s.dir.File("template");
          return std::vector<std::string>{s.dir.File("template"), "Is a directory"};
        }},
   };
@@ -173,7 +169,7 @@ TEST(FileFaultTest, TheFirstFaultInOrderIsTheOneReported) {
   Scene s;
   s.window.scale = "";
   s.window.outFileName = s.input;
-  Unreal::SetTemplatePath(s.dir.File("missing-template.txt"));
+  s.window.templatePath = s.dir.File("missing-template.txt");
   const Fingerprint inputBefore = FingerprintOf(s.input);
 
   std::optional<Failure> failure = Convert(s.window);

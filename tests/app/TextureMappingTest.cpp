@@ -157,7 +157,7 @@ TEST_F(TextureMappingTest, TheTxFamilyPutsEveryCornerAtItsUV) {
         ExpectTexel(records[r], k, uv.u * 4, (1 - uv.v) * 4);
       }
     }
-    EXPECT_EQ(fresh.run.Mapping().mapped, 3);
+    EXPECT_EQ(fresh.report.mapping.mapped, 3);
     EXPECT_EQ(fresh.window.savedTextures.size(), 1u);
   }
 }
@@ -271,7 +271,7 @@ TEST_F(TextureMappingTest, UntexturedObjectsAndTheRunWithoutTheOptionWriteAsBefo
   // The untextured object: the very same records, link numbers included.
   EXPECT_EQ(after[2].text, before[2].text);
   EXPECT_EQ(after[3].text, before[3].text);
-  EXPECT_EQ(run.run.Mapping().mapped, 2);
+  EXPECT_EQ(run.report.mapping.mapped, 2);
 }
 
 TEST_F(TextureMappingTest, CornersWithoutUVsOrWithoutAreaKeepTheEdgeAxesAndAreCounted) {
@@ -295,9 +295,9 @@ TEST_F(TextureMappingTest, CornersWithoutUVsOrWithoutAreaKeepTheEdgeAxesAndAreCo
       EXPECT_EQ(after[r].text.substr(after[r].text.find('\n')),
                 before[r].text.substr(before[r].text.find('\n')));
     }
-    EXPECT_EQ(mapped.run.Mapping().withoutUV, flat ? 0 : 2);
-    EXPECT_EQ(mapped.run.Mapping().flat, flat ? 2 : 0);
-    EXPECT_EQ(mapped.run.Mapping().mapped, 0);
+    EXPECT_EQ(mapped.report.mapping.withoutUV, flat ? 0 : 2);
+    EXPECT_EQ(mapped.report.mapping.flat, flat ? 2 : 0);
+    EXPECT_EQ(mapped.report.mapping.mapped, 0);
   }
 }
 
@@ -351,7 +351,7 @@ TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
       ExpectTexel(record, k, uv.u * 4, (1 - uv.v) * 4);
     }
   }
-  EXPECT_EQ(run.run.Mapping().mapped, 3);
+  EXPECT_EQ(run.report.mapping.mapped, 3);
 
   // Sets for the listed vertices only: a triangle with any other corner
   // keeps the edge axes.
@@ -362,8 +362,8 @@ TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
       some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )", {uvs[0], uvs[1], uvs[2]})),
       std::nullopt)
       << some.message;
-  EXPECT_EQ(some.run.Mapping().mapped + some.run.Mapping().withoutUV, 3);
-  EXPECT_GE(some.run.Mapping().withoutUV, 2);
+  EXPECT_EQ(some.report.mapping.mapped + some.report.mapping.withoutUV, 3);
+  EXPECT_GE(some.report.mapping.withoutUV, 2);
 
   // A list whose sets do not match its vertices is a fault, under mapping.
   RunFixture wrong;
@@ -378,15 +378,15 @@ TEST_F(TextureMappingTest, ATextureWhoseBitmapWasNotSavedIsNamedNowhere) {
   run.window.refuseSaving = true;
   ASSERT_EQ(run.Run(kHead + Square(kUVs, AttributeSet(Shader()))), std::nullopt);
   for (const Record& record : Records(run.Output())) EXPECT_EQ(record.texture, "");
-  EXPECT_EQ(run.run.Mapping().bitmapMissing, 2);
+  EXPECT_EQ(run.report.mapping.bitmapMissing, 2);
 }
 
 TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheMappingFollowing) {
   const std::string model = kHead + Square(kUVs, AttributeSet(Shader(3, 5)));
   ASSERT_EQ(run.Run(model), std::nullopt);
-  ASSERT_EQ(run.run.Warnings().size(), 1u);
-  EXPECT_NE(run.run.Warnings()[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
-      << run.run.Warnings()[0];
+  ASSERT_EQ(run.report.warnings.size(), 1u);
+  EXPECT_NE(run.report.warnings[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
+      << run.report.warnings[0];
   ExpectTexel(Records(run.Output())[0], 2, 3, 0);
 
   RunFixture resampled;
@@ -394,7 +394,7 @@ TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheM
   resampled.window.textureMapping = 1;
   resampled.window.powerOfTwo = 1;
   ASSERT_EQ(resampled.Run(model), std::nullopt);
-  EXPECT_TRUE(resampled.run.Warnings().empty());
+  EXPECT_TRUE(resampled.report.warnings.empty());
   ASSERT_EQ(resampled.window.savedTextures.size(), 1u);
   EXPECT_EQ(resampled.window.savedTextures[0].InnerWidth(), 4);
   EXPECT_EQ(resampled.window.savedTextures[0].InnerHeight(), 8);
@@ -426,7 +426,7 @@ TEST_F(TextureMappingTest, FaultsOfTheMappingObjectsAreErrorsOnlyWhenMappingIsAs
     EXPECT_NE(mapped.Run(c.model), std::nullopt);
     EXPECT_NE(mapped.message.find(c.says), std::string::npos) << mapped.message;
     // Placed at the object that holds the fault.
-    EXPECT_FALSE(mapped.run.ErrorPlaceText().empty());
+    EXPECT_FALSE(mapped.Place().empty());
   }
 }
 

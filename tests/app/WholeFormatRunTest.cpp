@@ -101,8 +101,8 @@ TEST(WholeFormatRunTest, BothReadersGiveTheSameDocumentForTriMeshMeshAndPolyhedr
       EXPECT_EQ(whole.Output(), keywords.Output()) << "mode " << mode << ", scale " << scale;
       EXPECT_EQ(whole.window.labelProgress, keywords.window.labelProgress);
       EXPECT_EQ(Count(whole.Output(), "Begin Polygon"), 39u);
-      EXPECT_TRUE(whole.run.UsedWholeFormat());
-      EXPECT_FALSE(keywords.run.UsedWholeFormat());
+      EXPECT_TRUE(whole.report.wholeFormat);
+      EXPECT_FALSE(keywords.report.wholeFormat);
     }
   }
 }
@@ -178,7 +178,8 @@ TEST(WholeFormatRunTest, AFaultInAnObjectKeepsWhatWasWrittenAndNamesThePlace) {
   EXPECT_EQ(Count(document, "Begin Polygon"), 1u);
   // The document ends after the last whole piece: the first object's tail.
   EXPECT_EQ(document.substr(document.size() - ActorTail(2).size()), ActorTail(2));
-  EXPECT_EQ(fixture.run.ErrorPlaceText(), "input line 3, column 1");
+  // The bad index itself.
+  EXPECT_EQ(fixture.Place(), "input line 4, column 7");
 }
 
 TEST(WholeFormatRunTest, AStructuralFaultLeavesAnExistingOutputUntouched) {
@@ -198,7 +199,7 @@ TEST(WholeFormatRunTest, ABinaryFileIsReadWholeWhateverTheOption) {
                                  "/tests/data/samples/binary-Triangle.3dmf")),
             std::nullopt)
       << fixture.message;
-  EXPECT_TRUE(fixture.run.UsedWholeFormat());
+  EXPECT_TRUE(fixture.report.wholeFormat);
   EXPECT_EQ(Count(fixture.Output(), "Begin Polygon"), 1u);
 }
 
@@ -208,10 +209,10 @@ TEST(WholeFormatRunTest, AKeywordRunThatFailsTellsWhenTheWholeReaderReadsTheFile
   const std::string input =
       "3DMetafile ( 1 6 Normal )\n#  Mesh.3dmf\nTriangle ( 0 0 0 1 0 0 0 1 0 )\n";
   EXPECT_EQ(fixture.Run(input), Kelvane::ErrorKind::OutOfRange);
-  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::optional<std::size_t>(1));
+  EXPECT_EQ(fixture.report.wholeFormatWouldRead, std::optional<std::size_t>(1));
   // Not for a file the whole reader cannot read either.
   EXPECT_EQ(fixture.Run("Mesh\nx\n"), Kelvane::ErrorKind::OutOfRange);
-  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::nullopt);
+  EXPECT_EQ(fixture.report.wholeFormatWouldRead, std::nullopt);
 }
 
 TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
@@ -254,12 +255,12 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
         fixture.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + c.file)),
         std::nullopt)
         << c.file << ": " << fixture.message;
-    EXPECT_EQ(Unreal::PolygonLinkCounter, c.polygons) << c.file;
+    EXPECT_EQ(fixture.report.polygons, c.polygons) << c.file;
     EXPECT_EQ(fixture.window.savedTextures.size(), c.textures) << c.file;
     std::size_t noSurface = 0;
-    for (const auto& [kind, count] : fixture.run.Summary().noSurface) noSurface += count;
+    for (const auto& [kind, count] : fixture.report.leftOut.noSurface) noSurface += count;
     EXPECT_EQ(noSurface, c.noSurface) << c.file;
-    EXPECT_TRUE(fixture.run.Summary().unknown.empty()) << c.file;
+    EXPECT_TRUE(fixture.report.leftOut.unknown.empty()) << c.file;
   }
 }
 

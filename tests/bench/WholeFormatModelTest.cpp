@@ -37,10 +37,11 @@ Converted Convert(const TempDir& dir, const std::string& model, int wholeFormat)
   window.doPics = 0;
   window.mapOrBrush = 1;
   window.wholeFormat = wholeFormat;
-  Kelvane::ConversionRun run(window);
-  run.CommandGo_Click();
-  return {ReadFile(window.outFileName), Unreal::PolygonLinkCounter, run.ObjectsTaken(),
-          run.UsedWholeFormat()};
+  Kelvane::ConversionRun run(window.Settings(), window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  // One "Processed " caption after each object.
+  return {ReadFile(window.outFileName), report.polygons, window.labelProgress.size(),
+          report.wholeFormat};
 }
 
 // The benchmark compares the two readers on one file: both must read all of

@@ -404,7 +404,7 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   // The same place as the command line names.
   EXPECT_TRUE(line.stderrText.find("(input line 5, column 7)") != std::string::npos)
       << line.stderrText;
-  EXPECT_TRUE(message.contains("Input line 5, column 7.")) << message.toStdString();
+  EXPECT_TRUE(message.contains("(input line 5, column 7)")) << message.toStdString();
 
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
   EXPECT_NE(Caption("LabelPos"), "Done");
@@ -453,7 +453,7 @@ TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
   EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
   EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   for (const auto& message : dialogs.messages) {
-    EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF\"")) << message.text.toStdString();
+    EXPECT_TRUE(message.text.contains("try ticking \"Whole 3DMF\"")) << message.text.toStdString();
   }
   EXPECT_TRUE(dialogs.messages[0].text.contains("(1 geometry object)"));
 }

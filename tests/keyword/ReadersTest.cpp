@@ -19,18 +19,37 @@ using testing_support::FakeWindow;
 using testing_support::ReadFile;
 using testing_support::TempDir;
 
+// Offers each painted picture to the window, as the run does.
+class WindowSaver : public Kelvane::TextureSaver {
+ public:
+  explicit WindowSaver(FakeWindow& window) : window_(window) {}
+  std::string SaveTexturePicture() override { return window_.ChooseBitmapPath(0, ""); }
+
+ private:
+  FakeWindow& window_;
+};
+
 // Calls one reader on a text whose object keyword stands at position 1.
 class ReaderFixture {
  public:
   explicit ReaderFixture(std::string text, double scale = 1.0)
-      : text_(std::move(text)), scale_(scale), output_(dir_.File("out.t3d")) {
-    Unreal::PolygonLinkCounter = 0;
-  }
+      : text_(std::move(text)), scale_(scale), output_(dir_.File("out.t3d")) {}
 
   template <typename Reader>
   void Read(Reader reader) {
-    Kelvane::ReaderArgs args{text_, position, scale_, output_, window, spot};
+    Unreal::T3dWriter writer(output_);
+    WindowSaver saver(window);
+    window.refuseSaving = true;  // the picture is kept, no bitmap written
+    Kelvane::ReaderArgs args{.inputText = text_,
+                             .scanPosition = position,
+                             .spot = spot,
+                             .scale = scale_,
+                             .writer = writer,
+                             .sink = window,
+                             .saver = saver};
     reader(args);
+    position = args.scanPosition;
+    spot = args.spot;
   }
 
   // The vertex lines written, without "Vertex " and the line end.
@@ -163,8 +182,7 @@ TEST(MeshReaderTest, IndexOutsideTheTableFailsWhenItsFaceIsWritten) {
 // closing the window does.
 class WatchingWindow : public FakeWindow {
  public:
-  explicit WatchingWindow(std::string output, std::int32_t& spot)
-      : output_(std::move(output)), spot_(spot) {}
+  explicit WatchingWindow(std::string output) : output_(std::move(output)) {}
   struct Seen {
     std::int32_t counter;
     std::int32_t spot;
@@ -181,13 +199,14 @@ class WatchingWindow : public FakeWindow {
          at = written.find("Begin Polygon", at + 1)) {
       ++polygons;
     }
-    seen.push_back({Unreal::PolygonLinkCounter, spot_, polygons});
+    seen.push_back({args->writer.PolygonLinkCounter, args->spot, polygons});
     if (doEvents == stopAt) throw std::runtime_error("window closed");
   }
 
+  const Kelvane::ReaderArgs* args = nullptr;
+
  private:
   std::string output_;
-  std::int32_t& spot_;
 };
 
 // Many polygons, one of them (the 100th) naming a point that is not there:
@@ -216,12 +235,13 @@ TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
     SCOPED_TRACE(stopAt);
     TempDir dir;
     const std::string output = dir.File("out.t3d");
-    std::int32_t position = 1;
-    std::int32_t spot = 0;
-    WatchingWindow window(output, spot);
+    WatchingWindow window(output);
     window.stopAt = stopAt;
-    Unreal::PolygonLinkCounter = 0;
-    Kelvane::ReaderArgs args{text, position, 1.0, output, window, spot};
+    Unreal::T3dWriter writer(output);
+    WindowSaver saver(window);
+    Kelvane::ReaderArgs args{.inputText = text, .writer = writer, .sink = window, .saver = saver};
+    window.args = &args;
+    const std::int32_t& spot = args.spot;
     std::int32_t spotWhileWriting = -1;
     try {
       Kelvane::ReadTriMesh(args);
@@ -230,9 +250,9 @@ TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
       EXPECT_EQ(stopAt, -1);
       EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange);
       EXPECT_EQ(spot, static_cast<std::int32_t>(badAt) + 1);
-      EXPECT_EQ(Unreal::PolygonLinkCounter, kBad);
+      EXPECT_EQ(writer.PolygonLinkCounter, kBad);
     } catch (const std::runtime_error&) {
-      EXPECT_EQ(Unreal::PolygonLinkCounter, stopAt);
+      EXPECT_EQ(writer.PolygonLinkCounter, stopAt);
       ASSERT_FALSE(window.seen.empty());
       EXPECT_EQ(spot, window.seen.front().spot);
     }
@@ -245,7 +265,6 @@ TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
       EXPECT_EQ(window.seen[i].spot, spotWhileWriting) << i;
     }
   }
-  Unreal::PolygonLinkCounter = 0;
 }
 
 // Texture cases: the header line, pixel lines, the picture as offered for saving.

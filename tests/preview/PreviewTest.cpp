@@ -86,8 +86,9 @@ TEST(PreviewReadTest, AMapFromTheTemplateGivesOnlyTheConvertedBrushes) {
   text += piece;
   Unreal::BeginPolyList(piece);
   text += piece;
-  Unreal::WriteTriangle(text, {-1.25, 0, 3}, {40000, 0.5, 0}, {0, -7, 0.00001});
-  Unreal::WriteTriangle(text, {1, 1, 1}, {2, 2, 2}, {3, 3, 5});
+  Unreal::T3dWriter writer("out.t3d");
+  writer.WriteTriangle(text, {-1.25, 0, 3}, {40000, 0.5, 0}, {0, -7, 0.00001});
+  writer.WriteTriangle(text, {1, 1, 1}, {2, 2, 2}, {3, 3, 5});
   Unreal::EndPolyList(piece);
   text += piece + "\r\n";
   Unreal::EndBrushActor(piece, 2);

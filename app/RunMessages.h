@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/RunReport.h"
+
+namespace Kelvane {
+
+// What both front ends tell the user after a run, made from its report in
+// one wording. Each text is a line without its end.
+struct RunMessages {
+  // Things the user should know, in the order they arose ("texture 2 not
+  // saved: ...").
+  std::vector<std::string> warnings;
+  // Why the run stopped: "Kind: text (place)"; empty when it completed.
+  std::string error;
+  // After a completed run: "Wrote OUTPUT: N polygons, M bitmaps: a.bmp, ...".
+  std::string wrote;
+  // After a completed run: what the reader left out and what became of the
+  // textured polygons, one line each.
+  std::vector<std::string> notes;
+  // When the keyword reader failed or wrote no polygon on a file the
+  // whole-format reader reads: "the 3DMF reader reads this file (N geometry
+  // objects); try " and `askWholeFormat`.
+  std::string hint;
+};
+
+// `askWholeFormat` says how the user asks for the whole-format reader in
+// this front end ("--reader 3dmf").
+RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat);
+
+}  // namespace Kelvane

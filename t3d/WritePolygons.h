@@ -1,0 +1,160 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "t3d/RecordsAhead.h"
+#include "t3d/Unreal.h"
+#include "text/RunError.h"
+#include "vector/ModuleVector.h"
+
+// Writing the polygons of one object, one record per row of a corner table,
+// each appended to the output at once.
+namespace Kelvane {
+
+// Three indices into a point table, with where each was read.
+struct IndexRow {
+  std::int16_t index[3];
+  std::int32_t spot[3];
+};
+
+// Three 32-bit indices into a point table, checked where they were read.
+using TriangleRow = std::array<std::uint32_t, 3>;
+
+inline std::int64_t RowIndex(const IndexRow& row, int k) { return row.index[k]; }
+inline std::int32_t RowSpot(const IndexRow& row, int k, std::int32_t) { return row.spot[k]; }
+inline std::int64_t RowIndex(const TriangleRow& row, int k) {
+  return row[static_cast<std::size_t>(k)];
+}
+inline std::int32_t RowSpot(const TriangleRow&, int, std::int32_t spot) { return spot; }
+
+// A polygon's corner names a point the table does not hold.
+[[noreturn]] inline void ThrowOutsideTable(std::int64_t index, std::size_t size) {
+  throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                            " is outside the table 0 to " +
+                                            std::to_string(size - 1));
+}
+
+// Writes one polygon per row, in order: each corner is `corner(point)` of
+// the point its index names, scaled unless the factor is exactly 1.0; each
+// polygon is appended to the output at once. `beforeWrite(rowNumber)` runs
+// after the polygon text is made and `afterWrite(rowNumber)` after it is
+// written. `spot` is where the reader stands in the input: a failure sets
+// it to where the failing row's index was read (IndexRow), else leaves it.
+//
+// Neighbouring polygons share corners: a point is mapped, scaled and its
+// form made the first time a row names it, and taken as it is after that.
+//
+// The texts of up to kRecordBatch polygons are made in a row before they
+// are written one by one: work done between the writes slows the writes
+// themselves, and making the texts together is quicker too. For a large
+// object on a machine with two cores or more, a worker thread makes them
+// ahead while this thread writes (RecordsAhead). Either way everything a
+// caller or the window can see happens as if each polygon were made just
+// before its write: the writes, yields and captions in order, on this
+// thread, the link counter at each of them, and a failure to make a polygon
+// surfaces (with its place) only after the polygons before it are written.
+// A write that fails, or a yield that stops the run, stops the worker too.
+//
+// Rows are IndexRow (16-bit indices with their places) or three 32-bit
+// indices (TriangleRow). Points are of any type that `corner` turns into
+// the output's Vector3 (the whole-format reader maps its axes there, so a
+// big object is not held twice).
+template <typename Point, typename Row, typename MakeCorner, typename BeforeWrite,
+          typename AfterWrite>
+void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
+                   const std::vector<Point>& points, MakeCorner corner,
+                   const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
+  using ModuleVector::Vector3;
+  // A corner not made yet has a form length that no made form has; this
+  // keeps the table of a big object at 72 bytes a point.
+  constexpr std::uint8_t kNotMade = 0xFF;
+  static_assert(Unreal::CornerForm::kRoom < kNotMade);
+  struct Corner {
+    Vector3 point;
+    Unreal::CornerForm form;
+  };
+  // The corner table and the link counter belong to whoever makes the
+  // records; the writer's counter is set at each write from where it began.
+  std::vector<Corner> corners(points.size());
+  for (Corner& shared : corners) shared.form.length = kNotMade;
+  const std::int32_t counterStart = writer.PolygonLinkCounter;
+  const std::int32_t spotStart = spot;
+  std::int32_t link = counterStart;
+
+  // Makes the polygons of rows batch.first on at the end of batch.texts.
+  auto fill = [&](RecordBatch& batch) {
+    const std::size_t last = std::min(rows.size(), batch.first + kRecordBatch);
+    try {
+      for (std::size_t r = batch.first; r < last; ++r) {
+        const Corner* made[3];
+        for (int k = 0; k < 3; ++k) {
+          const std::int64_t index = RowIndex(rows[r], k);
+          if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
+            batch.failureSpot = RowSpot(rows[r], k, spotStart);
+            ThrowOutsideTable(index, points.size());
+          }
+          Corner& shared = corners[static_cast<std::size_t>(index)];
+          if (shared.form.length == kNotMade) {
+            shared.point = corner(points[static_cast<std::size_t>(index)]);
+            if (scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, scale);
+            Unreal::MakeCornerForm(shared.form, shared.point);
+          }
+          made[k] = &shared;
+        }
+        Unreal::WriteTriangle(batch.texts, made[0]->point, made[1]->point, made[2]->point,
+                              made[0]->form, made[1]->form, made[2]->form, link);
+        batch.texts += "\r\n";
+        batch.ends[batch.made++] = batch.texts.size();
+      }
+    } catch (...) {
+      // Kept until the polygons made before it are written.
+      if (batch.failureSpot == 0) batch.failureSpot = spotStart;
+      batch.failure = std::current_exception();
+    }
+  };
+  // Writes a batch's polygons one by one; then raises its failure, if any.
+  auto write = [&](const RecordBatch& batch) {
+    const std::string_view all = batch.texts;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < batch.made; ++i) {
+      const std::size_t row = batch.first + i;
+      writer.PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
+                                                            static_cast<std::int64_t>(row));
+      beforeWrite(row);
+      writer.AppendRecord(all.substr(from, batch.ends[i] - from));
+      from = batch.ends[i];
+      afterWrite(row);
+    }
+    if (batch.failure) {
+      writer.PolygonLinkCounter = static_cast<std::int32_t>(
+          counterStart + static_cast<std::int64_t>(batch.first + batch.made));
+      spot = batch.failureSpot;
+      std::rethrow_exception(batch.failure);
+    }
+  };
+
+  if (MakeRecordsAhead(rows.size())) {
+    RecordsAhead ahead(rows.size(), fill);
+    while (const RecordBatch* batch = ahead.Next()) write(*batch);
+  } else {
+    RecordBatch batch;
+    for (std::size_t first = 0; first < rows.size(); first += batch.made) {
+      batch.first = first;
+      batch.made = 0;
+      batch.texts.clear();
+      batch.failureSpot = 0;
+      fill(batch);
+      write(batch);
+    }
+  }
+  writer.PolygonLinkCounter =
+      static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size()));
+}
+
+}  // namespace Kelvane
