@@ -6,29 +6,17 @@
 #include <limits>
 #include <utility>
 
+#include "metafile/PointMath.h"
+
 namespace Kelvane::Metafile {
 
 namespace {
-
-struct Vec2 {
-  double x = 0;
-  double y = 0;
-};
-
-// Twice the signed area of a b c: positive when they turn counterclockwise.
-double Orient(const Vec2& a, const Vec2& b, const Vec2& c) {
-  return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
-
-bool SamePlace(const Vec2& a, const Vec2& b) { return a.x == b.x && a.y == b.y; }
-
-double Coordinate(const Point3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
 
 // A corner of the polygon being cut: the point it stands for and where it
 // lies in the plane.
 struct Corner {
   std::uint32_t point;
-  Vec2 at;
+  Point2 at;
 };
 
 using Ring = std::vector<Corner>;
@@ -49,7 +37,7 @@ void AppendFan(const std::vector<std::uint32_t>& ring, std::vector<TriangleIndic
 
 // Inside the triangle or on its border, with a tolerance; the triangle may
 // turn either way.
-bool InTriangle(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& p, double eps) {
+bool InTriangle(const Point2& a, const Point2& b, const Point2& c, const Point2& p, double eps) {
   const double d1 = Orient(a, b, p);
   const double d2 = Orient(b, c, p);
   const double d3 = Orient(c, a, p);
@@ -60,11 +48,11 @@ bool InTriangle(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& p, doub
 
 // Whether a segment from the corner ring[i] towards m starts inside the
 // polygon (the ring turns counterclockwise).
-bool LocallyInside(const Ring& ring, std::size_t i, const Vec2& m) {
+bool LocallyInside(const Ring& ring, std::size_t i, const Point2& m) {
   const std::size_t n = ring.size();
-  const Vec2& a = ring[(i + n - 1) % n].at;
-  const Vec2& b = ring[i].at;
-  const Vec2& c = ring[(i + 1) % n].at;
+  const Point2& a = ring[(i + n - 1) % n].at;
+  const Point2& b = ring[i].at;
+  const Point2& c = ring[(i + 1) % n].at;
   if (Orient(a, b, c) >= 0) return Orient(a, b, m) >= 0 && Orient(b, c, m) >= 0;
   return Orient(a, b, m) >= 0 || Orient(b, c, m) >= 0;
 }
@@ -74,13 +62,13 @@ bool LocallyInside(const Ring& ring, std::size_t i, const Vec2& m) {
 // right is visible from m unless other corners stand in the triangle between
 // m, the hit and that end, and then the one seen at the smallest angle from
 // the ray is. So the bridge crosses no edge of the ring.
-std::size_t FindBridge(const Ring& ring, const Vec2& m, double eps) {
+std::size_t FindBridge(const Ring& ring, const Point2& m, double eps) {
   const std::size_t n = ring.size();
   std::size_t edge = n;
   double hitX = std::numeric_limits<double>::infinity();
   for (std::size_t i = 0; i < n; ++i) {
-    const Vec2& a = ring[i].at;
-    const Vec2& b = ring[(i + 1) % n].at;
+    const Point2& a = ring[i].at;
+    const Point2& b = ring[(i + 1) % n].at;
     // Only edges going up: those are the ones a ray leaves the inside by.
     if (!(a.y <= m.y && m.y <= b.y && a.y < b.y)) continue;
     const double x = a.x + (m.y - a.y) / (b.y - a.y) * (b.x - a.x);
@@ -104,12 +92,12 @@ std::size_t FindBridge(const Ring& ring, const Vec2& m, double eps) {
     }
     return nearest;
   }
-  const Vec2 hit{hitX, m.y};
+  const Point2 hit{hitX, m.y};
   const std::size_t next = (edge + 1) % n;
   std::size_t end = ring[edge].at.x > ring[next].at.x ? edge : next;
   if (SamePlace(hit, ring[edge].at)) end = edge;
   if (SamePlace(hit, ring[next].at)) end = next;
-  const Vec2 p = ring[end].at;
+  const Point2 p = ring[end].at;
   const bool hitIsCorner = SamePlace(hit, p);
 
   struct Candidate {
@@ -123,7 +111,7 @@ std::size_t FindBridge(const Ring& ring, const Vec2& m, double eps) {
   const double minY = std::min(m.y, p.y);
   const double maxY = std::max(m.y, p.y);
   for (std::size_t i = 0; i < n; ++i) {
-    const Vec2& r = ring[i].at;
+    const Point2& r = ring[i].at;
     if (hitIsCorner) {
       if (!SamePlace(r, p)) continue;
     } else {
@@ -157,8 +145,8 @@ void BridgeHoles(Ring& ring, std::vector<Ring>& holes, double eps) {
   for (std::size_t h = 0; h < holes.size(); ++h) {
     std::size_t best = 0;
     for (std::size_t i = 1; i < holes[h].size(); ++i) {
-      const Vec2& a = holes[h][i].at;
-      const Vec2& b = holes[h][best].at;
+      const Point2& a = holes[h][i].at;
+      const Point2& b = holes[h][best].at;
       if (a.x > b.x || (a.x == b.x && a.y < b.y)) best = i;
     }
     order.push_back({h, best});
@@ -248,11 +236,11 @@ class EarClipper {
   static constexpr std::uint64_t kWorkBudget = 400'000'000;
 
   struct Blocker {
-    Vec2 at;
+    Point2 at;
     std::size_t node;
   };
 
-  const Vec2& At(std::size_t i) const { return ring_[i].at; }
+  const Point2& At(std::size_t i) const { return ring_[i].at; }
 
   void UpdateShape(std::size_t i) {
     shape_[i] = Orient(At(prev_[i]), At(i), At(next_[i]));
@@ -293,16 +281,16 @@ class EarClipper {
     if (changesSincePrune_ * 2 > blockers_.size()) Prune();
     const std::size_t a = prev_[b];
     const std::size_t c = next_[b];
-    const Vec2& pa = At(a);
-    const Vec2& pb = At(b);
-    const Vec2& pc = At(c);
+    const Point2& pa = At(a);
+    const Point2& pb = At(b);
+    const Point2& pc = At(c);
     const double minX = std::min({pa.x, pb.x, pc.x}) - eps_;
     const double maxX = std::max({pa.x, pb.x, pc.x}) + eps_;
     const double minY = std::min({pa.y, pb.y, pc.y}) - eps_;
     const double maxY = std::max({pa.y, pb.y, pc.y}) + eps_;
     work_ += blockers_.size();
     for (const Blocker& k : blockers_) {
-      const Vec2& p = k.at;
+      const Point2& p = k.at;
       if (p.x < minX || p.x > maxX || p.y < minY || p.y > maxY) continue;
       const std::size_t r = k.node;
       if (!alive_[r] || !blocking_[r] || r == a || r == b || r == c) continue;
@@ -394,12 +382,12 @@ double Tolerance(double extent) { return extent * extent * 1e-12; }
 // Where a point stands against a contour in the plane.
 enum class Side { Inside, Outside, Border };
 
-Side SideOf(const Vec2& q, const std::vector<Vec2>& contour, double eps, std::uint64_t& work) {
+Side SideOf(const Point2& q, const std::vector<Point2>& contour, double eps, std::uint64_t& work) {
   work += contour.size();
   bool inside = false;
   for (std::size_t i = 0, j = contour.size() - 1; i < contour.size(); j = i++) {
-    const Vec2& a = contour[j];
-    const Vec2& b = contour[i];
+    const Point2& a = contour[j];
+    const Point2& b = contour[i];
     if (std::fabs(Orient(a, b, q)) <= eps && q.x >= std::min(a.x, b.x) - eps &&
         q.x <= std::max(a.x, b.x) + eps && q.y >= std::min(a.y, b.y) - eps &&
         q.y <= std::max(a.y, b.y) + eps) {
@@ -414,10 +402,6 @@ Side SideOf(const Vec2& q, const std::vector<Vec2>& contour, double eps, std::ui
 }
 
 // ---- The even-odd fill of contours that cross ----
-
-void SetCoordinate(Point3& p, int axis, double value) {
-  (axis == 0 ? p.x : axis == 1 ? p.y : p.z) = value;
-}
 
 // A face's contours seen in its plane, for finding crossings and filling
 // in slabs. Coordinates are scaled by a power of two (which is exact), so
@@ -434,16 +418,8 @@ struct FlatFace {
   double lowW = 0;
   double highW = 0;
   double eps = 0;
-  std::vector<std::vector<Vec2>> contours;
+  std::vector<std::vector<Point2>> contours;
 };
-
-double Dot3(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-Point3 Cross3(const Point3& a, const Point3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-Point3 Minus(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 
 // The normal of the plane the points span, for contours whose Newell normal
 // vanishes (a figure of eight with equal loops): from the first point, the
@@ -456,8 +432,8 @@ Point3 SpanNormal(const std::vector<Point3>& face) {
   double best = 0;
   for (const Point3& p : face) {
     const Point3 d = Minus(p, origin);
-    if (Dot3(d, d) > best) {
-      best = Dot3(d, d);
+    if (Dot(d, d) > best) {
+      best = Dot(d, d);
       far = p;
     }
   }
@@ -465,9 +441,9 @@ Point3 SpanNormal(const std::vector<Point3>& face) {
   Point3 normal;
   best = 0;
   for (const Point3& p : face) {
-    const Point3 n = Cross3(axis, Minus(p, origin));
-    if (Dot3(n, n) > best) {
-      best = Dot3(n, n);
+    const Point3 n = Cross(axis, Minus(p, origin));
+    if (Dot(n, n) > best) {
+      best = Dot(n, n);
       normal = n;
     }
   }
@@ -513,9 +489,9 @@ bool FlattenFace(const std::vector<Point3>& points,
       n.z += (a.x - b.x) * (a.y + b.y);
       all.push_back(b);
     }
-    const bool chosen = planeContour == kLargestContour ? Dot3(n, n) > size : c == planeContour;
+    const bool chosen = planeContour == kLargestContour ? Dot(n, n) > size : c == planeContour;
     if (chosen) {
-      size = Dot3(n, n);
+      size = Dot(n, n);
       newell = n;
     }
   }
@@ -525,7 +501,7 @@ bool FlattenFace(const std::vector<Point3>& points,
   for (const Point3& p : all) {
     low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
     high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-    face.centre = {face.centre.x + p.x, face.centre.y + p.y, face.centre.z + p.z};
+    face.centre = Add(face.centre, p);
   }
   const double count = static_cast<double>(all.size());
   face.centre = {face.centre.x / count, face.centre.y / count, face.centre.z / count};
@@ -534,11 +510,11 @@ bool FlattenFace(const std::vector<Point3>& points,
   // the points themselves still span one. It keeps the sense of the Newell
   // normal where that has one.
   const Point3 span = Minus(high, low);
-  const double tiny = Tolerance(std::sqrt(Dot3(span, span)));
+  const double tiny = Tolerance(std::sqrt(Dot(span, span)));
   face.normal = newell;
-  if (Dot3(newell, newell) <= tiny * tiny) {
+  if (Dot(newell, newell) <= tiny * tiny) {
     face.normal = SpanNormal(all);
-    if (Dot3(face.normal, newell) < 0)
+    if (Dot(face.normal, newell) < 0)
       face.normal = {-face.normal.x, -face.normal.y, -face.normal.z};
   }
   if (face.normal.x == 0 && face.normal.y == 0 && face.normal.z == 0) return false;
@@ -553,7 +529,7 @@ bool FlattenFace(const std::vector<Point3>& points,
                                 Coordinate(high, face.axes.v) - face.lowV));
   face.contours.clear();
   for (const auto& contour : contours) {
-    std::vector<Vec2>& flat = face.contours.emplace_back();
+    std::vector<Point2>& flat = face.contours.emplace_back();
     flat.reserve(contour.size());
     for (std::uint32_t index : contour) {
       const Point3 p = scaled(index);
@@ -587,13 +563,13 @@ Point3 Lift(const FlatFace& face, double x, double y) {
 int SignOf(double value, double eps) { return value > eps ? 1 : value < -eps ? -1 : 0; }
 
 // Whether p lies within the segment from a to b (p already on its line).
-bool Between(const Vec2& p, const Vec2& a, const Vec2& b, double eps) {
+bool Between(const Point2& p, const Point2& a, const Point2& b, double eps) {
   return (p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y) >= -eps &&
          (p.x - b.x) * (a.x - b.x) + (p.y - b.y) * (a.y - b.y) >= -eps;
 }
 
 // Whether two segments meet anywhere: crossing, touching or overlapping.
-bool SegmentsMeet(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& d, double eps) {
+bool SegmentsMeet(const Point2& a, const Point2& b, const Point2& c, const Point2& d, double eps) {
   const int ca = SignOf(Orient(c, d, a), eps);
   const int cb = SignOf(Orient(c, d, b), eps);
   const int ac = SignOf(Orient(a, b, c), eps);
@@ -609,8 +585,8 @@ bool SegmentsMeet(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& d, do
 // only where their spans in x meet.
 bool ContoursCross(const FlatFace& face) {
   struct Segment {
-    Vec2 a;
-    Vec2 b;
+    Point2 a;
+    Point2 b;
     std::size_t contour;
     std::size_t position;
     std::size_t corners;  // of its contour, repeats left out
@@ -618,8 +594,8 @@ bool ContoursCross(const FlatFace& face) {
   std::vector<Segment> segments;
   const double eps = face.eps;
   for (std::size_t c = 0; c < face.contours.size(); ++c) {
-    std::vector<Vec2> ring;
-    for (const Vec2& p : face.contours[c]) {
+    std::vector<Point2> ring;
+    for (const Point2& p : face.contours[c]) {
       if (ring.empty() || !SamePlace(ring.back(), p)) ring.push_back(p);
     }
     while (ring.size() > 1 && SamePlace(ring.back(), ring.front())) ring.pop_back();
@@ -655,9 +631,9 @@ bool ContoursCross(const FlatFace& face) {
         if (first != nullptr) {
           // Neighbours meet at their shared corner; they overlap only when
           // the second turns back along the first.
-          const Vec2& p = first->a;
-          const Vec2& q = first->b;
-          const Vec2& r = second->b;
+          const Point2& p = first->a;
+          const Point2& q = first->b;
+          const Point2& r = second->b;
           if (SignOf(Orient(p, q, r), eps) == 0 &&
               (p.x - q.x) * (r.x - q.x) + (p.y - q.y) * (r.y - q.y) > 0) {
             return true;
@@ -679,7 +655,7 @@ bool HolesOutOfPlace(const FlatFace& face) {
   const auto& contours = face.contours;
   for (std::size_t h = 1; h < contours.size(); ++h) {
     if (contours[h].empty()) continue;
-    const Vec2& q = contours[h][0];
+    const Point2& q = contours[h][0];
     if (contours[0].size() < 3 || SideOf(q, contours[0], face.eps, work) != Side::Inside) {
       return true;
     }
@@ -694,7 +670,7 @@ bool HolesOutOfPlace(const FlatFace& face) {
 }
 
 // Twice the contour's area in the face's plane.
-double FlatArea(const std::vector<Vec2>& ring) {
+double FlatArea(const std::vector<Point2>& ring) {
   double sum = 0;
   for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
     sum += ring[j].x * ring[i].y - ring[i].x * ring[j].y;
@@ -720,16 +696,16 @@ bool PlainlyConvex(const std::vector<Point3>& points, const std::vector<std::uin
   const PlaneAxes axes = DominantPlane(NewellNormal(points, contour));
   const auto at = [&](std::size_t i) {
     const Point3& p = points[contour[i]];
-    return Vec2{Coordinate(p, axes.u), Coordinate(p, axes.v)};
+    return Point2{Coordinate(p, axes.u), Coordinate(p, axes.v)};
   };
-  Vec2 a = at(n - 2);
-  Vec2 b = at(n - 1);
+  Point2 a = at(n - 2);
+  Point2 b = at(n - 1);
   int sense = 0;
   int firstStep = 0;
   int lastStep = 0;
   int changes = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const Vec2 c = at(i);
+    const Point2 c = at(i);
     const double turn = Orient(a, b, c);
     const int side = turn > 0 ? 1 : turn < 0 ? -1 : 0;
     // No turn, or one that is not a number: not plainly convex.
@@ -768,14 +744,14 @@ bool FillSlabs(std::vector<Point3>& points, const std::vector<std::vector<std::u
     return false;
   }
   struct Edge {
-    Vec2 lo;
-    Vec2 hi;
+    Point2 lo;
+    Point2 hi;
     std::uint32_t loPoint;
     std::uint32_t hiPoint;
   };
   std::vector<Edge> edges;
   for (std::size_t c = 0; c < contours.size(); ++c) {
-    const std::vector<Vec2>& ring = face.contours[c];
+    const std::vector<Point2>& ring = face.contours[c];
     const std::size_t n = ring.size();
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t k = (i + 1) % n;
@@ -851,8 +827,8 @@ bool FillSlabs(std::vector<Point3>& points, const std::vector<std::vector<std::u
   // a rounding); such triangles are left out.
   const auto placed = [&](std::uint32_t index) {
     const Point3& p = index < base ? points[index] : fresh[index - base];
-    return Vec2{std::ldexp(Coordinate(p, face.axes.u), -face.exponent) - face.lowU,
-                std::ldexp(Coordinate(p, face.axes.v), -face.exponent) - face.lowV};
+    return Point2{std::ldexp(Coordinate(p, face.axes.u), -face.exponent) - face.lowU,
+                  std::ldexp(Coordinate(p, face.axes.v), -face.exponent) - face.lowV};
   };
   const auto emit = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
     if (!(Orient(placed(a), placed(b), placed(c)) > 0)) return;
@@ -1115,7 +1091,7 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
         bool free = true;
         for (std::size_t j = 0; j < count && free; ++j) {
           if (i == j || face.contours[j].size() < 3) continue;
-          for (const Vec2& q : face.contours[i]) {
+          for (const Point2& q : face.contours[i]) {
             const Side side = SideOf(q, face.contours[j], face.eps, work);
             if (side == Side::Border) continue;
             free = side == Side::Outside;
@@ -1146,7 +1122,7 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
     corners += contour.size();
     if (contour.empty()) continue;
     const Point3 n = NewellNormal(points, contour);
-    const double size = n.x * n.x + n.y * n.y + n.z * n.z;
+    const double size = Dot(n, n);
     if (size > largest) {
       largest = size;
       normal = n;
@@ -1164,10 +1140,10 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
   double minV = minU;
   double maxU = -minU;
   double maxV = -minU;
-  std::vector<std::vector<Vec2>> flat(count);
+  std::vector<std::vector<Point2>> flat(count);
   for (std::size_t c = 0; c < count; ++c) {
     for (std::uint32_t index : contours[c]) {
-      const Vec2 p{Coordinate(points[index], axes.u), Coordinate(points[index], axes.v)};
+      const Point2 p{Coordinate(points[index], axes.u), Coordinate(points[index], axes.v)};
       flat[c].push_back(p);
       minU = std::min(minU, p.x);
       maxU = std::max(maxU, p.x);
@@ -1176,7 +1152,7 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
     }
   }
   for (auto& contour : flat) {
-    for (Vec2& p : contour) p = {p.x - minU, p.y - minV};
+    for (Point2& p : contour) p = {p.x - minU, p.y - minV};
   }
   const double eps = Tolerance(std::max(maxU - minU, maxV - minV));
 
@@ -1188,7 +1164,7 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
   for (std::size_t i = 0; i < count; ++i) {
     for (std::size_t j = 0; j < count; ++j) {
       if (i == j || flat[j].size() < 3) continue;
-      for (const Vec2& q : flat[i]) {
+      for (const Point2& q : flat[i]) {
         const Side side = SideOf(q, flat[j], eps, work);
         if (side == Side::Border) continue;
         inside[i][j] = side == Side::Inside;
