@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "metafile/NurbPatch.h"
+#include "metafile/PointMath.h"
 
 namespace Kelvane::Metafile {
 
@@ -25,15 +26,9 @@ constexpr double kDefaultAlong = 16;
 // ScreenSpace: the object's largest radius is taken as this many pixels.
 constexpr double kScreenRadiusPixels = 100;
 
-Point3 Add(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Point3 Scale(const Point3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 // a + s b, the step every surface point is made of.
 Point3 AddScaled(const Point3& a, const Point3& b, double s) {
   return {a.x + s * b.x, a.y + s * b.y, a.z + s * b.z};
-}
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Point3 Cross(const Point3& a, const Point3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
 // Length without overflow or underflow on the way, so that a radius of
