@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "RunTestSupport.h"
+#include "T3dRecords.h"
 #include "image/Palette.h"
 #include "image/TexturePicture.h"
 #include "metafile/Texture.h"
@@ -22,61 +23,13 @@ using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 namespace {
 
 using testing_support::ReadFile;
+using testing_support::Dot;
+using testing_support::Minus;
+using testing_support::Record;
+using testing_support::Records;
 using testing_support::RunFixture;
+using testing_support::Vec;
 
-struct Vec {
-  double x = 0, y = 0, z = 0;
-};
-
-// One polygon record as written.
-struct Record {
-  std::string head;
-  std::string texture;  // empty: none named
-  Vec origin, u, v;
-  std::vector<Vec> vertices;
-  std::string text;  // the whole record
-};
-
-Vec ParseVector(const std::string& text) {
-  Vec v;
-  char comma = 0;
-  std::istringstream in(text);
-  in >> v.x >> comma >> v.y >> comma >> v.z;
-  return v;
-}
-
-std::vector<Record> Records(const std::string& document) {
-  std::vector<Record> records;
-  std::istringstream in(document);
-  std::string line;
-  Record* open = nullptr;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("Begin Polygon", 0) == 0) {
-      records.emplace_back();
-      open = &records.back();
-      open->head = line;
-      const std::size_t at = line.find("Texture=");
-      if (at != std::string::npos) {
-        open->texture = line.substr(at + 8, line.find(' ', at) - at - 8);
-      }
-    }
-    if (open == nullptr) continue;
-    open->text += line + "\n";
-    const std::size_t blank = line.find(' ');
-    const std::string key = line.substr(0, blank);
-    const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
-    if (key == "Origin") open->origin = ParseVector(rest);
-    if (key == "TextureU") open->u = ParseVector(rest);
-    if (key == "TextureV") open->v = ParseVector(rest);
-    if (key == "Vertex") open->vertices.push_back(ParseVector(rest));
-    if (line == "End Polygon") open = nullptr;
-  }
-  return records;
-}
-
-double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec Minus(const Vec& a, const Vec& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 double Sum(const Vec& a) { return std::fabs(a.x) + std::fabs(a.y) + std::fabs(a.z); }
 
 // Checks that corner k of `record` lies at texel (s, t), to what the five
