@@ -94,6 +94,11 @@ TEST(EditorFrameTest, ClosedShapesFaceOutwardWithUnitNormals) {
     double volume;  // at scale 1
   } cases[] = {
       {"Box", "3DMetafile ( 1 6 Normal toc> )\nBox ( 0 2 0 0 0 3 4 0 0 0 0 0 )\n", true, 24},
+      // Placed mirrored: still outward.
+      {"Box mirrored",
+       "3DMetafile ( 1 6 Normal toc> )\nBeginGroup ( DisplayGroup ( ) )\nScale ( -1 1 1 )\n"
+       "Box ( 0 2 0 0 0 3 4 0 0 0 0 0 )\nEndGroup ( )\n",
+       true, 24},
       {"Ellipsoid", "3DMetafile ( 1 6 Normal toc> )\nEllipsoid ( 0 1 0  0 0 1  1 0 0  0 0 0 )\n",
        true, 4.1},  // a sphere of radius 1 cut coarsely: below 4.19
       {"Mesh cube",
