@@ -84,7 +84,8 @@ const std::string kBadIndexError =
 TEST(BatchTest, BatchOutputsEqualOneRunPerFile) {
   const std::vector<std::string> models = {"texture-wrapping.3dmf", "uv-transform.3dmf",
                                            "binary-Quesa-Logo.3dmf", "Mesh.3dmf"};
-  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures"}) {
+  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures",
+                                    "--editor-frame --fit 300 --uv"}) {
     SCOPED_TRACE(options);
     TempDir single, jobs1, jobs4, outDir;
     for (const TempDir* dir : {&single, &jobs1, &jobs4}) {
