@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "image/Bitmap.h"
 #include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -217,7 +218,7 @@ struct Edge {
 
 class Rasterizer {
  public:
-  explicit Rasterizer(Picture& picture)
+  explicit Rasterizer(Image& picture)
       : picture_(picture), depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
 
   void Triangle(const Point& a, const Point& b, const Point& c, std::uint32_t colour) {
@@ -294,8 +295,8 @@ class Rasterizer {
   }
 
  private:
-  Picture& picture_;
-  std::vector<float> depth_;
+  Image& picture_;
+  std::vector<float> depth_;  // per pixel, beside the picture's colours
 };
 
 std::uint32_t Blend(std::uint32_t from, std::uint32_t to, double share) {
@@ -353,7 +354,7 @@ void ForEachPolygon(const Model& model, Visit visit) {
 }
 
 // The texel of a texture at (s, t), the texture repeated in both ways.
-std::uint32_t Texel(const TextureImage& texture, double s, double t) {
+std::uint32_t Texel(const Image& texture, double s, double t) {
   const auto wrap = [](double at, int size) {
     const double cell = std::floor(at);
     if (!std::isfinite(cell)) return 0;
@@ -363,15 +364,7 @@ std::uint32_t Texel(const TextureImage& texture, double s, double t) {
   };
   const int x = wrap(s, texture.width);
   const int y = wrap(t, texture.height);
-  return texture.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(texture.width) +
-                     static_cast<std::size_t>(x)];
-}
-
-std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-  return value;
+  return texture.Pixel(x, y);
 }
 
 // ---------------------------------------------------------------- PNG
@@ -479,57 +472,14 @@ Model ReadT3d(std::string_view text) {
 
 Model ReadT3dFile(const std::string& path) { return ReadT3d(TextRoutines::ReadWholeFile(path)); }
 
-TextureImage ReadBitmap(std::string_view bytes) {
-  TextureImage image;
-  if (bytes.size() < 54 || bytes.substr(0, 2) != "BM") return image;
-  const std::uint32_t offset = LittleEndian(bytes, 10, 4);
-  const std::uint32_t header = LittleEndian(bytes, 14, 4);
-  const auto width = static_cast<std::int32_t>(LittleEndian(bytes, 18, 4));
-  const auto height = static_cast<std::int32_t>(LittleEndian(bytes, 22, 4));
-  const std::uint32_t bits = LittleEndian(bytes, 28, 2);
-  const std::uint32_t compression = LittleEndian(bytes, 30, 4);
-  if (header < 40 || compression != 0 || (bits != 24 && bits != 8)) return image;
-  if (width <= 0 || height == 0 || height == INT32_MIN || width > kMaxSide) return image;
-  const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
-  if (rows > kMaxSide) return image;
-  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (bits / 8) + 3) & ~3ull;
-  if (offset > bytes.size() || rowBytes * rows > bytes.size() - offset) return image;
-  std::uint32_t colours = 0;
-  if (bits == 8) {
-    colours = LittleEndian(bytes, 46, 4);
-    if (colours == 0) colours = 256;
-    if (colours > 256 || 14 + header + 4ull * colours > offset) return image;
-  }
-  image.width = width;
-  image.height = static_cast<int>(rows);
-  image.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
-  for (std::int64_t y = 0; y < rows; ++y) {
-    // Rows run bottom up unless the height is negative.
-    const std::int64_t stored = height > 0 ? rows - 1 - y : y;
-    const std::size_t at = offset + static_cast<std::size_t>(stored * rowBytes);
-    for (std::int32_t x = 0; x < width; ++x) {
-      std::uint32_t colour = 0;
-      if (bits == 24) {
-        colour = LittleEndian(bytes, at + 3 * static_cast<std::size_t>(x), 3);
-      } else {
-        const auto index = static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(x)]);
-        if (index >= colours) return TextureImage{};
-        colour = LittleEndian(bytes, 14 + header + 4 * std::size_t{index}, 3);
-      }
-      image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(x)] = colour;
-    }
-  }
-  return image;
-}
-
-std::vector<TextureImage> LoadTextures(const Model& model, const std::string& folder) {
-  std::vector<TextureImage> textures;
+std::vector<Image> LoadTextures(const Model& model, const std::string& folder) {
+  std::vector<Image> textures;
   for (const std::string& name : model.textureNames) {
     try {
       textures.push_back(
           ReadBitmap(TextRoutines::ReadWholeFile((folder.empty() ? std::string(".") : folder) +
-                                                 Platform::kPathSeparator + name + ".bmp")));
+                                                 Platform::kPathSeparator + name + ".bmp"),
+                     kMaxSide));
     } catch (const RunError&) {
       textures.emplace_back();
     }
@@ -537,9 +487,9 @@ std::vector<TextureImage> LoadTextures(const Model& model, const std::string& fo
   return textures;
 }
 
-Picture Render(const Model& model, int width, int height, const View& view,
-               const std::vector<TextureImage>* textures) {
-  Picture picture;
+Image Render(const Model& model, int width, int height, const View& view,
+             const std::vector<Image>* textures) {
+  Image picture;
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return picture;
   picture.width = width;
   picture.height = height;
@@ -605,7 +555,7 @@ Picture Render(const Model& model, int width, int height, const View& view,
   ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t polygon) {
     // The texture this polygon shows, if it has one and it was loaded.
     const TextureMapping* mapping = nullptr;
-    const TextureImage* texture = nullptr;
+    const Image* texture = nullptr;
     if (textures != nullptr && polygon < model.mappings.size()) {
       mapping = &model.mappings[polygon];
       const auto index = static_cast<std::size_t>(mapping->texture);
@@ -665,7 +615,7 @@ Picture Render(const Model& model, int width, int height, const View& view,
   return picture;
 }
 
-std::string PngBytes(const Picture& picture) {
+std::string PngBytes(const Image& picture) {
   const auto width = static_cast<std::size_t>(picture.width);
   const auto height = static_cast<std::size_t>(picture.height);
   // Each row: filter type 0 (none), then red, green, blue.
@@ -721,9 +671,9 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
   }
   const Model model = ReadT3dFile(t3dPath);
   const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
-  const std::vector<TextureImage> textures =
+  const std::vector<Image> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
-  const Picture picture = Render(model, width, height, View{}, &textures);
+  const Image picture = Render(model, width, height, View{}, &textures);
   WriteBytes(pngPath, PngBytes(picture));
 }
 
