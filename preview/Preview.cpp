@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "image/Bitmap.h"
+#include "image/Png.h"
 #include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -367,55 +368,6 @@ std::uint32_t Texel(const Image& texture, double s, double t) {
   return texture.Pixel(x, y);
 }
 
-// ---------------------------------------------------------------- PNG
-
-std::uint32_t Crc32(const unsigned char* bytes, std::size_t length, std::uint32_t crc = 0) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-std::uint32_t Adler32(const unsigned char* bytes, std::size_t length) {
-  constexpr std::uint32_t kBase = 65521;
-  // 5552 bytes is the most that can be summed before the sums must be cut.
-  constexpr std::size_t kRun = 5552;
-  std::uint32_t a = 1, b = 0;
-  while (length > 0) {
-    const std::size_t run = std::min(length, kRun);
-    for (std::size_t i = 0; i < run; ++i) {
-      a += bytes[i];
-      b += a;
-    }
-    a %= kBase;
-    b %= kBase;
-    bytes += run;
-    length -= run;
-  }
-  return b << 16 | a;
-}
-
-void PutBigEndian(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
-}
-
-void PutChunk(std::string& out, const char type[5], std::string_view data) {
-  PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
-  const std::size_t start = out.size();
-  out.append(type, 4);
-  out.append(data);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(out.data() + start);
-  PutBigEndian(out, Crc32(bytes, out.size() - start));
-}
-
 // ---------------------------------------------------------------- files
 
 // The picture's bytes in a new file; a write that fails takes back the file
@@ -615,53 +567,6 @@ Image Render(const Model& model, int width, int height, const View& view,
   return picture;
 }
 
-std::string PngBytes(const Image& picture) {
-  const auto width = static_cast<std::size_t>(picture.width);
-  const auto height = static_cast<std::size_t>(picture.height);
-  // Each row: filter type 0 (none), then red, green, blue.
-  std::string raw;
-  raw.reserve(height * (1 + 3 * width));
-  for (std::size_t y = 0; y < height; ++y) {
-    raw += '\0';
-    for (std::size_t x = 0; x < width; ++x) {
-      const std::uint32_t c = picture.rgb[y * width + x];
-      raw += static_cast<char>((c >> 16) & 0xFF);
-      raw += static_cast<char>((c >> 8) & 0xFF);
-      raw += static_cast<char>(c & 0xFF);
-    }
-  }
-
-  // A zlib stream of stored deflate blocks: no compressor needed, and the
-  // picture is small beside the document it shows.
-  constexpr std::size_t kBlock = 65535;
-  std::string zlib = {'\x78', '\x01'};
-  zlib.reserve(raw.size() + raw.size() / kBlock * 5 + 16);
-  std::size_t at = 0;
-  do {
-    const std::size_t length = std::min(kBlock, raw.size() - at);
-    zlib += static_cast<char>(at + length == raw.size() ? 1 : 0);  // last block?, stored
-    zlib += static_cast<char>(length & 0xFF);
-    zlib += static_cast<char>(length >> 8);
-    zlib += static_cast<char>(~length & 0xFF);
-    zlib += static_cast<char>((~length >> 8) & 0xFF);
-    zlib.append(raw, at, length);
-    at += length;
-  } while (at < raw.size());
-  PutBigEndian(zlib, Adler32(reinterpret_cast<const unsigned char*>(raw.data()), raw.size()));
-
-  std::string header;
-  PutBigEndian(header, static_cast<std::uint32_t>(width));
-  PutBigEndian(header, static_cast<std::uint32_t>(height));
-  header +=
-      {'\x08', '\x02', '\x00', '\x00', '\x00'};  // 8 bits, RGB, deflate, no filter, no interlace
-
-  std::string png = "\x89PNG\r\n\x1a\n";
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", zlib);
-  PutChunk(png, "IEND", {});
-  return png;
-}
-
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
                      int height) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
@@ -673,8 +578,7 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
   const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
   const std::vector<Image> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
-  const Image picture = Render(model, width, height, View{}, &textures);
-  WriteBytes(pngPath, PngBytes(picture));
+  WriteBytes(pngPath, PngBytes(Render(model, width, height, View{}, &textures)));
 }
 
 }  // namespace Kelvane::Preview

@@ -11,6 +11,8 @@
 #include "FaultSupport.h"  // a full disk is made the Linux way
 #endif
 #include "TestSupport.h"
+#include "image/Png.h"
+#include "image/PngReading.h"
 #include "image/TexturePicture.h"
 #include "preview/Preview.h"
 #include "t3d/Unreal.h"
@@ -276,61 +278,11 @@ TEST(PreviewRenderTest, OddInputsGiveAPictureOrNone) {
 
 // ---------------------------------------------------------------- PNG
 
-std::uint32_t BigEndian(const std::string& s, std::size_t at) {
-  std::uint32_t v = 0;
-  for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(s[at + i]);
-  return v;
-}
-
-// The picture of a PNG of stored deflate blocks. (The window's tests read
-// the file with Qt, which checks the chunks' CRCs too.)
-Image DecodePng(const std::string& png) {
-  Image picture;
-  EXPECT_EQ(png.substr(0, 16), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
-  std::string zlib;
-  for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + BigEndian(png, at)) {
-    const std::string data = png.substr(at + 8, BigEndian(png, at));
-    if (png.compare(at + 4, 4, "IHDR") == 0) {
-      picture = {static_cast<int>(BigEndian(data, 0)), static_cast<int>(BigEndian(data, 4)), {}};
-      EXPECT_EQ(data.substr(8), std::string("\x08\x02\0\0\0", 5));  // 8-bit RGB
-    }
-    if (png.compare(at + 4, 4, "IDAT") == 0) zlib += data;
-  }
-  std::string raw;
-  std::size_t at = 2;
-  for (bool last = false; !last && at + 5 <= zlib.size() && (zlib[at] & ~1) == 0;) {
-    const auto length = static_cast<std::size_t>(static_cast<unsigned char>(zlib[at + 1]) |
-                                                 static_cast<unsigned char>(zlib[at + 2]) << 8);
-    raw += zlib.substr(at + 5, length);
-    last = zlib[at] & 1;
-    at += 5 + length;
-  }
-  std::uint32_t a = 1, b = 0;  // Adler-32
-  for (const char c : raw) {
-    a = (a + static_cast<unsigned char>(c)) % 65521;
-    b = (b + a) % 65521;
-  }
-  EXPECT_EQ(at + 4, zlib.size());
-  EXPECT_EQ(BigEndian(zlib, at), b << 16 | a);
-  const auto stride = 1 + 3 * static_cast<std::size_t>(picture.width);
-  EXPECT_EQ(raw.size(), stride * static_cast<std::size_t>(picture.height));
-  for (std::size_t at = 0; at + 3 <= raw.size(); at += at % stride == 0 ? 1 : 3) {
-    if (at % stride == 0) {
-      EXPECT_EQ(raw[at], 0);  // no filter
-      continue;
-    }
-    auto byte = [&](std::size_t k) { return std::uint32_t{static_cast<unsigned char>(raw[k])}; };
-    picture.rgb.push_back(byte(at) << 16 | byte(at + 1) << 8 | byte(at + 2));
-  }
-  return picture;
-}
-
 TEST(PreviewPngTest, ThePngFileHoldsTheRenderedPicture) {
   TempDir dir;
   WriteFile(dir.File("model.t3d"), CubeText());
-  // 190 x 150 takes two stored blocks.
   Kelvane::Preview::WritePreviewPng(dir.File("model.t3d"), dir.File("model.png"), 190, 150);
-  const Image decoded = DecodePng(ReadFile(dir.File("model.png")));
+  const Image decoded = testing_support::DecodePng(ReadFile(dir.File("model.png")));
   EXPECT_EQ(decoded.width, 190);
   EXPECT_EQ(decoded.height, 150);
   EXPECT_TRUE(decoded.rgb == Render(ReadT3d(CubeText()), 190, 150).rgb);
@@ -364,8 +316,9 @@ TEST(PreviewPngTest, FileFaultsAndSizesRaiseRunErrors) {
     EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("a.png"))));
   }
 #ifndef _WIN32
-  // A full disk: a file error, and no half picture left behind.
-  const int status = testing_support::RunWithFileSizeLimit(4096, [&] {
+  // A full disk: a file error, and no half picture left behind (the
+  // picture is some hundreds of bytes).
+  const int status = testing_support::RunWithFileSizeLimit(100, [&] {
     try {
       Kelvane::Preview::WritePreviewPng(dir.File("model.t3d"), dir.File("full.png"), 64, 64);
     } catch (const Kelvane::RunError& e) {
@@ -448,8 +401,8 @@ TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
   const auto textures = Kelvane::Preview::LoadTextures(model, dir.File(""));
   ASSERT_EQ(textures.size(), 1u);
   EXPECT_EQ(textures[0].rgb, picture.Picture().rgb);
-  EXPECT_EQ(png, Kelvane::Preview::PngBytes(Render(model, 64, 64, View{}, &textures)));
-  EXPECT_NE(png, Kelvane::Preview::PngBytes(Render(model, 64, 64, View{})));
+  EXPECT_EQ(png, Kelvane::PngBytes(Render(model, 64, 64, View{}, &textures)));
+  EXPECT_NE(png, Kelvane::PngBytes(Render(model, 64, 64, View{})));
 }
 
 }  // namespace
