@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "image/Palette.h"
-#include "platform/Platform.h"
 #include "text/RunError.h"
+#include "text/TextRoutines.h"
 
 namespace Kelvane {
 
@@ -75,19 +75,8 @@ void SaveBitmap(const Image& image, const std::string& path, int depth) {
                    "An empty picture cannot be saved as \"" + path + "\"");
   }
   const std::vector<unsigned char> file = BitmapBytes(image, depth);
-  Platform::File out;
-  int error = 0;
-  if (!out.Open(path, Platform::File::Mode::kWrite, error))
-    ThrowFileError("Cannot write", path, error);
-  std::size_t done = 0;
-  while (done < file.size()) {
-    const Platform::Piece rest = {reinterpret_cast<const char*>(file.data()) + done,
-                                  file.size() - done};
-    const std::int64_t n = out.Write(&rest, 1, error);
-    if (n < 0) ThrowFileError("Cannot write", path, error);
-    done += static_cast<std::size_t>(n);
-  }
-  if (!out.Close(error)) ThrowFileError("Cannot write", path, error);
+  TextRoutines::WriteWholeFile(
+      path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
 }
 
 Image ReadBitmap(std::string_view bytes, int maxSide) {

@@ -15,7 +15,8 @@ namespace Kelvane {
 // (ToPalette).
 std::vector<unsigned char> BitmapBytes(const Image& image, int depth = 24);
 
-// Writes that bitmap, replacing any file of that name. An empty image
+// Writes that bitmap, replacing any file of that name (TextRoutines::
+// WriteWholeFile: a write cut short leaves no part of it). An empty image
 // cannot be written (invalid argument); a file that cannot be written is a
 // file error.
 void SaveBitmap(const Image& image, const std::string& path, int depth = 24);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "text/RunError.h"
+#include "text/TextRoutines.h"
 
 namespace Kelvane {
 
@@ -96,6 +97,10 @@ std::string PngBytes(const Image& image) {
   PutChunk(png, "IDAT", Deflate(image));
   PutChunk(png, "IEND", {});
   return png;
+}
+
+void SavePng(const Image& image, const std::string& path) {
+  TextRoutines::WriteWholeFile(path, PngBytes(image));
 }
 
 }  // namespace Kelvane

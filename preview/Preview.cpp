@@ -368,34 +368,6 @@ std::uint32_t Texel(const Image& texture, double s, double t) {
   return texture.Pixel(x, y);
 }
 
-// ---------------------------------------------------------------- files
-
-// The picture's bytes in a new file; a write that fails takes back the file
-// it made, since half a picture is of no use to anyone.
-void WriteBytes(const std::string& path, std::string_view bytes) {
-  Platform::File file;
-  int err = 0;
-  if (!file.Open(path, Platform::File::Mode::kWrite, err))
-    ThrowFileError("Cannot write", path, err);
-  std::size_t done = 0;
-  bool failed = false;
-  while (done < bytes.size() && !failed) {
-    const Platform::Piece rest = {bytes.data() + done, bytes.size() - done};
-    const std::int64_t n = file.Write(&rest, 1, err);
-    failed = n < 0;
-    if (n > 0) done += static_cast<std::size_t>(n);
-  }
-  int closeErr = 0;
-  if (!file.Close(closeErr) && !failed) {
-    failed = true;
-    err = closeErr;
-  }
-  if (failed) {
-    Platform::RemoveFile(path);
-    ThrowFileError("Cannot write", path, err);
-  }
-}
-
 }  // namespace
 
 Model ReadT3d(std::string_view text) {
@@ -578,7 +550,7 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
   const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
   const std::vector<Image> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
-  WriteBytes(pngPath, PngBytes(Render(model, width, height, View{}, &textures)));
+  SavePng(Render(model, width, height, View{}, &textures), pngPath);
 }
 
 }  // namespace Kelvane::Preview

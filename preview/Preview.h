@@ -103,10 +103,9 @@ constexpr double kTextureEdgeOn = 0.45;
 constexpr double kMargin = 0.05;
 
 // Reads the T3D document at `t3dPath` and the bitmaps of its textures beside
-// it, renders it from the fixed angle and writes a PNG picture (PngBytes);
-// file faults raise RunError (FileError), a size outside 1 to kMaxSide
-// raises RunError (InvalidArgument). A write that fails removes what it
-// wrote.
+// it, renders it from the fixed angle and saves the picture as a PNG
+// (SavePng); file faults raise RunError (FileError), a size outside 1 to
+// kMaxSide raises RunError (InvalidArgument).
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width, int height);
 
 }  // namespace Kelvane::Preview
