@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "app/ConversionRun.h"
+#include "image/Image.h"
 #include "image/TexturePicture.h"
 #include "platform/Platform.h"
 #include "t3d/Unreal.h"
@@ -76,17 +77,15 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     run_.EndObjectFrame();
   }
 
-  void Texture(const Metafile::Object& object, const Metafile::Image& decoded) override {
+  void Texture(const Metafile::Object& object, const Image& decoded) override {
     run_.currentObject_ = &object;
-    const bool powerSides =
-        Metafile::IsPowerOfTwo(decoded.width) && Metafile::IsPowerOfTwo(decoded.height);
+    const bool powerSides = IsPowerOfTwo(decoded.width) && IsPowerOfTwo(decoded.height);
     const bool resample = powerOfTwo_ && !powerSides;
-    Metafile::Image resampled;
+    Image resampled;
     if (resample) {
-      resampled = Metafile::Resample(decoded, Metafile::NextPowerOfTwo(decoded.width),
-                                     Metafile::NextPowerOfTwo(decoded.height));
+      resampled = Resample(decoded, NextPowerOfTwo(decoded.width), NextPowerOfTwo(decoded.height));
     }
-    const Metafile::Image& image = resample ? resampled : decoded;
+    const Image& image = resample ? resampled : decoded;
     TexturePicture& picture = run_.sink_.PictureTexture();
     const int width = static_cast<int>(image.width);
     const int height = static_cast<int>(image.height);
@@ -106,7 +105,8 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     const std::string path = run_.SaveTexturePicture();
     if (path.empty() || !mapping_) return;
     const std::string name = TextureNameOf(path);
-    saved_[&object] = {name, image.width, image.height};
+    saved_[&object] = {name, static_cast<std::uint32_t>(image.width),
+                       static_cast<std::uint32_t>(image.height)};
     if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
       run_.report_.warnings.push_back("the bitmap \"" + path + "\" is named " + name +
                                       " in the T3D document: a texture name takes only letters, "
@@ -350,7 +350,7 @@ class CountingSink : public Metafile::SceneSink {
  public:
   void Reached(const Metafile::Object&) override {}
   void Geometry(const Metafile::Object&, Metafile::TriangleSet&) override { ++objects; }
-  void Texture(const Metafile::Object&, const Metafile::Image&) override {}
+  void Texture(const Metafile::Object&, const Image&) override {}
   std::size_t objects = 0;
 };
 
