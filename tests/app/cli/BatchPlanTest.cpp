@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ struct Models {
     std::vector<std::string> lines;
     const std::string root = dir.File("");
     for (const BatchFile& file : files) {
-      lines.push_back(file.input.substr(root.size()) + " -> " + file.output.substr(root.size()));
+      std::string line = file.input.substr(root.size()) + " -> " + file.output.substr(root.size());
+      std::replace(line.begin(), line.end(), '\\', '/');  // Windows paths use either separator
+      lines.push_back(line);
     }
     return lines;
   }
