@@ -73,6 +73,7 @@ RunReport ConversionRun::CommandGo_Click() {
         .text = "Out of memory while converting \"" + settings_.inputPath + "\"",
     };
   }
+  if (report_.failure) report_.sideFile = writer_.SideFile();
   report_.polygons = writer_.PolygonLinkCounter;
   const bool failedToRead = report_.failure && !report_.failure->outOfMemory;
   if (!report_.wholeFormat && (failedToRead || (report_.completed && report_.polygons == 0))) {
@@ -189,6 +190,7 @@ void ConversionRun::RunKeywords(bool pictures) {
 void ConversionRun::WriteDocumentHead() {
   std::string piece;
   writer_.BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
+  writer_.StartDocument();
   writer_.WritePiece(piece, false);
   writer_.PolygonLinkCounter = 0;
   brushNumber_ = 2;
@@ -225,6 +227,7 @@ void ConversionRun::WriteDocumentTail() {
   std::string piece;
   Unreal::EndDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
   writer_.WritePiece(piece, true);
+  writer_.FinishDocument();
   sink_.ShowPhase(RunPhase::Done);
   sink_.SetGoEnabled(true);
 }
@@ -261,7 +264,9 @@ std::string ConversionRun::SaveTexturePicture() {
   }
   // Bitmap names come from the output's name, so an input or output that
   // happens to be called like one must not be written over.
-  for (const std::string* file : {&settings_.inputPath, &settings_.outputPath}) {
+  const std::string* const runFiles[] = {&settings_.inputPath, &settings_.outputPath,
+                                         &writer_.TargetPath()};
+  for (const std::string* file : runFiles) {
     if (SameExistingFile(path, *file)) {
       report_.warnings.push_back(texture + " not saved: \"" + path + "\" is " +
                                  (file == &settings_.inputPath ? "the input" : "the output"));

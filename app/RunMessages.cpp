@@ -71,6 +71,10 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
       messages.error = std::string(KindName(failure.kind)) + ": " + failure.text;
       if (!failure.place.empty()) messages.error += " (" + failure.place + ")";
     }
+    if (!report.sideFile.empty()) {
+      messages.error += "; \"" + report.settings.outputPath + "\" is as it was, and what this run " +
+                        "wrote is in \"" + report.sideFile + "\"";
+    }
   } else {
     messages.wrote = "Wrote " + report.settings.outputPath + ": " +
                      Counted(report.polygons, "polygon") + ", " +

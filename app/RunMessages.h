@@ -15,6 +15,8 @@ struct RunMessages {
   // saved: ...").
   std::vector<std::string> warnings;
   // Why the run stopped: "Kind: text (place)"; empty when it completed.
+  // When the run wrote to a side file, it ends by naming it and saying that
+  // the earlier output is as it was.
   std::string error;
   // After a completed run: "Wrote OUTPUT: N polygons, M bitmaps: a.bmp, ...".
   std::string wrote;
