@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/OutputGuard.h"
 #include "image/TexturePicture.h"
 #include "keyword/Readers.h"
 #include "platform/Platform.h"
@@ -17,7 +18,8 @@ namespace Kelvane {
 
 namespace {
 
-constexpr std::string_view kKeywords[] = {"Polyhedron", "Mesh", "TriMesh", "PixmapTexture ("};
+constexpr std::string_view kKeywords[] = {kPolyhedronKeyword, kMeshKeyword, kTriMeshKeyword,
+                                          kTextureKeyword};
 
 }  // namespace
 
@@ -118,6 +120,11 @@ void ConversionRun::Convert() {
   if (SameExistingFile(settings_.inputPath, settings_.outputPath)) {
     throw RunError(ErrorKind::SameFile, "The output \"" + settings_.outputPath +
                                             "\" is the input file; choose another output");
+  }
+  if (const auto reason = ModelReason(settings_.outputPath)) {
+    throw RunError(ErrorKind::OutputIsModel,
+                   "The output \"" + settings_.outputPath + "\" is a 3DMF model: " + *reason +
+                       "; a T3D document is never written over a model, choose another output");
   }
   inputText_ = TextRoutines::ReadTextFile(settings_.inputPath, [this] { sink_.DoEvents(); });
   args_.inputText = inputText_;
