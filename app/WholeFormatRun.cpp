@@ -197,6 +197,8 @@ void ConversionRun::RunWholeFormat(bool pictures) {
   // The whole structure is read before the first write: a file that is not
   // a 3DMF file at all leaves an existing output as it was.
   document_ = Metafile::ReadDocument(inputText_);
+  report_.warnings.insert(report_.warnings.end(), document_->warnings.begin(),
+                          document_->warnings.end());
 
   WriteDocumentHead();
 
