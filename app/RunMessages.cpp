@@ -32,6 +32,14 @@ void AddLeftOut(const Metafile::SceneSummary& summary, std::vector<std::string>&
   if (!summary.unknown.empty()) {
     notes.push_back("skipped objects of kinds this reader does not know: " + list(summary.unknown));
   }
+  if (summary.zeroAreaTriangles > 0) {
+    notes.push_back("left out " + Counted(static_cast<std::int64_t>(summary.zeroAreaTriangles),
+                                          "triangle") +
+                    " of zero area from degenerate shapes");
+  }
+  if (!summary.noArea.empty()) {
+    notes.push_back("left out shapes with no area: " + list(summary.noArea));
+  }
   if (summary.strayEndGroups > 0) {
     notes.push_back("ignored " + std::to_string(summary.strayEndGroups) +
                     " EndGroup that closed no group");

@@ -59,6 +59,12 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
 
   void Geometry(const Metafile::Object& object, Metafile::TriangleSet& set) override {
     run_.currentObject_ = &object;
+    if (set.triangles.empty() && set.zeroAreaLeftOut > 0) {
+      // A degenerate shape with nothing left to draw: no empty brush.
+      run_.report_.warnings.push_back(object.kind + " with no area left out (" +
+                                      run_.document_->PlaceOf(object.start, &object) + ")");
+      return;
+    }
     run_.BeginObjectFrame();
 
     if (mapping_ && !set.mapping.textures.empty()) {

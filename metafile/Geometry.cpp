@@ -1,10 +1,12 @@
 #include "metafile/Geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "metafile/PointMath.h"
 #include "metafile/Triangulate.h"
 
 namespace Kelvane::Metafile {
@@ -282,9 +284,26 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
       out.triangles.push_back({f[0], f[2], f[3]});
     }
   }
+  if (SpanNoVolume(orientation, major, minor)) DropZeroAreaTriangles(out);
 }
 
 }  // namespace
+
+bool HasNoArea(const Point3& a, const Point3& b, const Point3& c) {
+  const Point3 ab = Minus(b, a);
+  const Point3 ac = Minus(c, a);
+  if (Norm(ab) == 0 || Norm(ac) == 0) return true;
+  return Norm(Cross(Unit(ab), Unit(ac))) <= 1e-9;
+}
+
+void DropZeroAreaTriangles(TriangleSet& set) {
+  const auto flat = [&](const std::array<std::uint32_t, 3>& t) {
+    return HasNoArea(set.points[t[0]], set.points[t[1]], set.points[t[2]]);
+  };
+  const auto kept = std::remove_if(set.triangles.begin(), set.triangles.end(), flat);
+  set.zeroAreaLeftOut += static_cast<std::size_t>(set.triangles.end() - kept);
+  set.triangles.erase(kept, set.triangles.end());
+}
 
 Point3 ReadPoint(Fields& fields) {
   Point3 p;
@@ -304,6 +323,7 @@ bool IsSurfaceGeometry(std::string_view kind) {
 void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out) {
   out.points.clear();
   out.triangles.clear();
+  out.zeroAreaLeftOut = 0;
   if (SameWord(kind, "TriMesh")) return DecodeTriMesh(fields, out);
   if (SameWord(kind, "Polyhedron")) return DecodePolyhedron(fields, out);
   if (SameWord(kind, "Mesh")) return DecodeMesh(fields, out);

@@ -22,6 +22,8 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   report.leftOut.unknown = {{"Fog", 1}};
   report.leftOut.untrimmedPatches = 1;
   report.leftOut.strayEndGroups = 3;
+  report.leftOut.zeroAreaTriangles = 20;
+  report.leftOut.noArea = {{"Box", 1}, {"Disk", 2}};
   report.mapping = {.mapped = 1, .withoutUV = 2, .flat = 1, .bitmapMissing = 4};
   const auto messages = MessagesOf(report, "--reader 3dmf");
   EXPECT_EQ(messages.wrote, "Wrote out.t3d: 1 polygon, 2 bitmaps: out_1.bmp, out_2.bmp");
@@ -32,6 +34,8 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
       "skipped shapes without surface (curves, lines, points): 2 Line, 1 Marker",
       "trim curves not applied to 1 NURB patch: the whole patch is converted",
       "skipped objects of kinds this reader does not know: 1 Fog",
+      "left out 20 triangles of zero area from degenerate shapes",
+      "left out shapes with no area: 1 Box, 2 Disk",
       "ignored 3 EndGroup that closed no group",
       "1 polygon carry the model's texture mapping",
       "2 polygons of textured objects have corners without UVs: texture axes from their edges",
