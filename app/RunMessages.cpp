@@ -95,6 +95,12 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
   if (const auto objects = report.wholeFormatWouldRead) {
     messages.hint = "the 3DMF reader reads this file (" + Counted(*objects, "geometry object") +
                     "); try " + std::string(askWholeFormat);
+  } else if (report.completed && report.polygons == 0 && report.bitmaps.empty()) {
+    const std::string& input = report.settings.inputPath;
+    messages.empty = report.wholeFormat ? "nothing was converted from " + input +
+                                              ": no polygon written, no texture saved"
+                                        : "no 3DMF object found in " + input +
+                                              "; is it a 3DMF file?";
   }
   return messages;
 }

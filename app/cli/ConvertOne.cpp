@@ -179,6 +179,7 @@ int ConvertOne(const Options& options) {
   }
   if (!messages.hint.empty())
     std::fprintf(stderr, "kelvane-convert: note: %s\n", messages.hint.c_str());
+  if (!messages.empty.empty()) std::fprintf(stderr, "kelvane-convert: %s\n", messages.empty.c_str());
   if (report.completed) WritePreview(options, settings.outputPath);
   PrintResultLine(options, report, messages.error);
   return report.completed ? 0 : 1;

@@ -323,6 +323,7 @@ void FormMain::ShowReport(const Kelvane::RunReport& report) {
   add(messages.error);
   for (const std::string& warning : messages.warnings) add(warning + ".");
   if (!messages.hint.empty()) add(messages.hint + ".");
+  if (!messages.empty.empty()) add(messages.empty + (messages.empty.back() == '?' ? "" : "."));
   if (!report.failure) {
     QStringList notes;
     for (const std::string& note : messages.notes) notes << QString::fromStdString(note);
