@@ -1,5 +1,6 @@
 #include "app/OutputGuard.h"
 
+#include <cstdint>
 #include <string_view>
 
 #include "keyword/Readers.h"
@@ -23,23 +24,20 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The head of a regular file, up to kModelCheckBytes; nothing when it is
-// no regular file or cannot be read.
-std::optional<std::string> HeadOf(const std::string& path) {
-  if (!Platform::IsRegularFile(path)) return std::nullopt;
-  Platform::File file;
+// Reads on from the file until `head` holds `size` bytes or the file ends;
+// false when it cannot be read.
+bool ReadUpTo(Platform::File& file, std::string& head, std::size_t size) {
+  std::size_t filled = head.size();
+  head.resize(size);
   int error = 0;
-  if (!file.Open(path, Platform::File::Mode::kRead, error)) return std::nullopt;
-  std::string head(kModelCheckBytes, '\0');
-  std::size_t filled = 0;
-  while (filled < head.size()) {
-    const std::int64_t n = file.Read(head.data() + filled, head.size() - filled, error);
-    if (n < 0) return std::nullopt;
+  while (filled < size) {
+    const std::int64_t n = file.Read(head.data() + filled, size - filled, error);
+    if (n < 0) return false;
     if (n == 0) break;
     filled += static_cast<std::size_t>(n);
   }
   head.resize(filled);
-  return head;
+  return true;
 }
 
 // The text after blank lines and "#" comment lines.
@@ -70,14 +68,22 @@ std::optional<std::string> ModelReason(const std::string& path) {
     if (EndsWithNoCase(name, extension))
       return "its name ends in " + name.substr(name.size() - extension.size());
   }
-  const std::optional<std::string> head = HeadOf(path);
-  if (!head) return std::nullopt;
-  if (Metafile::IsBinaryMetafile(*head)) return "it begins with the binary 3DMF header";
-  if (AfterComments(*head).substr(0, 10) == "3DMetafile") {
+  // A file that cannot be read is not one the program would read.
+  if (!Platform::IsRegularFile(path)) return std::nullopt;
+  Platform::File file;
+  int error = 0;
+  if (!file.Open(path, Platform::File::Mode::kRead, error)) return std::nullopt;
+  // An earlier T3D document, the usual case, is told by its first bytes.
+  std::string head;
+  if (!ReadUpTo(file, head, 4096)) return std::nullopt;
+  if (Metafile::IsBinaryMetafile(head)) return "it begins with the binary 3DMF header";
+  if (BeginsLikeT3d(head)) return std::nullopt;
+  if (!ReadUpTo(file, head, kModelCheckBytes)) return std::nullopt;
+  if (AfterComments(head).substr(0, 10) == "3DMetafile") {
     return "it begins with the 3DMF text header";
   }
-  if (BeginsLikeT3d(*head)) return std::nullopt;
-  if (const auto keyword = FirstGeometryKeyword(*head)) {
+  if (BeginsLikeT3d(head)) return std::nullopt;  // after more than the first blanks
+  if (const auto keyword = FirstGeometryKeyword(head)) {
     return "the keyword reader finds a " + std::string(*keyword) + " object in it";
   }
   return std::nullopt;

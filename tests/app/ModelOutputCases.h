@@ -29,9 +29,11 @@ inline std::vector<ModelOutputCase> ModelOutputCases() {
       {"f.t3d", std::string("FMD3\x10\0\0\0\x01\0\x06\0", 12), "the binary 3DMF header"},
       {"g.t3d", kModelTriangle, "finds a Polyhedron object"},
       {"h.t3d", "BeginGroup ( DisplayGroup ( ) )\nTriMesh (\n", "finds a TriMesh object"},
+      {"l.t3d", std::string(5000, ' ') + "x\n" + kModelTriangle, "finds a Polyhedron object"},
       // Not models: a T3D document that names a mesh, a note, a new file.
       {"i.t3d", "\xEF\xBB\xBF\r\nBegin Map\r\nBegin Actor Class=StaticMeshActor\r\n", ""},
       {"j.t3d", "notes, not a model", ""},
+      {"m.t3d", std::string(5000, '\n') + "Begin Map\r\nBegin Actor Class=StaticMeshActor\r\n", ""},
       {"k.t3d", "", ""},
   };
 }
