@@ -21,7 +21,9 @@ using PixPointer = std::unique_ptr<PIX, PixDeleter>;
 
 // Quantizes through the library's median cut: 5 significant bits per
 // channel, no dithering.
-PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int height) {
+PalettedImage MedianCut(const Image& image) {
+  const int width = image.width;
+  const int height = image.height;
   // The library reports its own failures on stderr; ours go through RunError.
   setMsgSeverity(L_SEVERITY_NONE);
   PixPointer source(pixCreate(width, height, 32));
@@ -35,7 +37,7 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
   for (int y = 0; y < height; ++y) {
     l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wordsPerLine;
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t colour = rgb[static_cast<std::size_t>(y) * width + x];
+      const std::uint32_t colour = image.Pixel(x, y);
       composeRGBPixel((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF, line + x);
     }
   }
@@ -59,13 +61,13 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
     const l_uint32* line = indices + static_cast<std::ptrdiff_t>(y) * indexWords;
     for (int x = 0; x < width; ++x) {
       const auto index = static_cast<std::uint8_t>(GET_DATA_BYTE(line, x));
-      out.indices[static_cast<std::size_t>(y) * width + x] = index < out.palette.size() ? index : 0;
+      out.indices[image.IndexOf(x, y)] = index < out.palette.size() ? index : 0;
     }
   }
   return out;
 }
 #else
-[[noreturn]] PalettedImage MedianCut(const std::vector<std::uint32_t>&, int, int) {
+[[noreturn]] PalettedImage MedianCut(const Image&) {
   throw RunError(ErrorKind::InvalidArgument,
                  "Reducing a texture of more than 256 colours is not in this build");
 }
@@ -79,14 +81,14 @@ bool PaletteInThisBuild() { return true; }
 bool PaletteInThisBuild() { return false; }
 #endif
 
-PalettedImage ToPalette(const std::vector<std::uint32_t>& rgb, int width, int height) {
+PalettedImage ToPalette(const Image& image) {
   PalettedImage out;
   std::unordered_map<std::uint32_t, std::uint8_t> known;
-  out.indices.reserve(rgb.size());
-  for (const std::uint32_t colour : rgb) {
+  out.indices.reserve(image.rgb.size());
+  for (const std::uint32_t colour : image.rgb) {
     const auto [at, added] = known.try_emplace(colour & 0xFFFFFF, 0);
     if (added) {
-      if (out.palette.size() == 256) return MedianCut(rgb, width, height);
+      if (out.palette.size() == 256) return MedianCut(image);
       at->second = static_cast<std::uint8_t>(out.palette.size());
       out.palette.push_back(colour & 0xFFFFFF);
     }

@@ -11,7 +11,7 @@ void ReadMesh(ReaderArgs& args) {
   std::vector<Vector3> points = MakeTable<Vector3>(vertexCount, "vertex");
   for (Vector3& point : points) {
     LineTokens line = TakeLine(args);
-    point = ReadPoint(line);
+    point = ReadPoint(args, line);
     args.sink.DoEvents();
   }
 

@@ -25,7 +25,7 @@ void ReadTriMesh(ReaderArgs& args) {
     const double a = StreamNumber(args);
     const double b = StreamNumber(args);
     const double c = StreamNumber(args);
-    point = MapAxes(a, b, c);
+    point = MapPoint(args, a, b, c);
   }
 
   WriteReaderPolygons(

@@ -22,6 +22,27 @@ void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Point3>& points
   for (std::uint64_t i = 0; i < count; ++i) points.push_back(ReadPoint(fields));
 }
 
+// Notes the face whose triangles were just appended from `firstTriangle` on.
+void AddFace(TriangleSet& out, std::size_t firstTriangle,
+             const std::vector<std::uint32_t>& corners) {
+  out.faces.push_back({static_cast<std::uint32_t>(firstTriangle),
+                       static_cast<std::uint32_t>(out.triangles.size() - firstTriangle),
+                       static_cast<std::uint32_t>(out.faceCorners.size()),
+                       static_cast<std::uint32_t>(corners.size())});
+  out.faceCorners.insert(out.faceCorners.end(), corners.begin(), corners.end());
+}
+
+// Cuts a face without holes, noting it as a face unless the cut needed new
+// points (contours that cross themselves).
+void CutFace(TriangleSet& out, const std::vector<std::uint32_t>& outer) {
+  const std::size_t firstTriangle = out.triangles.size();
+  const std::size_t points = out.points.size();
+  TriangulateFace(out.points, outer, {}, out.triangles);
+  if (out.points.size() == points && out.triangles.size() - firstTriangle == outer.size() - 2) {
+    AddFace(out, firstTriangle, outer);
+  }
+}
+
 std::string OutsideTable(const char* what, std::uint64_t index, std::uint64_t size) {
   const std::string head = std::string(what) + " index " + std::to_string(index);
   if (size == 0) return head + " refers to an empty table";
@@ -122,7 +143,11 @@ void DecodeMesh(Fields& fields, TriangleSet& out) {
   std::uint64_t faces = 0;
   std::uint64_t contours = 0;
   auto finishFace = [&] {
-    if (!outer.empty()) TriangulateFace(out.points, outer, holes, out.triangles);
+    if (!outer.empty() && holes.empty()) {
+      CutFace(out, outer);
+    } else if (!outer.empty()) {
+      TriangulateFace(out.points, outer, holes, out.triangles);
+    }
     outer.clear();
     holes.clear();
   };
@@ -183,7 +208,7 @@ void DecodePolygon(Fields& fields, TriangleSet& out) {
   ReadPoints(fields, numVertices, out.points);
   std::vector<std::uint32_t> outer(numVertices);
   for (std::uint32_t i = 0; i < numVertices; ++i) outer[i] = i;
-  TriangulateFace(out.points, outer, {}, out.triangles);
+  CutFace(out, outer);
 }
 
 void DecodeGeneralPolygon(Fields& fields, TriangleSet& out) {
@@ -236,6 +261,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
       const std::uint32_t b = a + 1;
       const std::uint32_t d = a + columns;
       const std::uint32_t e = d + 1;
+      const std::size_t firstTriangle = out.triangles.size();
       if (c % 2 == 0) {
         out.triangles.push_back({a, b, d});
         out.triangles.push_back({d, b, e});
@@ -243,6 +269,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
         out.triangles.push_back({a, e, d});
         out.triangles.push_back({a, b, e});
       }
+      AddFace(out, firstTriangle, {a, b, e, d});
     }
   }
 }
@@ -276,12 +303,15 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
                             orientation.y * (major.z * minor.x - major.x * minor.z) +
                             orientation.z * (major.x * minor.y - major.y * minor.x);
   for (const auto& f : kFaces) {
+    const std::size_t firstTriangle = out.triangles.size();
     if (handedness < 0) {
       out.triangles.push_back({f[0], f[2], f[1]});
       out.triangles.push_back({f[0], f[3], f[2]});
+      AddFace(out, firstTriangle, {f[0], f[3], f[2], f[1]});
     } else {
       out.triangles.push_back({f[0], f[1], f[2]});
       out.triangles.push_back({f[0], f[2], f[3]});
+      AddFace(out, firstTriangle, {f[0], f[1], f[2], f[3]});
     }
   }
   if (SpanNoVolume(orientation, major, minor)) DropZeroAreaTriangles(out);
@@ -297,12 +327,28 @@ bool HasNoArea(const Point3& a, const Point3& b, const Point3& c) {
 }
 
 void DropZeroAreaTriangles(TriangleSet& set) {
-  const auto flat = [&](const std::array<std::uint32_t, 3>& t) {
-    return HasNoArea(set.points[t[0]], set.points[t[1]], set.points[t[2]]);
-  };
-  const auto kept = std::remove_if(set.triangles.begin(), set.triangles.end(), flat);
-  set.zeroAreaLeftOut += static_cast<std::size_t>(set.triangles.end() - kept);
-  set.triangles.erase(kept, set.triangles.end());
+  // Where each triangle goes, and how many are kept before it.
+  std::vector<std::uint32_t> keptBefore(set.triangles.size() + 1, 0);
+  std::size_t kept = 0;
+  for (std::size_t r = 0; r < set.triangles.size(); ++r) {
+    const auto& t = set.triangles[r];
+    keptBefore[r] = static_cast<std::uint32_t>(kept);
+    if (!HasNoArea(set.points[t[0]], set.points[t[1]], set.points[t[2]])) {
+      set.triangles[kept++] = t;
+    }
+  }
+  keptBefore[set.triangles.size()] = static_cast<std::uint32_t>(kept);
+  set.zeroAreaLeftOut += set.triangles.size() - kept;
+  set.triangles.resize(kept);
+  std::size_t faces = 0;
+  for (const SourceFace& face : set.faces) {
+    const std::uint32_t first = keptBefore[face.firstTriangle];
+    if (keptBefore[face.firstTriangle + face.triangles] - first != face.triangles) continue;
+    SourceFace moved = face;
+    moved.firstTriangle = first;
+    set.faces[faces++] = moved;
+  }
+  set.faces.resize(faces);
 }
 
 Point3 ReadPoint(Fields& fields) {
@@ -323,6 +369,8 @@ bool IsSurfaceGeometry(std::string_view kind) {
 void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out) {
   out.points.clear();
   out.triangles.clear();
+  out.faces.clear();
+  out.faceCorners.clear();
   out.zeroAreaLeftOut = 0;
   if (SameWord(kind, "TriMesh")) return DecodeTriMesh(fields, out);
   if (SameWord(kind, "Polyhedron")) return DecodePolyhedron(fields, out);

@@ -18,9 +18,28 @@ struct Point3 {
   double x = 0, y = 0, z = 0;
 };
 
+// A face of the file that was cut into triangles: a polygon without holes
+// whose corners faceCorners[firstCorner, firstCorner + corners) run round it
+// in the file's sense, cut into triangles [firstTriangle, firstTriangle +
+// triangles).
+struct SourceFace {
+  std::uint32_t firstTriangle = 0;
+  std::uint32_t triangles = 0;
+  std::uint32_t firstCorner = 0;
+  std::uint32_t corners = 0;
+};
+
 struct TriangleSet {
   std::vector<Point3> points;
   std::vector<std::array<std::uint32_t, 3>> triangles;
+  // The faces the triangles were cut from, in triangle order, where the
+  // file has such faces (Polygon, Mesh faces without holes, Box sides,
+  // TriGrid cells); other triangles stand alone.
+  std::vector<SourceFace> faces;
+  std::vector<std::uint32_t> faceCorners;
+  // The walk placed the object through a transform that mirrors it, which
+  // turns its faces the other way round.
+  bool mirrored = false;
   // Filled by the scene walk when texture mapping is asked for.
   SurfaceMapping mapping;
   // Triangles of zero area that a degenerate shape (a Box or a parametric
@@ -35,7 +54,8 @@ struct TriangleSet {
 bool HasNoArea(const Point3& a, const Point3& b, const Point3& c);
 
 // Leaves out the triangles of the set that have no area, adding their
-// number to zeroAreaLeftOut. Points stay as they are.
+// number to zeroAreaLeftOut. Points stay as they are; a face that lost a
+// triangle is no longer listed (what is left of it stands alone).
 void DropZeroAreaTriangles(TriangleSet& set);
 
 // A point or vector: three Float32 fields.
@@ -67,7 +87,8 @@ bool IsSurfaceGeometry(std::string_view kind);
 //   volume (one of length 0, or all three in one plane) keeps only its
 //   triangles that have area (DropZeroAreaTriangles): a flat box is its two
 //   faces back to back, a box of no area has no triangle.
-// Polygons keep the sense the file gives their corners; box faces turn
+// Faces of the file that were cut without new points are listed in
+// `faces`. Polygons keep the sense the file gives their corners; box faces turn
 // counterclockwise seen from outside (the right-hand rule gives an outward
 // normal), the front-face sense of the format.
 // A Mesh face or Polygon whose contours cross, touch or overlap, or whose

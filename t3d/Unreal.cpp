@@ -1,5 +1,6 @@
 #include "t3d/Unreal.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "platform/Platform.h"
+#include "t3d/EditorFrame.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -344,6 +346,39 @@ void T3dWriter::FinishDocument() {
   targetPath_ = outputPath_;
 }
 
+void Extent::Include(const Vector3& corner) {
+  if (!any) {
+    low = high = corner;
+    any = true;
+    return;
+  }
+  low = {std::min(low.X, corner.X), std::min(low.Y, corner.Y), std::min(low.Z, corner.Z)};
+  high = {std::max(high.X, corner.X), std::max(high.Y, corner.Y), std::max(high.Z, corner.Z)};
+}
+
+void Extent::Include(const Extent& other) {
+  if (!other.any) return;
+  Include(other.low);
+  Include(other.high);
+}
+
+double Extent::LargestSide() const {
+  if (!any) return 0;
+  return std::max({high.X - low.X, high.Y - low.Y, high.Z - low.Z});
+}
+
+void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                                   const Vector3& normal, std::string_view texture,
+                                   const TextureAxes* axes) {
+  if (PolygonLinkCounter == INT32_MAX || brushLink_ == INT32_MAX) {
+    throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
+  }
+  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes);
+  ++brushLink_;
+  ++PolygonLinkCounter;
+  for (std::size_t k = 0; k < count; ++k) extent.Include(corners[k]);
+}
+
 void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
   if (mode == kOneBrushMode) {
     text = "Begin PolyList\r\n";
@@ -353,14 +388,26 @@ void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
 }
 
 void T3dWriter::WritePiece(std::string_view piece, bool append) {
+  if (!writeFiles) return;
   if (!append && sideWanted_) {
     sideWanted_ = false;
     MakeSideFile();
+    try {
+      TextRoutines::WriteTextFile(targetPath_, piece, append);
+    } catch (const RunError&) {
+      // Not even the head went in: the side file holds nothing, and the
+      // run made it, so it goes again as a new output would.
+      Platform::RemoveFile(targetPath_);
+      targetPath_ = outputPath_;
+      throw;
+    }
+    return;
   }
   TextRoutines::WriteTextFile(targetPath_, piece, append);
 }
 
 void T3dWriter::AppendRecord(std::string_view record) const {
+  if (!writeFiles) return;
   TextRoutines::WriteTextLine(targetPath_, record, true);
 }
 

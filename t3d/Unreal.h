@@ -77,6 +77,17 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
                    std::int32_t& link);
 
+// The box around the corners written, in the document's units.
+struct Extent {
+  bool any = false;
+  Vector3 low{0, 0, 0};
+  Vector3 high{0, 0, 0};
+  void Include(const Vector3& corner);
+  void Include(const Extent& other);
+  // The largest of the box's three sides; 0 when empty.
+  double LargestSide() const;
+};
+
 // The T3D document one run writes: the polygon records' numbering, the map
 // template and the output file. Each piece of text is made into a string the
 // caller passes (document-level routines replace it, polygon records append
@@ -106,6 +117,21 @@ class T3dWriter {
   // TextureV are those, else made from its edges as WriteTriangle makes them.
   void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
                              const Vector3& C, std::string_view texture, const TextureAxes* axes);
+  // A polygon in the editor's form (EditorFrame.h), numbered within its
+  // brush; it counts in PolygonLinkCounter too.
+  void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                          const Vector3& normal, std::string_view texture,
+                          const TextureAxes* axes);
+  // A brush begins: the editor's polygon numbers start again at 0.
+  void StartBrush() { brushLink_ = 0; }
+
+  // The corners written so far (kept by whoever writes them).
+  Extent extent;
+  // False: pieces are made and counted but not written (a run that only
+  // measures the model).
+  bool writeFiles = true;
+  // Polygons of zero area left out (the editor's form writes none).
+  std::int64_t zeroAreaLeftOut = 0;
 
   // Writes a piece to the output followed by CR LF: the first piece of a
   // document replaces the file (append false), every later one is appended.
@@ -140,6 +166,7 @@ class T3dWriter {
   // The file a side file replaces: the output, or where its link leads.
   std::string replacedPath_;
   bool sideWanted_ = false;
+  std::int32_t brushLink_ = 0;
 };
 
 // The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
