@@ -531,6 +531,13 @@ TEST(GeometryTest, BoxesWithZeroSidesKeepTheFacesThatHaveArea) {
     EXPECT_EQ(set.triangles.size(), c.kept);
     EXPECT_EQ(set.zeroAreaLeftOut, 12 - c.kept);
     for (const Tri& t : set.triangles) EXPECT_GT(Dot(Normal(set, t), Normal(set, t)), 0);
+    // The sides kept are still listed as faces, each over its own two
+    // triangles.
+    ASSERT_EQ(set.faces.size(), c.kept / 2);
+    for (std::size_t f = 0; f < set.faces.size(); ++f) {
+      EXPECT_EQ(set.faces[f].firstTriangle, 2 * f);
+      EXPECT_EQ(set.triangles[2 * f][0], set.faceCorners[set.faces[f].firstCorner]);
+    }
   }
   EXPECT_EQ(Decode("Box", "0 1 0  0 0 1  1 0 0").zeroAreaLeftOut, 0u);
 }
