@@ -95,7 +95,7 @@ bool RemoveFile(const std::string& path);
 // either the old file or the new one. `from` takes the permissions of `to`
 // first. False with the system's code in `error` when it cannot; `to` is
 // then as it was.
-bool ReplaceFile(const std::string& from, const std::string& to, int& error);
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error);
 
 // The folder this program's executable lies in, without a separator at
 // its end, its links resolved; "." when the system does not say.

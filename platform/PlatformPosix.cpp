@@ -149,7 +149,7 @@ bool IsRegularFile(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to, int& error) {
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
   struct stat old {};
   if (::stat(to.c_str(), &old) == 0 && ::chmod(from.c_str(), old.st_mode & 07777) != 0) {
     error = errno;

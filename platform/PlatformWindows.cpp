@@ -241,7 +241,7 @@ bool IsRegularFile(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to, int& error) {
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
   // A rename within one volume: the name points at the old file or the new.
   if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {

@@ -339,7 +339,7 @@ void T3dWriter::MakeSideFile() {
 void T3dWriter::FinishDocument() {
   if (targetPath_ == outputPath_) return;
   int code = 0;
-  if (!Platform::ReplaceFile(targetPath_, replacedPath_, code)) {
+  if (!Platform::PutFileInPlace(targetPath_, replacedPath_, code)) {
     throw RunError(ErrorKind::FileError, "Cannot put \"" + targetPath_ + "\" in the place of \"" +
                                              outputPath_ + "\": " + Platform::ErrorText(code));
   }

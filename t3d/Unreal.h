@@ -148,8 +148,8 @@ class T3dWriter {
   // to the output itself, as without this call.
   void StartDocument();
   // After the last piece: the side file, if any, replaces the output in
-  // one step (Platform::ReplaceFile). A file error when it cannot; the side
-  // file then keeps the whole document.
+  // one step (Platform::PutFileInPlace). A file error when it cannot; the
+  // side file then keeps the whole document.
   void FinishDocument();
   // Where the pieces go: the output, or the side file.
   const std::string& TargetPath() const { return targetPath_; }
