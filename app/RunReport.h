@@ -15,8 +15,8 @@ namespace Kelvane {
 // Everything a run takes once, as it starts: the window's boxes, or the
 // command line's options.
 struct RunSettings {
-  std::string inputPath;
-  std::string outputPath;
+  std::string inputPath{};
+  std::string outputPath{};
   // The scale as typed: its leading number is the factor.
   std::string scale = "20.0";
   // All objects into one brush instead of a map of brush actors. A window
@@ -38,23 +38,23 @@ struct RunSettings {
   bool editorFrame = false;
   // When not empty: the model is scaled so that its largest side is this
   // many units (the leading number, above 0), and `scale` is not used.
-  std::string fit;
+  std::string fit{};
   // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
   int bitmapDepth = 24;
   // The folder the bitmaps are proposed in; empty: the output's.
-  std::string texturesFolder;
+  std::string texturesFolder{};
   // The map template; empty: StartMapFile.txt where the program finds it.
-  std::string templatePath;
+  std::string templatePath{};
 };
 
 // A run that stopped on a failure: what and where.
 struct RunFailure {
   bool outOfMemory = false;
   ErrorKind kind = ErrorKind::FileError;
-  std::string text;
+  std::string text{};
   // "input line 4, column 7", "byte 96 of the input, in a TriMesh ('tmsh')";
   // empty when unknown.
-  std::string place;
+  std::string place{};
 };
 
 // With texture mapping: what became of the polygons of textured objects.

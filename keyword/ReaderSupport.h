@@ -27,7 +27,7 @@ using ModuleVector::Vector3;
 // where the next search starts; the spot is the input position the reader
 // last read from, for error messages.
 struct ReaderArgs {
-  std::string_view inputText;
+  std::string_view inputText{};
   std::int32_t scanPosition = 1;
   std::int32_t spot = 0;
   double scale = 1;

@@ -25,7 +25,7 @@ using testing_support::WriteFile;
 struct Converted {
   std::string document;
   std::int32_t polygons = 0;
-  std::int64_t objects = 0;
+  std::size_t objects = 0;
   bool wholeFormat = false;
 };
 
