@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/OutputGuard.h"
 #include "app/RunMessages.h"
 #include "image/TexturePicture.h"
 #include "keyword/Readers.h"
@@ -19,7 +20,8 @@ namespace Kelvane {
 
 namespace {
 
-constexpr std::string_view kKeywords[] = {"Polyhedron", "Mesh", "TriMesh", "PixmapTexture ("};
+constexpr std::string_view kKeywords[] = {kPolyhedronKeyword, kMeshKeyword, kTriMeshKeyword,
+                                          kTextureKeyword};
 
 }  // namespace
 
@@ -78,6 +80,7 @@ RunReport ConversionRun::CommandGo_Click() {
         .text = "Out of memory while converting \"" + settings_.inputPath + "\"",
     };
   }
+  if (report_.failure) report_.sideFile = writer_.SideFile();
   report_.polygons = writer_.PolygonLinkCounter;
   report_.scale = args_.scale;
   report_.extent = writer_.extent;
@@ -130,6 +133,11 @@ void ConversionRun::Convert() {
   if (SameExistingFile(settings_.inputPath, settings_.outputPath)) {
     throw RunError(ErrorKind::SameFile, "The output \"" + settings_.outputPath +
                                             "\" is the input file; choose another output");
+  }
+  if (const auto reason = ModelReason(settings_.outputPath)) {
+    throw RunError(ErrorKind::OutputIsModel,
+                   "The output \"" + settings_.outputPath + "\" is a 3DMF model: " + *reason +
+                       "; a T3D document is never written over a model, choose another output");
   }
   inputText_ = TextRoutines::ReadTextFile(settings_.inputPath, [this] { sink_.DoEvents(); });
   args_.inputText = inputText_;
@@ -254,6 +262,7 @@ void ConversionRun::RunKeywords(bool pictures) {
 void ConversionRun::WriteDocumentHead() {
   std::string piece;
   writer_.BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
+  writer_.StartDocument();
   writer_.WritePiece(piece, false);
   writer_.PolygonLinkCounter = 0;
   brushNumber_ = 2;
@@ -291,6 +300,7 @@ void ConversionRun::WriteDocumentTail() {
   std::string piece;
   Unreal::EndDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
   writer_.WritePiece(piece, true);
+  writer_.FinishDocument();
   sink_.ShowPhase(RunPhase::Done);
   sink_.SetGoEnabled(true);
 }
@@ -327,7 +337,9 @@ std::string ConversionRun::SaveTexturePicture() {
   }
   // Bitmap names come from the output's name, so an input or output that
   // happens to be called like one must not be written over.
-  for (const std::string* file : {&settings_.inputPath, &settings_.outputPath}) {
+  const std::string* const runFiles[] = {&settings_.inputPath, &settings_.outputPath,
+                                         &writer_.TargetPath()};
+  for (const std::string* file : runFiles) {
     if (SameExistingFile(path, *file)) {
       report_.warnings.push_back(texture + " not saved: \"" + path + "\" is " +
                                  (file == &settings_.inputPath ? "the input" : "the output"));

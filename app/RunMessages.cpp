@@ -34,6 +34,14 @@ void AddLeftOut(const Metafile::SceneSummary& summary, std::vector<std::string>&
   if (!summary.unknown.empty()) {
     notes.push_back("skipped objects of kinds this reader does not know: " + list(summary.unknown));
   }
+  if (summary.zeroAreaTriangles > 0) {
+    notes.push_back("left out " + Counted(static_cast<std::int64_t>(summary.zeroAreaTriangles),
+                                          "triangle") +
+                    " of zero area from degenerate shapes");
+  }
+  if (!summary.noArea.empty()) {
+    notes.push_back("left out shapes with no area: " + list(summary.noArea));
+  }
   if (summary.strayEndGroups > 0) {
     notes.push_back("ignored " + std::to_string(summary.strayEndGroups) +
                     " EndGroup that closed no group");
@@ -89,6 +97,10 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
       messages.error = std::string(KindName(failure.kind)) + ": " + failure.text;
       if (!failure.place.empty()) messages.error += " (" + failure.place + ")";
     }
+    if (!report.sideFile.empty()) {
+      messages.error += "; \"" + report.settings.outputPath + "\" is as it was, and what this run " +
+                        "wrote is in \"" + report.sideFile + "\"";
+    }
   } else {
     messages.wrote = "Wrote " + report.settings.outputPath + ": " +
                      Counted(report.polygons, "polygon") + SizeOf(report.extent) + ", " +
@@ -105,6 +117,12 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
   if (const auto objects = report.wholeFormatWouldRead) {
     messages.hint = "the 3DMF reader reads this file (" + Counted(*objects, "geometry object") +
                     "); try " + std::string(askWholeFormat);
+  } else if (report.completed && report.polygons == 0 && report.bitmaps.empty()) {
+    const std::string& input = report.settings.inputPath;
+    messages.empty = report.wholeFormat ? "nothing was converted from " + input +
+                                              ": no polygon written, no texture saved"
+                                        : "no 3DMF object found in " + input +
+                                              "; is it a 3DMF file?";
   }
   return messages;
 }

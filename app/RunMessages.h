@@ -15,9 +15,16 @@ struct RunMessages {
   // saved: ...").
   std::vector<std::string> warnings;
   // Why the run stopped: "Kind: text (place)"; empty when it completed.
+  // When the run wrote to a side file, it ends by naming it and saying that
+  // the earlier output is as it was.
   std::string error;
   // After a completed run: "Wrote OUTPUT: N polygons, M bitmaps: a.bmp, ...".
   std::string wrote;
+  // After a completed run that wrote no polygon and saved no texture:
+  // "no 3DMF object found in INPUT; is it a 3DMF file?" (the whole-format
+  // reader: "nothing was converted from INPUT: ..."). Empty otherwise, and
+  // when the hint below says more.
+  std::string empty;
   // After a completed run: what the reader left out and what became of the
   // textured polygons, one line each.
   std::vector<std::string> notes;

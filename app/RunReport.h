@@ -90,6 +90,10 @@ struct RunReport {
   MappingSummary mapping;
   // Why the run stopped early; nothing when it completed.
   std::optional<RunFailure> failure;
+  // After a failure: the side file that holds what the run wrote, beside
+  // the earlier output it left as it was; empty when the run wrote to the
+  // output itself, or wrote nothing.
+  std::string sideFile;
   // After a keyword run that failed or wrote no polygon: the geometry
   // objects the whole-format reader reads in the same input, when it reads
   // it without error and finds any.

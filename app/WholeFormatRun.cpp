@@ -61,6 +61,12 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
 
   void Geometry(const Metafile::Object& object, Metafile::TriangleSet& set) override {
     run_.currentObject_ = &object;
+    if (set.triangles.empty() && set.zeroAreaLeftOut > 0) {
+      // A degenerate shape with nothing left to draw: no empty brush.
+      run_.report_.warnings.push_back(object.kind + " with no area left out (" +
+                                      run_.document_->PlaceOf(object.start, &object) + ")");
+      return;
+    }
     run_.BeginObjectFrame();
 
     if (run_.settings_.editorFrame) {
@@ -334,6 +340,8 @@ void ConversionRun::RunWholeFormat(bool pictures) {
   // The whole structure is read before the first write: a file that is not
   // a 3DMF file at all leaves an existing output as it was.
   document_ = Metafile::ReadDocument(args_.inputText);
+  report_.warnings.insert(report_.warnings.end(), document_->warnings.begin(),
+                          document_->warnings.end());
 
   WriteDocumentHead();
 

@@ -1,6 +1,21 @@
 #include "keyword/ReaderSupport.h"
 
+#include "keyword/Readers.h"
+
 namespace Kelvane {
+
+std::optional<std::string_view> FirstGeometryKeyword(std::string_view text) {
+  std::optional<std::string_view> first;
+  std::size_t firstAt = std::string_view::npos;
+  for (std::string_view keyword : {kPolyhedronKeyword, kTriMeshKeyword, kMeshKeyword}) {
+    const std::size_t at = text.find(keyword);
+    if (at < firstAt) {
+      first = keyword;
+      firstAt = at;
+    }
+  }
+  return first;
+}
 
 std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const char* what,
                                     int passedOver, bool yieldPerRow) {

@@ -1,10 +1,12 @@
 #include "metafile/Geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "metafile/PointMath.h"
 #include "metafile/Triangulate.h"
 
 namespace Kelvane::Metafile {
@@ -312,9 +314,42 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
       AddFace(out, firstTriangle, {f[0], f[1], f[2], f[3]});
     }
   }
+  if (SpanNoVolume(orientation, major, minor)) DropZeroAreaTriangles(out);
 }
 
 }  // namespace
+
+bool HasNoArea(const Point3& a, const Point3& b, const Point3& c) {
+  const Point3 ab = Minus(b, a);
+  const Point3 ac = Minus(c, a);
+  if (Norm(ab) == 0 || Norm(ac) == 0) return true;
+  return Norm(Cross(Unit(ab), Unit(ac))) <= 1e-9;
+}
+
+void DropZeroAreaTriangles(TriangleSet& set) {
+  // Where each triangle goes, and how many are kept before it.
+  std::vector<std::uint32_t> keptBefore(set.triangles.size() + 1, 0);
+  std::size_t kept = 0;
+  for (std::size_t r = 0; r < set.triangles.size(); ++r) {
+    const auto& t = set.triangles[r];
+    keptBefore[r] = static_cast<std::uint32_t>(kept);
+    if (!HasNoArea(set.points[t[0]], set.points[t[1]], set.points[t[2]])) {
+      set.triangles[kept++] = t;
+    }
+  }
+  keptBefore[set.triangles.size()] = static_cast<std::uint32_t>(kept);
+  set.zeroAreaLeftOut += set.triangles.size() - kept;
+  set.triangles.resize(kept);
+  std::size_t faces = 0;
+  for (const SourceFace& face : set.faces) {
+    const std::uint32_t first = keptBefore[face.firstTriangle];
+    if (keptBefore[face.firstTriangle + face.triangles] - first != face.triangles) continue;
+    SourceFace moved = face;
+    moved.firstTriangle = first;
+    set.faces[faces++] = moved;
+  }
+  set.faces.resize(faces);
+}
 
 Point3 ReadPoint(Fields& fields) {
   Point3 p;
@@ -336,6 +371,7 @@ void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out) {
   out.triangles.clear();
   out.faces.clear();
   out.faceCorners.clear();
+  out.zeroAreaLeftOut = 0;
   if (SameWord(kind, "TriMesh")) return DecodeTriMesh(fields, out);
   if (SameWord(kind, "Polyhedron")) return DecodePolyhedron(fields, out);
   if (SameWord(kind, "Mesh")) return DecodeMesh(fields, out);

@@ -42,7 +42,21 @@ struct TriangleSet {
   bool mirrored = false;
   // Filled by the scene walk when texture mapping is asked for.
   SurfaceMapping mapping;
+  // Triangles of zero area that a degenerate shape (a Box or a parametric
+  // surface whose axes span no volume) left out: a flat or collapsed part
+  // gives the editor nothing to draw.
+  std::size_t zeroAreaLeftOut = 0;
 };
+
+// Whether a triangle has no area: a side of length 0, or corners in one
+// line (the sine of its angle at `a` at most 1e-9, far below any triangle a
+// surface is cut into, far above the rounding of a collapsed one).
+bool HasNoArea(const Point3& a, const Point3& b, const Point3& c);
+
+// Leaves out the triangles of the set that have no area, adding their
+// number to zeroAreaLeftOut. Points stay as they are; a face that lost a
+// triangle is no longer listed (what is left of it stands alone).
+void DropZeroAreaTriangles(TriangleSet& set);
 
 // A point or vector: three Float32 fields.
 Point3 ReadPoint(Fields& fields);
@@ -69,7 +83,10 @@ bool IsSurfaceGeometry(std::string_view kind);
 // - Box: corner k = s + 2t + 4u at origin + s*orientation + t*major +
 //   u*minor; faces -orientation, +orientation, -major, +major, -minor,
 //   +minor, 2 triangles each. No data: the unit box (orientation 0 1 0,
-//   major 0 0 1, minor 1 0 0, origin 0 0 0).
+//   major 0 0 1, minor 1 0 0, origin 0 0 0). A Box whose sides span no
+//   volume (one of length 0, or all three in one plane) keeps only its
+//   triangles that have area (DropZeroAreaTriangles): a flat box is its two
+//   faces back to back, a box of no area has no triangle.
 // Faces of the file that were cut without new points are listed in
 // `faces`. Polygons keep the sense the file gives their corners; box faces turn
 // counterclockwise seen from outside (the right-hand rule gives an outward

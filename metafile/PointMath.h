@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include "metafile/Geometry.h"
 
 // The small arithmetic of points and directions that the surface builders
@@ -17,6 +20,27 @@ inline double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b
 
 inline Point3 Cross(const Point3& a, const Point3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// Length without overflow or underflow on the way, so that a radius of
+// 1e200 or 1e-200 is measured as it stands.
+inline double Norm(const Point3& v) {
+  const double m = std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+  if (m == 0 || !std::isfinite(m)) return m;
+  const double x = v.x / m;
+  const double y = v.y / m;
+  const double z = v.z / m;
+  return m * std::sqrt(x * x + y * y + z * z);
+}
+
+// The direction of a vector that has one (not of length 0).
+inline Point3 Unit(const Point3& v) { return Scale(v, 1 / Norm(v)); }
+
+// Whether three axes span no volume: one has length 0, or, as unit
+// vectors, they lie in one plane to within 1e-12.
+inline bool SpanNoVolume(const Point3& a, const Point3& b, const Point3& c) {
+  if (Norm(a) == 0 || Norm(b) == 0 || Norm(c) == 0) return true;
+  return std::fabs(Dot(Unit(a), Cross(Unit(b), Unit(c)))) <= 1e-12;
 }
 
 // One coordinate by number: 0 = x, 1 = y, 2 = z.

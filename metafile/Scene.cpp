@@ -280,6 +280,8 @@ class Walk {
       if (mapping_) MapSurface(object, container, state, set);
       ++summary_.geometryObjects;
       summary_.triangles += set.triangles.size();
+      summary_.zeroAreaTriangles += set.zeroAreaLeftOut;
+      if (set.triangles.empty() && set.zeroAreaLeftOut > 0) ++summary_.noArea[kind];
       sink_.Geometry(object, set);
       return;
     }

@@ -95,6 +95,9 @@ class Scanner {
     std::size_t previousStart = 0;
     std::string_view label;  // a "name:" that stands before the next object
     std::size_t lastMember = kNone;
+    // Data seen since the last object inside closed (or since "("): what a
+    // file cut off inside an object ends with.
+    bool looseData = false;
     const bool topLevel = parent == kNone;
     // At the top level only labels and objects stand.
     auto noDataAtTop = [&] {
@@ -114,7 +117,14 @@ class Scanner {
       }
       if (token.empty()) {
         if (!topLevel) {
-          const Object& open = doc_.objects[parent];
+          Object& open = doc_.objects[parent];
+          if (open.kind == "Container" && !looseData && label.empty()) {
+            open.dataEnd = text_.size();
+            doc_.warnings.push_back("the Container object is never closed by ')'; it ends with "
+                                    "the file (" +
+                                    TextPlace(text_, open.start) + ")");
+            return;
+          }
           Fail(ErrorKind::InvalidArgument,
                "The " + open.kind + " object that begins here is never closed by ')'", open.start);
         }
@@ -165,6 +175,7 @@ class Scanner {
         std::vector<std::size_t> children;
         ScanSequence(index, depth + 1, children);
         doc_.objects[index].children = std::move(children);
+        looseData = false;
         continue;
       }
       if (token.size() > 1 && token.back() == ':') {
@@ -176,6 +187,7 @@ class Scanner {
       }
       if (runTokens == 0) runStart = start;
       ++runTokens;
+      looseData = true;
       previous = token;
       previousStart = start;
     }

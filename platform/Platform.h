@@ -45,6 +45,7 @@ class File {
     kRead,    // an existing file
     kWrite,   // made when missing, emptied when not
     kAppend,  // made when missing, written at its end
+    kCreate,  // made new; fails when something of that name exists
   };
 
   File() = default;
@@ -84,8 +85,17 @@ bool Exists(const std::string& path);
 // Whether two paths name one existing file (device and inode; on Windows
 // volume serial number and file index). False when either is missing.
 bool SameFile(const std::string& a, const std::string& b);
+// Whether the path names a regular file (after following links): not a
+// folder, a device or a pipe.
+bool IsRegularFile(const std::string& path);
 // Removes a file; false when it cannot.
 bool RemoveFile(const std::string& path);
+// Puts the file `from` in the place of the existing file `to`, in one step
+// where the system can (a rename over it), so that `to` is at every moment
+// either the old file or the new one. `from` takes the permissions of `to`
+// first. False with the system's code in `error` when it cannot; `to` is
+// then as it was.
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error);
 
 // The folder this program's executable lies in, without a separator at
 // its end, its links resolved; "." when the system does not say.

@@ -50,6 +50,9 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
     case Mode::kAppend:
       flags |= O_WRONLY | O_APPEND;
       break;
+    case Mode::kCreate:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
   }
   // An existing file opens at the first call, as every append of a run
   // does; a missing one is made by a second, which tells that it was made.
@@ -139,7 +142,25 @@ bool SameFile(const std::string& a, const std::string& b) {
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
+  struct stat old {};
+  if (::stat(to.c_str(), &old) == 0 && ::chmod(from.c_str(), old.st_mode & 07777) != 0) {
+    error = errno;
+    return false;
+  }
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
 
 std::string ProgramFolder() {
   std::string buffer(PATH_MAX, '\0');

@@ -112,6 +112,9 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
       break;
     case Mode::kAppend:
       break;
+    case Mode::kCreate:
+      disposition = CREATE_NEW;
+      break;
   }
   const std::wstring wide = Wide(path);
   const HANDLE handle =
@@ -224,7 +227,29 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool IsRegularFile(const std::string& path) {
+  const HANDLE handle = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool file = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                    ::GetFileInformationByHandle(handle, &info) != 0 &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  ::CloseHandle(handle);
+  return file;
+}
+
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }
+
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
+  // A rename within one volume: the name points at the old file or the new.
+  if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    error = static_cast<int>(::GetLastError());
+    return false;
+  }
+  return true;
+}
 
 namespace {
 

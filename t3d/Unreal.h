@@ -135,15 +135,44 @@ class T3dWriter {
 
   // Writes a piece to the output followed by CR LF: the first piece of a
   // document replaces the file (append false), every later one is appended.
-  void WritePiece(std::string_view piece, bool append) const;
+  void WritePiece(std::string_view piece, bool append);
   // Appends text that already ends its last line (a polygon record and the
   // empty line after it).
   void AppendRecord(std::string_view record) const;
 
+  // Begins a document that must not cost the user an earlier one: when the
+  // output is an existing file, the pieces go to a side file beside it
+  // instead (SideFileName), made new with the first piece, and only
+  // FinishDocument puts it in the output's place. A run that fails leaves
+  // the earlier document as it was. Without an existing file the pieces go
+  // to the output itself, as without this call.
+  void StartDocument();
+  // After the last piece: the side file, if any, replaces the output in
+  // one step (Platform::PutFileInPlace). A file error when it cannot; the
+  // side file then keeps the whole document.
+  void FinishDocument();
+  // Where the pieces go: the output, or the side file.
+  const std::string& TargetPath() const { return targetPath_; }
+  // The side file that holds this document while it has not replaced the
+  // output; empty when there is none.
+  std::string SideFile() const { return targetPath_ == outputPath_ ? std::string() : targetPath_; }
+
  private:
+  void MakeSideFile();
+
   std::string outputPath_;
   std::string templatePath_;
+  std::string targetPath_;
+  // The file a side file replaces: the output, or where its link leads.
+  std::string replacedPath_;
+  bool sideWanted_ = false;
   std::int32_t brushLink_ = 0;
 };
+
+// The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
+// "OUTPUT.2.partial", ... A name that does not end in ".t3d" keeps an
+// unfinished document out of the editor's import dialog, and the number
+// keeps the side file of an earlier failed run.
+std::string SideFileName(const std::string& output, int n);
 
 }  // namespace Kelvane::Unreal

@@ -288,14 +288,19 @@ int ConvertMany(const Options& options) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   std::size_t failed = 0;
+  std::size_t empty = 0;
   long long polygons = 0;
   for (const BatchFile& file : files) {
     if (!file.converted) ++failed;
     if (file.converted && file.polygons > 0) polygons += file.polygons;
+    // A document without polygon or bitmap is what the format allows, but
+    // rarely what was meant: such a file is marked, not failed.
+    const bool nothing = file.converted && file.polygons == 0 && file.bitmaps == 0;
+    if (nothing) ++empty;
     if (options.quiet) continue;
     // Columns: file, result, polygons, seconds; then why it failed.
     std::string line = file.input + " -> " + file.output + ": ";
-    line += file.converted ? "converted" : "failed";
+    line += nothing ? "empty" : file.converted ? "converted" : "failed";
     line +=
         ", " + (file.polygons < 0 ? std::string("? polygons") : Counted(file.polygons, "polygon"));
     if (file.converted) line += ", " + Counted(file.bitmaps, "bitmap");
@@ -304,9 +309,10 @@ int ConvertMany(const Options& options) {
     std::printf("%s\n", line.c_str());
   }
   if (!options.quiet) {
-    std::printf("Total: %s, %zu converted, %zu failed, %s, %s\n",
+    const std::string empties = empty > 0 ? " (" + std::to_string(empty) + " empty)" : "";
+    std::printf("Total: %s, %zu converted%s, %zu failed, %s, %s\n",
                 Counted(static_cast<long long>(files.size()), "file").c_str(),
-                files.size() - failed, failed, Counted(polygons, "polygon").c_str(),
+                files.size() - failed, empties.c_str(), failed, Counted(polygons, "polygon").c_str(),
                 Seconds(seconds).c_str());
   }
   return failed == 0 ? 0 : 1;

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "app/ConversionRun.h"
+#include "app/OutputGuard.h"
 #include "app/RunMessages.h"
 #include "image/TexturePicture.h"
 #include "platform/Platform.h"
@@ -78,18 +78,6 @@ class ConsoleSink : public RunSink {
   std::chrono::steady_clock::time_point lastShown_{};
 };
 
-// Whether `path` is a 3DMF model, text or binary in either byte order: a
-// file that a T3D document must never be written over.
-bool IsMetafileModel(const std::string& path) {
-  std::error_code ignored;
-  if (!fs::is_regular_file(PathOf(path), ignored)) return false;  // a FIFO would block the read
-  std::ifstream in(PathOf(path), std::ios::binary);
-  char head[10] = {};
-  in.read(head, sizeof head);
-  const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
-  return start.substr(0, 4) == "3DMF" || start.substr(0, 4) == "FMD3" || start == "3DMetafile";
-}
-
 // A text on one line, for the result line a batch reads.
 std::string OneLine(std::string text) {
   std::replace_if(
@@ -140,14 +128,17 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
     throw UsageError("the output \"" + output + "\" is a folder; give --out-dir to write into it");
   }
   // Running over the input itself is the run's own error ("Same file").
-  if (IsMetafileModel(output) && !SameExistingFile(input, output)) {
-    throw UsageError("will not write a T3D document over \"" + output +
-                     "\": it is a 3DMF model. To convert several models, give --out-dir DIR "
-                     "(each model then converts to DIR/<name>.t3d)");
+  if (!SameExistingFile(input, output)) {
+    if (const auto reason = ModelReason(output)) {
+      throw UsageError("will not write a T3D document over \"" + output +
+                           "\": it is a 3DMF model (" + *reason +
+                           "); to convert several models, give --out-dir DIR",
+                       true);
+    }
   }
   if (options.preview.empty()) return;
   if (options.preview == output || SameExistingFile(options.preview, output) ||
-      SameExistingFile(options.preview, input) || IsMetafileModel(options.preview)) {
+      SameExistingFile(options.preview, input) || ModelReason(options.preview)) {
     throw UsageError("--preview \"" + options.preview +
                      "\" names the input, the output or a 3DMF model");
   }
@@ -190,6 +181,7 @@ int ConvertOne(const Options& options) {
   }
   if (!messages.hint.empty())
     std::fprintf(stderr, "kelvane-convert: note: %s\n", messages.hint.c_str());
+  if (!messages.empty.empty()) std::fprintf(stderr, "kelvane-convert: %s\n", messages.empty.c_str());
   if (report.completed) WritePreview(options, settings.outputPath);
   PrintResultLine(options, report, messages.error);
   return report.completed ? 0 : 1;

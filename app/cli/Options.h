@@ -38,9 +38,16 @@ struct Options {
 };
 
 // A request the program refuses before it writes anything (exit status 2).
+// A brief one is told in its one line and "see --help", without the usage
+// text: the options were right, the file they name was not.
 class UsageError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit UsageError(const std::string& text, bool brief = false)
+      : std::runtime_error(text), brief_(brief) {}
+  bool Brief() const { return brief_; }
+
+ private:
+  bool brief_;
 };
 
 enum class Action { Convert, Help, Version };

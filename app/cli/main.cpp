@@ -32,7 +32,11 @@ int main(int argc, char** argv) {
     if (options.paths.size() > 2) throw UsageError("too many arguments: " + options.paths[2]);
     return ConvertOne(options);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "kelvane-convert: %s\n\n%s", e.what(), kUsage);
+    if (e.Brief()) {
+      std::fprintf(stderr, "kelvane-convert: %s; see --help\n", e.what());
+    } else {
+      std::fprintf(stderr, "kelvane-convert: %s\n\n%s", e.what(), kUsage);
+    }
     return 2;
   }
 }

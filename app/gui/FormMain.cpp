@@ -318,7 +318,7 @@ void FormMain::CommandGo_Click() {
     close();
     return;
   }
-  ShowPreview(report && report->completed, outputBefore);
+  ShowPreview(report && report->completed, outputBefore, report ? report->sideFile : "");
   if (report) {
     ShowReport(*report);
   } else if (!failure.isEmpty()) {
@@ -340,6 +340,7 @@ void FormMain::ShowReport(const Kelvane::RunReport& report) {
   add(messages.error);
   for (const std::string& warning : messages.warnings) add(warning + ".");
   if (!messages.hint.empty()) add(messages.hint + ".");
+  if (!messages.empty.empty()) add(messages.empty + (messages.empty.back() == '?' ? "" : "."));
   // What the run wrote and left out stays in view under the preview; what
   // the user must act on comes in a message box.
   QStringList summary;
@@ -366,11 +367,14 @@ FormMain::FileState FormMain::StateOf(const std::string& path) {
   return state;
 }
 
-void FormMain::ShowPreview(bool completed, const FileState& before) {
+void FormMain::ShowPreview(bool completed, const FileState& before, const std::string& sideFile) {
   const FileState after = StateOf(runOutput_);
-  // A run that fails before its first write leaves an existing output as it
-  // was: that document is not this run's.
-  if (after.exists && (completed || after != before)) {
+  if (!sideFile.empty() && StateOf(sideFile).exists) {
+    // A failed run over an earlier document: what it wrote is beside it.
+    PicturePreview->ShowDocument(sideFile);
+  } else if (after.exists && (completed || after != before)) {
+    // A run that fails before its first write leaves an existing output as
+    // it was: that document is not this run's.
     PicturePreview->ShowDocument(runOutput_);
   } else {
     PicturePreview->ShowNothing(QStringLiteral("The conversion wrote nothing to show."));

@@ -86,9 +86,9 @@ class FormMain : public QWidget {
   // warnings and the whole-format hint in a message box.
   void ShowReport(const Kelvane::RunReport& report);
   bool NamesRunFile(const std::string& path) const;
-  // Shows what the run left in its output: the document, or why there is
-  // none to show.
-  void ShowPreview(bool completed, const FileState& before);
+  // Shows what the run left in its output (or in the side file of a failed
+  // run): the document, or why there is none to show.
+  void ShowPreview(bool completed, const FileState& before, const std::string& sideFile);
 
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;

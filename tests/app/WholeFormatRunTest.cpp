@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -189,6 +193,90 @@ TEST(WholeFormatRunTest, AStructuralFaultLeavesAnExistingOutputUntouched) {
   EXPECT_EQ(fixture.Run("3DMetafile ( 1 6 Normal )\nTriangle ( 0 0 0\n"),
             Kelvane::ErrorKind::InvalidArgument);
   EXPECT_EQ(fixture.Output(), "keep me");
+}
+
+// The corners of each written polygon, as the document gives them.
+std::vector<std::vector<std::array<double, 3>>> Polygons(const std::string& document) {
+  std::vector<std::vector<std::array<double, 3>>> polygons;
+  for (std::size_t at = document.find("Begin Polygon"); at != std::string::npos;
+       at = document.find("Begin Polygon", at + 1)) {
+    polygons.emplace_back();
+    const std::size_t end = document.find("End Polygon", at);
+    for (std::size_t v = document.find("Vertex ", at); v < end; v = document.find("Vertex ", v + 1)) {
+      std::array<double, 3> p{};
+      std::sscanf(document.c_str() + v, "Vertex %lf,%lf,%lf", &p[0], &p[1], &p[2]);
+      polygons.back().push_back(p);
+    }
+  }
+  return polygons;
+}
+
+double Area(const std::vector<std::array<double, 3>>& corners) {
+  if (corners.size() != 3) return -1;
+  double e[2][3];
+  for (int i = 0; i < 3; ++i) {
+    e[0][i] = corners[1][static_cast<std::size_t>(i)] - corners[0][static_cast<std::size_t>(i)];
+    e[1][i] = corners[2][static_cast<std::size_t>(i)] - corners[0][static_cast<std::size_t>(i)];
+  }
+  const double x = e[0][1] * e[1][2] - e[0][2] * e[1][1];
+  const double y = e[0][2] * e[1][0] - e[0][0] * e[1][2];
+  const double z = e[0][0] * e[1][1] - e[0][1] * e[1][0];
+  return std::sqrt(x * x + y * y + z * z) / 2;
+}
+
+// Degenerate shapes of every kind between two good triangles: the file
+// converts, no polygon without area is written, the shapes with none left
+// get a warning with their place and no brush, and the summary counts.
+TEST(WholeFormatRunTest, DegenerateShapesConvertWithoutPolygonsOfZeroArea) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  const std::string input =
+      "3DMetafile ( 1 6 Normal )\n"
+      "Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "Ellipsoid ( 0 0 0  0 1 0  1 0 0  0 0 0 )\n"   // a flat ellipse: 960 triangles
+      "Cylinder ( 0 0 0  0 1 0  1 0 0  0 0 0 )\n"    // no height, no caps: nothing
+      "Cone ( 0 0 1  1 0 0  0 0 0  0 0 0 )\n"        // a flat fan: 32 triangles
+      "Disk ( 1 0 0  -2 0 0  0 0 0 )\n"              // a line: nothing
+      "Torus ( 0 0 0  2 0 0  0 2 0  0 0 0  0.5 )\n"  // a ring: nothing
+      "Box ( 0 0 0  0 0 2  2 0 0  0 0 0 )\n"         // flat: its two faces
+      "Box ( 0 0 0  0 0 0  0 0 0  5 5 5 )\n"         // a point: nothing
+      "TriMesh ( 2 0 0 0 4 0  0 1 2  0 1 3  0 0 0 1 0 0 0 1 0 2 0 0  0 0 0 1 1 1 False )\n";
+  ASSERT_EQ(fixture.Run(input), std::nullopt) << fixture.message;
+  const std::string document = fixture.Output();
+  const auto polygons = Polygons(document);
+  EXPECT_EQ(polygons.size(), 1u + 960 + 32 + 4 + 2);
+  // The TriMesh's own triangle without area is written as every reader
+  // writes it; the shapes' are not.
+  for (std::size_t i = 0; i + 1 < polygons.size(); ++i)
+    EXPECT_GT(Area(polygons[i]), 0) << "polygon " << i;
+  EXPECT_EQ(Area(polygons.back()), 0);
+  EXPECT_EQ(Count(document, "Begin Actor"), 5u);
+  EXPECT_EQ(fixture.report.warnings,
+            (std::vector<std::string>{
+                "Cylinder with no area left out (input line 4, column 1)",
+                "Disk with no area left out (input line 6, column 1)",
+                "Torus with no area left out (input line 7, column 1)",
+                "Box with no area left out (input line 9, column 1)"}));
+  EXPECT_EQ(fixture.report.leftOut.zeroAreaTriangles, 64u + 32 + 1024 + 8 + 12);
+  EXPECT_EQ(fixture.report.leftOut.noArea,
+            (std::map<std::string, std::size_t>{{"Box", 1}, {"Cylinder", 1}, {"Disk", 1},
+                                                {"Torus", 1}}));
+}
+
+// A file whose last Containers lost their ')' converts whole.
+TEST(WholeFormatRunTest, AFileEndingWithOpenContainersConverts) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  ASSERT_EQ(fixture.Run("3DMetafile ( 1 6 Normal )\n"
+                        "BeginGroup ( DisplayGroup ( ) )\n"
+                        "Container (\n"
+                        "  Container ( Triangle ( 0 0 0 1 0 0 0 1 0 ) AttributeSet ( )\n"
+                        "EndGroup ( )\n"),
+            std::nullopt)
+      << fixture.message;
+  EXPECT_EQ(Count(fixture.Output(), "Begin Polygon"), 1u);
+  ASSERT_EQ(fixture.report.warnings.size(), 2u);
+  EXPECT_NE(fixture.report.warnings[1].find("(input line 3, column 1)"), std::string::npos);
 }
 
 TEST(WholeFormatRunTest, ABinaryFileIsReadWholeWhateverTheOption) {

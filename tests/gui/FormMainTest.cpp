@@ -21,6 +21,7 @@
 #include "QtPrinting.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
+#include "app/ModelOutputCases.h"
 #include "app/gui/FormMain.h"
 #include "app/gui/PreviewView.h"
 #include "preview/Preview.h"
@@ -416,6 +417,59 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   EXPECT_TRUE(written == ReadFile(dir.File("line.t3d")));
   EXPECT_NE(written.find("Begin Polygon"), std::string::npos);
   EXPECT_EQ(written.find("End Map"), std::string::npos);
+}
+
+// The window refuses every output the command line refuses as a model,
+// says so and writes nothing; other outputs convert.
+TEST_F(FormMainTest, AnOutputThatIsAModelIsRefusedAndLeftAsItWas) {
+  WriteFile(dir.File("a.3dmf"), kTriangle);
+  for (const testing_support::ModelOutputCase& c : testing_support::ModelOutputCases()) {
+    SCOPED_TRACE(c.name);
+    dialogs.messages.clear();
+    const std::string output = dir.File(c.name);
+    if (!c.bytes.empty()) WriteFile(output, c.bytes);
+    SetRun(dir.File("a.3dmf"), output);
+    Click("CommandGo");
+    if (c.because.empty()) {
+      EXPECT_TRUE(dialogs.messages.empty());
+      EXPECT_EQ(ReadFile(output).rfind("Begin Map", 0), 0u);
+      continue;
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const std::string message = dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
+    EXPECT_NE(message.find("Output is a model: The output \"" + output + "\" is a 3DMF model"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find(c.because), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(output), c.bytes);
+    EXPECT_EQ(std::filesystem::exists(output), !c.bytes.empty());
+    EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+  }
+}
+
+// A run that fails over an earlier document leaves it and names the side
+// file; a run that finds no object says so.
+TEST_F(FormMainTest, AFailureOverAnEarlierDocumentAndAnEmptyInputAreTold) {
+  WriteFile(dir.File("bad.3dmf"), "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 1 0\n0 1 7\n)\n");
+  WriteFile(dir.File("bad.t3d"), "Begin Map\r\nthe level as it was\r\nEnd Map\r\n");
+  SetRun(dir.File("bad.3dmf"), dir.File("bad.t3d"));
+  Click("CommandGo");
+  WriteFile(dir.File("pic.3dmf"), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+  SetRun(dir.File("pic.3dmf"), dir.File("pic.t3d"));
+  Click("CommandGo");
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  const std::string failed = dialogs.messages[0].text.toStdString();
+  EXPECT_NE(failed.find("\"" + dir.File("bad.t3d") + "\" is as it was, and what this run wrote is in \"" +
+                        dir.File("bad.t3d.partial") + "\""),
+            std::string::npos)
+      << failed;
+  EXPECT_EQ(ReadFile(dir.File("bad.t3d")), "Begin Map\r\nthe level as it was\r\nEnd Map\r\n");
+  EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
+  EXPECT_NE(dialogs.messages[1].text.toStdString().find(
+                "No 3DMF object found in " + dir.File("pic.3dmf") + "; is it a 3DMF file?"),
+            std::string::npos)
+      << dialogs.messages[1].text.toStdString();
 }
 
 TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
