@@ -78,7 +78,9 @@ release: build windows
 
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
-bench: deps
+# valgrind counts the instructions per polygon (bench/instructions.py).
+bench:
+	@scripts/install-deps.sh valgrind
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON \
 	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)

@@ -1,0 +1,212 @@
+#!/usr/bin/env python3
+"""Instructions per polygon, counted by valgrind's callgrind.
+
+Wall-clock ratios on a shared virtual machine mostly measure the machine;
+instruction counts are the same on every machine. For each row this runs,
+under callgrind:
+
+  - the conversion of a model of TRIANGLES triangles (one brush, no
+    pictures, quiet), and of a one-triangle model of the same kind: its
+    count is the start-up, subtracted from the first;
+  - the floor program on the same input, appending the same pieces the
+    conversion wrote (kelvane-floor), and on the one-triangle model with
+    its pieces: the floor's calls, subtracted too.
+
+What is left is the program's own work, given per polygon written and
+split by where it goes (self cost of each function, grouped by name; the
+start-up and the floor are subtracted group by group, so the groups add up
+to the total).
+
+Usage: bench/instructions.py BIN_DIR WORK_DIR [TRIANGLES]
+Fails when valgrind is missing: a benchmark that cannot count must not
+look as if it passed.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+GROUPS = [
+    # (name, pattern over the function's name); the first that matches wins.
+    ("progress", r"DoEvents|ShowPosition|ShowRow|ShowProcessed|ShowCurpos|ShowPhase|Sink::"),
+    ("number form", r"PutNumber|PutVector|PutPadded|PutFiveDigits|PutTenDigits|EightDigits|"
+                    r"PutLink|MakeCornerForm|PutCorner|AppendNumber|FormatVector|NumberForm|"
+                    r"to_chars"),
+    ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|"
+                   r"Platform::File|(^|:)(open|open64|write|writev|close|__libc_open64|"
+                   r"__libc_write|__libc_close|__close|__write|__open64)\b|"
+                   r"(^|::)(WriteAll|Floor)$|^main$"),
+    ("record building", r"WriteTriangleRecord|WriteTriangle|BeginPolygon|TriangleNormal|"
+                        r"VectorNormalize|VectorScale|VectorSubtract|WritePolygons|"
+                        r"RecordBatch|CornerPoint|MakeRecord|ModuleVector"),
+    ("reading", r"TextRoutines::|ReadIndexRows|ReadTriMesh|ReadMesh|ReadPolyhedron|"
+                r"LineTokens|StreamNumber|MakeTable|Metafile::|MetafileSink|from_chars|strtod|"
+                r"ConversionRun::Search|memchr|basic_string_view::find"),
+    ("memory", r"mem(set|cpy|move|cmp)|malloc|free|operator new|operator delete|_int_"),
+]
+
+
+def fail(message):
+    print("instructions: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def bare_name(function):
+    """A function's name without template arguments and parameter lists, so
+    that a lambda is known by the function it stands in, not by the types
+    its template was made with ("WritePolygons::{lambda#1}::operator() const")."""
+    out = []
+    depth = 0
+    i = 0
+    while i < len(function):
+        c = function[i]
+        if function.startswith("operator()", i) or function.startswith("operator<", i):
+            out.append(function[i:i + 9])
+            i += 9
+            continue
+        if c in "<(":
+            depth += 1
+        elif c in ">)" and depth > 0:
+            depth -= 1
+        elif depth == 0:
+            out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def group_of(function):
+    name_only = bare_name(function)
+    for name, pattern in GROUPS:
+        if re.search(pattern, name_only):
+            return name
+    return "other"
+
+
+def callgrind(out_file, command):
+    """Runs a command under callgrind; returns its exit status."""
+    result = subprocess.run(
+        ["valgrind", "--tool=callgrind", "--callgrind-out-file=" + out_file] + command,
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if not os.path.exists(out_file):
+        fail("callgrind wrote no profile for " + " ".join(command) + "\n" + result.stderr)
+    return result.returncode
+
+
+def profile(out_file):
+    """Self instructions by group, and the total, of a callgrind profile."""
+    text = subprocess.run(["callgrind_annotate", "--threshold=100", "--inclusive=no", out_file],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                          check=True).stdout
+    groups = {name: 0 for name, _ in GROUPS}
+    groups["other"] = 0
+    total = None
+    line_form = re.compile(r"^\s*([\d,]+)\s+(?:\(\s*[\d.]+%\)\s+)?(.*?)\s*$")
+    for line in text.splitlines():
+        match = line_form.match(line)
+        if not match:
+            continue
+        count = int(match.group(1).replace(",", ""))
+        where = match.group(2)
+        if where.startswith("PROGRAM TOTALS"):
+            total = count
+            continue
+        where = re.sub(r" \[[^\]]*\]$", "", where)  # the object file
+        function = where.split(":", 1)[1] if ":" in where else where
+        groups[group_of(function)] += count
+    if total is None:
+        fail("no total in " + out_file)
+    return total, groups
+
+
+def run(bin_dir, work, tag, model, triangles_option, reader, triangles):
+    """Counts one row; returns its figures."""
+    convert = os.path.join(bin_dir, "kelvane-convert")
+    floor = os.path.join(bin_dir, "kelvane-floor")
+    figures = {}
+    for size in ("tiny", "big"):
+        count = 1 if size == "tiny" else triangles
+        input_path = os.path.join(work, "%s-%d.3dmf" % (model, count))
+        if not os.path.exists(input_path):
+            subprocess.run([os.path.join(bin_dir, "kelvane-generate-model")] + triangles_option +
+                           [str(count), input_path], stdout=subprocess.DEVNULL, check=True)
+        output = os.path.join(work, "out.t3d")
+        if os.path.exists(output):
+            os.remove(output)
+        options = ["--one-brush", "--no-pictures", "--quiet"] + (["--reader", "3dmf"]
+                                                                  if reader == "3dmf" else [])
+        profile_file = os.path.join(work, "convert-%s-%s.cg" % (tag, size))
+        status = callgrind(profile_file, [convert, input_path, output] + options)
+        with open(output, "rb") as document:
+            polygons = document.read().count(b"Begin Polygon")
+        pieces_file = os.path.join(work, "pieces-%s-%s.bin" % (tag, size))
+        split = subprocess.run([floor, "--split", output, pieces_file], stdout=subprocess.PIPE,
+                               text=True, check=True).stdout
+        pieces = int(split.split()[0])
+        floor_file = os.path.join(work, "floor-%s-%s.cg" % (tag, size))
+        floor_output = os.path.join(work, "floor.t3d")
+        if callgrind(floor_file, [floor, input_path, pieces_file, floor_output]) != 0:
+            fail("the floor failed on " + input_path)
+        if os.path.getsize(floor_output) != os.path.getsize(output):
+            fail("the floor wrote another size than the conversion on " + input_path)
+        os.remove(floor_output)
+        os.remove(output)
+        figures[size] = {"status": status, "polygons": polygons, "pieces": pieces,
+                         "convert": profile(profile_file), "floor": profile(floor_file)}
+    return figures
+
+
+def main():
+    if len(sys.argv) < 3:
+        fail("usage: instructions.py BIN_DIR WORK_DIR [TRIANGLES]")
+    for tool in ("valgrind", "callgrind_annotate"):
+        if shutil.which(tool) is None:
+            fail(tool + " is missing: install valgrind (scripts/install-deps.sh valgrind); "
+                 "the instruction counts cannot be made without it")
+    bin_dir, work = sys.argv[1], sys.argv[2]
+    triangles = int(sys.argv[3]) if len(sys.argv) > 3 else 50000
+    os.makedirs(work, exist_ok=True)
+
+    rows = [("mixed", "mixed", [], "keywords"),
+            ("mixed", "mixed", [], "3dmf"),
+            ("trimesh", "trimesh", ["--trimesh-only"], "keywords"),
+            ("trimesh", "trimesh", ["--trimesh-only"], "3dmf")]
+    names = [name for name, _ in GROUPS] + ["other"]
+    print("instructions (callgrind), %d triangles, --one-brush --no-pictures --quiet; start-up "
+          "(a one-triangle model) and the floor (the same pieces) subtracted" % triangles)
+    print("| input   | reader   | polygons | exit | start-up | floor/piece | own/polygon | " +
+          " | ".join(names) + " |")
+    print("|---------|----------|---------:|-----:|---------:|------------:|------------:|" +
+          "|".join("-" * (len(n) + 1) + ":" for n in names) + "|")
+    for model, kind, option, reader in rows:
+        tag = kind + "-" + reader
+        f = run(bin_dir, work, tag, model, option, reader, triangles)
+        big, tiny = f["big"], f["tiny"]
+        polygons = big["polygons"] - tiny["polygons"]
+        if polygons <= 0:
+            fail("no polygons written for " + tag)
+        floor_calls = (big["floor"][0] - tiny["floor"][0]) / (big["pieces"] - tiny["pieces"])
+        own = ((big["convert"][0] - tiny["convert"][0]) -
+               (big["floor"][0] - tiny["floor"][0])) / polygons
+        per_group = []
+        for name in names:
+            value = ((big["convert"][1][name] - tiny["convert"][1][name]) -
+                     (big["floor"][1][name] - tiny["floor"][1][name])) / polygons
+            per_group.append("%*.0f" % (len(name), value))
+        print("| %-7s | %-8s | %8d | %4d | %8d | %11.0f | %11.0f | %s |" %
+              (kind, reader, big["polygons"], big["status"], tiny["convert"][0], floor_calls, own,
+               " | ".join(per_group)))
+    print("(exit: the conversion's exit status; the mixed model's Polyhedron lacks the edge flags "
+          "that the whole-format reader reads, so --reader 3dmf stops there with an error after "
+          "the TriMesh and the Mesh: its figures are per polygon written. start-up: all "
+          "instructions of the one-triangle conversion.)")
+    convert = os.path.join(bin_dir, "kelvane-convert")
+    libraries = subprocess.run(["ldd", convert], stdout=subprocess.PIPE, text=True).stdout
+    loaded = [line.split()[0] for line in libraries.splitlines() if "=>" in line]
+    print("kelvane-convert loads %d shared libraries at start: %s" %
+          (len(loaded), " ".join(sorted(loaded))))
+
+
+if __name__ == "__main__":
+    main()
