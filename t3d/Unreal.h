@@ -77,6 +77,17 @@ void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const 
                    const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
                    std::int32_t& link);
 
+// The room a triangle record may take: the head line and eight lines of a
+// word and a vector form each, with numbers of any size.
+constexpr std::size_t kTriangleRoom = 8000;
+
+// The record WriteTriangle appends, made at `out` instead, which has room
+// for kTriangleRoom characters; returns its end. When a step fails, the
+// error is raised and what stands at `out` is of no use.
+char* PutTriangle(char* out, const Vector3& A, const Vector3& B, const Vector3& C,
+                  const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
+                  std::int32_t& link);
+
 // The T3D document one run writes: the polygon records' numbering, the map
 // template and the output file. Each piece of text is made into a string the
 // caller passes (document-level routines replace it, polygon records append
