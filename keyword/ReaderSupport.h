@@ -51,8 +51,13 @@ class LineTokens {
     return token;
   }
   double Number() {
-    std::string_view token;
     double value = 0;
+    std::int32_t place = 0;
+    if (TextRoutines::NextPlainValue(line_, position_, value, place)) {
+      spot_ = lineStart_ + place - 1;
+      return value;
+    }
+    std::string_view token;
     const bool plain = TextRoutines::NextTokenValue(line_, position_, token, value);
     spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
     return plain ? value : TextRoutines::NumericValue(token);
@@ -90,8 +95,11 @@ inline void SkipLine(ReaderArgs& args) {
 
 // The next token of the input text itself, across line breaks.
 inline double StreamNumber(ReaderArgs& args) {
-  std::string_view token;
   double value = 0;
+  if (TextRoutines::NextPlainValue(args.inputText, args.scanPosition, value, args.spot)) {
+    return value;
+  }
+  std::string_view token;
   const bool plain = TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
   args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
   if (token.empty()) args.spot = args.scanPosition;
@@ -103,6 +111,23 @@ inline void ShowCurpos(ReaderArgs& args) { args.sink.ShowPosition(args.scanPosit
 
 using Unreal::MapAxes;
 
+// Reads a line of three numbers and maps them to the output axes.
+inline Vector3 ReadPointLine(ReaderArgs& args) {
+  double value[3];
+  std::int32_t place[3];
+  const std::int32_t start = args.scanPosition;
+  if (TextRoutines::NextNumberLine(args.inputText, args.scanPosition, value, place)) {
+    args.spot = place[2];
+    return MapAxes(value[0], value[1], value[2]);
+  }
+  args.spot = start;
+  LineTokens tokens(TextRoutines::NextLine(args.inputText, args.scanPosition), start, args.spot);
+  const double a = tokens.Number();
+  const double b = tokens.Number();
+  const double c = tokens.Number();
+  return MapAxes(a, b, c);
+}
+
 // Reads three numbers from a line and maps them to the output axes.
 inline Vector3 ReadPoint(LineTokens& tokens) {
   const double a = tokens.Number();
@@ -111,15 +136,23 @@ inline Vector3 ReadPoint(LineTokens& tokens) {
   return MapAxes(a, b, c);
 }
 
-// A table with entries 0 to count - 1; a count below 1 leaves no valid table.
-template <typename T>
-std::vector<T> MakeTable(std::int16_t count, const char* what) {
+// A count below 1 leaves no valid table.
+inline void CheckTableCount(std::int16_t count, const char* what) {
   if (count < 1) {
     throw RunError(ErrorKind::OutOfRange, std::string("The ") + what + " count " +
                                               std::to_string(count) +
                                               " is below 1, so no table can be made");
   }
-  return std::vector<T>(static_cast<std::size_t>(count));
+}
+
+// An empty table with room for entries 0 to count - 1, which the reader
+// adds in order (so nothing is cleared first).
+template <typename T>
+std::vector<T> TableRoom(std::int16_t count, const char* what) {
+  CheckTableCount(count, what);
+  std::vector<T> table;
+  table.reserve(static_cast<std::size_t>(count));
+  return table;
 }
 
 // Writes one polygon per row of `points` (WritePolygons).
