@@ -23,8 +23,10 @@ namespace {
 using ModuleVector::Vector3;
 
 // A point of the model as a corner of the document, as every reader maps
-// the axes.
-Vector3 CornerPoint(const Metafile::Point3& p) { return Unreal::MapAxes(p.x, p.y, p.z); }
+// the axes; a function object, so that WritePolygons takes it inline.
+constexpr auto CornerPoint = [](const Metafile::Point3& p) {
+  return Unreal::MapAxes(p.x, p.y, p.z);
+};
 
 }  // namespace
 

@@ -168,10 +168,12 @@ inline char* PutFiveDigitsQuick(char* out, std::uint32_t value) {
 inline char* PutNumber(char* out, double value) {
   const double scaled = std::fabs(value) * 100000.0;
   if (!(scaled < 0x1p52)) return PutNumberAnyRange(out, value);  // NaN too
-  const auto truncated = static_cast<std::int64_t>(scaled);
-  const double fraction = scaled - static_cast<double>(truncated);
-  if (fraction == 0.5) return PutNumberAnyRange(out, value);
-  const auto kept = static_cast<std::uint64_t>(truncated + (fraction > 0.5));
+  // The nearest whole number, by the addition's own rounding: past 2^52 a
+  // double holds whole numbers only. Taking 2^52 away again is exact, and
+  // so is the difference to the product, which is a half only on a tie.
+  const double rounded = (scaled + 0x1p52) - 0x1p52;
+  if (std::fabs(rounded - scaled) == 0.5) return PutNumberAnyRange(out, value);
+  const auto kept = static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded));
   // The sign is as likely as not: stored always, kept only when it counts.
   *out = '-';
   out += std::signbit(value) & (kept != 0);
@@ -181,7 +183,10 @@ inline char* PutNumber(char* out, double value) {
     std::memcpy(out, "00000.", 6);
     return PutFiveDigitsQuick(out + 6, static_cast<std::uint32_t>(kept));
   }
-  const std::uint64_t whole = kept / kScale;
+  // The quotient of a whole number below 2^52 by 10^5, rounded, never
+  // reaches the next whole number: its fraction is at most 0.99999, farther
+  // from 1 than half of a double's step there.
+  const auto whole = static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded / 100000.0));
   const auto decimals = static_cast<std::uint32_t>(kept - whole * kScale);
   out = whole < kScale ? PutFiveDigitsQuick(out, static_cast<std::uint32_t>(whole))
                        : PutLongWhole(out, whole);
@@ -402,7 +407,8 @@ void MakeCornerForm(CornerForm& form, const Vector3& corner) {
 namespace {
 
 // Puts a corner's vector form at `out`: copied when it is made already.
-char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
+[[gnu::always_inline]] inline char* PutCorner(char* out, const Vector3& corner,
+                                              const CornerForm* form) {
   if (form != nullptr && form->length != 0) {
     // The whole room is copied, a fixed size, which is quicker; what lies
     // past the form is overwritten by the next characters.
@@ -412,39 +418,29 @@ char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
   return out + PutVector(out, corner);
 }
 
-// The decimal digits of the last link number written on this thread (each
-// thread that makes records numbers its own): the next number is mostly the
-// last one plus one, made by counting up its last digits.
-struct LinkDigits {
-  std::int32_t value = -1;
-  std::uint8_t length = 0;
-  char digits[12] = {};
-};
-thread_local LinkDigits lastLink;
-
-// Puts a link number's digits (a "-" first below zero) at `out`; the room
-// must hold 12 characters.
-char* PutLink(char* out, std::int32_t link) {
-  LinkDigits& last = lastLink;
-  bool counted = false;
-  if (link > 0 && link - 1 == last.value) {
-    // Count up from the last digit: nines become zeros and carry.
-    for (int i = last.length - 1; i >= 0; --i) {
-      if (last.digits[i] != '9') {
-        ++last.digits[i];
-        counted = true;
-        break;
-      }
-      last.digits[i] = '0';
+// Puts the link number's digits (a "-" first below zero) at `out`, whose
+// room holds 12 characters, and moves on to the next number: its digits
+// are the last ones counted up (nines become zeros and carry), made anew
+// only when they would grow by a digit or are no count. The number must
+// be below the largest (MadeWhole).
+[[gnu::always_inline]] inline char* PutLink(char* out, LinkDigits& link) {
+  if (link.length == 0) {
+    link.length = static_cast<std::uint8_t>(
+        std::to_chars(link.digits, link.digits + sizeof link.digits, link.value).ptr - link.digits);
+  }
+  std::memcpy(out, link.digits, sizeof link.digits);
+  char* const end = out + link.length;
+  ++link.value;
+  char* last = link.digits + link.length - 1;
+  if (link.value > 0) [[likely]] {
+    while (*last == '9' && last > link.digits) *last-- = '0';
+    if (*last != '9') {
+      ++*last;
+      return end;
     }
   }
-  if (!counted) {  // another number, or one digit more
-    last.length = static_cast<std::uint8_t>(
-        std::to_chars(last.digits, last.digits + sizeof last.digits, link).ptr - last.digits);
-  }
-  last.value = link;
-  std::memcpy(out, last.digits, sizeof last.digits);
-  return out + last.length;
+  link.length = 0;
+  return end;
 }
 
 // The arithmetic of a record whose steps cannot overflow (CannotOverflow):
@@ -456,13 +452,14 @@ struct RecordAxes {
   Vector3 v;
 };
 
-Vector3 UnitOrZero(const Vector3& w) {
+[[gnu::always_inline]] inline Vector3 UnitOrZero(const Vector3& w) {
   const double length = std::sqrt((w.X * w.X + w.Y * w.Y) + w.Z * w.Z);
   if (length == 0) return {0, 0, 0};
   return {w.X / length, w.Y / length, w.Z / length};
 }
 
-RecordAxes AxesOf(const Vector3& A, const Vector3& B, const Vector3& C) {
+[[gnu::always_inline]] inline RecordAxes AxesOf(const Vector3& A, const Vector3& B,
+                                                const Vector3& C) {
   const Vector3 e1{A.X - B.X, A.Y - B.Y, A.Z - B.Z};
   const Vector3 e2{C.X - B.X, C.Y - B.Y, C.Z - B.Z};
   RecordAxes axes;
@@ -474,16 +471,16 @@ RecordAxes AxesOf(const Vector3& A, const Vector3& B, const Vector3& C) {
 
 // The record of a triangle whose steps cannot fail (CannotOverflow, a link
 // number below the largest), made at `out` in one pass.
-char* PutWholeRecord(char* out, const Vector3& A, const Vector3& B, const Vector3& C,
-                     const CornerForm* formA, const CornerForm* formB, const CornerForm* formC,
-                     std::int32_t& link) {
+[[gnu::always_inline]] inline char* PutWholeRecord(char* out, const Vector3& A, const Vector3& B,
+                                                   const Vector3& C, const CornerForm* formA,
+                                                   const CornerForm* formB, const CornerForm* formC,
+                                                   LinkDigits& link) {
   const RecordAxes axes = AxesOf(A, B, C);
   char* end = PutText(out, "Begin Polygon Item=OUTSIDE Link=");
   // The blank stands where a negative number's sign would be.
   *end = ' ';
-  end += link >= 0;
+  end += link.value >= 0;
   end = PutLink(end, link);
-  ++link;
   end = PutText(end, "\r\nOrigin ");
   const char* const origin = end;
   end = PutCorner(end, A, formA);
@@ -534,25 +531,36 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
     return;
   }
   char record[kTriangleRoom];
-  const char* const end = PutWholeRecord(record, A, B, C, formA, formB, formC, link);
+  LinkDigits digits{.value = link};
+  const char* const end = PutWholeRecord(record, A, B, C, formA, formB, formC, digits);
+  link = digits.value;
   text.append(record, static_cast<std::size_t>(end - record));
 }
 
 }  // namespace
 
-char* PutTriangle(char* out, const Vector3& A, const Vector3& B, const Vector3& C,
-                  const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
-                  std::int32_t& link) {
-  // A corner with a form lies within 100000 of the origin, far inside the
-  // bound that CannotOverflow checks.
-  const bool formed = (formA.length != 0) & (formB.length != 0) & (formC.length != 0);
-  if (link != INT32_MAX && (formed || CannotOverflow(A, B, C))) {
-    return PutWholeRecord(out, A, B, C, &formA, &formB, &formC, link);
-  }
+namespace {
+
+[[gnu::noinline]] char* PutRecordByLines(char* out, const Vector3& A, const Vector3& B,
+                                         const Vector3& C, std::int32_t& link) {
   std::string text;
   AppendRecordByLines(text, A, B, C, link);
   std::memcpy(out, text.data(), text.size());
   return out + text.size();
+}
+
+}  // namespace
+
+char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const FormedCorner& C,
+                  LinkDigits& link) {
+  // A corner with a form lies within 100000 of the origin, far inside the
+  // bound that CannotOverflow checks.
+  const bool formed = (A.form.length != 0) & (B.form.length != 0) & (C.form.length != 0);
+  if (link.value != INT32_MAX && (formed || CannotOverflow(A.point, B.point, C.point))) [[likely]] {
+    return PutWholeRecord(out, A.point, B.point, C.point, &A.form, &B.form, &C.form, link);
+  }
+  link.length = 0;
+  return PutRecordByLines(out, A.point, B.point, C.point, link.value);
 }
 
 void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3& B,
@@ -615,12 +623,6 @@ void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3
                               const Vector3& C, const CornerForm& formA, const CornerForm& formB,
                               const CornerForm& formC) {
   WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, PolygonLinkCounter);
-}
-
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
-                   std::int32_t& link) {
-  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, link);
 }
 
 }  // namespace Kelvane::Unreal

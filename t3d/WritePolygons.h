@@ -76,10 +76,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
   // keeps the table of a big object at 72 bytes a point.
   constexpr std::uint8_t kNotMade = 0xFF;
   static_assert(Unreal::CornerForm::kRoom < kNotMade);
-  struct Corner {
-    Vector3 point;
-    Unreal::CornerForm form;
-  };
+  using Corner = Unreal::FormedCorner;
   // The corner table and the link counter belong to whoever makes the
   // records; the writer's counter is set at each write from where it began.
   // Only the mark of each corner is set here: a corner is filled in when a
@@ -103,7 +100,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
     const std::size_t pointCount = points.size();
     Corner* const table = corners.get();
     const double factor = scale;
-    std::int32_t next = link;
+    Unreal::LinkDigits next{.value = link};
     std::size_t made = 0;
     std::size_t used = 0;
     try {
@@ -128,9 +125,8 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
           batch.texts.resize(std::max(2 * batch.texts.size(), used + Unreal::kTriangleRoom + 2));
         }
         char* const start = batch.texts.data();
-        char* const end = Unreal::PutTriangle(start + used, cornerOf[0]->point, cornerOf[1]->point,
-                                              cornerOf[2]->point, cornerOf[0]->form,
-                                              cornerOf[1]->form, cornerOf[2]->form, next);
+        char* const end =
+            Unreal::PutTriangle(start + used, *cornerOf[0], *cornerOf[1], *cornerOf[2], next);
         end[0] = '\r';
         end[1] = '\n';
         used = static_cast<std::size_t>(end + 2 - start);
@@ -142,7 +138,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
       batch.failure = std::current_exception();
     }
     batch.made = made;
-    link = next;
+    link = next.value;
   };
   // Writes a batch's polygons one by one; then raises its failure, if any.
   auto write = [&](const RecordBatch& batch) {
