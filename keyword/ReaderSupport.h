@@ -38,8 +38,11 @@ struct ReaderArgs {
 // A line taken from the input, read token by token from line position 1.
 class LineTokens {
  public:
-  LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot)
-      : line_(line), lineStart_(lineStart), spot_(spot) {}
+  // `beforeBreak`: the line's break stands right after the view in memory,
+  // as in a text that ends in a break.
+  LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot,
+             bool beforeBreak = false)
+      : line_(line), lineStart_(lineStart), spot_(spot), beforeBreak_(beforeBreak) {}
 
   std::string_view Line() const { return line_; }
   std::int32_t Start() const { return lineStart_; }
@@ -53,7 +56,8 @@ class LineTokens {
   double Number() {
     double value = 0;
     std::int32_t place = 0;
-    if (TextRoutines::NextPlainValue(line_, position_, value, place)) {
+    if (beforeBreak_ ? TextRoutines::NextPlainInLine(line_, position_, value, place)
+                     : TextRoutines::NextPlainValue(line_, position_, value, place)) {
       spot_ = lineStart_ + place - 1;
       return value;
     }
@@ -77,6 +81,7 @@ class LineTokens {
   std::int32_t lineStart_;
   std::int32_t position_ = 1;
   std::int32_t& spot_;
+  bool beforeBreak_;
 };
 
 // The next line of the input at the scan position.
@@ -84,7 +89,9 @@ inline LineTokens TakeLine(ReaderArgs& args) {
   const std::int32_t start = args.scanPosition;
   args.spot = start;
   const std::string_view line = TextRoutines::NextLine(args.inputText, args.scanPosition);
-  return LineTokens(line, start, args.spot);
+  const bool endsInBreak =
+      !args.inputText.empty() && TextRoutines::Scan::IsBreak(args.inputText.back());
+  return LineTokens(line, start, args.spot, endsInBreak);
 }
 
 // Passes over one line of the input.

@@ -153,8 +153,10 @@ inline bool TextFields::QuickWhole(std::int64_t low, std::int64_t high, std::int
   while (IsBlank(*p)) ++p;
   const char* const first = p;
   std::uint64_t digits = 0;
-  p = QuickNumbers::DigitRunAt(p, digits);
-  if (p == first || p - first > 18 || !IsDelimiter(*p)) return false;
+  // Ten digits at most, which any 32-bit field takes: an eleventh is no
+  // delimiter, and the general way reads such a token.
+  p += QuickNumbers::LeadingDigits<10>(p, digits);
+  if (p == first || !IsDelimiter(*p)) return false;
   const auto whole = static_cast<std::int64_t>(digits);
   if (whole < low || whole > high) return false;
   last_ = static_cast<std::size_t>(first - data);
@@ -169,7 +171,7 @@ inline bool TextFields::QuickReal(double& value) {
   const char* p = data + pos_;
   while (IsBlank(*p)) ++p;
   const char* const first = p;
-  p = QuickNumbers::StoppedNumberAt(p, value);
+  p = QuickNumbers::StoppedNumberAt(p, data + input_.size(), value);
   if (p == nullptr || !IsDelimiter(*p)) return false;
   last_ = static_cast<std::size_t>(first - data);
   pos_ = static_cast<std::size_t>(p - data);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,8 +31,10 @@ inline const char* DigitsAt(const char* p, const char* const end, std::size_t mo
   return p;
 }
 
-// Up to N decimal digits at `p`, which must have N readable bytes (so no
-// step checks for the end): how many, and their value joined to `value`.
+// Up to N decimal digits at `p`, unrolled: how many, and their value joined
+// to `value`. Each byte is read only after a digit before it, so every read
+// stays inside the text where N bytes remain, or where a byte that is no
+// digit stands before the text's end (a line break, a parenthesis).
 template <int N>
 inline int LeadingDigits(const char* const p, std::uint64_t& value) {
   int taken = 0;
@@ -97,7 +100,8 @@ inline const char* ExactNumberAt(const char* p, const char* const end, double& v
 
 // The same, within a stretch of text that ends in a byte no number may
 // hold (a line break, a parenthesis), which stops every step: so none
-// checks for the end.
+// checks for the end, but for the eight-byte look at the decimals, which
+// must not pass `textEnd`.
 inline const char* DigitRunAt(const char* p, std::uint64_t& value) {
   std::uint64_t v = value;
   for (std::uint64_t digit; (digit = static_cast<unsigned char>(*p) - std::uint64_t{'0'}) <= 9;) {
@@ -108,17 +112,47 @@ inline const char* DigitRunAt(const char* p, std::uint64_t& value) {
   return p;
 }
 
-inline const char* StoppedNumberAt(const char* p, double& value) {
+// The decimals after a point, where eight bytes remain before `textEnd`:
+// six at once when the first six are digits, as most programs write them
+// ("%f"), then any more one by one. A byte is a digit when subtracting '0'
+// leaves it below 10: below 0x80 both by itself and with 0x76 added. A
+// borrow or carry out of a byte that is no digit can only spoil the bytes
+// after it, and that byte fails the test by itself already.
+inline const char* DecimalsAt(const char* p, const char* const textEnd, std::uint64_t& mantissa) {
+  if constexpr (std::endian::native == std::endian::little) {
+    if (textEnd - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t digits = word - 0x3030303030303030ull;
+      if (((digits | (digits + 0x7676767676767676ull)) & 0x0000808080808080ull) == 0) {
+        // The six digits to the top, two zeros before them; then tens,
+        // hundreds and ten thousands are joined, the first digit highest.
+        std::uint64_t v = (digits & 0x0000FFFFFFFFFFFFull) << 16;
+        v = (v * 2561) >> 8;
+        v = ((v & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+        v = ((v & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+        mantissa = mantissa * 1000000 + v;
+        p += 6;
+      }
+    }
+  }
+  return DigitRunAt(p, mantissa);
+}
+
+inline const char* StoppedNumberAt(const char* p, const char* const textEnd, double& value) {
   const bool negative = *p == '-';
   p += *p == '-' || *p == '+';
   std::uint64_t mantissa = 0;
   const char* const integerPart = p;
-  p = DigitRunAt(p, mantissa);
+  // Whole parts are short: the first eight digits are taken unrolled.
+  const int leading = LeadingDigits<8>(p, mantissa);
+  p += leading;
+  if (leading == 8) p = DigitRunAt(p, mantissa);
   std::size_t digits = static_cast<std::size_t>(p - integerPart);
   std::size_t decimals = 0;
   if (*p == '.') {
     const char* const fraction = ++p;
-    p = DigitRunAt(p, mantissa);
+    p = DecimalsAt(p, textEnd, mantissa);
     decimals = static_cast<std::size_t>(p - fraction);
     digits += decimals;
   }

@@ -13,6 +13,7 @@
 #endif
 
 #include "platform/Platform.h"
+#include "text/QuickLines.h"
 #include "text/QuickNumbers.h"
 #include "text/RunError.h"
 
@@ -23,8 +24,6 @@ using Kelvane::RunError;
 using Kelvane::ThrowFileError;
 
 namespace {
-
-constexpr std::int64_t kMaxPosition = std::numeric_limits<std::int32_t>::max();
 
 using Platform::File;
 
@@ -88,8 +87,8 @@ void Yield(const DoEvents& doEvents) {
   if (doEvents) doEvents();
 }
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-bool IsDelimiter(char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; }
+using Scan::IsBreak;
+using Scan::IsDelimiter;
 // Characters the numeric value passes over wherever they stand.
 bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -108,41 +107,6 @@ int HexDigit(char c) {
 
 [[noreturn, gnu::cold, gnu::noinline]] void ThrowPositionOverflow() {
   throw RunError(ErrorKind::Overflow, "Text position beyond 2147483647");
-}
-
-// The index of the first CR or LF from `i` on, or `length` when none
-// follows. Eight bytes at a time while eight remain: a byte equal to CR or
-// LF becomes zero after the exclusive or, and the usual test for a zero byte
-// marks it (and never a byte before the first zero).
-std::size_t FindBreak(const char* data, std::size_t i, std::size_t length) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-#if defined(__SSE2__) || defined(_M_X64)
-  // Sixteen at a time where the processor compares them side by side.
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  while (length - i >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    const int found =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
-    if (found != 0)
-      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
-    i += 16;
-  }
-#endif
-  if constexpr (std::endian::native == std::endian::little) {
-    while (length - i >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, data + i, 8);
-      const std::uint64_t cr = word ^ (kOnes * '\r');
-      const std::uint64_t lf = word ^ (kOnes * '\n');
-      const std::uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
-      if (found != 0) return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
-      i += 8;
-    }
-  }
-  while (i < length && !IsBreak(data[i])) ++i;
-  return i;
 }
 
 // The scanners run once per token of the input: their checks stay inline
@@ -367,6 +331,40 @@ void AppendToStringArray(std::vector<std::string>& array, std::string item) {
   }
 }
 
+// Eight bytes at a time while eight remain: a byte equal to CR or LF
+// becomes zero after the exclusive or, and the usual test for a zero byte
+// marks it (and never a byte before the first zero).
+std::size_t FindBreak(const char* data, std::size_t i, std::size_t length) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Sixteen at a time where the processor compares them side by side.
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (length - i >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const int found =
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    if (found != 0)
+      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+    i += 16;
+  }
+#endif
+  if constexpr (std::endian::native == std::endian::little) {
+    while (length - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      const std::uint64_t cr = word ^ (kOnes * '\r');
+      const std::uint64_t lf = word ^ (kOnes * '\n');
+      const std::uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
+      if (found != 0) return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
+      i += 8;
+    }
+  }
+  while (i < length && !IsBreak(data[i])) ++i;
+  return i;
+}
+
 std::string_view NextLine(std::string_view text, std::int32_t& position) {
   CheckPosition(position);
   const std::size_t length = text.size();
@@ -534,19 +532,9 @@ bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_v
 
 namespace {
 
-// The position after a line whose break stands at `i`, as NextLine leaves
-// it: past that break and every break after it.
-inline std::int32_t PositionAfterBreaks(const char* const data, std::size_t i, std::size_t length) {
-  while (i < length && IsBreak(data[i])) ++i;
-  return static_cast<std::int32_t>(i + 1);
-}
-
-// Where a quick way starts to read from `position`, or nullptr when it must
-// leave the text to the general routines: a position below 1 or beyond the
-// text, a text too long for 32-bit positions, and a text whose last byte is
-// no line break. In a text that ends in a break, every step that stops at a
-// break (passing blanks in a line, the digits and signs of a number, a
-// token) stops before the text's end, so none has to check for it.
+// Where NextPlainValue starts to read from `position`, or nullptr when it
+// must leave the text to the general routines: a position below 1 or
+// beyond the text, a text too long for 32-bit positions.
 inline const char* QuickStart(std::string_view text, std::int32_t position) {
   if (position < 1 || text.size() >= static_cast<std::size_t>(kMaxPosition) ||
       static_cast<std::size_t>(position) > text.size()) {
@@ -554,93 +542,8 @@ inline const char* QuickStart(std::string_view text, std::int32_t position) {
   }
   return text.data() + (position - 1);
 }
-inline const char* QuickStartEndingInBreak(std::string_view text, std::int32_t position) {
-  const char* const p = QuickStart(text, position);
-  return p != nullptr && IsBreak(text.back()) ? p : nullptr;
-}
-
-inline const char* PastBlanksInLine(const char* p) {
-  while (*p == ' ' || *p == '\t') ++p;
-  return p;
-}
-
-// The position after the line that `p` stands in, as NextLine leaves it.
-inline std::int32_t PositionAfterLine(const char* const data, const char* const p,
-                                      std::size_t length) {
-  const auto i = static_cast<std::size_t>(p - data);
-  return PositionAfterBreaks(data, IsBreak(*p) ? i : FindBreak(data, i, length), length);
-}
 
 }  // namespace
-
-bool NextCountLine(std::string_view text, std::int32_t& position, int passedOver,
-                   std::int16_t (&counts)[3], std::int32_t (&places)[3]) {
-  const char* p = QuickStartEndingInBreak(text, position);
-  if (p == nullptr) return false;
-  const char* const data = text.data();
-  for (int k = 0; k < passedOver; ++k) {
-    p = PastBlanksInLine(p);
-    if (IsBreak(*p)) return false;
-    while (!IsDelimiter(*p)) ++p;
-  }
-  for (int k = 0; k < 3; ++k) {
-    p = PastBlanksInLine(p);
-    std::uint64_t value = 0;
-    // The byte after the digits is read only after a digit, which is never
-    // the text's last byte.
-    const int taken = QuickNumbers::LeadingDigits<5>(p, value);
-    if (taken == 0 || value > 32767 || !IsDelimiter(p[taken])) return false;
-    counts[k] = static_cast<std::int16_t>(value);
-    places[k] = static_cast<std::int32_t>(p - data) + 1;
-    p += taken;
-  }
-  position = PositionAfterLine(data, p, text.size());
-  return true;
-}
-
-namespace {
-
-// Three plain numbers from `p` on, in one line, each closed by a
-// delimiter. Returns where the last one ends, or nullptr.
-inline const char* ThreeNumbersInLine(const char* p, const char* const data, double (&values)[3],
-                                      std::int32_t (&places)[3]) {
-  for (int k = 0; k < 3; ++k) {
-    p = PastBlanksInLine(p);
-    const char* const first = p;
-    p = QuickNumbers::StoppedNumberAt(p, values[k]);
-    if (p == nullptr || !IsDelimiter(*p)) return nullptr;
-    places[k] = static_cast<std::int32_t>(first - data) + 1;
-  }
-  return p;
-}
-
-}  // namespace
-
-bool NextNumberLine(std::string_view text, std::int32_t& position, double (&values)[3],
-                    std::int32_t (&places)[3]) {
-  const char* const p = QuickStartEndingInBreak(text, position);
-  if (p == nullptr) return false;
-  const char* const data = text.data();
-  const char* const last = ThreeNumbersInLine(p, data, values, places);
-  if (last == nullptr) return false;
-  position = PositionAfterLine(data, last, text.size());
-  return true;
-}
-
-bool NextPlainPoint(std::string_view text, std::int32_t& position, double (&values)[3],
-                    std::int32_t (&places)[3]) {
-  const char* p = QuickStartEndingInBreak(text, position);
-  if (p == nullptr) return false;
-  const char* const data = text.data();
-  const char* const end = data + text.size();
-  while (p < end && IsDelimiter(*p)) ++p;
-  if (p == end) return false;
-  const char* const last = ThreeNumbersInLine(p, data, values, places);
-  if (last == nullptr) return false;
-  // As NextTokenValue leaves it: on the closing delimiter.
-  position = static_cast<std::int32_t>(last - data) + 1;
-  return true;
-}
 
 bool NextPlainValue(std::string_view text, std::int32_t& position, double& value,
                     std::int32_t& place) {

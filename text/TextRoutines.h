@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/QuickLines.h"
+
 // Whole-file reading and piecewise writing, scanning a text by lines and
 // tokens, and the number rules every reader shares. Texts are bytes: nothing
 // is translated on the way in or out, and no locale is consulted anywhere.
@@ -61,30 +63,8 @@ bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_v
 bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_view& token,
                     std::int16_t& count);
 
-// The quick ways of the readers: a whole line, or one token, read in one
-// pass when it has the form models are written in. Each gives exactly what
-// the general routines give for it (the same values, the same 1-based
-// places of the tokens' first characters, the same position after); for
-// any other text it returns false and moves nothing, and the general
-// routines read it.
-
-// A line of `passedOver` tokens and then three plain counts (one to five
-// digits, at most 32767, each closed by a delimiter or the line's end),
-// from `position` on: NextLine, then NextToken for each token passed over
-// and NextTokenCount for each count. Whatever follows the counts on the
-// line is passed over.
-bool NextCountLine(std::string_view text, std::int32_t& position, int passedOver,
-                   std::int16_t (&counts)[3], std::int32_t (&places)[3]);
-
-// A line that starts with three plain numbers (as NextPlainValue reads
-// them): NextLine, then NextTokenValue three times.
-bool NextNumberLine(std::string_view text, std::int32_t& position, double (&values)[3],
-                    std::int32_t (&places)[3]);
-
-// Three tokens of NextTokenValue that are plain numbers (as NextPlainValue
-// reads them) standing on one line, as the points of a TriMesh do.
-bool NextPlainPoint(std::string_view text, std::int32_t& position, double (&values)[3],
-                    std::int32_t (&places)[3]);
+// NextCountLine, NextNumberLine and NextPlainPoint (text/QuickLines.h) read
+// whole lines quickly.
 
 // NextTokenValue for a token that is a plain decimal number whose value is
 // exact in one step (at most 19 digits making at most 2^53, a power of ten
