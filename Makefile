@@ -93,7 +93,7 @@ clean:
 # for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_TIME    ?= 180
-FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun FuzzMetafileText FuzzMetafileBinary
+FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun FuzzMetafileText FuzzMetafileBinary FuzzSameAsBefore
 
 fuzz:
 	@scripts/install-deps.sh clang libclang-rt-dev
