@@ -31,16 +31,17 @@ import sys
 GROUPS = [
     # (name, pattern over the function's name); the first that matches wins.
     ("progress", r"DoEvents|ShowPosition|ShowRow|ShowProcessed|ShowCurpos|ShowPhase|Sink::"),
-    ("number form", r"PutNumber|PutVector|PutPadded|PutFiveDigits|PutTenDigits|EightDigits|"
+    ("number form", r"PutNumber|PutVector|PutPadded|PutFiveDigits|PutLongWhole|EightDigits|"
                     r"PutLink|MakeCornerForm|PutCorner|AppendNumber|FormatVector|NumberForm|"
                     r"to_chars"),
     ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|"
                    r"Platform::File|(^|:)(open|open64|write|writev|close|__libc_open64|"
                    r"__libc_write|__libc_close|__close|__write|__open64)\b|"
                    r"(^|::)(WriteAll|Floor)$|^main$"),
-    ("record building", r"WriteTriangleRecord|WriteTriangle|BeginPolygon|TriangleNormal|"
-                        r"VectorNormalize|VectorScale|VectorSubtract|WritePolygons|"
-                        r"RecordBatch|CornerPoint|MakeRecord|ModuleVector"),
+    ("record building", r"WriteTriangleRecord|WriteTriangle|PutTriangle|PutWholeRecord|"
+                        r"AxesOf|UnitOrZero|BeginPolygon|TriangleNormal|VectorNormalize|"
+                        r"VectorScale|VectorSubtract|WritePolygons|RecordBatch|CornerPoint|"
+                        r"ModuleVector"),
     ("reading", r"TextRoutines::|ReadIndexRows|ReadTriMesh|ReadMesh|ReadPolyhedron|"
                 r"LineTokens|StreamNumber|MakeTable|Metafile::|MetafileSink|from_chars|strtod|"
                 r"ConversionRun::Search|memchr|basic_string_view::find"),
