@@ -82,7 +82,7 @@ release: build windows
 bench:
 	@scripts/install-deps.sh valgrind
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON \
-	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON >/dev/null
+	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON -DCMAKE_CXX_FLAGS=-g >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@bench/run.sh $(BENCH_BUILD)
 

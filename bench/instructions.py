@@ -13,9 +13,11 @@ under callgrind:
     its pieces: the floor's calls, subtracted too.
 
 What is left is the program's own work, given per polygon written and
-split by where it goes (self cost of each function, grouped by name; the
-start-up and the floor are subtracted group by group, so the groups add up
-to the total).
+split by where it goes: the self cost of each source line, grouped by the
+function it is inlined from when the build has line information (make
+bench builds with -g, which changes no instruction), else by the function
+it stands in; the start-up and the floor are subtracted group by group, so
+the groups add up to the total.
 
 Usage: bench/instructions.py BIN_DIR WORK_DIR [TRIANGLES]
 Fails when valgrind is missing: a benchmark that cannot count must not
@@ -95,29 +97,115 @@ def callgrind(out_file, command):
     return result.returncode
 
 
+# The number form's functions, which the compiler inlines into the records
+# and corner forms: their lines count as number form wherever they stand.
+NUMBER_FORM_FILE = "t3d/Unreal.cpp"
+NUMBER_FORM_FUNCTIONS = ["PutFiveDigitsQuick", "PutLongWhole", "PutNumber", "PutNumberAnyRange",
+                         "PutPadded", "PutFiveDigits", "PutVector", "PutLink",
+                         "MakeCornerForm"]
+# Files whose lines are reading, whatever function they are inlined into.
+READING_FILES = ("text/QuickLines.h", "text/QuickNumbers.h",
+                 "keyword/", "metafile/")
+
+
+def function_lines(path, names):
+    """The line ranges (first, last) of the named functions' bodies in a
+    source file: from the line that names the function before its "{" to
+    the matching "}"."""
+    ranges = []
+    try:
+        lines = open(path, encoding="utf-8").read().split("\n")
+    except OSError:
+        return ranges
+    for index, line in enumerate(lines):
+        if not any(re.search(r"\b" + name + r"\(", line) for name in names):
+            continue
+        if line.startswith((" ", "//", "#")) or line.rstrip().endswith(";"):
+            continue
+        depth = 0
+        opened = False
+        for end in range(index, len(lines)):
+            depth += lines[end].count("{") - lines[end].count("}")
+            opened = opened or "{" in lines[end]
+            if opened and depth == 0:
+                ranges.append((index + 1, end + 1))
+                break
+    return ranges
+
+
+NUMBER_FORM_LINES = function_lines(
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", NUMBER_FORM_FILE),
+    NUMBER_FORM_FUNCTIONS)
+
+
+def group_of_line(path, function, line):
+    if path.endswith(NUMBER_FORM_FILE) and any(a <= line <= b for a, b in NUMBER_FORM_LINES):
+        return "number form"
+    if any(part in path for part in READING_FILES):
+        return "reading"
+    return group_of(function)
+
+
 def profile(out_file):
-    """Self instructions by group, and the total, of a callgrind profile."""
-    text = subprocess.run(["callgrind_annotate", "--threshold=100", "--inclusive=no", out_file],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                          check=True).stdout
+    """Self instructions by group, and the total, of a callgrind profile,
+    read from callgrind's own file: cost lines carry their source line, and
+    "fi="/"fe=" name the file of code inlined from elsewhere."""
     groups = {name: 0 for name, _ in GROUPS}
     groups["other"] = 0
-    total = None
-    line_form = re.compile(r"^\s*([\d,]+)\s+(?:\(\s*[\d.]+%\)\s+)?(.*?)\s*$")
-    for line in text.splitlines():
-        match = line_form.match(line)
+    files = {}
+    functions = {}
+    def named(table, value):
+        match = re.match(r"\((\d+)\)(?: (.*))?$", value)
         if not match:
-            continue
-        count = int(match.group(1).replace(",", ""))
-        where = match.group(2)
-        if where.startswith("PROGRAM TOTALS"):
-            total = count
-            continue
-        where = re.sub(r" \[[^\]]*\]$", "", where)  # the object file
-        function = where.split(":", 1)[1] if ":" in where else where
-        groups[group_of(function)] += count
-    if total is None:
-        fail("no total in " + out_file)
+            return value
+        if match.group(2) is not None:
+            table[match.group(1)] = match.group(2)
+        return table.get(match.group(1), "")
+    total = 0
+    function = ""
+    function_file = ""
+    path = ""
+    line = 0
+    after_call = False
+    position = re.compile(r"^([+-]?\d+|\*)\s+(\d+)")
+    key_form = re.compile(r"^([a-z]+)=(.*?)\n?$")
+    with open(out_file, encoding="utf-8", errors="replace") as lines:
+        for text in lines:
+            spec = key_form.match(text)
+            if spec:
+                key, value = spec.group(1), spec.group(2)
+                if key == "fl":
+                    function_file = named(files, value)
+                    path = function_file
+                elif key in ("fi", "fe"):
+                    path = named(files, value)
+                elif key == "fn":
+                    function = named(functions, value)
+                    path = function_file
+                elif key in ("cfi", "cfl"):
+                    named(files, value)
+                elif key == "cfn":
+                    named(functions, value)
+                elif key == "calls":
+                    after_call = True
+                continue
+            match = position.match(text)
+            if not match:
+                continue
+            where, cost = match.group(1), int(match.group(2))
+            if where == "*":
+                pass
+            elif where[0] in "+-":
+                line += int(where)
+            else:
+                line = int(where)
+            if after_call:  # the inclusive cost of a call: the callee counts it
+                after_call = False
+                continue
+            total += cost
+            groups[group_of_line(path, function, line)] += cost
+    if total == 0:
+        fail("no instructions in " + out_file)
     return total, groups
 
 
@@ -161,7 +249,7 @@ def run(bin_dir, work, tag, model, triangles_option, reader, triangles):
 def main():
     if len(sys.argv) < 3:
         fail("usage: instructions.py BIN_DIR WORK_DIR [TRIANGLES]")
-    for tool in ("valgrind", "callgrind_annotate"):
+    for tool in ("valgrind",):
         if shutil.which(tool) is None:
             fail(tool + " is missing: install valgrind (scripts/install-deps.sh valgrind); "
                  "the instruction counts cannot be made without it")

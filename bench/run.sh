@@ -49,7 +49,7 @@ mkdir -p "$DATA"
 for program in kelvane-convert kelvane-floor kelvane-measure kelvane-generate-model; do
   [ -x "$BIN/$program" ] || { echo "bench: $BIN/$program is missing; run 'make bench'" >&2; exit 1; }
 done
-for tool in valgrind callgrind_annotate python3; do
+for tool in valgrind python3; do
   command -v "$tool" >/dev/null || {
     echo "bench: $tool is missing: the instructions per polygon cannot be counted (make bench installs it)" >&2
     exit 1
