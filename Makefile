@@ -46,14 +46,15 @@ test-tsan: deps
 	@cd $(TSAN_BUILD) && KELVANE_RECORDS_AHEAD=always TSAN_OPTIONS=halt_on_error=1 bin/kelvane_fault_tests
 
 # Windows: kelvane-convert.exe and the core's test programs, cross-built with
-# MinGW-w64 and linked statically (no window: Qt for Windows is not here).
+# MinGW-w64 and linked statically, zlib too (no window: Qt for Windows is not
+# here).
 # Their tests run under Wine, in a prefix inside the build folder, and
 # compare the .exe with the Linux program of $(BUILD).
 WIN_BUILD ?= build-windows
 
 .PHONY: windows windows-deps test-windows
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest
 
 windows: windows-deps
 	@cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \

@@ -1,11 +1,13 @@
 #include "app/ConversionRun.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <new>
 #include <string_view>
 #include <utility>
 
+#include "app/RunMessages.h"
 #include "image/TexturePicture.h"
 #include "keyword/Readers.h"
 #include "platform/Platform.h"
@@ -54,6 +56,9 @@ RunReport ConversionRun::CommandGo_Click() {
   inputText_.clear();
   inputText_.shrink_to_fit();
   args_.inputText = {};
+  args_.editorFrame = settings_.editorFrame;
+  writer_.extent = {};
+  writer_.zeroAreaLeftOut = 0;
   args_.scanPosition = 1;
   args_.spot = 0;
   writer_.PolygonLinkCounter = 0;
@@ -74,6 +79,9 @@ RunReport ConversionRun::CommandGo_Click() {
     };
   }
   report_.polygons = writer_.PolygonLinkCounter;
+  report_.scale = args_.scale;
+  report_.extent = writer_.extent;
+  report_.degenerateLeftOut = writer_.zeroAreaLeftOut;
   const bool failedToRead = report_.failure && !report_.failure->outOfMemory;
   if (!report_.wholeFormat && (failedToRead || (report_.completed && report_.polygons == 0))) {
     report_.wholeFormatWouldRead = WholeFormatWouldRead();
@@ -88,14 +96,13 @@ std::string ConversionRun::ErrorPlaceOf(const RunError& error) const {
     return document_->PlaceOf(currentObject_->start, currentObject_);
   }
   if (args_.spot < 1) return {};
-  const InputPlace place = PlaceOf(inputText_, args_.spot);
+  const InputPlace place = PlaceOf(args_.inputText, args_.spot);
   return "input line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
 }
 
 std::int32_t ConversionRun::Search(Kind kind, std::int32_t from) const {
-  if (from < 1 || static_cast<std::size_t>(from - 1) > inputText_.size()) return 0;
-  const std::size_t at =
-      std::string_view(inputText_).find(kKeywords[kind], static_cast<std::size_t>(from - 1));
+  if (from < 1 || static_cast<std::size_t>(from - 1) > args_.inputText.size()) return 0;
+  const std::size_t at = args_.inputText.find(kKeywords[kind], static_cast<std::size_t>(from - 1));
   return at == std::string_view::npos ? 0 : static_cast<std::int32_t>(at + 1);
 }
 
@@ -107,11 +114,17 @@ bool ConversionRun::MapMode() { return !sink_.OneBrushNow(settings_.oneBrush); }
 
 void ConversionRun::Convert() {
   sink_.SetGoEnabled(false);
-  if (!TextRoutines::StartsWithNumber(settings_.scale)) {
+  const bool fit = !settings_.fit.empty();
+  if (!fit && !TextRoutines::StartsWithNumber(settings_.scale)) {
     throw RunError(ErrorKind::InvalidScale,
                    "The scale " + Quote(settings_.scale) + " does not start with a number");
   }
-  args_.scale = TextRoutines::NumericValue(settings_.scale);
+  const double fitSize = fit ? TextRoutines::NumericValue(settings_.fit) : 0.0;
+  if (fit && (!TextRoutines::StartsWithNumber(settings_.fit) || !(fitSize > 0))) {
+    throw RunError(ErrorKind::InvalidScale,
+                   "The size to fit " + Quote(settings_.fit) + " is not a number above 0");
+  }
+  args_.scale = fit ? 1.0 : TextRoutines::NumericValue(settings_.scale);
   sink_.ShowPhase(RunPhase::Reading);
   sink_.DoEvents();
   if (SameExistingFile(settings_.inputPath, settings_.outputPath)) {
@@ -122,10 +135,62 @@ void ConversionRun::Convert() {
   args_.inputText = inputText_;
   sink_.ShowPhase(RunPhase::Parsing);
   sink_.DoEvents();
+  if (fit) args_.scale = FitScale(fitSize);
+  ConvertText();
+}
 
+namespace {
+
+// The sink of a run that only measures: it shows nothing, saves nothing and
+// paints into a picture of its own, but lets the window's messages run.
+class MeasuringSink : public RunSink {
+ public:
+  explicit MeasuringSink(RunSink& window) : window_(window) {}
+  void ShowPhase(RunPhase) override {}
+  void ShowPosition(std::int32_t) override {}
+  void ShowRow(std::size_t) override {}
+  void ShowProcessed(std::int32_t) override {}
+  void DoEvents() override { window_.DoEvents(); }
+  TexturePicture& PictureTexture() override { return picture_; }
+  std::string ChooseBitmapPath(int, const std::string&) override { return {}; }
+
+ private:
+  RunSink& window_;
+  TexturePicture picture_{5055, 4425, 2};
+};
+
+}  // namespace
+
+// The scale that makes the model's largest side the size asked for: the
+// text is converted once at scale 1 without writing anything, and the
+// corners it would write are measured.
+double ConversionRun::FitScale(double size) {
+  RunSettings measuring = settings_;
+  measuring.fit.clear();
+  MeasuringSink quiet(sink_);
+  ConversionRun probe(measuring, quiet);
+  probe.writer_.writeFiles = false;
+  probe.args_.inputText = args_.inputText;
+  probe.args_.editorFrame = settings_.editorFrame;
+  probe.args_.scale = 1.0;
+  try {
+    probe.ConvertText();
+  } catch (const RunError& e) {
+    throw RunError(e.Kind(), e.what(), probe.ErrorPlaceOf(e));
+  }
+  const double side = probe.writer_.extent.LargestSide();
+  if (!(side > 0) || !std::isfinite(size / side)) {
+    report_.warnings.push_back("the model has no size to fit to " + ShortNumber(size) +
+                               " units; it is written at scale 1");
+    return 1.0;
+  }
+  return size / side;
+}
+
+void ConversionRun::ConvertText() {
   // Mapped polygons name their bitmaps: the textures are saved too.
   const bool pictures = settings_.pictures || settings_.textureMapping;
-  if (Metafile::IsBinaryMetafile(inputText_) || settings_.wholeFormat || settings_.textureMapping ||
+  if (Metafile::IsBinaryMetafile(args_.inputText) || settings_.wholeFormat || settings_.textureMapping ||
       settings_.powerOfTwo) {
     RunWholeFormat(pictures);
   } else {
@@ -196,6 +261,7 @@ void ConversionRun::WriteDocumentHead() {
 
 void ConversionRun::BeginObjectFrame() {
   if (!MapMode()) return;
+  writer_.StartBrush();
   std::string piece;
   Unreal::BeginBrushActor(piece, brushNumber_, ModuleVector::Vector3{0, 0, 0});
   writer_.WritePiece(piece, true);

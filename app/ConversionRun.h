@@ -56,7 +56,7 @@ class ConversionRun : private TextureSaver {
 
   // For a progress display during the run.
   std::int32_t ScanPosition() const { return args_.scanPosition; }
-  std::size_t InputLength() const { return inputText_.size(); }
+  std::size_t InputLength() const { return args_.inputText.size(); }
   std::int32_t PolygonsWritten() const { return writer_.PolygonLinkCounter; }
 
  private:
@@ -68,6 +68,9 @@ class ConversionRun : private TextureSaver {
   static constexpr std::int32_t kFarMarker = 2000000000;
 
   void Convert();
+  // Converts the text read, at the scale set.
+  void ConvertText();
+  double FitScale(double size);
   void RunKeywords(bool pictures);
   void RunWholeFormat(bool pictures);
   std::int32_t Search(Kind kind, std::int32_t from) const;
@@ -93,7 +96,7 @@ class ConversionRun : private TextureSaver {
   RunSettings settings_;
   RunSink& sink_;
   Unreal::T3dWriter writer_;
-  std::string inputText_;
+  std::string inputText_;  // what args_.inputText views (empty in a measuring run)
   ReaderArgs args_;
   std::int32_t hits_[kKinds] = {};
   std::int32_t brushNumber_ = 2;

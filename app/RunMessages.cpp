@@ -1,5 +1,7 @@
 #include "app/RunMessages.h"
 
+#include <charconv>
+#include <cmath>
 #include <map>
 
 namespace Kelvane {
@@ -58,7 +60,23 @@ void AddMapping(const MappingSummary& mapping, std::vector<std::string>& notes) 
   }
 }
 
+// " (X x Y x Z units)": the sides of the box around the corners written,
+// to a hundredth; nothing when none was written.
+std::string SizeOf(const Unreal::Extent& extent) {
+  if (!extent.any) return {};
+  const auto side = [](double low, double high) {
+    return ShortNumber(std::round((high - low) * 100) / 100);
+  };
+  return " (" + side(extent.low.X, extent.high.X) + " x " + side(extent.low.Y, extent.high.Y) +
+         " x " + side(extent.low.Z, extent.high.Z) + " units)";
+}
+
 }  // namespace
+
+std::string ShortNumber(double value) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, value).ptr};
+}
 
 RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat) {
   RunMessages messages;
@@ -73,11 +91,15 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
     }
   } else {
     messages.wrote = "Wrote " + report.settings.outputPath + ": " +
-                     Counted(report.polygons, "polygon") + ", " +
+                     Counted(report.polygons, "polygon") + SizeOf(report.extent) + ", " +
                      Counted(static_cast<std::int64_t>(report.bitmaps.size()), "bitmap");
     for (std::size_t i = 0; i < report.bitmaps.size(); ++i)
       messages.wrote += (i == 0 ? ": " : ", ") + report.bitmaps[i];
     if (report.wholeFormat) AddLeftOut(report.leftOut, messages.notes);
+    if (report.degenerateLeftOut > 0) {
+      messages.notes.push_back("left out " + Counted(report.degenerateLeftOut, "triangle") +
+                               " of zero area");
+    }
     if (report.settings.textureMapping) AddMapping(report.mapping, messages.notes);
   }
   if (const auto objects = report.wholeFormatWouldRead) {

@@ -27,6 +27,10 @@ struct RunMessages {
   std::string hint;
 };
 
+// A number in its shortest form that reads back as the same double ("512",
+// "0.25").
+std::string ShortNumber(double value);
+
 // `askWholeFormat` says how the user asks for the whole-format reader in
 // this front end ("--reader 3dmf").
 RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "metafile/Scene.h"
+#include "t3d/Unreal.h"
 #include "text/RunError.h"
 
 namespace Kelvane {
@@ -14,8 +15,8 @@ namespace Kelvane {
 // Everything a run takes once, as it starts: the window's boxes, or the
 // command line's options.
 struct RunSettings {
-  std::string inputPath;
-  std::string outputPath;
+  std::string inputPath{};
+  std::string outputPath{};
   // The scale as typed: its leading number is the factor.
   std::string scale = "20.0";
   // All objects into one brush instead of a map of brush actors. A window
@@ -32,22 +33,28 @@ struct RunSettings {
   // Textures whose sides are not powers of two are resampled to the next
   // ones up (whole-format reader).
   bool powerOfTwo = false;
+  // Write the polygons as the editor writes them (t3d/EditorFrame.h):
+  // not mirrored, faces outward, unit normals, whole faces.
+  bool editorFrame = false;
+  // When not empty: the model is scaled so that its largest side is this
+  // many units (the leading number, above 0), and `scale` is not used.
+  std::string fit{};
   // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
   int bitmapDepth = 24;
   // The folder the bitmaps are proposed in; empty: the output's.
-  std::string texturesFolder;
+  std::string texturesFolder{};
   // The map template; empty: StartMapFile.txt where the program finds it.
-  std::string templatePath;
+  std::string templatePath{};
 };
 
 // A run that stopped on a failure: what and where.
 struct RunFailure {
   bool outOfMemory = false;
   ErrorKind kind = ErrorKind::FileError;
-  std::string text;
+  std::string text{};
   // "input line 4, column 7", "byte 96 of the input, in a TriMesh ('tmsh')";
   // empty when unknown.
-  std::string place;
+  std::string place{};
 };
 
 // With texture mapping: what became of the polygons of textured objects.
@@ -68,6 +75,12 @@ struct RunReport {
   bool wholeFormat = false;
   // Polygons written (the last value of the link counter).
   std::int32_t polygons = 0;
+  // The factor every point was scaled by (made from fitSize when it is set).
+  double scale = 0;
+  // The box around the corners written, in the document's units.
+  Unreal::Extent extent;
+  // Triangles of zero area left out (editor frame).
+  std::int64_t degenerateLeftOut = 0;
   // Bitmaps saved, in order.
   std::vector<std::string> bitmaps;
   // Warnings for the user, in the order they arose.

@@ -5,8 +5,8 @@
 #endif
 
 #include <memory>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 
 #include "platform/Platform.h"
@@ -53,7 +53,8 @@ const Leptonica& Library() {
     const auto find = [&](auto& function, const char* name) {
       function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
           result->library.Function(name));
-      if (function == nullptr && result->failure.empty()) result->failure = "it has no " + std::string(name);
+      if (function == nullptr && result->failure.empty())
+        result->failure = "it has no " + std::string(name);
     };
     Leptonica& f = result->functions;
     find(f.setMsgSeverity, "setMsgSeverity");
@@ -79,17 +80,26 @@ const Leptonica& Library() {
 #else
 // Linked in (the Windows build links it statically).
 const Leptonica& Library() {
-  static const Leptonica functions{
-      &::setMsgSeverity, &::pixCreate,      &::pixDestroy,      &::pixGetData,
-      &::pixGetWpl,      &::composeRGBPixel, &::pixMedianCutQuantGeneral,
-      &::pixGetColormap, &::pixGetDepth,    &::pixcmapGetCount, &::pixcmapGetColor};
+  static const Leptonica functions{&::setMsgSeverity,
+                                   &::pixCreate,
+                                   &::pixDestroy,
+                                   &::pixGetData,
+                                   &::pixGetWpl,
+                                   &::composeRGBPixel,
+                                   &::pixMedianCutQuantGeneral,
+                                   &::pixGetColormap,
+                                   &::pixGetDepth,
+                                   &::pixcmapGetCount,
+                                   &::pixcmapGetColor};
   return functions;
 }
 #endif
 
 // Quantizes through the library's median cut: 5 significant bits per
 // channel, no dithering.
-PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int height) {
+PalettedImage MedianCut(const Image& image) {
+  const int width = image.width;
+  const int height = image.height;
   const Leptonica& lept = Library();
   struct PixDeleter {
     decltype(&::pixDestroy) destroy;
@@ -110,7 +120,7 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
   for (int y = 0; y < height; ++y) {
     l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wordsPerLine;
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t colour = rgb[static_cast<std::size_t>(y) * width + x];
+      const std::uint32_t colour = image.Pixel(x, y);
       lept.composeRGBPixel((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF, line + x);
     }
   }
@@ -134,13 +144,13 @@ PalettedImage MedianCut(const std::vector<std::uint32_t>& rgb, int width, int he
     const l_uint32* line = indices + static_cast<std::ptrdiff_t>(y) * indexWords;
     for (int x = 0; x < width; ++x) {
       const auto index = static_cast<std::uint8_t>(GET_DATA_BYTE(line, x));
-      out.indices[static_cast<std::size_t>(y) * width + x] = index < out.palette.size() ? index : 0;
+      out.indices[image.IndexOf(x, y)] = index < out.palette.size() ? index : 0;
     }
   }
   return out;
 }
 #else
-[[noreturn]] PalettedImage MedianCut(const std::vector<std::uint32_t>&, int, int) {
+[[noreturn]] PalettedImage MedianCut(const Image&) {
   throw RunError(ErrorKind::InvalidArgument,
                  "Reducing a texture of more than 256 colours is not in this build");
 }
@@ -154,14 +164,14 @@ bool PaletteInThisBuild() { return true; }
 bool PaletteInThisBuild() { return false; }
 #endif
 
-PalettedImage ToPalette(const std::vector<std::uint32_t>& rgb, int width, int height) {
+PalettedImage ToPalette(const Image& image) {
   PalettedImage out;
   std::unordered_map<std::uint32_t, std::uint8_t> known;
-  out.indices.reserve(rgb.size());
-  for (const std::uint32_t colour : rgb) {
+  out.indices.reserve(image.rgb.size());
+  for (const std::uint32_t colour : image.rgb) {
     const auto [at, added] = known.try_emplace(colour & 0xFFFFFF, 0);
     if (added) {
-      if (out.palette.size() == 256) return MedianCut(rgb, width, height);
+      if (out.palette.size() == 256) return MedianCut(image);
       at->second = static_cast<std::uint8_t>(out.palette.size());
       out.palette.push_back(colour & 0xFFFFFF);
     }

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "image/Bitmap.h"
+#include "image/Image.h"
 
 namespace Kelvane {
 
@@ -18,8 +20,8 @@ class TexturePicture {
   // Outer size in twips and border width in pixels on each side.
   TexturePicture(int outerWidthTwips, int outerHeightTwips, int borderPixels);
 
-  int InnerWidth() const { return width_; }    // drawing area, pixels
-  int InnerHeight() const { return height_; }  // drawing area, pixels
+  int InnerWidth() const { return image_.width; }    // drawing area, pixels
+  int InnerHeight() const { return image_.height; }  // drawing area, pixels
   int OuterWidthTwips() const { return outerWidthTwips_; }
   int OuterHeightTwips() const { return outerHeightTwips_; }
   static int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
@@ -31,15 +33,12 @@ class TexturePicture {
 
   // Colour as 0xRRGGBB. Points outside the drawing area are ignored.
   void SetPixel(int x, int y, std::uint32_t rgb) {
-    if (x >= 0 && y >= 0 && x < width_ && y < height_)
-      pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-              static_cast<std::size_t>(x)] = rgb;
+    if (x >= 0 && y >= 0 && x < image_.width && y < image_.height)
+      image_.rgb[image_.IndexOf(x, y)] = rgb;
   }
-  std::uint32_t Pixel(int x, int y) const {
-    return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                   static_cast<std::size_t>(x)];
-  }
-  const std::vector<std::uint32_t>& Pixels() const { return pixels_; }
+  std::uint32_t Pixel(int x, int y) const { return image_.Pixel(x, y); }
+  // The drawing area's image.
+  const Image& Picture() const { return image_; }
 
   // Counts changes, so a window can tell when to repaint.
   std::uint64_t Generation() const { return generation_; }
@@ -49,19 +48,13 @@ class TexturePicture {
   int outerWidthTwips_;
   int outerHeightTwips_;
   int border_;
-  int width_ = 0;
-  int height_ = 0;
-  std::vector<std::uint32_t> pixels_;
+  Image image_;
   std::uint64_t generation_ = 0;
 };
 
-// Writes the picture as a Windows bitmap, replacing any file of that name:
-// 24 bits a pixel, or with `depth` 8, 8 bits a pixel with a palette of at
-// most 256 colours (ToPalette). An empty picture cannot be written (invalid
-// argument); a file that cannot be written is a file error.
-void SaveBitmap(const TexturePicture& picture, const std::string& path, int depth = 24);
-
-// The bytes of that bitmap file.
-std::vector<unsigned char> BitmapBytes(const TexturePicture& picture, int depth = 24);
+// SaveBitmap of the box's picture.
+inline void SaveBitmap(const TexturePicture& picture, const std::string& path, int depth = 24) {
+  SaveBitmap(picture.Picture(), path, depth);
+}
 
 }  // namespace Kelvane

@@ -26,13 +26,13 @@ void ReadTriMesh(ReaderArgs& args) {
     std::int32_t place[3];
     if (TextRoutines::NextPlainPoint(args.inputText, args.scanPosition, value, place)) {
       args.spot = place[2];
-      points.push_back(MapAxes(value[0], value[1], value[2]));
+      points.push_back(MapPoint(args, value[0], value[1], value[2]));
       continue;
     }
     const double a = StreamNumber(args);
     const double b = StreamNumber(args);
     const double c = StreamNumber(args);
-    points.push_back(MapAxes(a, b, c));
+    points.push_back(MapPoint(args, a, b, c));
   }
 
   WriteReaderPolygons(

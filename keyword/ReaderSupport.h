@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "keyword/ReaderSink.h"
+#include "t3d/EditorFrame.h"
 #include "t3d/Unreal.h"
 #include "t3d/WritePolygons.h"
 #include "text/RunError.h"
@@ -26,13 +27,16 @@ using ModuleVector::Vector3;
 // where the next search starts; the spot is the input position the reader
 // last read from, for error messages.
 struct ReaderArgs {
-  std::string_view inputText;
+  std::string_view inputText{};
   std::int32_t scanPosition = 1;
   std::int32_t spot = 0;
   double scale = 1;
   Unreal::T3dWriter& writer;
   ReaderSink& sink;
   TextureSaver& saver;
+  // Points in the editor's frame (MapAxesToEditor) instead of the usual
+  // mapping (MapAxes); polygons written as the editor writes them.
+  bool editorFrame = false;
 };
 
 // A line taken from the input, read token by token from line position 1.
@@ -116,7 +120,10 @@ inline double StreamNumber(ReaderArgs& args) {
 // Shows "curpos " and the scan position on LabelPos.
 inline void ShowCurpos(ReaderArgs& args) { args.sink.ShowPosition(args.scanPosition); }
 
-using Unreal::MapAxes;
+// A point read as a, b, c in the model, in the document's frame.
+inline Vector3 MapPoint(const ReaderArgs& args, double a, double b, double c) {
+  return args.editorFrame ? Unreal::MapAxesToEditor(a, b, c) : Unreal::MapAxes(a, b, c);
+}
 
 // Reads a line of three numbers and maps them to the output axes.
 inline Vector3 ReadPointLine(ReaderArgs& args) {
@@ -125,22 +132,22 @@ inline Vector3 ReadPointLine(ReaderArgs& args) {
   const std::int32_t start = args.scanPosition;
   if (TextRoutines::NextNumberLine(args.inputText, args.scanPosition, value, place)) {
     args.spot = place[2];
-    return MapAxes(value[0], value[1], value[2]);
+    return MapPoint(args, value[0], value[1], value[2]);
   }
   args.spot = start;
   LineTokens tokens(TextRoutines::NextLine(args.inputText, args.scanPosition), start, args.spot);
   const double a = tokens.Number();
   const double b = tokens.Number();
   const double c = tokens.Number();
-  return MapAxes(a, b, c);
+  return MapPoint(args, a, b, c);
 }
 
 // Reads three numbers from a line and maps them to the output axes.
-inline Vector3 ReadPoint(LineTokens& tokens) {
+inline Vector3 ReadPoint(const ReaderArgs& args, LineTokens& tokens) {
   const double a = tokens.Number();
   const double b = tokens.Number();
   const double c = tokens.Number();
-  return MapAxes(a, b, c);
+  return MapPoint(args, a, b, c);
 }
 
 // A count below 1 leaves no valid table.
@@ -167,9 +174,14 @@ template <typename Row, typename BeforeWrite, typename AfterWrite>
 void WriteReaderPolygons(ReaderArgs& args, const std::vector<Vector3>& points,
                          const std::vector<Row>& rows, BeforeWrite beforeWrite,
                          AfterWrite afterWrite) {
-  WritePolygons(
-      args.writer, args.scale, args.spot, points, [](const Vector3& p) { return p; }, rows,
-      beforeWrite, afterWrite);
+  const auto asRead = [](const Vector3& p) { return p; };
+  if (args.editorFrame) {
+    WriteEditorTriangles(args.writer, args.scale, args.spot, points, asRead, rows, false,
+                         beforeWrite, afterWrite);
+  } else {
+    WritePolygons(args.writer, args.scale, args.spot, points, asRead, rows, beforeWrite,
+                  afterWrite);
+  }
 }
 
 // Reads three indices from a line.

@@ -20,6 +20,27 @@ void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Point3>& points
   for (std::uint64_t i = 0; i < count; ++i) points.push_back(ReadPoint(fields));
 }
 
+// Notes the face whose triangles were just appended from `firstTriangle` on.
+void AddFace(TriangleSet& out, std::size_t firstTriangle,
+             const std::vector<std::uint32_t>& corners) {
+  out.faces.push_back({static_cast<std::uint32_t>(firstTriangle),
+                       static_cast<std::uint32_t>(out.triangles.size() - firstTriangle),
+                       static_cast<std::uint32_t>(out.faceCorners.size()),
+                       static_cast<std::uint32_t>(corners.size())});
+  out.faceCorners.insert(out.faceCorners.end(), corners.begin(), corners.end());
+}
+
+// Cuts a face without holes, noting it as a face unless the cut needed new
+// points (contours that cross themselves).
+void CutFace(TriangleSet& out, const std::vector<std::uint32_t>& outer) {
+  const std::size_t firstTriangle = out.triangles.size();
+  const std::size_t points = out.points.size();
+  TriangulateFace(out.points, outer, {}, out.triangles);
+  if (out.points.size() == points && out.triangles.size() - firstTriangle == outer.size() - 2) {
+    AddFace(out, firstTriangle, outer);
+  }
+}
+
 std::string OutsideTable(const char* what, std::uint64_t index, std::uint64_t size) {
   const std::string head = std::string(what) + " index " + std::to_string(index);
   if (size == 0) return head + " refers to an empty table";
@@ -120,7 +141,11 @@ void DecodeMesh(Fields& fields, TriangleSet& out) {
   std::uint64_t faces = 0;
   std::uint64_t contours = 0;
   auto finishFace = [&] {
-    if (!outer.empty()) TriangulateFace(out.points, outer, holes, out.triangles);
+    if (!outer.empty() && holes.empty()) {
+      CutFace(out, outer);
+    } else if (!outer.empty()) {
+      TriangulateFace(out.points, outer, holes, out.triangles);
+    }
     outer.clear();
     holes.clear();
   };
@@ -181,7 +206,7 @@ void DecodePolygon(Fields& fields, TriangleSet& out) {
   ReadPoints(fields, numVertices, out.points);
   std::vector<std::uint32_t> outer(numVertices);
   for (std::uint32_t i = 0; i < numVertices; ++i) outer[i] = i;
-  TriangulateFace(out.points, outer, {}, out.triangles);
+  CutFace(out, outer);
 }
 
 void DecodeGeneralPolygon(Fields& fields, TriangleSet& out) {
@@ -234,6 +259,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
       const std::uint32_t b = a + 1;
       const std::uint32_t d = a + columns;
       const std::uint32_t e = d + 1;
+      const std::size_t firstTriangle = out.triangles.size();
       if (c % 2 == 0) {
         out.triangles.push_back({a, b, d});
         out.triangles.push_back({d, b, e});
@@ -241,6 +267,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
         out.triangles.push_back({a, e, d});
         out.triangles.push_back({a, b, e});
       }
+      AddFace(out, firstTriangle, {a, b, e, d});
     }
   }
 }
@@ -274,12 +301,15 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
                             orientation.y * (major.z * minor.x - major.x * minor.z) +
                             orientation.z * (major.x * minor.y - major.y * minor.x);
   for (const auto& f : kFaces) {
+    const std::size_t firstTriangle = out.triangles.size();
     if (handedness < 0) {
       out.triangles.push_back({f[0], f[2], f[1]});
       out.triangles.push_back({f[0], f[3], f[2]});
+      AddFace(out, firstTriangle, {f[0], f[3], f[2], f[1]});
     } else {
       out.triangles.push_back({f[0], f[1], f[2]});
       out.triangles.push_back({f[0], f[2], f[3]});
+      AddFace(out, firstTriangle, {f[0], f[1], f[2], f[3]});
     }
   }
 }
@@ -304,6 +334,8 @@ bool IsSurfaceGeometry(std::string_view kind) {
 void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out) {
   out.points.clear();
   out.triangles.clear();
+  out.faces.clear();
+  out.faceCorners.clear();
   if (SameWord(kind, "TriMesh")) return DecodeTriMesh(fields, out);
   if (SameWord(kind, "Polyhedron")) return DecodePolyhedron(fields, out);
   if (SameWord(kind, "Mesh")) return DecodeMesh(fields, out);

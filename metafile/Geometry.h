@@ -18,9 +18,28 @@ struct Point3 {
   double x = 0, y = 0, z = 0;
 };
 
+// A face of the file that was cut into triangles: a polygon without holes
+// whose corners faceCorners[firstCorner, firstCorner + corners) run round it
+// in the file's sense, cut into triangles [firstTriangle, firstTriangle +
+// triangles).
+struct SourceFace {
+  std::uint32_t firstTriangle = 0;
+  std::uint32_t triangles = 0;
+  std::uint32_t firstCorner = 0;
+  std::uint32_t corners = 0;
+};
+
 struct TriangleSet {
   std::vector<Point3> points;
   std::vector<std::array<std::uint32_t, 3>> triangles;
+  // The faces the triangles were cut from, in triangle order, where the
+  // file has such faces (Polygon, Mesh faces without holes, Box sides,
+  // TriGrid cells); other triangles stand alone.
+  std::vector<SourceFace> faces;
+  std::vector<std::uint32_t> faceCorners;
+  // The walk placed the object through a transform that mirrors it, which
+  // turns its faces the other way round.
+  bool mirrored = false;
   // Filled by the scene walk when texture mapping is asked for.
   SurfaceMapping mapping;
 };
@@ -51,7 +70,8 @@ bool IsSurfaceGeometry(std::string_view kind);
 //   u*minor; faces -orientation, +orientation, -major, +major, -minor,
 //   +minor, 2 triangles each. No data: the unit box (orientation 0 1 0,
 //   major 0 0 1, minor 1 0 0, origin 0 0 0).
-// Polygons keep the sense the file gives their corners; box faces turn
+// Faces of the file that were cut without new points are listed in
+// `faces`. Polygons keep the sense the file gives their corners; box faces turn
 // counterclockwise seen from outside (the right-hand rule gives an outward
 // normal), the front-face sense of the format.
 // A Mesh face or Polygon whose contours cross, touch or overlap, or whose

@@ -24,6 +24,8 @@ struct Matrix4 {
 // a M b: `a` acts first.
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
 Point3 Apply(const Matrix4& matrix, const Point3& point);
+// Whether the matrix turns a right-handed frame into a left-handed one.
+bool Mirrors(const Matrix4& matrix);
 
 // The matrix of a transform object (Translate, Scale, Rotate,
 // RotateAboutPoint, RotateAboutAxis, Matrix, Quaternion, Reset), read from

@@ -49,13 +49,18 @@ class File {
 
   File() = default;
   ~File();
-  File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+  File(File&& other) noexcept : handle_(other.handle_), created_(other.created_) {
+    other.handle_ = kNone;
+  }
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
   bool Open(const std::string& path, Mode mode, int& error);
   bool IsOpen() const { return handle_ != kNone; }
+  // Whether the last Open made the file (it was missing), so that a write
+  // that fails can take the file back too. Kept after Close.
+  bool Created() const { return created_; }
   // The length in bytes, and whether the opened path is a folder.
   bool Length(std::int64_t& length, bool& folder, int& error) const;
   // Up to `count` bytes: how many were read, 0 at the end, -1 on failure.
@@ -71,6 +76,7 @@ class File {
  private:
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t handle_ = kNone;  // a descriptor, or a HANDLE on Windows
+  bool created_ = false;
 };
 
 // A shared library loaded while the program runs, for a part that only

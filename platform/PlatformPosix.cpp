@@ -33,6 +33,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (handle_ != kNone) ::close(static_cast<int>(handle_));
     handle_ = other.handle_;
+    created_ = other.created_;
     other.handle_ = kNone;
   }
   return *this;
@@ -45,13 +46,23 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
       flags |= O_RDONLY;
       break;
     case Mode::kWrite:
-      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      flags |= O_WRONLY | O_TRUNC;
       break;
     case Mode::kAppend:
-      flags |= O_WRONLY | O_CREAT | O_APPEND;
+      flags |= O_WRONLY | O_APPEND;
       break;
   }
-  const int fd = ::open(path.c_str(), flags, 0666);
+  // An existing file opens at the first call, as every append of a run
+  // does; a missing one is made by a second, which tells that it was made.
+  int fd = ::open(path.c_str(), flags);
+  bool created = false;
+  if (fd < 0 && errno == ENOENT && mode != Mode::kRead) {
+    fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+    // Made meanwhile by someone else, or a link to a missing file: opened
+    // as before, and not ours to remove.
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), flags | O_CREAT, 0666);
+  }
   if (fd < 0) {
     error = errno;
     return false;
@@ -60,6 +71,7 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
   // opens a File: no temporary File is made for it).
   if (handle_ != kNone) ::close(static_cast<int>(handle_));
   handle_ = fd;
+  created_ = created;
   return true;
 }
 

@@ -89,6 +89,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (handle_ != kNone) ::CloseHandle(AsHandle(handle_));
     handle_ = other.handle_;
+    created_ = other.created_;
     other.handle_ = kNone;
   }
   return *this;
@@ -112,13 +113,17 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
     case Mode::kAppend:
       break;
   }
+  const std::wstring wide = Wide(path);
   const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+      ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+  const DWORD lastError = ::GetLastError();
+  // Opened for writing, a file that was there already says so.
+  const bool created = mode != Mode::kRead && lastError != ERROR_ALREADY_EXISTS;
   if (handle == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(::GetLastError());
+    error = static_cast<int>(lastError);
     // A folder named as a file to write.
     if (error == ERROR_ACCESS_DENIED) {
-      const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+      const DWORD attributes = ::GetFileAttributesW(wide.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         error = kErrorIsFolder;
     }
@@ -126,6 +131,7 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
   }
   *this = File();
   handle_ = reinterpret_cast<std::intptr_t>(handle);
+  created_ = created;
   if (mode == Mode::kAppend) {
     LARGE_INTEGER zero{};
     if (!::SetFilePointerEx(handle, zero, nullptr, FILE_END)) {

@@ -20,7 +20,7 @@ x86_64-w64-mingw32-strip -o "$stage/$win/kelvane-convert.exe" "$windows/bin/kelv
 cp "$source/StartMapFile.txt" "$source/README.md" "$stage/$win/"
 {
   cat "$source/packaging/windows/NOTICE.txt"
-  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev; do
+  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev libz-mingw-w64-dev; do
     printf '\n\n==== %s (/usr/share/doc/%s/copyright) ====\n\n' "$package" "$package"
     cat "/usr/share/doc/$package/copyright"
   done

@@ -1,5 +1,6 @@
 #include "t3d/Unreal.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <climits>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "platform/Platform.h"
+#include "t3d/EditorFrame.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
@@ -311,6 +313,29 @@ T3dWriter::T3dWriter(std::string outputPath, std::string templatePath)
     : outputPath_(std::move(outputPath)),
       templatePath_(templatePath.empty() ? DefaultTemplatePath() : std::move(templatePath)) {}
 
+void Extent::Include(const Extent& other) {
+  if (!other.any) return;
+  Include(other.low);
+  Include(other.high);
+}
+
+double Extent::LargestSide() const {
+  if (!any) return 0;
+  return std::max({high.X - low.X, high.Y - low.Y, high.Z - low.Z});
+}
+
+void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                                   const Vector3& normal, std::string_view texture,
+                                   const TextureAxes* axes) {
+  if (PolygonLinkCounter == INT32_MAX || brushLink_ == INT32_MAX) {
+    throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
+  }
+  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes);
+  ++brushLink_;
+  ++PolygonLinkCounter;
+  for (std::size_t k = 0; k < count; ++k) extent.Include(corners[k]);
+}
+
 void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
   if (mode == kOneBrushMode) {
     text = "Begin PolyList\r\n";
@@ -320,10 +345,12 @@ void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
 }
 
 void T3dWriter::WritePiece(std::string_view piece, bool append) const {
+  if (!writeFiles) return;
   TextRoutines::WriteTextFile(outputPath_, piece, append);
 }
 
 void T3dWriter::AppendRecord(std::string_view record) const {
+  if (!writeFiles) return;
   TextRoutines::WriteTextLine(outputPath_, record, true);
 }
 

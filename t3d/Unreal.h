@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -96,6 +97,26 @@ struct LinkDigits {
 char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const FormedCorner& C,
                   LinkDigits& link);
 
+// The box around the corners written, in the document's units.
+struct Extent {
+  bool any = false;
+  Vector3 low{0, 0, 0};
+  Vector3 high{0, 0, 0};
+  // Inline: every corner a reader makes passes here.
+  void Include(const Vector3& corner) {
+    if (!any) {
+      low = high = corner;
+      any = true;
+      return;
+    }
+    low = {std::min(low.X, corner.X), std::min(low.Y, corner.Y), std::min(low.Z, corner.Z)};
+    high = {std::max(high.X, corner.X), std::max(high.Y, corner.Y), std::max(high.Z, corner.Z)};
+  }
+  void Include(const Extent& other);
+  // The largest of the box's three sides; 0 when empty.
+  double LargestSide() const;
+};
+
 // The T3D document one run writes: the polygon records' numbering, the map
 // template and the output file. Each piece of text is made into a string the
 // caller passes (document-level routines replace it, polygon records append
@@ -125,6 +146,21 @@ class T3dWriter {
   // TextureV are those, else made from its edges as WriteTriangle makes them.
   void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
                              const Vector3& C, std::string_view texture, const TextureAxes* axes);
+  // A polygon in the editor's form (EditorFrame.h), numbered within its
+  // brush; it counts in PolygonLinkCounter too.
+  void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                          const Vector3& normal, std::string_view texture,
+                          const TextureAxes* axes);
+  // A brush begins: the editor's polygon numbers start again at 0.
+  void StartBrush() { brushLink_ = 0; }
+
+  // The corners written so far (kept by whoever writes them).
+  Extent extent;
+  // False: pieces are made and counted but not written (a run that only
+  // measures the model).
+  bool writeFiles = true;
+  // Polygons of zero area left out (the editor's form writes none).
+  std::int64_t zeroAreaLeftOut = 0;
 
   // Writes a piece to the output followed by CR LF: the first piece of a
   // document replaces the file (append false), every later one is appended.
@@ -136,6 +172,7 @@ class T3dWriter {
  private:
   std::string outputPath_;
   std::string templatePath_;
+  std::int32_t brushLink_ = 0;
 };
 
 }  // namespace Kelvane::Unreal

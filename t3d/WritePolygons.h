@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "t3d/EditorFrame.h"
 #include "t3d/RecordsAhead.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
@@ -86,6 +88,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
   const std::int32_t counterStart = writer.PolygonLinkCounter;
   const std::int32_t spotStart = spot;
   std::int32_t link = counterStart;
+  Unreal::Extent extent;  // of the corners made, on whichever thread makes them
 
   // Makes the polygons of rows batch.first on, one after another at the
   // start of batch.texts, whose room is kept from batch to batch. What the
@@ -117,6 +120,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
             shared.point = corner(pointAt[static_cast<std::size_t>(index)]);
             if (factor != 1.0) shared.point = ModuleVector::VectorScale(shared.point, factor);
             Unreal::MakeCornerForm(shared.form, shared.point);
+            extent.Include(shared.point);
           }
           cornerOf[k] = &shared;
         }
@@ -149,7 +153,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
       writer.PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
                                                             static_cast<std::int64_t>(row));
       beforeWrite(row);
-      writer.AppendRecord(all.substr(from, batch.ends[i] - from));
+      writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
       from = batch.ends[i];
       afterWrite(row);
     }
@@ -176,6 +180,48 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
   }
   writer.PolygonLinkCounter =
       static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size()));
+  writer.extent.Include(extent);
+}
+
+// WritePolygons in the editor's form (EditorFrame.h): each row's corners
+// written in the opposite order (the editor's frame is the mirror of the
+// model's, so this keeps the face turned the way the model turned it) or,
+// with `sameOrder`, as they stand; a row whose corners span no area is left
+// out and counted in the writer. Captions and yields come per row as there.
+template <typename Point, typename Row, typename MakeCorner, typename BeforeWrite,
+          typename AfterWrite>
+void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
+                          const std::vector<Point>& points, MakeCorner corner,
+                          const std::vector<Row>& rows, bool sameOrder, BeforeWrite beforeWrite,
+                          AfterWrite afterWrite) {
+  using ModuleVector::Vector3;
+  const std::int32_t spotStart = spot;
+  std::string text;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    Vector3 made[3];
+    for (int k = 0; k < 3; ++k) {
+      const std::int64_t index = RowIndex(rows[r], k);
+      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
+        spot = RowSpot(rows[r], k, spotStart);
+        ThrowOutsideTable(index, points.size());
+      }
+      made[k] = corner(points[static_cast<std::size_t>(index)]);
+      if (scale != 1.0) made[k] = ModuleVector::VectorScale(made[k], scale);
+    }
+    if (!sameOrder) std::swap(made[1], made[2]);
+    Vector3 normal;
+    text.clear();
+    const bool area = Unreal::EditorNormal(made[0], made[1], made[2], normal);
+    if (area) {
+      writer.WriteEditorPolygon(text, made, 3, normal, {}, nullptr);
+      text += "\r\n";
+    } else {
+      ++writer.zeroAreaLeftOut;
+    }
+    beforeWrite(r);
+    if (area) writer.AppendRecord(text);
+    afterWrite(r);
+  }
 }
 
 }  // namespace Kelvane

@@ -276,6 +276,21 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
 
 namespace {
 
+// Takes back what a failed write put out, then reports the failure: the
+// file, while still open, is cut by the `written` bytes (where it can seek),
+// and it is removed when this write made it. What the cut or the removal
+// meets is not reported: the error that stopped the write is the one the
+// user can act on.
+[[noreturn]] void FailWrite(File& file, const std::string& path, std::int64_t written, int error) {
+  if (file.IsOpen()) {
+    file.TakeBack(written);
+    int ignored = 0;
+    file.Close(ignored);
+  }
+  if (file.Created()) Platform::RemoveFile(path);
+  ThrowFileError("Cannot write", path, error);
+}
+
 // Opens the file, writes the parts in order and closes it again.
 void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool append) {
   File file;
@@ -286,14 +301,7 @@ void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool
   std::int64_t written = 0;
   while (first < count) {
     const std::int64_t n = file.Write(parts + first, count - first, error);
-    if (n < 0) {
-      // A write that fails part-way (a full disk, a file-size limit) takes
-      // its bytes back, so the file ends with the last whole piece. Where
-      // the output cannot seek, nothing is cut. The error that stopped the
-      // write is the one to report, not a failure of the cut.
-      file.TakeBack(written);
-      ThrowFileError("Cannot write", path, error);
-    }
+    if (n < 0) FailWrite(file, path, written, error);
     written += n;
     auto done = static_cast<std::size_t>(n);
     while (first < count && done >= parts[first].size) {
@@ -305,7 +313,7 @@ void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool
       parts[first].size -= done;
     }
   }
-  if (!file.Close(error)) ThrowFileError("Cannot write", path, error);
+  if (!file.Close(error)) FailWrite(file, path, written, error);
 }
 
 }  // namespace
@@ -319,6 +327,11 @@ void WriteTextFile(const std::string& path, std::string_view text, bool append) 
 void WriteTextLine(const std::string& path, std::string_view line, bool append) {
   Platform::Piece part = {line.data(), line.size()};
   WriteParts(path, &part, 1, append);
+}
+
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  Platform::Piece part = {bytes.data(), bytes.size()};
+  WriteParts(path, &part, 1, false);
 }
 
 void AppendToStringArray(std::vector<std::string>& array, std::string item) {

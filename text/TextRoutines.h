@@ -32,11 +32,22 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents = {})
 // Writes the text and then CR LF: into a new or emptied file (append false) or
 // at the end of the file (append true). Opens and closes the file within the
 // call, so the file is complete on disk when it returns.
+//
+// A write cut short (a full disk, a file-size limit) leaves no part of
+// itself: its bytes are taken back, so the file has the length it had
+// before this write (empty, for a file that append false emptied), and a
+// file that this write created is removed. Where the file cannot seek (a
+// device), nothing is cut. The file error raised names the failure that
+// stopped the write.
 void WriteTextFile(const std::string& path, std::string_view text, bool append);
 
 // WriteTextFile for a text whose CR LF is already its last two characters:
 // written as it stands, the same bytes and the same open, write and close.
 void WriteTextLine(const std::string& path, std::string_view line, bool append);
+
+// The bytes as the whole of a new or emptied file, as WriteTextFile writes
+// (and fails): pictures are written this way.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // Adds the item at the end of the array, reusing a lone empty first element.
 void AppendToStringArray(std::vector<std::string>& array, std::string item);

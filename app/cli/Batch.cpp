@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/RunMessages.h"
 #include "app/cli/ConvertOne.h"
 
 namespace Kelvane::Cli {
@@ -201,17 +202,18 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
 
 std::vector<std::string> ChildArguments(const Options& options, const BatchFile& file,
                                         const char* program) {
-  std::vector<std::string> args = {program,
-                                   "--quiet",
-                                   "--result-line",
-                                   "--scale",
-                                   options.scale,
-                                   "--reader",
+  std::vector<std::string> args = {program, "--quiet", "--result-line", "--reader",
                                    options.wholeFormat ? "3dmf" : "keywords"};
+  if (options.fitSize > 0) {
+    args.insert(args.end(), {"--fit", ShortNumber(options.fitSize)});
+  } else {
+    args.insert(args.end(), {"--scale", options.scale});
+  }
   if (options.oneBrush) args.push_back("--one-brush");
   if (!options.pictures) args.push_back("--no-pictures");
   if (options.textureMapping) args.push_back("--uv");
   if (options.powerOfTwo) args.push_back("--pow2");
+  if (options.editorFrame) args.push_back("--editor-frame");
   if (options.bitmapDepth != 24) args.insert(args.end(), {"--bitmap-depth", "8"});
   if (!options.texturesDir.empty()) args.insert(args.end(), {"--textures", options.texturesDir});
   if (!options.templatePath.empty()) args.insert(args.end(), {"--template", options.templatePath});

@@ -163,6 +163,8 @@ int ConvertOne(const Options& options) {
       .wholeFormat = options.wholeFormat,
       .textureMapping = options.textureMapping,
       .powerOfTwo = options.powerOfTwo,
+      .editorFrame = options.editorFrame,
+      .fit = options.fitSize > 0 ? ShortNumber(options.fitSize) : std::string(),
       .bitmapDepth = options.bitmapDepth,
       .texturesFolder = options.texturesDir,
       .templatePath = options.templatePath,

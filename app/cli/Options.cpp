@@ -1,6 +1,8 @@
 #include "app/cli/Options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -29,6 +31,11 @@ const char* const kUsage =
     "  --jobs N           convert up to N files at once (default: the number of cores)\n"
     "  --recursive        also take the .3dmf files in the folders' subfolders\n"
     "  --scale TEXT       scale factor applied to every point (default 20.0)\n"
+    "  --fit SIZE         scale the model so that its largest side is SIZE units\n"
+    "                     (instead of --scale)\n"
+    "  --editor-frame     write polygons as the editor does: the model not mirrored,\n"
+    "                     faces outward with unit normals, whole faces, no polygon\n"
+    "                     of zero area\n"
     "  --one-brush        write all objects into one brush instead of a map\n"
     "  --reader NAME      keywords (default): find objects by their keywords;\n"
     "                     3dmf: read the whole 3DMF format (groups, transforms,\n"
@@ -104,6 +111,18 @@ void SetJobs(const std::string& value, Options& options) {
   options.jobs = *jobs;
 }
 
+// A size above 0, as a plain decimal number.
+void SetFit(const std::string& value, Options& options) {
+  double size = 0;
+  const char* const end = value.data() + value.size();
+  const auto [stop, error] = std::from_chars(value.data(), end, size);
+  if (value.empty() || error != std::errc() || stop != end || !(size > 0) ||
+      !std::isfinite(size)) {
+    throw UsageError("--fit takes a size above 0 in units, like 512, not \"" + value + "\"");
+  }
+  options.fitSize = size;
+}
+
 void SetPreviewSize(const std::string& text, Options& options) {
   const std::size_t x = text.find_first_of("xX");
   const auto width = WholeNumber(std::string_view(text).substr(0, x), 1, kMaxPreviewSide);
@@ -132,7 +151,12 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--scale", [](const std::string& v, Options& o) { o.scale = v; }},
+    {"--scale",
+     [](const std::string& v, Options& o) {
+       o.scale = v;
+       o.scaleGiven = true;
+     }},
+    {"--fit", SetFit},
     {"--reader", SetReader},
     {"--bitmap-depth", SetBitmapDepth},
     {"--textures", [](const std::string& v, Options& o) { o.texturesDir = v; }},
@@ -160,6 +184,7 @@ constexpr Flag kFlags[] = {
     {"--no-pictures", nullptr, &Options::pictures, false},
     {"--uv", nullptr, &Options::textureMapping, true},
     {"--pow2", nullptr, &Options::powerOfTwo, true},
+    {"--editor-frame", nullptr, &Options::editorFrame, true},
     {"--quiet", "-q", &Options::quiet, true},
     {"--recursive", "-r", &Options::recursive, true},
     {"--result-line", nullptr, &Options::resultLine, true},
@@ -168,6 +193,9 @@ constexpr Flag kFlags[] = {
 // Checks that hold between options once all are read.
 void CheckTogether(Options& options) {
   if (options.paths.empty()) throw UsageError("no INPUT given");
+  if (options.scaleGiven && options.fitSize > 0) {
+    throw UsageError("--fit and --scale both set the size; give one of them");
+  }
   if (options.textureMapping || options.powerOfTwo) {
     const std::string option = options.textureMapping ? "--uv" : "--pow2";
     if (options.keywordsAsked) throw UsageError(option + " needs --reader 3dmf");

@@ -14,6 +14,9 @@ extern const char* const kVersion;
 struct Options {
   std::vector<std::string> paths;  // as given, in order
   std::string scale = "20.0";
+  bool scaleGiven = false;
+  double fitSize = 0;  // --fit SIZE; 0: not asked
+  bool editorFrame = false;
   bool oneBrush = false;
   bool pictures = true;
   std::string texturesDir;

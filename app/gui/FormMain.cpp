@@ -119,7 +119,7 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   setObjectName(QStringLiteral("FormMain"));
   setAcceptDrops(true);
   // The original layout (5325 twips wide) and the preview to its right.
-  resize(Twips(11970), Twips(6660));
+  resize(Twips(13400), Twips(6660));
   setMinimumSize(size());
 
   auto place = [this](QWidget* control, const char* name, QRect geometry) {
@@ -197,8 +197,19 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   CheckBitmap8 = checkBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
   CheckBitmap8->setToolTip(
       QStringLiteral("Save textures as 256-colour bitmaps with a palette, as older editors need."));
+  CheckEditorFrame =
+      checkBox("CheckEditorFrame", "Editor frame", false, TwipsRect(10400, 105, 1500, 255));
+  CheckEditorFrame->setToolTip(QStringLiteral(
+      "Write the polygons as the editor writes them: the model not mirrored, faces turned "
+      "outward with unit normals, each flat convex face one polygon, no polygon of zero area."));
+  LabelFit = label("LabelFit", "Fit:", TwipsRect(12000, 120, 330, 255));
+  TextFit = textBox("TextFit", "", TwipsRect(12330, 105, 900, 285));
+  TextFit->setToolTip(QStringLiteral(
+      "Scale the model so that its largest side is this many units; empty: use the scale."));
   PicturePreview = new PreviewView(this);
-  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 6525, 6165));
+  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 7955, 5445));
+  LabelSummary = label("LabelSummary", "", TwipsRect(5280, 5970, 7955, 660));
+  LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
                                   PicturePreview->geometry().bottom() + 1);
 
@@ -207,13 +218,15 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
                                TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,
                                PictureTexture,   CheckDoPics,         TextScale,
                                CheckWholeFormat, CheckTextureMapping, CheckPowerOfTwo,
-                               CheckBitmap8,     PicturePreview};
+                               CheckBitmap8,     CheckEditorFrame,    TextFit,
+                               PicturePreview};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
   CommandGo->setFocus();
   // A file dropped anywhere, the boxes included, is taken as the input.
-  for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale}) box->setAcceptDrops(false);
+  for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale, TextFit})
+    box->setAcceptDrops(false);
 
   connect(CommandGo, &QPushButton::clicked, this, [this] { CommandGo_Click(); });
   connect(CommandBrowseInput, &QPushButton::clicked, this, [this] { CommandBrowseInput_Click(); });
@@ -242,6 +255,8 @@ void FormMain::FitFontToLayout() {
       {CheckTextureMapping->text(), CheckTextureMapping->width() - indicator},
       {CheckPowerOfTwo->text(), CheckPowerOfTwo->width() - indicator},
       {CheckBitmap8->text(), CheckBitmap8->width() - indicator},
+      {CheckEditorFrame->text(), CheckEditorFrame->width() - indicator},
+      {LabelFit->text(), LabelFit->width()},
   };
   QFont fitted = font();
   const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
@@ -272,6 +287,8 @@ Kelvane::RunSettings FormMain::Settings() const {
       .wholeFormat = CheckWholeFormat->isChecked(),
       .textureMapping = CheckTextureMapping->isChecked(),
       .powerOfTwo = CheckPowerOfTwo->isChecked(),
+      .editorFrame = CheckEditorFrame->isChecked(),
+      .fit = TextFit->text().trimmed().toStdString(),
       .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
   };
 }
@@ -323,18 +340,19 @@ void FormMain::ShowReport(const Kelvane::RunReport& report) {
   add(messages.error);
   for (const std::string& warning : messages.warnings) add(warning + ".");
   if (!messages.hint.empty()) add(messages.hint + ".");
-  if (!report.failure) {
-    QStringList notes;
-    for (const std::string& note : messages.notes) notes << QString::fromStdString(note);
-    if (paragraphs.isEmpty() && notes.isEmpty()) return;
-    const auto kind =
-        paragraphs.isEmpty() ? Dialogs::MessageKind::Information : Dialogs::MessageKind::Warning;
-    paragraphs.prepend(QString::fromStdString(messages.wrote) + QLatin1Char('.'));
-    if (!notes.isEmpty()) paragraphs << notes.join(QLatin1Char('\n'));
-    dialogs_.ShowMessage(this, kind, kCaption, paragraphs.join(QStringLiteral("\n\n")));
-    return;
+  // What the run wrote and left out stays in view under the preview; what
+  // the user must act on comes in a message box.
+  QStringList summary;
+  summary << QString::fromStdString(report.failure ? "The conversion stopped: " + messages.error
+                                                   : messages.wrote);
+  for (const std::string& note : messages.notes) summary << QString::fromStdString(note);
+  LabelSummary->setText(summary.join(QLatin1Char('\n')));
+  if (report.failure) {
+    ReportFailure(paragraphs.join(QStringLiteral("\n\n")));
+  } else if (!paragraphs.isEmpty()) {
+    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                         paragraphs.join(QStringLiteral("\n\n")));
   }
-  ReportFailure(paragraphs.join(QStringLiteral("\n\n")));
 }
 
 FormMain::FileState FormMain::StateOf(const std::string& path) {
@@ -479,6 +497,8 @@ void FormMain::resizeEvent(QResizeEvent* event) {
   const QRect preview = PicturePreview->geometry();
   PicturePreview->resize(width() - previewMargin_.width() - preview.left(),
                          height() - previewMargin_.height() - preview.top());
+  LabelSummary->setGeometry(preview.left(), PicturePreview->geometry().bottom() + 1 + Twips(60),
+                            PicturePreview->width(), LabelSummary->height());
 }
 
 }  // namespace Kelvane::Gui

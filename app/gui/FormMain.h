@@ -82,8 +82,8 @@ class FormMain : public QWidget {
   void ReportFailure(const QString& text);
   // The settings a run takes from the controls as it starts.
   Kelvane::RunSettings Settings() const;
-  // What a run did, in a message box: its error, warnings, what it left
-  // out; nothing when a run completed with nothing to tell.
+  // What a run did: its summary and notes under the preview; its error,
+  // warnings and the whole-format hint in a message box.
   void ShowReport(const Kelvane::RunReport& report);
   bool NamesRunFile(const std::string& path) const;
   // Shows what the run left in its output: the document, or why there is
@@ -113,8 +113,13 @@ class FormMain : public QWidget {
   QCheckBox* CheckTextureMapping;
   QCheckBox* CheckPowerOfTwo;
   QCheckBox* CheckBitmap8;
+  QCheckBox* CheckEditorFrame;
+  QLabel* LabelFit;
+  QLineEdit* TextFit;
   // Beyond the original layout: the converted model, beside the rest.
   PreviewView* PicturePreview;
+  // Beyond the original layout: what the last run wrote and left out.
+  QLabel* LabelSummary;
   CommonDialog CommonDialog1;
 
   Kelvane::TexturePicture picture_;

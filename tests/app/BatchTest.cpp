@@ -84,7 +84,8 @@ const std::string kBadIndexError =
 TEST(BatchTest, BatchOutputsEqualOneRunPerFile) {
   const std::vector<std::string> models = {"texture-wrapping.3dmf", "uv-transform.3dmf",
                                            "binary-Quesa-Logo.3dmf", "Mesh.3dmf"};
-  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures"}) {
+  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures",
+                                    "--editor-frame --fit 300 --uv"}) {
     SCOPED_TRACE(options);
     TempDir single, jobs1, jobs4, outDir;
     for (const TempDir* dir : {&single, &jobs1, &jobs4}) {
@@ -242,7 +243,7 @@ TEST(BatchTest, InputOutputNeverWritesOverAModel) {
     const Result result = Convert(dir.Path(), "a.3dmf b.3dmf");
     EXPECT_EQ(result.status, status) << result.err;
     if (status == 0) {
-      EXPECT_EQ(result.out, "Wrote b.3dmf: 1 polygon, 0 bitmaps\n");
+      EXPECT_EQ(result.out, "Wrote b.3dmf: 1 polygon (20 x 20 x 0 units), 0 bitmaps\n");
       EXPECT_EQ(ReadFile(dir.File("b.3dmf")).rfind("Begin Map", 0), 0u);
     } else {
       EXPECT_NE(result.err.find("will not write a T3D document over \"b.3dmf\""),
@@ -260,7 +261,9 @@ TEST(BatchTest, PreviewAfterOneConversionAndOnlyAWarningWhenItFails) {
   const std::string kPngSignature = "\x89PNG\r\n\x1a\n";
   Result result = Convert(dir.Path(), "a.3dmf --preview p.png --preview-size 64x48");
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "Wrote a.t3d: 1 polygon, 0 bitmaps\nWrote preview p.png: 64 x 48 pixels\n");
+  EXPECT_EQ(result.out,
+            "Wrote a.t3d: 1 polygon (20 x 20 x 0 units), 0 bitmaps\nWrote preview p.png: 64 x 48 "
+            "pixels\n");
   EXPECT_EQ(ReadFile(dir.File("p.png")).substr(0, 8), kPngSignature);
 
   result = Convert(dir.Path(), "a.3dmf --out-dir o --preview q.png");  // a batch of one

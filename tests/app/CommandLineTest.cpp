@@ -37,7 +37,7 @@ TEST(CommandLineTest, ConvertsWithTheDefaultOutputAndTemplate) {
   const Result result = Convert(dir, Q(input));
   EXPECT_EQ(result.status, 0) << result.err;
   const std::string output = dir.File("ship.v2.t3d");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 0 bitmaps\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 0 bitmaps\n");
   const std::string document = ReadFile(output);
   // The template that ships beside the program opens the map.
   EXPECT_EQ(document.rfind("Begin Map\r\n", 0), 0u);
@@ -131,8 +131,8 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
   EXPECT_NE(result.err.find("warning: texture 2 is 0 x 0 pixels: no bitmap written"),
             std::string::npos)
       << result.err;
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 2 bitmaps: " + dir.File("out_1.bmp") +
-                            ", " + dir.File("out_3.bmp") + "\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 2 bitmaps: " +
+                            dir.File("out_1.bmp") + ", " + dir.File("out_3.bmp") + "\n");
   EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("out_2.bmp"))));
 
   // 24 bits a pixel, rows bottom up, each padded to four bytes.
@@ -156,10 +156,10 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
   result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("none")));
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.err.find("warning: texture 1 not saved: Cannot write"), std::string::npos);
-  EXPECT_NE(result.out.find(": 1 polygon, 0 bitmaps"), std::string::npos);
+  EXPECT_NE(result.out.find(": 1 polygon (20 x 20 x 0 units), 0 bitmaps"), std::string::npos);
 
   result = Convert(dir, Q(input) + " " + Q(output) + " --no-pictures");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 0 bitmaps\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 0 bitmaps\n");
 }
 
 }  // namespace
@@ -194,8 +194,8 @@ TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions)
       Convert(dir, Q(input) + " " + Q(output) + " --uv" + (palette ? " --bitmap-depth 8" : ""));
   ASSERT_EQ(result.status, 0) << result.err;
   const std::string bitmap = dir.File("my_model_2_1.bmp");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons, 1 bitmap: " + bitmap +
-                            "\n  3 polygons carry the model's texture mapping\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons (40 x 0 x 60 units), 1 bitmap: " +
+                            bitmap + "\n  3 polygons carry the model's texture mapping\n");
   EXPECT_NE(ReadFile(output).find("Begin Polygon Item=OUTSIDE Texture=my_model_2_1 Link= 0\r\n"),
             std::string::npos);
   const std::string bytes = ReadFile(bitmap);

@@ -22,6 +22,8 @@ class FakeWindow : public Kelvane::CaptionSink {
   int wholeFormat = 0;
   int textureMapping = 0;
   int powerOfTwo = 0;
+  int editorFrame = 0;
+  std::string fit;
 
   // The settings a run starts with, from the fields above.
   Kelvane::RunSettings Settings() const {
@@ -33,6 +35,8 @@ class FakeWindow : public Kelvane::CaptionSink {
             .wholeFormat = wholeFormat != 0,
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
+            .editorFrame = editorFrame != 0,
+            .fit = fit,
             .templatePath = templatePath};
   }
 

@@ -339,7 +339,8 @@ TEST(FileFaultTest, AnEmptyInputGivesAnEmptyDocument) {
 // kelvane-convert, run as a user would, under a file-size limit that the
 // output reaches part-way through: the run ends with exit status 1 and a
 // line naming the output and the reason, and the output holds exactly the
-// whole pieces written before the failing one.
+// whole pieces written before the failing one (none: a new output is
+// removed).
 TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
   TempDir dir;
   const std::string input = dir.File("four.3dmf");
@@ -377,18 +378,27 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
     ASSERT_NE(thirdPolygon, std::string::npos);
 
     for (const rlim_t limit : {rlim_t{5}, rlim_t{headEnd}, rlim_t{thirdPolygon + 40}}) {
-      SCOPED_TRACE(limit);
-      const std::string output = dir.File("out.t3d");
-      WriteFile(output, kOlderOutput);
-      std::vector<std::string> limitedArgs = args;
-      limitedArgs.push_back(output);
-      EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
-      EXPECT_NE(
-          err.find("kelvane-convert: File error: Cannot write \"" + output + "\": File too large"),
-          std::string::npos)
-          << err;
-      const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
-      EXPECT_EQ(ReadFile(output), expected.substr(0, kept));
+      // An older output is emptied by the head; a new one that does not
+      // take even the head is removed again.
+      for (const bool olderOutput : {true, false}) {
+        SCOPED_TRACE(std::to_string(limit) + (olderOutput ? ", older output" : ", no output"));
+        const std::string output = dir.File("out.t3d");
+        std::filesystem::remove(output);
+        if (olderOutput) WriteFile(output, kOlderOutput);
+        std::vector<std::string> limitedArgs = args;
+        limitedArgs.push_back(output);
+        EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
+        EXPECT_NE(err.find("kelvane-convert: File error: Cannot write \"" + output +
+                           "\": File too large"),
+                  std::string::npos)
+            << err;
+        const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
+        if (kept == 0 && !olderOutput) {
+          EXPECT_FALSE(std::filesystem::exists(output));
+        } else {
+          EXPECT_EQ(ReadFile(output), expected.substr(0, kept));
+        }
+      }
     }
   }
   EXPECT_EQ(ReadFile(input), inputBefore);

@@ -25,7 +25,7 @@ using testing_support::WriteFile;
 struct Converted {
   std::string document;
   std::int32_t polygons = 0;
-  std::int64_t objects = 0;
+  std::size_t objects = 0;
   bool wholeFormat = false;
 };
 
@@ -79,7 +79,7 @@ class Collect : public Kelvane::Metafile::SceneSink {
   void Geometry(const Kelvane::Metafile::Object&, Kelvane::Metafile::TriangleSet& set) override {
     sets.push_back(set);
   }
-  void Texture(const Kelvane::Metafile::Object&, const Kelvane::Metafile::Image&) override {}
+  void Texture(const Kelvane::Metafile::Object&, const Kelvane::Image&) override {}
   std::vector<Kelvane::Metafile::TriangleSet> sets;
 };
 

@@ -161,9 +161,9 @@ class FormMainTest : public testing::Test {
 
 TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
   EXPECT_EQ(window->windowTitle(), "Kelvane - Dunmoor");
-  // 11970 x 6660 twips at 96 dots per inch: the original 5325 twips and the
+  // 13400 x 6660 twips at 96 dots per inch: the original 5325 twips and the
   // preview beside them.
-  EXPECT_EQ(window->size(), QSize(798, 444));
+  EXPECT_EQ(window->size(), QSize(893, 444));
 
   struct Expected {
     const char* name;
@@ -211,11 +211,14 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
   // Labels take no focus; the other controls follow in the order of the
   // layout and the chain comes back to Go.
-  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
-                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
-                         "CheckDoPics",         "TextScale",          "CheckWholeFormat",
-                         "CheckTextureMapping", "CheckPowerOfTwo",    "CheckBitmap8",
-                         "PicturePreview",      "CommandGo"};
+  const char* order[] = {"TextInFileName",   "CommandBrowseInput",
+                         "TextOutFileName",  "CommandBrowseOutput",
+                         "CheckMapOrBrush",  "PictureTexture",
+                         "CheckDoPics",      "TextScale",
+                         "CheckWholeFormat", "CheckTextureMapping",
+                         "CheckPowerOfTwo",  "CheckBitmap8",
+                         "CheckEditorFrame", "TextFit",
+                         "PicturePreview",   "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -224,12 +227,13 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
 }
 
 TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
-  for (const char* name : {"Label1", "Label2", "Label3"}) {
+  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit"}) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
-  for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat",
-                           "CheckTextureMapping", "CheckPowerOfTwo", "CheckBitmap8"}) {
+  for (const char* name :
+       {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat", "CheckTextureMapping",
+        "CheckPowerOfTwo", "CheckBitmap8", "CheckEditorFrame"}) {
     auto* box = Control<QCheckBox>(name);
     EXPECT_LE(box->sizeHint().width(), box->width()) << name;
   }
@@ -437,6 +441,34 @@ TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
     EXPECT_TRUE(ReadFile(dir.File(std::string("window") + n)) ==
                 ReadFile(dir.File(std::string("line") + n)))
         << n;
+  }
+}
+
+TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
+  EXPECT_FALSE(Control<QCheckBox>("CheckEditorFrame")->isChecked());
+  EXPECT_EQ(Box("TextFit")->text(), "");
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole);
+    // A model each reader reads: a keyword TriMesh, or a Mesh of two faces.
+    const std::string model =
+        whole ? TestModel("samples/Mesh_TriGrid.3dmf")
+              : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+    WriteFile(dir.File("window.3dmf"), model);
+    WriteFile(dir.File("line.3dmf"), model);
+    Control<QCheckBox>("CheckEditorFrame")->setChecked(true);
+    Control<QCheckBox>("CheckWholeFormat")->setChecked(whole);
+    Box("TextFit")->setText("256");
+    SetRun(dir.File("window.3dmf"), dir.File("window.t3d"));
+    Click("CommandGo");
+    const CommandLineResult line =
+        RunCommandLine(std::string(whole ? "--reader 3dmf " : "") + "--editor-frame --fit 256 " +
+                       dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+    ASSERT_EQ(line.status, 0) << line.stderrText;
+    const std::string document = ReadFile(dir.File("window.t3d"));
+    EXPECT_NE(document.find("Begin Polygon Item=OUTSIDE Link=0\r\n"), std::string::npos);
+    EXPECT_TRUE(document == ReadFile(dir.File("line.t3d")));
+    // The summary under the preview gives the size it was fitted to.
+    EXPECT_TRUE(Caption("LabelSummary").contains("256")) << Caption("LabelSummary").toStdString();
   }
 }
 
@@ -689,11 +721,11 @@ TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) 
   Kelvane::Gui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
   // Beside the picture box, under the row of texture options.
-  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 435, 411));
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 530, 363));
   EXPECT_TRUE(view->Image().isNull());
 
   const QImage first = Go(TestModel("crate.3dmf"));
-  ASSERT_EQ(first.size(), QSize(435, 411));
+  ASSERT_EQ(first.size(), QSize(530, 363));
   EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
   EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
   EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);

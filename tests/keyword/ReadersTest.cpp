@@ -309,7 +309,7 @@ TEST(TextureReaderTest, PixelsFillRowsAcrossLines) {
     const Kelvane::TexturePicture& picture = fixture.window.savedTextures[0];
     ASSERT_EQ(picture.InnerWidth(), c.width) << c.name;
     ASSERT_EQ(picture.InnerHeight(), c.height) << c.name;
-    EXPECT_EQ(picture.Pixels(), c.pixels) << c.name;
+    EXPECT_EQ(picture.Picture().rgb, c.pixels) << c.name;
   }
 }
 
@@ -319,7 +319,7 @@ TEST(TextureReaderTest, EachTextureStartsFromBlackAndEmptySizesReadNoLines) {
   ReaderFixture second("PixmapTexture (\n2 1 3 24\n0xFFFFFF\n");
   second.window.picture = fixture.window.picture;  // the box keeps the last texture
   second.Read(Kelvane::ReadPixmapTexture);
-  EXPECT_EQ(second.window.savedTextures[0].Pixels(),
+  EXPECT_EQ(second.window.savedTextures[0].Picture().rgb,
             (std::vector<std::uint32_t>{0xFFFFFF, 0x000000}));
 
   ReaderFixture empty("PixmapTexture (\n0 5 0 24\n0xFFFFFF\n");

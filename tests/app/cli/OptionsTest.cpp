@@ -24,6 +24,8 @@ std::string Summary(const Options& o) {
   if (o.keywordsAsked) text += " keywords";
   if (o.textureMapping) text += " uv";
   if (o.powerOfTwo) text += " pow2";
+  if (o.editorFrame) text += " editor";
+  if (o.fitSize > 0) text += " fit=" + std::to_string(o.fitSize);
   if (o.bitmapDepth != 24) text += " depth=" + std::to_string(o.bitmapDepth);
   if (!o.texturesDir.empty()) text += " textures=" + o.texturesDir;
   if (!o.templatePath.empty()) text += " template=" + o.templatePath;
@@ -61,6 +63,8 @@ TEST(OptionsTest, EachOptionInEachSpelling) {
       // After "--" every argument is a path, "-" included.
       {{"--", "--one-brush", "-"}, "[--one-brush][-] scale=20.0"},
       {{"a", "--result-line"}, "[a] scale=20.0 result-line"},
+      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 editor fit=512.000000"},
+      {{"a", "--fit=0.5"}, "[a] scale=20.0 fit=0.500000"},
   };
   for (const auto& c : cases) {
     const auto command = ParseArguments(c.args);
@@ -89,6 +93,10 @@ TEST(OptionsTest, RefusalsNameWhatIsWrong) {
        "--preview-size takes WIDTHxHEIGHT, each from 1 to 16384 pixels (like 800x600), not "
        "\"640\""},
       {{"a", "--fast"}, "unknown option --fast"},
+      {{"a", "--fit", "0"}, "--fit takes a size above 0 in units, like 512, not \"0\""},
+      {{"a", "--fit", "12m"}, "--fit takes a size above 0 in units, like 512, not \"12m\""},
+      {{"a", "--scale", "2", "--fit", "5"},
+       "--fit and --scale both set the size; give one of them"},
       {{"a", "--uv", "--reader", "keywords"}, "--uv needs --reader 3dmf"},
       {{"a", "--pow2", "--reader=keywords"}, "--pow2 needs --reader 3dmf"},
       {{"a", "--uv", "--no-pictures"},
