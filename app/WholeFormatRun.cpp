@@ -24,9 +24,13 @@ namespace {
 using ModuleVector::Vector3;
 
 // A point of the model as a corner of the document, as every reader maps
-// the axes.
-Vector3 CornerPoint(const Metafile::Point3& p) { return Unreal::MapAxes(p.x, p.y, p.z); }
-Vector3 EditorPoint(const Metafile::Point3& p) { return Unreal::MapAxesToEditor(p.x, p.y, p.z); }
+// the axes; function objects, so that WritePolygons takes them inline.
+constexpr auto CornerPoint = [](const Metafile::Point3& p) {
+  return Unreal::MapAxes(p.x, p.y, p.z);
+};
+constexpr auto EditorPoint = [](const Metafile::Point3& p) {
+  return Unreal::MapAxesToEditor(p.x, p.y, p.z);
+};
 
 }  // namespace
 
@@ -216,7 +220,8 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
         if (face.corners <= Unreal::kMostCorners) {
           // Turned round from the same first corner.
           for (std::uint32_t k = 0; k < face.corners; ++k) {
-            order[k] = set.faceCorners[face.firstCorner + (turn ? (face.corners - k) % face.corners : k)];
+            order[k] =
+                set.faceCorners[face.firstCorner + (turn ? (face.corners - k) % face.corners : k)];
           }
           if (WriteEditorPolygon(set, corners, order, face.corners, r, face.triangles)) {
             r += face.triangles;
@@ -287,8 +292,8 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
         const Vector3 first[3] = {at[0], at[1], at[2]};
         const double firstS[3] = {s[0], s[1], s[2]};
         const double firstT[3] = {t[0], t[1], t[2]};
-        const bool solved = Unreal::MapTexture(first, firstS, firstT, axes) &&
-                            OnTheAxes(axes, at, s, t, count);
+        const bool solved =
+            Unreal::MapTexture(first, firstS, firstT, axes) && OnTheAxes(axes, at, s, t, count);
         if (face && !solved) return false;
         name = saved->name;
         mapped = solved ? &axes : nullptr;

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "bench/ModelText.h"
+#include "bench/reference/NumberForm.h"
 #include "t3d/Unreal.h"
 #include "text/TextRoutines.h"
 
@@ -145,6 +147,81 @@ void BM_NumberForm(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 BENCHMARK(BM_NumberForm);
+
+// Values of every magnitude, as the number form meets them and beyond:
+// random bits (every exponent), decimals of up to twelve digits, the
+// halfway points of the fifth decimal with their neighbours, and edges of
+// the quick ways (powers of two, 10^5, 2^52 / 10^5).
+const std::vector<double>& FullRange() {
+  static const std::vector<double> values = [] {
+    std::vector<double> v;
+    std::uint64_t state = 20261208;
+    auto next = [&] {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+      const std::uint64_t bits = next();
+      v.push_back(std::bit_cast<double>(bits));
+      const double decimal =
+          static_cast<double>(static_cast<std::int64_t>(bits % 2000000000001) - 1000000000000) /
+          std::pow(10.0, static_cast<int>((bits >> 48) % 13));
+      v.push_back(decimal);
+      const double tie = (std::floor(decimal * 1e5) + 0.5) / 1e5;
+      v.push_back(tie);
+      v.push_back(std::nextafter(tie, 0.0));
+      v.push_back(-std::nextafter(tie, 1e300));
+    }
+    for (int k = -60; k <= 70; ++k) {
+      for (const double edge : {std::ldexp(1.0, k), 1e5, 0x1p52 / 1e5}) {
+        v.push_back(edge);
+        v.push_back(-std::nextafter(edge, 0.0));
+      }
+    }
+    return v;
+  }();
+  return values;
+}
+
+// The number form over the full range, each value checked byte for byte
+// against the former form (bench/reference/NumberForm.h) before the
+// timing: a difference stops the benchmark with an error.
+void BM_NumberFormFullRange(benchmark::State& state) {
+  const std::vector<double>& values = FullRange();
+  std::string text;
+  char before[Reference::kNumberRoom + 8];
+  for (const double value : values) {
+    text.clear();
+    Unreal::AppendNumber(text, value);
+    const char* const end = Reference::PutNumber(before, value);
+    if (text != std::string_view(before, static_cast<std::size_t>(end - before))) {
+      state.SkipWithError(("the number form differs from the former one for " + text).c_str());
+      return;
+    }
+  }
+  std::size_t i = 0;
+  for (auto _ : state) {
+    text.clear();
+    Unreal::AppendNumber(text, values[i]);
+    benchmark::DoNotOptimize(text.data());
+    if (++i == values.size()) i = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_NumberFormFullRange);
+
+// The former number form on the same values, for comparison.
+void BM_FormerNumberFormFullRange(benchmark::State& state) {
+  const std::vector<double>& values = FullRange();
+  char form[Reference::kNumberRoom + 8];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(Reference::PutNumber(form, values[i]));
+    if (++i == values.size()) i = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_FormerNumberFormFullRange);
 
 void BM_FormatVector(benchmark::State& state) {
   const std::vector<ModuleVector::Vector3> corners = Corners();

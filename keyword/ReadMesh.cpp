@@ -8,10 +8,9 @@ void ReadMesh(ReaderArgs& args) {
   LineTokens countLine = TakeLine(args);
   const std::int16_t vertexCount = countLine.Count();
 
-  std::vector<Vector3> points = MakeTable<Vector3>(vertexCount, "vertex");
-  for (Vector3& point : points) {
-    LineTokens line = TakeLine(args);
-    point = ReadPoint(args, line);
+  std::vector<Vector3> points = TableRoom<Vector3>(vertexCount, "vertex");
+  for (std::int16_t i = 0; i < vertexCount; ++i) {
+    points.push_back(ReadPointLine(args));
     args.sink.DoEvents();
   }
 

@@ -14,8 +14,8 @@ void ReadPolyhedron(ReaderArgs& args) {
 
   // All vertices stand on one line.
   LineTokens vertexLine = TakeLine(args);
-  std::vector<Vector3> vertices = MakeTable<Vector3>(vertexCount, "vertex");
-  for (Vector3& vertex : vertices) vertex = ReadPoint(args, vertexLine);
+  std::vector<Vector3> vertices = TableRoom<Vector3>(vertexCount, "vertex");
+  for (std::int16_t i = 0; i < vertexCount; ++i) vertices.push_back(ReadPoint(args, vertexLine));
 
   // A 32-bit counter: a 16-bit one wraps before it passes a count of 32767.
   for (std::int32_t i = 1; i <= skipCount; ++i) SkipLine(args);

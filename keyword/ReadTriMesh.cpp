@@ -20,12 +20,19 @@ void ReadTriMesh(ReaderArgs& args) {
   ShowCurpos(args);
 
   // Points run across lines: three tokens each, straight from the input.
-  std::vector<Vector3> points = MakeTable<Vector3>(pointCount, "point");
-  for (Vector3& point : points) {
+  std::vector<Vector3> points = TableRoom<Vector3>(pointCount, "point");
+  for (std::int16_t i = 0; i < pointCount; ++i) {
+    double value[3];
+    std::int32_t place[3];
+    if (TextRoutines::NextPlainPoint(args.inputText, args.scanPosition, value, place)) {
+      args.spot = place[2];
+      points.push_back(MapPoint(args, value[0], value[1], value[2]));
+      continue;
+    }
     const double a = StreamNumber(args);
     const double b = StreamNumber(args);
     const double c = StreamNumber(args);
-    point = MapPoint(args, a, b, c);
+    points.push_back(MapPoint(args, a, b, c));
   }
 
   WriteReaderPolygons(

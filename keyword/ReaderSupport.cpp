@@ -19,11 +19,20 @@ std::optional<std::string_view> FirstGeometryKeyword(std::string_view text) {
 
 std::vector<IndexRow> ReadIndexRows(ReaderArgs& args, std::int16_t count, const char* what,
                                     int passedOver, bool yieldPerRow) {
-  std::vector<IndexRow> rows = MakeTable<IndexRow>(count, what);
-  for (IndexRow& row : rows) {
-    LineTokens line = TakeLine(args);
-    for (int k = 0; k < passedOver; ++k) line.Token();
-    row = ReadIndexRow(line, args.spot);
+  std::vector<IndexRow> rows = TableRoom<IndexRow>(count, what);
+  // A copy the calls to the window below cannot change, so the loop keeps
+  // it at hand.
+  const std::string_view text = args.inputText;
+  for (std::int16_t r = 0; r < count; ++r) {
+    IndexRow row;
+    if (TextRoutines::NextCountLine(text, args.scanPosition, passedOver, row.index, row.spot)) {
+      args.spot = row.spot[2];
+    } else {
+      LineTokens line = TakeLine(args);
+      for (int k = 0; k < passedOver; ++k) line.Token();
+      row = ReadIndexRow(line, args.spot);
+    }
+    rows.push_back(row);
     ShowCurpos(args);
     if (yieldPerRow) args.sink.DoEvents();
   }

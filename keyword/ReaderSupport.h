@@ -42,8 +42,11 @@ struct ReaderArgs {
 // A line taken from the input, read token by token from line position 1.
 class LineTokens {
  public:
-  LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot)
-      : line_(line), lineStart_(lineStart), spot_(spot) {}
+  // `beforeBreak`: the line's break stands right after the view in memory,
+  // as in a text that ends in a break.
+  LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot,
+             bool beforeBreak = false)
+      : line_(line), lineStart_(lineStart), spot_(spot), beforeBreak_(beforeBreak) {}
 
   std::string_view Line() const { return line_; }
   std::int32_t Start() const { return lineStart_; }
@@ -55,8 +58,14 @@ class LineTokens {
     return token;
   }
   double Number() {
-    std::string_view token;
     double value = 0;
+    std::int32_t place = 0;
+    if (beforeBreak_ ? TextRoutines::NextPlainInLine(line_, position_, value, place)
+                     : TextRoutines::NextPlainValue(line_, position_, value, place)) {
+      spot_ = lineStart_ + place - 1;
+      return value;
+    }
+    std::string_view token;
     const bool plain = TextRoutines::NextTokenValue(line_, position_, token, value);
     spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
     return plain ? value : TextRoutines::NumericValue(token);
@@ -76,6 +85,7 @@ class LineTokens {
   std::int32_t lineStart_;
   std::int32_t position_ = 1;
   std::int32_t& spot_;
+  bool beforeBreak_;
 };
 
 // The next line of the input at the scan position.
@@ -83,7 +93,9 @@ inline LineTokens TakeLine(ReaderArgs& args) {
   const std::int32_t start = args.scanPosition;
   args.spot = start;
   const std::string_view line = TextRoutines::NextLine(args.inputText, args.scanPosition);
-  return LineTokens(line, start, args.spot);
+  const bool endsInBreak =
+      !args.inputText.empty() && TextRoutines::Scan::IsBreak(args.inputText.back());
+  return LineTokens(line, start, args.spot, endsInBreak);
 }
 
 // Passes over one line of the input.
@@ -94,8 +106,11 @@ inline void SkipLine(ReaderArgs& args) {
 
 // The next token of the input text itself, across line breaks.
 inline double StreamNumber(ReaderArgs& args) {
-  std::string_view token;
   double value = 0;
+  if (TextRoutines::NextPlainValue(args.inputText, args.scanPosition, value, args.spot)) {
+    return value;
+  }
+  std::string_view token;
   const bool plain = TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
   args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
   if (token.empty()) args.spot = args.scanPosition;
@@ -110,6 +125,23 @@ inline Vector3 MapPoint(const ReaderArgs& args, double a, double b, double c) {
   return args.editorFrame ? Unreal::MapAxesToEditor(a, b, c) : Unreal::MapAxes(a, b, c);
 }
 
+// Reads a line of three numbers and maps them to the output axes.
+inline Vector3 ReadPointLine(ReaderArgs& args) {
+  double value[3];
+  std::int32_t place[3];
+  const std::int32_t start = args.scanPosition;
+  if (TextRoutines::NextNumberLine(args.inputText, args.scanPosition, value, place)) {
+    args.spot = place[2];
+    return MapPoint(args, value[0], value[1], value[2]);
+  }
+  args.spot = start;
+  LineTokens tokens(TextRoutines::NextLine(args.inputText, args.scanPosition), start, args.spot);
+  const double a = tokens.Number();
+  const double b = tokens.Number();
+  const double c = tokens.Number();
+  return MapPoint(args, a, b, c);
+}
+
 // Reads three numbers from a line and maps them to the output axes.
 inline Vector3 ReadPoint(const ReaderArgs& args, LineTokens& tokens) {
   const double a = tokens.Number();
@@ -118,15 +150,23 @@ inline Vector3 ReadPoint(const ReaderArgs& args, LineTokens& tokens) {
   return MapPoint(args, a, b, c);
 }
 
-// A table with entries 0 to count - 1; a count below 1 leaves no valid table.
-template <typename T>
-std::vector<T> MakeTable(std::int16_t count, const char* what) {
+// A count below 1 leaves no valid table.
+inline void CheckTableCount(std::int16_t count, const char* what) {
   if (count < 1) {
     throw RunError(ErrorKind::OutOfRange, std::string("The ") + what + " count " +
                                               std::to_string(count) +
                                               " is below 1, so no table can be made");
   }
-  return std::vector<T>(static_cast<std::size_t>(count));
+}
+
+// An empty table with room for entries 0 to count - 1, which the reader
+// adds in order (so nothing is cleared first).
+template <typename T>
+std::vector<T> TableRoom(std::int16_t count, const char* what) {
+  CheckTableCount(count, what);
+  std::vector<T> table;
+  table.reserve(static_cast<std::size_t>(count));
+  return table;
 }
 
 // Writes one polygon per row of `points` (WritePolygons).

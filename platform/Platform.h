@@ -80,6 +80,26 @@ class File {
   bool created_ = false;
 };
 
+// A shared library loaded while the program runs, for a part that only
+// some runs need (so that a run without it does not load it, nor what it
+// loads in turn). Unloaded when it goes.
+class SharedLibrary {
+ public:
+  SharedLibrary() = default;
+  ~SharedLibrary();
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // Loads the library of that file name from the system's usual places;
+  // false, with the system's reason in `error`, when it cannot.
+  bool Load(const std::string& name, std::string& error);
+  // The address of one of its functions; nullptr when it has none such.
+  void* Function(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
 // Whether something exists at the path.
 bool Exists(const std::string& path);
 // Whether two paths name one existing file (device and inode; on Windows

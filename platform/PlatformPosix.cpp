@@ -1,5 +1,6 @@
 // The platform layer on Linux and other POSIX systems.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -69,7 +70,9 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
     error = errno;
     return false;
   }
-  *this = File();
+  // A file opened before by this one is closed (every piece of the output
+  // opens a File: no temporary File is made for it).
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));
   handle_ = fd;
   created_ = created;
   return true;
@@ -97,18 +100,23 @@ std::int64_t File::Read(char* buffer, std::size_t count, int& error) {
 }
 
 std::int64_t File::Write(const Piece* pieces, int count, int& error) {
-  for (;;) {
-    // One piece goes out by a plain write, which costs the system less than
-    // gathering.
-    ssize_t n;
-    if (count == 1) {
-      n = ::write(static_cast<int>(handle_), pieces[0].data, pieces[0].size);
-    } else {
-      iovec parts[8];
-      const int used = count < 8 ? count : 8;
-      for (int i = 0; i < used; ++i) parts[i] = {const_cast<char*>(pieces[i].data), pieces[i].size};
-      n = ::writev(static_cast<int>(handle_), parts, used);
+  // One piece goes out by a plain write, which costs the system less than
+  // gathering; it is every polygon's way, so it comes first, before the
+  // pieces are gathered for writev.
+  if (count == 1) {
+    for (;;) {
+      const ssize_t n = ::write(static_cast<int>(handle_), pieces[0].data, pieces[0].size);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      error = errno;
+      return -1;
     }
+  }
+  iovec parts[8];
+  const int used = count < 8 ? count : 8;
+  for (int i = 0; i < used; ++i) parts[i] = {const_cast<char*>(pieces[i].data), pieces[i].size};
+  for (;;) {
+    const ssize_t n = ::writev(static_cast<int>(handle_), parts, used);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     error = errno;
@@ -131,6 +139,25 @@ bool File::Close(int& error) {
     return false;
   }
   return true;
+}
+
+SharedLibrary::~SharedLibrary() {
+  if (handle_ != nullptr) ::dlclose(handle_);
+}
+
+bool SharedLibrary::Load(const std::string& name, std::string& error) {
+  if (handle_ != nullptr) return true;
+  handle_ = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* reason = ::dlerror();
+    error = reason != nullptr ? reason : "cannot be loaded";
+    return false;
+  }
+  return true;
+}
+
+void* SharedLibrary::Function(const char* name) const {
+  return handle_ != nullptr ? ::dlsym(handle_, name) : nullptr;
 }
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

@@ -214,6 +214,26 @@ bool File::Close(int& error) {
   return true;
 }
 
+SharedLibrary::~SharedLibrary() {
+  if (handle_ != nullptr) ::FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+bool SharedLibrary::Load(const std::string& name, std::string& error) {
+  if (handle_ != nullptr) return true;
+  handle_ = ::LoadLibraryW(Wide(name).c_str());
+  if (handle_ == nullptr) {
+    error = ErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  return true;
+}
+
+void* SharedLibrary::Function(const char* name) const {
+  return handle_ != nullptr
+             ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name))
+             : nullptr;
+}
+
 bool Exists(const std::string& path) {
   return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

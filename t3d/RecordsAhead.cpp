@@ -52,7 +52,6 @@ void RecordsAhead::Work() {
     RecordBatch& batch = ring_[index % kRing];
     batch.first = first;
     batch.made = 0;
-    batch.texts.clear();
     batch.failure = nullptr;
     batch.failureSpot = 0;
     try {

@@ -23,7 +23,9 @@ constexpr std::size_t kRecordBatch = 64;
 struct RecordBatch {
   std::size_t first = 0;  // the row of its first record
   std::size_t made = 0;   // records made
-  std::string texts;      // the records, one after another
+  // The records, one after another from the start; its room is kept for
+  // the next batch, so only ends[made - 1] characters of it are records.
+  std::string texts;
   std::size_t ends[kRecordBatch] = {};
   // Set when making the record of row first + made failed.
   std::exception_ptr failure;

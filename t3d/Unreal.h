@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,19 +71,47 @@ struct CornerForm {
 };
 void MakeCornerForm(CornerForm& form, const Vector3& corner);
 
+// A corner with its form, made once for all the polygons that share it.
+struct FormedCorner {
+  Vector3 point;
+  CornerForm form;
+};
+
+// The room a triangle record may take: the head line and eight lines of a
+// word and a vector form each, with numbers of any size.
+constexpr std::size_t kTriangleRoom = 8000;
+
+// A link number of records made one after another, with its decimal
+// digits once they are made, so that each next number only counts them up.
+struct LinkDigits {
+  std::int32_t value = 0;
+  std::uint8_t length = 0;  // 0: the digits are not made yet
+  char digits[12] = {};
+};
+
 // A triangle record made with its own link counter, for records made away
-// from the writer (on a worker thread): the corners come with their forms,
-// which must be those of A, B and C; a form of length 0 is made as usual.
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
-                   std::int32_t& link);
+// from the writer (on a worker thread): the record WriteTriangle appends,
+// made at `out` instead, which has room for kTriangleRoom characters;
+// returns its end. A form of length 0 is made as usual. When a step fails,
+// the error is raised and what stands at `out` is of no use.
+char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const FormedCorner& C,
+                  LinkDigits& link);
 
 // The box around the corners written, in the document's units.
 struct Extent {
   bool any = false;
   Vector3 low{0, 0, 0};
   Vector3 high{0, 0, 0};
-  void Include(const Vector3& corner);
+  // Inline: every corner a reader makes passes here.
+  void Include(const Vector3& corner) {
+    if (!any) {
+      low = high = corner;
+      any = true;
+      return;
+    }
+    low = {std::min(low.X, corner.X), std::min(low.Y, corner.Y), std::min(low.Z, corner.Z)};
+    high = {std::max(high.X, corner.X), std::max(high.Y, corner.Y), std::max(high.Z, corner.Z)};
+  }
   void Include(const Extent& other);
   // The largest of the box's three sides; 0 when empty.
   double LargestSide() const;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -77,50 +78,71 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
   // keeps the table of a big object at 72 bytes a point.
   constexpr std::uint8_t kNotMade = 0xFF;
   static_assert(Unreal::CornerForm::kRoom < kNotMade);
-  struct Corner {
-    Vector3 point;
-    Unreal::CornerForm form;
-  };
+  using Corner = Unreal::FormedCorner;
   // The corner table and the link counter belong to whoever makes the
   // records; the writer's counter is set at each write from where it began.
-  std::vector<Corner> corners(points.size());
-  for (Corner& shared : corners) shared.form.length = kNotMade;
+  // Only the mark of each corner is set here: a corner is filled in when a
+  // row first names it, so the table is not cleared first.
+  const std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) corners[i].form.length = kNotMade;
   const std::int32_t counterStart = writer.PolygonLinkCounter;
   const std::int32_t spotStart = spot;
   std::int32_t link = counterStart;
   Unreal::Extent extent;  // of the corners made, on whichever thread makes them
 
-  // Makes the polygons of rows batch.first on at the end of batch.texts.
+  // Makes the polygons of rows batch.first on, one after another at the
+  // start of batch.texts, whose room is kept from batch to batch. What the
+  // loop uses is copied into locals first: the calls inside it could change
+  // anything a reference reaches, so the compiler would fetch it again each
+  // time.
   auto fill = [&](RecordBatch& batch) {
-    const std::size_t last = std::min(rows.size(), batch.first + kRecordBatch);
+    const std::size_t first = batch.first;
+    const std::size_t last = std::min(rows.size(), first + kRecordBatch);
+    const Row* const rowAt = rows.data();
+    const Point* const pointAt = points.data();
+    const std::size_t pointCount = points.size();
+    Corner* const table = corners.get();
+    const double factor = scale;
+    Unreal::LinkDigits next{.value = link};
+    std::size_t made = 0;
+    std::size_t used = 0;
     try {
-      for (std::size_t r = batch.first; r < last; ++r) {
-        const Corner* made[3];
+      for (std::size_t r = first; r < last; ++r) {
+        const Corner* cornerOf[3];
         for (int k = 0; k < 3; ++k) {
-          const std::int64_t index = RowIndex(rows[r], k);
-          if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
-            batch.failureSpot = RowSpot(rows[r], k, spotStart);
-            ThrowOutsideTable(index, points.size());
+          const std::int64_t index = RowIndex(rowAt[r], k);
+          if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
+            batch.failureSpot = RowSpot(rowAt[r], k, spotStart);
+            ThrowOutsideTable(index, pointCount);
           }
-          Corner& shared = corners[static_cast<std::size_t>(index)];
+          Corner& shared = table[static_cast<std::size_t>(index)];
           if (shared.form.length == kNotMade) {
-            shared.point = corner(points[static_cast<std::size_t>(index)]);
-            if (scale != 1.0) shared.point = ModuleVector::VectorScale(shared.point, scale);
+            shared.point = corner(pointAt[static_cast<std::size_t>(index)]);
+            if (factor != 1.0) shared.point = ModuleVector::VectorScale(shared.point, factor);
             Unreal::MakeCornerForm(shared.form, shared.point);
             extent.Include(shared.point);
           }
-          made[k] = &shared;
+          cornerOf[k] = &shared;
         }
-        Unreal::WriteTriangle(batch.texts, made[0]->point, made[1]->point, made[2]->point,
-                              made[0]->form, made[1]->form, made[2]->form, link);
-        batch.texts += "\r\n";
-        batch.ends[batch.made++] = batch.texts.size();
+        // Room for the largest record and the empty line after it.
+        if (batch.texts.size() - used < Unreal::kTriangleRoom + 2) {
+          batch.texts.resize(std::max(2 * batch.texts.size(), used + Unreal::kTriangleRoom + 2));
+        }
+        char* const start = batch.texts.data();
+        char* const end =
+            Unreal::PutTriangle(start + used, *cornerOf[0], *cornerOf[1], *cornerOf[2], next);
+        end[0] = '\r';
+        end[1] = '\n';
+        used = static_cast<std::size_t>(end + 2 - start);
+        batch.ends[made++] = used;
       }
     } catch (...) {
       // Kept until the polygons made before it are written.
       if (batch.failureSpot == 0) batch.failureSpot = spotStart;
       batch.failure = std::current_exception();
     }
+    batch.made = made;
+    link = next.value;
   };
   // Writes a batch's polygons one by one; then raises its failure, if any.
   auto write = [&](const RecordBatch& batch) {
@@ -131,7 +153,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
       writer.PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
                                                             static_cast<std::int64_t>(row));
       beforeWrite(row);
-      writer.AppendRecord(all.substr(from, batch.ends[i] - from));
+      writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
       from = batch.ends[i];
       afterWrite(row);
     }
@@ -151,7 +173,6 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
     for (std::size_t first = 0; first < rows.size(); first += batch.made) {
       batch.first = first;
       batch.made = 0;
-      batch.texts.clear();
       batch.failureSpot = 0;
       fill(batch);
       write(batch);

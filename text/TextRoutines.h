@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/QuickLines.h"
+
 // Whole-file reading and piecewise writing, scanning a text by lines and
 // tokens, and the number rules every reader shares. Texts are bytes: nothing
 // is translated on the way in or out, and no locale is consulted anywhere.
@@ -71,6 +73,15 @@ bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_v
 // moved, for any other token: NextTokenValue then reads it.
 bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_view& token,
                     std::int16_t& count);
+
+// NextCountLine, NextNumberLine and NextPlainPoint (text/QuickLines.h) read
+// whole lines quickly.
+
+// NextTokenValue for a token that is a plain decimal number whose value is
+// exact in one step (at most 19 digits making at most 2^53, a power of ten
+// up to 10^22 either way) and that ends at a delimiter or the text's end.
+bool NextPlainValue(std::string_view text, std::int32_t& position, double& value,
+                    std::int32_t& place);
 
 // The file name without its extension: the last "." of the name itself and
 // what follows. A "." in a folder name does not count.
