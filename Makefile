@@ -57,7 +57,7 @@ WIN_BUILD ?= build-windows
 
 .PHONY: windows windows-deps test-windows
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest fontconfig xvfb xdotool zip unzip
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest fontconfig xvfb xdotool zip unzip
 
 windows: windows-deps
 	@qt=$$(scripts/build-qt-windows.sh) && lept=$$(scripts/build-leptonica.sh mingw-w64) && \
@@ -84,9 +84,11 @@ release: build windows
 
 # Speed and memory of the conversion against its floor, then the
 # micro-benchmarks; a Release build of its own (bench/run.sh tells the knobs).
-bench: deps
+# valgrind counts the instructions per polygon (bench/instructions.py).
+bench:
+	@scripts/install-deps.sh valgrind
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVANE_BENCH=ON \
-	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON >/dev/null
+	  -DKELVANE_TESTS=OFF -DKELVANE_GUI=ON -DCMAKE_CXX_FLAGS=-g >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@bench/run.sh $(BENCH_BUILD)
 
@@ -97,7 +99,7 @@ clean:
 # for FUZZ_TIME seconds in turn (see scripts/run-fuzz.sh).
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_TIME    ?= 180
-FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun FuzzMetafileText FuzzMetafileBinary
+FUZZ_TARGETS ?= FuzzScanners FuzzConversionRun FuzzMetafileText FuzzMetafileBinary FuzzSameAsBefore
 
 fuzz:
 	@scripts/install-deps.sh clang libclang-rt-dev

@@ -10,6 +10,8 @@
 
 #include "bench/ModelText.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 constexpr const char* kUsage =

@@ -3,9 +3,9 @@
 // conversion meets.
 
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "bench/ModelText.h"
+#include "bench/reference/NumberForm.h"
 #include "t3d/Unreal.h"
 #include "text/TextRoutines.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -69,7 +72,8 @@ std::vector<ModuleVector::Vector3> Corners() {
   for (int i = 0; i < 1000; ++i) {
     const ModuleVector::Vector3 a{next(20000000), next(20000000), next(20000000)};
     corners.push_back(a);
-    for (int k = 0; k < 2; ++k) corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
+    for (int k = 0; k < 2; ++k)
+      corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
   }
   return corners;
 }
@@ -144,6 +148,81 @@ void BM_NumberForm(benchmark::State& state) {
 }
 BENCHMARK(BM_NumberForm);
 
+// Values of every magnitude, as the number form meets them and beyond:
+// random bits (every exponent), decimals of up to twelve digits, the
+// halfway points of the fifth decimal with their neighbours, and edges of
+// the quick ways (powers of two, 10^5, 2^52 / 10^5).
+const std::vector<double>& FullRange() {
+  static const std::vector<double> values = [] {
+    std::vector<double> v;
+    std::uint64_t state = 20261208;
+    auto next = [&] {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+      const std::uint64_t bits = next();
+      v.push_back(std::bit_cast<double>(bits));
+      const double decimal =
+          static_cast<double>(static_cast<std::int64_t>(bits % 2000000000001) - 1000000000000) /
+          std::pow(10.0, static_cast<int>((bits >> 48) % 13));
+      v.push_back(decimal);
+      const double tie = (std::floor(decimal * 1e5) + 0.5) / 1e5;
+      v.push_back(tie);
+      v.push_back(std::nextafter(tie, 0.0));
+      v.push_back(-std::nextafter(tie, 1e300));
+    }
+    for (int k = -60; k <= 70; ++k) {
+      for (const double edge : {std::ldexp(1.0, k), 1e5, 0x1p52 / 1e5}) {
+        v.push_back(edge);
+        v.push_back(-std::nextafter(edge, 0.0));
+      }
+    }
+    return v;
+  }();
+  return values;
+}
+
+// The number form over the full range, each value checked byte for byte
+// against the former form (bench/reference/NumberForm.h) before the
+// timing: a difference stops the benchmark with an error.
+void BM_NumberFormFullRange(benchmark::State& state) {
+  const std::vector<double>& values = FullRange();
+  std::string text;
+  char before[Reference::kNumberRoom + 8];
+  for (const double value : values) {
+    text.clear();
+    Unreal::AppendNumber(text, value);
+    const char* const end = Reference::PutNumber(before, value);
+    if (text != std::string_view(before, static_cast<std::size_t>(end - before))) {
+      state.SkipWithError(("the number form differs from the former one for " + text).c_str());
+      return;
+    }
+  }
+  std::size_t i = 0;
+  for (auto _ : state) {
+    text.clear();
+    Unreal::AppendNumber(text, values[i]);
+    benchmark::DoNotOptimize(text.data());
+    if (++i == values.size()) i = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_NumberFormFullRange);
+
+// The former number form on the same values, for comparison.
+void BM_FormerNumberFormFullRange(benchmark::State& state) {
+  const std::vector<double>& values = FullRange();
+  char form[Reference::kNumberRoom + 8];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(Reference::PutNumber(form, values[i]));
+    if (++i == values.size()) i = 0;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_FormerNumberFormFullRange);
+
 void BM_FormatVector(benchmark::State& state) {
   const std::vector<ModuleVector::Vector3> corners = Corners();
   std::string text;
@@ -162,14 +241,14 @@ void BM_WriteTriangle(benchmark::State& state) {
   const std::vector<ModuleVector::Vector3> corners = Corners();
   std::string text;
   std::size_t i = 0;
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("");
   for (auto _ : state) {
     text.clear();
-    Unreal::WriteTriangle(text, corners[i], corners[i + 1], corners[i + 2]);
+    writer.WriteTriangle(text, corners[i], corners[i + 1], corners[i + 2]);
     benchmark::DoNotOptimize(text.data());
     i += 3;
     if (i == corners.size()) i = 0;
-    if (Unreal::PolygonLinkCounter > 2000000000) Unreal::PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
@@ -204,15 +283,16 @@ void BM_PolygonsOfAMesh(benchmark::State& state) {
   }
   std::string piece;
   std::size_t r = 0;
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("");
   for (auto _ : state) {
     ModuleVector::Vector3 corner[3];
-    for (int k = 0; k < 3; ++k) corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
+    for (int k = 0; k < 3; ++k)
+      corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
     piece.clear();
-    Unreal::WriteTriangle(piece, corner[0], corner[1], corner[2]);
+    writer.WriteTriangle(piece, corner[0], corner[1], corner[2]);
     benchmark::DoNotOptimize(piece.data());
     if (++r == rows.size()) r = 0;
-    if (Unreal::PolygonLinkCounter > 2000000000) Unreal::PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
@@ -240,8 +320,8 @@ void BM_WriteTextLineAppend(benchmark::State& state) {
   ::close(fd);
   const std::string path = pattern;
   std::string piece;
-  Unreal::PolygonLinkCounter = 0;
-  Unreal::WriteTriangle(piece, {1, 2, 3}, {4, 5, 6}, {7, 8, 10});
+  Unreal::T3dWriter writer(path);
+  writer.WriteTriangle(piece, {1, 2, 3}, {4, 5, 6}, {7, 8, 10});
   piece += "\r\n";  // a polygon carries its line end, as the readers write it
   std::int64_t count = 0;
   for (auto _ : state) {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace BenchModel {
+namespace Kelvane::BenchModel {
 
 namespace {
 
@@ -110,7 +110,8 @@ Patch MakePatch(std::int64_t triangles, int ordinal, Sequence& random) {
     const std::int64_t v01 = v00 + columns + 1;
     const std::int64_t v11 = v01 + 1;
     patch.faces.push_back({v00, v10, v11});
-    if (static_cast<std::int64_t>(patch.faces.size()) < triangles) patch.faces.push_back({v00, v11, v01});
+    if (static_cast<std::int64_t>(patch.faces.size()) < triangles)
+      patch.faces.push_back({v00, v11, v01});
   }
   return patch;
 }
@@ -329,7 +330,6 @@ std::string ModelText(std::int64_t triangles, std::uint64_t seed, ModelSummary* 
   return text;
 }
 
-
 ModelSummary GenerateTriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm form,
                                   const std::function<void(std::string_view)>& emit,
                                   std::int64_t perObject) {
@@ -393,4 +393,4 @@ std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm f
   return model;
 }
 
-}  // namespace BenchModel
+}  // namespace Kelvane::BenchModel

@@ -9,7 +9,7 @@
 // patches written in turn as TriMesh, Mesh and Polyhedron objects, each
 // within the 16-bit counts the readers accept. The same arguments always
 // give the same bytes, on any machine.
-namespace BenchModel {
+namespace Kelvane::BenchModel {
 
 // Largest number of triangles one object holds; with the patch shape chosen
 // below its vertex count stays under 32767 too.
@@ -65,4 +65,4 @@ std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm f
                          ModelSummary* summary = nullptr,
                          std::int64_t perObject = kMaxObjectTriangles);
 
-}  // namespace BenchModel
+}  // namespace Kelvane::BenchModel

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace BenchPieces {
+namespace Kelvane::BenchPieces {
 
 std::vector<std::uint32_t> SplitPieces(std::string_view document, std::size_t templateBytes) {
   std::vector<std::uint32_t> sizes;
@@ -17,7 +17,8 @@ std::vector<std::uint32_t> SplitPieces(std::string_view document, std::size_t te
   while (line < document.size()) {
     const std::size_t lf = document.find("\r\n", line);
     const std::size_t next = lf == std::string_view::npos ? document.size() : lf + 2;
-    const std::string_view content = document.substr(line, (lf == std::string_view::npos ? document.size() : lf) - line);
+    const std::string_view content =
+        document.substr(line, (lf == std::string_view::npos ? document.size() : lf) - line);
     if (content.empty() || content == "End PolyList" || content == "End Map") {
       sizes.push_back(static_cast<std::uint32_t>(next - start));
       start = next;
@@ -28,4 +29,4 @@ std::vector<std::uint32_t> SplitPieces(std::string_view document, std::size_t te
   return sizes;
 }
 
-}  // namespace BenchPieces
+}  // namespace Kelvane::BenchPieces

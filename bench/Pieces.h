@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace BenchPieces {
+namespace Kelvane::BenchPieces {
 
 // The sizes of the pieces a conversion wrote, in order, recovered from the
 // finished document: every piece ends in the writer's CR LF, and the pieces
@@ -13,4 +13,4 @@ namespace BenchPieces {
 // last such end form a last piece.
 std::vector<std::uint32_t> SplitPieces(std::string_view document, std::size_t templateBytes);
 
-}  // namespace BenchPieces
+}  // namespace Kelvane::BenchPieces

@@ -19,13 +19,15 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/FormMain.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
-class AcceptingDialogs : public KelvaneGui::Dialogs {
+class AcceptingDialogs : public Kelvane::Gui::Dialogs {
  public:
-  std::optional<KelvaneGui::FileDialogAnswer> ShowFileDialog(
-      QWidget*, const KelvaneGui::FileDialogRequest& request) override {
-    return KelvaneGui::FileDialogAnswer{request.fileName, request.filterIndex};
+  std::optional<Kelvane::Gui::FileDialogAnswer> ShowFileDialog(
+      QWidget*, const Kelvane::Gui::FileDialogRequest& request) override {
+    return Kelvane::Gui::FileDialogAnswer{request.fileName, request.filterIndex};
   }
   void ShowMessage(QWidget*, MessageKind, const QString& title, const QString& text) override {
     std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
@@ -79,7 +81,7 @@ int main(int argc, char** argv) {
   }
 
   AcceptingDialogs dialogs;
-  KelvaneGui::FormMain window(&dialogs);
+  Kelvane::Gui::FormMain window(&dialogs);
   window.show();
   window.findChild<QLineEdit*>("TextInFileName")->setText(QString::fromStdString(input));
   window.findChild<QLineEdit*>("TextOutFileName")->setText(QString::fromStdString(output));

@@ -20,7 +20,7 @@
 # and the mixed model on one core both ways.
 #
 # Usage: bench/run.sh [BUILD_DIR]
-#   BENCH_SIZES    triangle counts to convert (default "10000 100000 1000000")
+#   BENCH_SIZES    triangle counts to convert (default "10000 300000 1000000")
 #   BENCH_REPEAT   rounds; each round converts every row at least once, small
 #                  sizes 30000/N times (default 7)
 #   BENCH_ELLIPSOID=0  skip the row of one ellipsoid cut 1000 x 1000
@@ -31,18 +31,29 @@
 #   BENCH_MICRO=0  skip the micro-benchmarks
 #   BENCH_WINDOW=0 skip the window timings (built when Qt is there)
 #   BENCH_WINDOW_REPEAT  rounds of the window against the command line (default 3)
+#   BENCH_INSTRUCTIONS_TRIANGLES  size of the models whose instructions per
+#                  polygon callgrind counts (default 50000; bench/instructions.py)
+#
+# The instruction counts need valgrind (make bench installs it); without it
+# the benchmark fails at once rather than leave them out.
 set -euo pipefail
 
 BUILD=${1:-build-bench}
 BIN=$BUILD/bin
 DATA=$BUILD/bench-data
-SIZES=${BENCH_SIZES:-"10000 100000 1000000"}
+SIZES=${BENCH_SIZES:-"10000 300000 1000000"}
 REPEAT=${BENCH_REPEAT:-7}
 BIG_MB=${BENCH_BIG_MB:-200}
 mkdir -p "$DATA"
 
 for program in kelvane-convert kelvane-floor kelvane-measure kelvane-generate-model; do
   [ -x "$BIN/$program" ] || { echo "bench: $BIN/$program is missing; run 'make bench'" >&2; exit 1; }
+done
+for tool in valgrind python3; do
+  command -v "$tool" >/dev/null || {
+    echo "bench: $tool is missing: the instructions per polygon cannot be counted (make bench installs it)" >&2
+    exit 1
+  }
 done
 
 # Runs a command under kelvane-measure; sets M_SECONDS, M_KIB and M_CPU
@@ -262,6 +273,15 @@ if [ "${BENCH_READERS:-1}" != 0 ]; then
   done
 fi
 
+# Each reader against its floor at 300k triangles, the size the goal names.
+if echo " $SIZES " | grep -q " 300000 "; then
+  echo
+  awk -v cores="$(nproc)" 'BEGIN { FS = "|" } { gsub(/ /, "") }
+    $2 == 300000 && $5 == "one-brush" && $6 == "default" && ($3 == "mixed" || $3 == "trimesh") {
+      printf "at 300000 triangles, %-7s %-8s convert ÷ floor: %.3f least ÷ least, %.3f median, %.3f CPU (%d cores)\n",
+        $3, $4, $17, $18, $19, cores }' "$DATA/table"
+fi
+
 if [ "${BENCH_ELLIPSOID:-1}" != 0 ]; then
   echo
   awk 'BEGIN { FS = "|" } { gsub(/ /, "") } $3 == "ellipsoid" {
@@ -289,6 +309,10 @@ if [ "${BENCH_AHEAD:-1}" != 0 ]; then
     echo "  $*: $least least, $median median, $cpu CPU"
   done
 fi
+
+# The program's own work in instructions, which do not depend on the machine.
+echo
+python3 "$(dirname "$0")/instructions.py" "$BIN" "$DATA/instructions" "${BENCH_INSTRUCTIONS_TRIANGLES:-50000}"
 
 if [ "$BIG_MB" != 0 ]; then
   # About 37 bytes of input per triangle.

@@ -78,4 +78,13 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KELVANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Leptonica is loaded while the program runs (CMakeLists.txt), so
+# dpkg-shlibdeps cannot see it: the package that holds it is named here.
+if(KELVANE_LEPTONICA_SONAME)
+  execute_process(COMMAND dpkg-query -S "*/${KELVANE_LEPTONICA_SONAME}"
+                  OUTPUT_VARIABLE kelvane_leptonica_owner ERROR_QUIET)
+  if(kelvane_leptonica_owner MATCHES "^([^:]+):")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS ${CMAKE_MATCH_1})
+  endif()
+endif()
 include(CPack)

@@ -20,9 +20,11 @@
 #include <string_view>
 
 #include "app/ConversionRun.h"
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -45,37 +47,18 @@ void WriteAll(const std::string& path, std::string_view bytes) {
 }
 
 // A window that does nothing while it waits and saves each texture like the
-// command line does: into a file of the folder, a failed save ignored.
-class FuzzWindow : public Kelvane::RunWindow {
+// command line does, into one file of the folder.
+class FuzzWindow : public Kelvane::RunSink {
  public:
-  FuzzWindow(std::string scale, int mapOrBrush, int wholeFormat)
-      : scale_(std::move(scale)), mapOrBrush_(mapOrBrush), wholeFormat_(wholeFormat) {}
-
-  std::string TextScale() override { return scale_; }
-  std::string TextOutFileName() override { return Folder + "/out.t3d"; }
-  std::string TextInFileName() override { return Folder + "/in.3dmf"; }
-  int CheckDoPics() override { return 1; }
-  int CheckMapOrBrush() override { return mapOrBrush_; }
-  int CheckWholeFormat() override { return wholeFormat_; }
-  void SetCommandGoEnabled(bool) override {}
-  void SetLabelProgress(std::string_view) override {}
-  void SetLabelPos(std::string_view) override {}
+  void ShowPhase(Kelvane::RunPhase) override {}
+  void ShowPosition(std::int32_t) override {}
+  void ShowRow(std::size_t) override {}
+  void ShowProcessed(std::int32_t) override {}
   void DoEvents() override {}
   Kelvane::TexturePicture& PictureTexture() override { return picture_; }
-  std::string SaveTexturePicture() override {
-    if (picture_.InnerWidth() == 0 || picture_.InnerHeight() == 0) return {};
-    try {
-      Kelvane::SaveBitmap(picture_, Folder + "/texture.bmp");
-      return Folder + "/texture.bmp";
-    } catch (const Kelvane::RunError&) {
-      return {};
-    }
-  }
+  std::string ChooseBitmapPath(int, const std::string&) override { return Folder + "/texture.bmp"; }
 
  private:
-  std::string scale_;
-  int mapOrBrush_;
-  int wholeFormat_;
   // One pixel to start with: every texture sizes the box to itself, and a
   // large first box would cost each run a fill of its pixels.
   Kelvane::TexturePicture picture_{5 * Kelvane::TexturePicture::kTwipsPerPixel,
@@ -90,33 +73,36 @@ std::size_t Count(std::string_view text, std::string_view word) {
 }
 
 void RunOnce(std::string_view input, const char* scale, int mapOrBrush, int wholeFormat) {
-  FuzzWindow window(scale, mapOrBrush, wholeFormat);
-  Kelvane::ConversionRun run(window);
-  bool done = false;
-  try {
-    run.CommandGo_Click();
-    done = true;
-  } catch (const Kelvane::RunError& e) {
-    if (const auto place = run.ErrorPlace()) {
-      if (place->line < 1 || place->column < 1) Fail("error place before the input's start");
-    }
+  FuzzWindow window;
+  Kelvane::ConversionRun run({.inputPath = Folder + "/in.3dmf",
+                              .outputPath = Folder + "/out.t3d",
+                              .scale = scale,
+                              .oneBrush = mapOrBrush == 1,
+                              .wholeFormat = wholeFormat != 0,
+                              .templatePath = Folder + "/StartMapFile.txt"},
+                             window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  if (report.failure) {
+    // "input line L, column C": both from 1.
+    const std::string& place = report.failure->place;
+    if (place.find("line 0") != std::string::npos || place.find("column 0") != std::string::npos ||
+        place.find("line -") != std::string::npos || place.find("column -") != std::string::npos)
+      Fail("error place before the input's start");
     // The whole-format reader says where every fault of the input stands.
-    if (run.UsedWholeFormat() && e.Place().empty() && run.ErrorPlaceText().empty())
-      Fail("a whole-format run failed without a place");
+    if (report.wholeFormat && place.empty()) Fail("a whole-format run failed without a place");
   }
   const bool binary = input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3";
-  if (run.UsedWholeFormat() != (wholeFormat != 0 || binary))
+  if (report.wholeFormat != (wholeFormat != 0 || binary))
     Fail("the run chose another reader than the window and the input ask for");
-  if (done) {
+  if (report.completed) {
     const std::string output = ReadAll(Folder + "/out.t3d");
     const std::string_view tail = mapOrBrush == 1 ? "End PolyList\r\n" : "End Map\r\n";
     if (output.size() < tail.size() ||
         output.compare(output.size() - tail.size(), tail.size(), tail) != 0)
       Fail("a finished run left no document tail");
-    if (Count(output, "Begin Polygon ") != static_cast<std::size_t>(Unreal::PolygonLinkCounter))
+    if (Count(output, "Begin Polygon ") != static_cast<std::size_t>(report.polygons))
       Fail("polygon records and the counter disagree");
-    if (run.UsedWholeFormat() &&
-        run.Summary().triangles != static_cast<std::size_t>(Unreal::PolygonLinkCounter))
+    if (report.wholeFormat && report.leftOut.triangles != static_cast<std::size_t>(report.polygons))
       Fail("the walk's triangles and the polygons written disagree");
   }
   if (ReadAll(Folder + "/in.3dmf") != input) Fail("the run changed its input");
@@ -137,7 +123,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (::mkdtemp(pattern.data()) == nullptr) Fail("cannot make a folder under " + base);
   Folder = pattern;
   WriteAll(Folder + "/StartMapFile.txt", "Begin Map\r\n");
-  Unreal::SetTemplatePath(Folder + "/StartMapFile.txt");
   std::atexit([] {
     ::unlink((Folder + "/in.3dmf").c_str());
     ::unlink((Folder + "/out.t3d").c_str());

@@ -20,6 +20,8 @@
 #include "metafile/Scene.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using namespace Kelvane::Metafile;

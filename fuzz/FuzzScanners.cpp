@@ -17,6 +17,8 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using Kelvane::ErrorKind;

@@ -14,6 +14,8 @@
 #include "metafile/Scene.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using namespace Kelvane::Metafile;
@@ -70,9 +72,11 @@ class CheckingSink : public SceneSink {
     CheckInTree(object);
     Check(texturesSeen_.insert(&object).second, "a texture object was decoded twice");
     Check(image.width > 0 && image.height > 0, "an image of no pixels was handed over");
-    Check(std::uint64_t{image.width} * image.height <= kMaxTexturePixels,
+    Check(static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height) <=
+              kMaxTexturePixels,
           "an image larger than the picture box can hold was handed over");
-    Check(image.rgb.size() == std::uint64_t{image.width} * image.height,
+    Check(image.rgb.size() ==
+              static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height),
           "an image's pixels do not match its width and height");
     for (const std::uint32_t pixel : image.rgb) Check(pixel <= 0xFFFFFF, "a pixel kept its alpha");
     ++textures;

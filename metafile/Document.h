@@ -58,6 +58,9 @@ class Document {
   // The table of contents: reference number -> object, for Reference
   // objects. Filled by the front end from every table in the file.
   std::unordered_map<std::uint32_t, std::size_t> references;
+  // What the front end mended and the user should hear of, with its place
+  // (a Container left open at the end of a text file).
+  std::vector<std::string> warnings;
 
   // A reader for one object's data.
   virtual std::unique_ptr<Fields> FieldsOf(const Object& object) const = 0;
@@ -72,7 +75,10 @@ bool IsBinaryMetafile(std::string_view input);
 
 // Builds the tree of a text file ("3DMetafile ( ... )" and the objects after
 // it). Structural faults (unbalanced parentheses, a label without an object,
-// nesting deeper than kMaxNesting) raise a RunError with the place.
+// nesting deeper than kMaxNesting) raise a RunError with the place. A
+// Container still open at the end of the file, with nothing after its last
+// complete object, is closed there with a warning (a file that lost a ')'
+// near its end); any other object still open is cut off, an error.
 std::unique_ptr<Document> ReadTextDocument(std::string_view input);
 
 // Builds the tree of a binary file (16-byte header, then objects as type,

@@ -1,10 +1,12 @@
 #include "metafile/Geometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "metafile/PointMath.h"
 #include "metafile/Triangulate.h"
 
 namespace Kelvane::Metafile {
@@ -18,6 +20,27 @@ void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Point3>& points
   fields.CheckCount(count, 3, 12, "point");
   points.reserve(points.size() + count);
   for (std::uint64_t i = 0; i < count; ++i) points.push_back(ReadPoint(fields));
+}
+
+// Notes the face whose triangles were just appended from `firstTriangle` on.
+void AddFace(TriangleSet& out, std::size_t firstTriangle,
+             const std::vector<std::uint32_t>& corners) {
+  out.faces.push_back({static_cast<std::uint32_t>(firstTriangle),
+                       static_cast<std::uint32_t>(out.triangles.size() - firstTriangle),
+                       static_cast<std::uint32_t>(out.faceCorners.size()),
+                       static_cast<std::uint32_t>(corners.size())});
+  out.faceCorners.insert(out.faceCorners.end(), corners.begin(), corners.end());
+}
+
+// Cuts a face without holes, noting it as a face unless the cut needed new
+// points (contours that cross themselves).
+void CutFace(TriangleSet& out, const std::vector<std::uint32_t>& outer) {
+  const std::size_t firstTriangle = out.triangles.size();
+  const std::size_t points = out.points.size();
+  TriangulateFace(out.points, outer, {}, out.triangles);
+  if (out.points.size() == points && out.triangles.size() - firstTriangle == outer.size() - 2) {
+    AddFace(out, firstTriangle, outer);
+  }
 }
 
 std::string OutsideTable(const char* what, std::uint64_t index, std::uint64_t size) {
@@ -120,7 +143,11 @@ void DecodeMesh(Fields& fields, TriangleSet& out) {
   std::uint64_t faces = 0;
   std::uint64_t contours = 0;
   auto finishFace = [&] {
-    if (!outer.empty()) TriangulateFace(out.points, outer, holes, out.triangles);
+    if (!outer.empty() && holes.empty()) {
+      CutFace(out, outer);
+    } else if (!outer.empty()) {
+      TriangulateFace(out.points, outer, holes, out.triangles);
+    }
     outer.clear();
     holes.clear();
   };
@@ -181,7 +208,7 @@ void DecodePolygon(Fields& fields, TriangleSet& out) {
   ReadPoints(fields, numVertices, out.points);
   std::vector<std::uint32_t> outer(numVertices);
   for (std::uint32_t i = 0; i < numVertices; ++i) outer[i] = i;
-  TriangulateFace(out.points, outer, {}, out.triangles);
+  CutFace(out, outer);
 }
 
 void DecodeGeneralPolygon(Fields& fields, TriangleSet& out) {
@@ -234,6 +261,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
       const std::uint32_t b = a + 1;
       const std::uint32_t d = a + columns;
       const std::uint32_t e = d + 1;
+      const std::size_t firstTriangle = out.triangles.size();
       if (c % 2 == 0) {
         out.triangles.push_back({a, b, d});
         out.triangles.push_back({d, b, e});
@@ -241,6 +269,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
         out.triangles.push_back({a, e, d});
         out.triangles.push_back({a, b, e});
       }
+      AddFace(out, firstTriangle, {a, b, e, d});
     }
   }
 }
@@ -274,17 +303,53 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
                             orientation.y * (major.z * minor.x - major.x * minor.z) +
                             orientation.z * (major.x * minor.y - major.y * minor.x);
   for (const auto& f : kFaces) {
+    const std::size_t firstTriangle = out.triangles.size();
     if (handedness < 0) {
       out.triangles.push_back({f[0], f[2], f[1]});
       out.triangles.push_back({f[0], f[3], f[2]});
+      AddFace(out, firstTriangle, {f[0], f[3], f[2], f[1]});
     } else {
       out.triangles.push_back({f[0], f[1], f[2]});
       out.triangles.push_back({f[0], f[2], f[3]});
+      AddFace(out, firstTriangle, {f[0], f[1], f[2], f[3]});
     }
   }
+  if (SpanNoVolume(orientation, major, minor)) DropZeroAreaTriangles(out);
 }
 
 }  // namespace
+
+bool HasNoArea(const Point3& a, const Point3& b, const Point3& c) {
+  const Point3 ab = Minus(b, a);
+  const Point3 ac = Minus(c, a);
+  if (Norm(ab) == 0 || Norm(ac) == 0) return true;
+  return Norm(Cross(Unit(ab), Unit(ac))) <= 1e-9;
+}
+
+void DropZeroAreaTriangles(TriangleSet& set) {
+  // Where each triangle goes, and how many are kept before it.
+  std::vector<std::uint32_t> keptBefore(set.triangles.size() + 1, 0);
+  std::size_t kept = 0;
+  for (std::size_t r = 0; r < set.triangles.size(); ++r) {
+    const auto& t = set.triangles[r];
+    keptBefore[r] = static_cast<std::uint32_t>(kept);
+    if (!HasNoArea(set.points[t[0]], set.points[t[1]], set.points[t[2]])) {
+      set.triangles[kept++] = t;
+    }
+  }
+  keptBefore[set.triangles.size()] = static_cast<std::uint32_t>(kept);
+  set.zeroAreaLeftOut += set.triangles.size() - kept;
+  set.triangles.resize(kept);
+  std::size_t faces = 0;
+  for (const SourceFace& face : set.faces) {
+    const std::uint32_t first = keptBefore[face.firstTriangle];
+    if (keptBefore[face.firstTriangle + face.triangles] - first != face.triangles) continue;
+    SourceFace moved = face;
+    moved.firstTriangle = first;
+    set.faces[faces++] = moved;
+  }
+  set.faces.resize(faces);
+}
 
 Point3 ReadPoint(Fields& fields) {
   Point3 p;
@@ -304,6 +369,9 @@ bool IsSurfaceGeometry(std::string_view kind) {
 void DecodeGeometry(std::string_view kind, Fields& fields, TriangleSet& out) {
   out.points.clear();
   out.triangles.clear();
+  out.faces.clear();
+  out.faceCorners.clear();
+  out.zeroAreaLeftOut = 0;
   if (SameWord(kind, "TriMesh")) return DecodeTriMesh(fields, out);
   if (SameWord(kind, "Polyhedron")) return DecodePolyhedron(fields, out);
   if (SameWord(kind, "Mesh")) return DecodeMesh(fields, out);

@@ -18,12 +18,45 @@ struct Point3 {
   double x = 0, y = 0, z = 0;
 };
 
+// A face of the file that was cut into triangles: a polygon without holes
+// whose corners faceCorners[firstCorner, firstCorner + corners) run round it
+// in the file's sense, cut into triangles [firstTriangle, firstTriangle +
+// triangles).
+struct SourceFace {
+  std::uint32_t firstTriangle = 0;
+  std::uint32_t triangles = 0;
+  std::uint32_t firstCorner = 0;
+  std::uint32_t corners = 0;
+};
+
 struct TriangleSet {
   std::vector<Point3> points;
   std::vector<std::array<std::uint32_t, 3>> triangles;
+  // The faces the triangles were cut from, in triangle order, where the
+  // file has such faces (Polygon, Mesh faces without holes, Box sides,
+  // TriGrid cells); other triangles stand alone.
+  std::vector<SourceFace> faces;
+  std::vector<std::uint32_t> faceCorners;
+  // The walk placed the object through a transform that mirrors it, which
+  // turns its faces the other way round.
+  bool mirrored = false;
   // Filled by the scene walk when texture mapping is asked for.
   SurfaceMapping mapping;
+  // Triangles of zero area that a degenerate shape (a Box or a parametric
+  // surface whose axes span no volume) left out: a flat or collapsed part
+  // gives the editor nothing to draw.
+  std::size_t zeroAreaLeftOut = 0;
 };
+
+// Whether a triangle has no area: a side of length 0, or corners in one
+// line (the sine of its angle at `a` at most 1e-9, far below any triangle a
+// surface is cut into, far above the rounding of a collapsed one).
+bool HasNoArea(const Point3& a, const Point3& b, const Point3& c);
+
+// Leaves out the triangles of the set that have no area, adding their
+// number to zeroAreaLeftOut. Points stay as they are; a face that lost a
+// triangle is no longer listed (what is left of it stands alone).
+void DropZeroAreaTriangles(TriangleSet& set);
 
 // A point or vector: three Float32 fields.
 Point3 ReadPoint(Fields& fields);
@@ -50,8 +83,12 @@ bool IsSurfaceGeometry(std::string_view kind);
 // - Box: corner k = s + 2t + 4u at origin + s*orientation + t*major +
 //   u*minor; faces -orientation, +orientation, -major, +major, -minor,
 //   +minor, 2 triangles each. No data: the unit box (orientation 0 1 0,
-//   major 0 0 1, minor 1 0 0, origin 0 0 0).
-// Polygons keep the sense the file gives their corners; box faces turn
+//   major 0 0 1, minor 1 0 0, origin 0 0 0). A Box whose sides span no
+//   volume (one of length 0, or all three in one plane) keeps only its
+//   triangles that have area (DropZeroAreaTriangles): a flat box is its two
+//   faces back to back, a box of no area has no triangle.
+// Faces of the file that were cut without new points are listed in
+// `faces`. Polygons keep the sense the file gives their corners; box faces turn
 // counterclockwise seen from outside (the right-hand rule gives an outward
 // normal), the front-face sense of the format.
 // A Mesh face or Polygon whose contours cross, touch or overlap, or whose

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "metafile/NurbPatch.h"
+#include "metafile/PointMath.h"
 
 namespace Kelvane::Metafile {
 
@@ -25,29 +26,10 @@ constexpr double kDefaultAlong = 16;
 // ScreenSpace: the object's largest radius is taken as this many pixels.
 constexpr double kScreenRadiusPixels = 100;
 
-Point3 Add(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Point3 Scale(const Point3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
 // a + s b, the step every surface point is made of.
 Point3 AddScaled(const Point3& a, const Point3& b, double s) {
   return {a.x + s * b.x, a.y + s * b.y, a.z + s * b.z};
 }
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Point3 Cross(const Point3& a, const Point3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-// Length without overflow or underflow on the way, so that a radius of
-// 1e200 or 1e-200 is measured as it stands.
-double Norm(const Point3& v) {
-  const double m = std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
-  if (m == 0 || !std::isfinite(m)) return m;
-  const double x = v.x / m;
-  const double y = v.y / m;
-  const double z = v.z / m;
-  return m * std::sqrt(x * x + y * y + z * z);
-}
-
-Point3 Unit(const Point3& v) { return Scale(v, 1 / Norm(v)); }
 
 std::string Number(double value) {
   char text[32];
@@ -66,6 +48,9 @@ struct Shape {
   Point3 origin{0, 0, 0};
   double ratio = 1;
   double uMin = 0, uMax = 1, vMin = 0, vMax = 1;
+  // Axes that span no volume (a disk: radii that span no area): the shape
+  // is flat or collapsed where it should be round.
+  bool degenerate = false;
 };
 
 // A parameter range: where it starts, how long it is (in turns for u and a
@@ -85,6 +70,12 @@ Range Wrapping(double low, double high) {
   return r;
 }
 
+// Whether two radii span no area: one has length 0, or they are parallel.
+bool SpanNoArea(const Point3& a, const Point3& b) {
+  if (Norm(a) == 0 || Norm(b) == 0) return true;
+  return Norm(Cross(Unit(a), Unit(b))) <= 1e-12;
+}
+
 class ShapeReader {
  public:
   ShapeReader(Fields& fields, Shape& shape) : fields_(fields), shape_(shape) {}
@@ -92,10 +83,11 @@ class ShapeReader {
   void Read() {
     Shape& s = shape_;
     // Once a field is absent all after it are, and keep their defaults.
-    if (s.kind != Kind::Disk && !fields_.AtEnd()) Vector(s.orientation, "orientation");
-    if (!fields_.AtEnd()) Vector(s.major, "majorRadius");
-    if (!fields_.AtEnd()) Vector(s.minor, "minorRadius");
-    CheckFrame();
+    if (s.kind != Kind::Disk && !fields_.AtEnd()) s.orientation = Triple();
+    if (!fields_.AtEnd()) s.major = Triple();
+    if (!fields_.AtEnd()) s.minor = Triple();
+    s.degenerate = s.kind == Kind::Disk ? SpanNoArea(s.major, s.minor)
+                                        : SpanNoVolume(s.orientation, s.major, s.minor);
     if (!fields_.AtEnd()) s.origin = Triple();
     if (s.kind == Kind::Torus && !fields_.AtEnd()) {
       s.ratio = fields_.Float32();
@@ -122,14 +114,6 @@ class ShapeReader {
     return p;
   }
 
-  void Vector(Point3& v, const char* field) {
-    v = Triple();
-    if (Norm(v) == 0) {
-      fields_.Fail(ErrorKind::InvalidArgument,
-                   std::string("The ") + field + " of this " + shape_.name + " has zero length");
-    }
-  }
-
   double Fraction(const char* field) {
     const double value = fields_.Float32();
     if (!(value >= 0 && value <= 1)) {
@@ -137,25 +121,6 @@ class ShapeReader {
                                               " is " + Number(value) + ", outside 0 to 1");
     }
     return value;
-  }
-
-  // Vectors in one plane (or two parallel radii of a disk) make a flat
-  // shape that has no outside to face.
-  void CheckFrame() {
-    const Shape& s = shape_;
-    const Point3 across = Cross(Unit(s.major), Unit(s.minor));
-    if (s.kind == Kind::Disk) {
-      if (Norm(across) <= 1e-12) {
-        fields_.Fail(ErrorKind::InvalidArgument,
-                     "The majorRadius and minorRadius of this Disk are parallel");
-      }
-      return;
-    }
-    if (std::fabs(Dot(Unit(s.orientation), across)) <= 1e-12) {
-      fields_.Fail(
-          ErrorKind::InvalidArgument,
-          "The orientation, majorRadius and minorRadius of this " + s.name + " lie in one plane");
-    }
   }
 
   void CheckNotEmpty(const char* which, double low, double high, bool wraps) {
@@ -300,7 +265,19 @@ Steps ChooseSteps(const Shape& s, const Layout& layout, const Subdivision& style
           break;
       }
     }
-    if (!(length > 0)) {
+    if (s.degenerate) {
+      // A direction the shape does not extend in needs one step; a bound
+      // that is no number (a torus whose radii are parallel turns its tube
+      // at once where R(u) passes 0) takes the count without a style.
+      const auto ruled = [&](double along, double fallback) -> std::uint32_t {
+        if (along == 0) return 1;
+        if (!std::isfinite(along)) return Ruled(fallback);
+        return length > 0 ? Ruled(along / length) : kMaxSteps;
+      };
+      const bool curvedAlongV = s.kind == Kind::Ellipsoid || s.kind == Kind::Torus;
+      steps.u = ruled(alongU, kDefaultAround * layout.u.span);
+      steps.v = ruled(alongV, curvedAlongV ? kDefaultAlong * layout.v.span : 1);
+    } else if (!(length > 0)) {
       steps.u = steps.v = kMaxSteps;
     } else {
       steps.u = Ruled(alongU / length);
@@ -482,7 +459,10 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
   const Point3& O = s.origin;
   // A disk faces majorRadius x minorRadius whatever its frame; the grid's
   // own sense (u, then v outwards) faces the other way.
-  const double handedness = Dot(Unit(A), Cross(Unit(s.major), Unit(s.minor)));
+  // A degenerate frame has no outside to face: its parts that keep an area
+  // face as the grid turns.
+  const double handedness =
+      s.degenerate ? 0 : Dot(Unit(A), Cross(Unit(s.major), Unit(s.minor)));
   Mesh mesh(out, disk ? true : handedness < 0);
 
   std::vector<double> cu, su;
@@ -511,7 +491,13 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
     out.triangles.reserve(static_cast<std::size_t>(2) * g.U * g.V + 2 * g.U + 2 * g.V);
     const double k = s.ratio * Norm(A);
     std::vector<Point3> outward(g.U + 1);  // k R(u) / |R(u)|
-    for (std::uint32_t i = 0; i <= g.U; ++i) outward[i] = Scale(around[i], k / Norm(around[i]));
+    for (std::uint32_t i = 0; i <= g.U; ++i) {
+      // Where R(u) is 0 (radii of length 0, or parallel) the tube has no
+      // direction across: its cross section there is a line along the
+      // orientation.
+      const double length = Norm(around[i]);
+      outward[i] = length == 0 ? Point3{0, 0, 0} : Scale(around[i], k / length);
+    }
     g.rowStart.resize(g.StoredRows());
     for (std::uint32_t j = 0; j < g.StoredRows(); ++j) {
       g.rowStart[j] = static_cast<std::uint32_t>(out.points.size());
@@ -629,6 +615,7 @@ void DecodeParametric(std::string_view kind, Fields& fields, std::uint32_t caps,
                       const Subdivision& subdivision, TriangleSet& out) {
   out.points.clear();
   out.triangles.clear();
+  out.zeroAreaLeftOut = 0;
   if (SameWord(kind, "NURBPatch")) return DecodeNurbPatch(fields, subdivision, out);
   Shape shape;
   if (SameWord(kind, "Ellipsoid")) {
@@ -651,6 +638,7 @@ void DecodeParametric(std::string_view kind, Fields& fields, std::uint32_t caps,
   shape.name = kNames[static_cast<int>(shape.kind)];
   ShapeReader(fields, shape).Read();
   Tessellate(shape, caps, subdivision, out, fields);
+  if (shape.degenerate) DropZeroAreaTriangles(out);
 }
 
 }  // namespace Kelvane::Metafile

@@ -38,10 +38,21 @@ bool IsParametricKind(std::string_view kind);
 // Reads the object's data and tessellates it into `out` (emptied first):
 // points in the file's own axes, untransformed; triangles counterclockwise
 // seen from outside (the right-hand rule gives an outward normal), as the
-// Box of DecodeGeometry. Bad data (a radius vector of zero length, three
-// radius vectors in one plane, a range value outside [0, 1], an empty range,
-// a torus ratio not above 0, a shape too large for the range of numbers)
-// raises a RunError through fields.Fail. NURBPatch goes to DecodeNurbPatch.
+// Box of DecodeGeometry. Bad data (a range value outside [0, 1], an empty
+// range, a torus ratio not above 0, a shape too large for the range of
+// numbers) raises a RunError through fields.Fail. NURBPatch goes to
+// DecodeNurbPatch.
+//
+// A degenerate shape is no error: radius vectors of length 0, or three in
+// one plane (a Disk: two parallel radii), are tessellated as they stand and
+// its triangles of zero area left out (DropZeroAreaTriangles, counted in
+// zeroAreaLeftOut). What keeps an area is written: an Ellipsoid of
+// orientation 0 is its flat ellipse, both halves back to back; a Cylinder
+// of orientation 0 is its two caps, if it has any; a shape with no area
+// left has no triangle. Its faces turn as the grid does (no outside to face
+// them to), and a subdivision rule that has no bound for it (a direction of
+// no extent, a torus whose radii are parallel) takes one step, or the
+// counts without a style.
 //
 // The data, in the file's order; fields absent at the end take the
 // defaults in brackets:

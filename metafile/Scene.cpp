@@ -92,6 +92,15 @@ Point3 Apply(const Matrix4& matrix, const Point3& p) {
   return r;
 }
 
+bool Mirrors(const Matrix4& matrix) {
+  if (matrix.identity) return false;
+  const auto& m = matrix.m;
+  const double determinant = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                             m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                             m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+  return determinant < 0;
+}
+
 bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool& reset) {
   reset = false;
   if (kind == "Translate") {
@@ -260,6 +269,7 @@ class Walk {
           ++summary_.untrimmedPatches;
         }
       }
+      set.mirrored = Mirrors(state.matrix);
       for (Point3& p : set.points) {
         p = Apply(state.matrix, p);
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
@@ -270,6 +280,8 @@ class Walk {
       if (mapping_) MapSurface(object, container, state, set);
       ++summary_.geometryObjects;
       summary_.triangles += set.triangles.size();
+      summary_.zeroAreaTriangles += set.zeroAreaLeftOut;
+      if (set.triangles.empty() && set.zeroAreaLeftOut > 0) ++summary_.noArea[kind];
       sink_.Geometry(object, set);
       return;
     }

@@ -24,6 +24,8 @@ struct Matrix4 {
 // a M b: `a` acts first.
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
 Point3 Apply(const Matrix4& matrix, const Point3& point);
+// Whether the matrix turns a right-handed frame into a left-handed one.
+bool Mirrors(const Matrix4& matrix);
 
 // The matrix of a transform object (Translate, Scale, Rotate,
 // RotateAboutPoint, RotateAboutAxis, Matrix, Quaternion, Reset), read from
@@ -36,6 +38,8 @@ class SceneSink {
   // The walk is about to decode the object (for progress).
   virtual void Reached(const Object& object) = 0;
   // A geometry object placed: its triangles, points already in world space.
+  // A degenerate shape with no area left comes without a triangle, its
+  // zeroAreaLeftOut above 0.
   virtual void Geometry(const Object& object, TriangleSet& triangles) = 0;
   // A texture, each texture object once, however often it is referred to.
   virtual void Texture(const Object& object, const Image& image) = 0;
@@ -53,6 +57,11 @@ struct SceneSummary {
   std::size_t strayEndGroups = 0;
   // NURB patches whose trim loops were not applied.
   std::size_t untrimmedPatches = 0;
+  // Triangles of zero area that degenerate shapes (Box, Ellipsoid,
+  // Cylinder, Cone, Disk, Torus) left out, and by kind the shapes that had
+  // no area at all.
+  std::size_t zeroAreaTriangles = 0;
+  std::map<std::string, std::size_t> noArea;
 };
 
 // Whether the kind is a shape without surface (curves, lines, points,

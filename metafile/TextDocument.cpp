@@ -2,9 +2,14 @@
 // their nesting, resolves labels and the table of contents. Object data is
 // only located here; TextFields reads it when the walk needs it.
 
+#include <bit>
 #include <charconv>
 #include <string>
 #include <unordered_map>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "metafile/Document.h"
 #include "metafile/TextFields.h"
@@ -14,6 +19,51 @@ namespace Kelvane::Metafile {
 namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBreak(char c) { return c == '\n' || c == '\r'; }
+
+// The bytes that give a text its structure: an object's parentheses, a
+// string, a comment, a label. Lines without any of them inside an object
+// are only its data.
+bool IsStructural(char c) { return c == '(' || c == ')' || c == '"' || c == '#' || c == ':'; }
+
+// The first structural byte from `pos` on, or the text's length; sixteen
+// bytes at a time where the processor compares them side by side. There
+// the bytes from '"' to '*' all count as structural (those between rarely
+// stand in data, and taking a line token by token is never wrong): moved
+// by 0x80 - '"', they are the nine lowest signed bytes, one comparison.
+std::size_t FindStructural(std::string_view text, std::size_t pos) {
+  const char* const data = text.data();
+  const std::size_t length = text.size();
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - '"'));
+  const __m128i lowest = _mm_set1_epi8(static_cast<char>(-128 + 9));
+  const __m128i colon = _mm_set1_epi8(':');
+  const auto hitsAt = [&](std::size_t at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    return _mm_or_si128(_mm_cmplt_epi8(_mm_add_epi8(bytes, shift), lowest),
+                        _mm_cmpeq_epi8(bytes, colon));
+  };
+  // Thirty-two bytes a round, one test for both halves.
+  while (length - pos >= 32) {
+    const __m128i first = hitsAt(pos);
+    const __m128i second = hitsAt(pos + 16);
+    if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0) {
+      const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(first)) |
+                            static_cast<unsigned>(_mm_movemask_epi8(second)) << 16;
+      return pos + static_cast<std::size_t>(std::countr_zero(mask));
+    }
+    pos += 32;
+  }
+  while (length - pos >= 16) {
+    const int mask = _mm_movemask_epi8(hitsAt(pos));
+    if (mask != 0)
+      return pos + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    pos += 16;
+  }
+#endif
+  while (pos < length && !IsStructural(data[pos])) ++pos;
+  return pos;
+}
 
 class TextDocument final : public Document {
  public:
@@ -95,6 +145,9 @@ class Scanner {
     std::size_t previousStart = 0;
     std::string_view label;  // a "name:" that stands before the next object
     std::size_t lastMember = kNone;
+    // Data seen since the last object inside closed (or since "("): what a
+    // file cut off inside an object ends with.
+    bool looseData = false;
     const bool topLevel = parent == kNone;
     // At the top level only labels and objects stand.
     auto noDataAtTop = [&] {
@@ -106,6 +159,7 @@ class Scanner {
       }
     };
     for (;;) {
+      if (!topLevel) PassDataLines();
       const std::string_view token = Next();
       const std::size_t start = tokenStart_;
       if (newLine_ && token != "(") {
@@ -114,7 +168,14 @@ class Scanner {
       }
       if (token.empty()) {
         if (!topLevel) {
-          const Object& open = doc_.objects[parent];
+          Object& open = doc_.objects[parent];
+          if (open.kind == "Container" && !looseData && label.empty()) {
+            open.dataEnd = text_.size();
+            doc_.warnings.push_back("the Container object is never closed by ')'; it ends with "
+                                    "the file (" +
+                                    TextPlace(text_, open.start) + ")");
+            return;
+          }
           Fail(ErrorKind::InvalidArgument,
                "The " + open.kind + " object that begins here is never closed by ')'", open.start);
         }
@@ -165,6 +226,7 @@ class Scanner {
         std::vector<std::size_t> children;
         ScanSequence(index, depth + 1, children);
         doc_.objects[index].children = std::move(children);
+        looseData = false;
         continue;
       }
       if (token.size() > 1 && token.back() == ':') {
@@ -176,9 +238,33 @@ class Scanner {
       }
       if (runTokens == 0) runStart = start;
       ++runTokens;
+      looseData = true;
       previous = token;
       previousStart = start;
     }
+  }
+
+  // Inside an object, at the end of a line: passes over the lines that
+  // follow, as long as they hold nothing structural, but the last of them
+  // that holds a token. Taken token by token, such lines would only leave
+  // the tokens of the last one on record as the run before a "(" (each
+  // line starts the run again), and that line is still taken so; the scan
+  // goes on from the line break before it, so its first token starts the
+  // run as it would have.
+  void PassDataLines() {
+    if (pos_ >= text_.size() || !IsBreak(text_[pos_])) return;
+    if (structural_ < pos_) structural_ = FindStructural(text_, pos_);
+    // The break that starts the structural byte's line.
+    std::size_t lineBreak = structural_;
+    while (lineBreak > pos_ && !IsBreak(text_[lineBreak - 1])) --lineBreak;
+    if (lineBreak == pos_) return;
+    --lineBreak;
+    // The last byte before it that is no blank, and the break before its line.
+    std::size_t last = lineBreak;
+    while (last > pos_ && IsBlank(text_[last])) --last;
+    if (last == pos_) return;
+    while (!IsBreak(text_[last])) --last;
+    pos_ = last;
   }
 
   // TableOfContents ( nextTOC> refSeed typeSeed entryType entrySize n
@@ -216,6 +302,8 @@ class Scanner {
   std::size_t tokenStart_ = 0;
   std::size_t labelStart_ = 0;
   bool newLine_ = false;  // whether Next() passed a line break
+  // The first structural byte at or after where it was last looked for.
+  std::size_t structural_ = 0;
   std::unordered_map<std::string_view, std::size_t> labels_;
 };
 

@@ -32,7 +32,7 @@ std::string TextPlace(std::string_view input, std::size_t offset);
 class TextFields final : public Fields {
  public:
   TextFields(std::string_view input, std::size_t begin, std::size_t end)
-      : input_(input), pos_(begin), end_(end), last_(begin) {}
+      : input_(input), pos_(begin), end_(end), last_(begin), stopsAtEnd_(StopsAtEnd(input, end)) {}
 
   std::uint32_t Uns32() override;
   std::int32_t Int32() override;
@@ -59,14 +59,28 @@ class TextFields final : public Fields {
   std::string_view PeekToken();
 
  private:
+  // Whether the byte at the end of the data ends every token and is no
+  // blank ("(", ")", a quote, "|", "#"), as the ")" that closes an object
+  // is: then no step of the quick ways needs to check for the end.
+  static bool StopsAtEnd(std::string_view input, std::size_t end) {
+    if (end >= input.size()) return false;
+    const char c = input[end];
+    return c == '(' || c == ')' || c == '"' || c == '|' || c == '#';
+  }
+
   std::string_view Required(const char* what);
-  std::int64_t Integer(std::int64_t low, std::int64_t high, const char* what);
+  std::int64_t Whole(std::int64_t low, std::int64_t high, const char* what);
+  bool QuickWhole(std::int64_t low, std::int64_t high, std::int64_t& value);
+  bool QuickReal(double& value);
+  [[gnu::noinline]] std::int64_t Integer(std::int64_t low, std::int64_t high, const char* what);
+  [[gnu::noinline]] double Real();
   void SkipBlanks() { pos_ = ScanTextToken(input_, pos_, end_).begin; }
 
   std::string_view input_;
   std::size_t pos_;
   std::size_t end_;
   std::size_t last_;  // where the token read last began
+  bool stopsAtEnd_;
 };
 
 inline std::unique_ptr<Fields> MakeTextFields(std::string_view input, std::size_t begin,

@@ -1,7 +1,6 @@
 #include "metafile/Texture.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <string>
 
@@ -90,8 +89,8 @@ std::vector<std::uint8_t> ReadImageData(Fields& fields, std::uint64_t size) {
 template <typename PixelToRgb>
 void DecodeRows(const std::vector<std::uint8_t>& data, const Picture& picture,
                 std::uint32_t bytesPerPixel, PixelToRgb toRgb, Image& out) {
-  out.width = picture.width;
-  out.height = picture.height;
+  out.width = static_cast<int>(picture.width);  // at most kMaxTexturePixels
+  out.height = static_cast<int>(picture.height);
   out.rgb.assign(std::size_t{picture.width} * picture.height, 0);
   std::uint32_t* target = out.rgb.data();
   for (std::uint32_t y = 0; y < picture.height; ++y) {
@@ -253,62 +252,6 @@ void DecodeTexture(std::string_view kind, Fields& fields, Image& out) {
   } else {
     fields.Fail(ErrorKind::InvalidArgument, "A " + std::string(kind) + " is not a texture");
   }
-}
-
-std::uint32_t NextPowerOfTwo(std::uint32_t size) {
-  std::uint32_t power = 1;
-  while (power < size && power < (std::uint32_t{1} << 31)) power <<= 1;
-  return power;
-}
-
-Image Resample(const Image& image, std::uint32_t width, std::uint32_t height) {
-  Image out;
-  out.width = width;
-  out.height = height;
-  if (image.width == 0 || image.height == 0 || width == 0 || height == 0) return out;
-  out.rgb.resize(static_cast<std::size_t>(width) * height);
-  // Where a new pixel's centre falls among the old pixels' centres: the
-  // two neighbours along one side and the share of the second.
-  struct Tap {
-    std::uint32_t first, second;
-    double share;
-  };
-  const auto taps = [](std::uint32_t from, std::uint32_t to) {
-    std::vector<Tap> result(to);
-    const double step = static_cast<double>(from) / to;
-    for (std::uint32_t i = 0; i < to; ++i) {
-      double at = (i + 0.5) * step - 0.5;
-      if (at < 0) at = 0;
-      if (at > from - 1) at = from - 1;
-      const auto first = static_cast<std::uint32_t>(at);
-      const std::uint32_t second = first + 1 < from ? first + 1 : first;
-      result[i] = {first, second, at - first};
-    }
-    return result;
-  };
-  const std::vector<Tap> columns = taps(image.width, width);
-  const std::vector<Tap> rows = taps(image.height, height);
-  const auto channel = [&](std::uint32_t y, std::uint32_t x, int shift) {
-    return static_cast<double>((image.rgb[static_cast<std::size_t>(y) * image.width + x] >> shift) &
-                               0xFF);
-  };
-  for (std::uint32_t y = 0; y < height; ++y) {
-    const Tap& row = rows[y];
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const Tap& column = columns[x];
-      std::uint32_t rgb = 0;
-      for (const int shift : {16, 8, 0}) {
-        const double top = channel(row.first, column.first, shift) * (1 - column.share) +
-                           channel(row.first, column.second, shift) * column.share;
-        const double bottom = channel(row.second, column.first, shift) * (1 - column.share) +
-                              channel(row.second, column.second, shift) * column.share;
-        const double value = top * (1 - row.share) + bottom * row.share;
-        rgb |= static_cast<std::uint32_t>(std::lround(value)) << shift;
-      }
-      out.rgb[static_cast<std::size_t>(y) * width + x] = rgb;
-    }
-  }
-  return out;
 }
 
 }  // namespace Kelvane::Metafile

@@ -11,6 +11,8 @@
 // points are given as a table, contours as index lists into it, and the
 // triangles come back as index triples into the same table. Only the
 // even-odd fill of crossing contours adds points (at the end of the table).
+// Ear clipping is in EarClipping.cpp, the even-odd fill and the choice
+// between the two in EvenOddFill.cpp.
 namespace Kelvane::Metafile {
 
 using TriangleIndices = std::array<std::uint32_t, 3>;

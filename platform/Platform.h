@@ -15,7 +15,7 @@
 // Paths are UTF-8 everywhere in the program; on Windows they become UTF-16
 // at the system call only. Files are bytes both ways: nothing translates a
 // line end.
-namespace Platform {
+namespace Kelvane::Platform {
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
@@ -45,17 +45,23 @@ class File {
     kRead,    // an existing file
     kWrite,   // made when missing, emptied when not
     kAppend,  // made when missing, written at its end
+    kCreate,  // made new; fails when something of that name exists
   };
 
   File() = default;
   ~File();
-  File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNone; }
+  File(File&& other) noexcept : handle_(other.handle_), created_(other.created_) {
+    other.handle_ = kNone;
+  }
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
   bool Open(const std::string& path, Mode mode, int& error);
   bool IsOpen() const { return handle_ != kNone; }
+  // Whether the last Open made the file (it was missing), so that a write
+  // that fails can take the file back too. Kept after Close.
+  bool Created() const { return created_; }
   // The length in bytes, and whether the opened path is a folder.
   bool Length(std::int64_t& length, bool& folder, int& error) const;
   // Up to `count` bytes: how many were read, 0 at the end, -1 on failure.
@@ -71,6 +77,27 @@ class File {
  private:
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t handle_ = kNone;  // a descriptor, or a HANDLE on Windows
+  bool created_ = false;
+};
+
+// A shared library loaded while the program runs, for a part that only
+// some runs need (so that a run without it does not load it, nor what it
+// loads in turn). Unloaded when it goes.
+class SharedLibrary {
+ public:
+  SharedLibrary() = default;
+  ~SharedLibrary();
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // Loads the library of that file name from the system's usual places;
+  // false, with the system's reason in `error`, when it cannot.
+  bool Load(const std::string& name, std::string& error);
+  // The address of one of its functions; nullptr when it has none such.
+  void* Function(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
 };
 
 // Whether something exists at the path.
@@ -78,8 +105,17 @@ bool Exists(const std::string& path);
 // Whether two paths name one existing file (device and inode; on Windows
 // volume serial number and file index). False when either is missing.
 bool SameFile(const std::string& a, const std::string& b);
+// Whether the path names a regular file (after following links): not a
+// folder, a device or a pipe.
+bool IsRegularFile(const std::string& path);
 // Removes a file; false when it cannot.
 bool RemoveFile(const std::string& path);
+// Puts the file `from` in the place of the existing file `to`, in one step
+// where the system can (a rename over it), so that `to` is at every moment
+// either the old file or the new one. `from` takes the permissions of `to`
+// first. False with the system's code in `error` when it cannot; `to` is
+// then as it was.
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error);
 
 // The folder this program's executable lies in, without a separator at
 // its end, its links resolved; "." when the system does not say.
@@ -130,4 +166,4 @@ std::string ThisProgram();
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& folder = {}, std::size_t maxText = 1 << 20);
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

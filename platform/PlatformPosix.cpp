@@ -1,5 +1,6 @@
 // The platform layer on Linux and other POSIX systems.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -18,7 +19,7 @@
 
 extern char** environ;
 
-namespace Platform {
+namespace Kelvane::Platform {
 
 const int kErrorIsFolder = EISDIR;
 
@@ -32,6 +33,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (handle_ != kNone) ::close(static_cast<int>(handle_));
     handle_ = other.handle_;
+    created_ = other.created_;
     other.handle_ = kNone;
   }
   return *this;
@@ -44,19 +46,35 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
       flags |= O_RDONLY;
       break;
     case Mode::kWrite:
-      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      flags |= O_WRONLY | O_TRUNC;
       break;
     case Mode::kAppend:
-      flags |= O_WRONLY | O_CREAT | O_APPEND;
+      flags |= O_WRONLY | O_APPEND;
+      break;
+    case Mode::kCreate:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
       break;
   }
-  const int fd = ::open(path.c_str(), flags, 0666);
+  // An existing file opens at the first call, as every append of a run
+  // does; a missing one is made by a second, which tells that it was made.
+  int fd = ::open(path.c_str(), flags);
+  bool created = false;
+  if (fd < 0 && errno == ENOENT && mode != Mode::kRead) {
+    fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+    // Made meanwhile by someone else, or a link to a missing file: opened
+    // as before, and not ours to remove.
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), flags | O_CREAT, 0666);
+  }
   if (fd < 0) {
     error = errno;
     return false;
   }
-  *this = File();
+  // A file opened before by this one is closed (every piece of the output
+  // opens a File: no temporary File is made for it).
+  if (handle_ != kNone) ::close(static_cast<int>(handle_));
   handle_ = fd;
+  created_ = created;
   return true;
 }
 
@@ -82,18 +100,23 @@ std::int64_t File::Read(char* buffer, std::size_t count, int& error) {
 }
 
 std::int64_t File::Write(const Piece* pieces, int count, int& error) {
-  for (;;) {
-    // One piece goes out by a plain write, which costs the system less than
-    // gathering.
-    ssize_t n;
-    if (count == 1) {
-      n = ::write(static_cast<int>(handle_), pieces[0].data, pieces[0].size);
-    } else {
-      iovec parts[8];
-      const int used = count < 8 ? count : 8;
-      for (int i = 0; i < used; ++i) parts[i] = {const_cast<char*>(pieces[i].data), pieces[i].size};
-      n = ::writev(static_cast<int>(handle_), parts, used);
+  // One piece goes out by a plain write, which costs the system less than
+  // gathering; it is every polygon's way, so it comes first, before the
+  // pieces are gathered for writev.
+  if (count == 1) {
+    for (;;) {
+      const ssize_t n = ::write(static_cast<int>(handle_), pieces[0].data, pieces[0].size);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      error = errno;
+      return -1;
     }
+  }
+  iovec parts[8];
+  const int used = count < 8 ? count : 8;
+  for (int i = 0; i < used; ++i) parts[i] = {const_cast<char*>(pieces[i].data), pieces[i].size};
+  for (;;) {
+    const ssize_t n = ::writev(static_cast<int>(handle_), parts, used);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     error = errno;
@@ -118,6 +141,25 @@ bool File::Close(int& error) {
   return true;
 }
 
+SharedLibrary::~SharedLibrary() {
+  if (handle_ != nullptr) ::dlclose(handle_);
+}
+
+bool SharedLibrary::Load(const std::string& name, std::string& error) {
+  if (handle_ != nullptr) return true;
+  handle_ = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* reason = ::dlerror();
+    error = reason != nullptr ? reason : "cannot be loaded";
+    return false;
+  }
+  return true;
+}
+
+void* SharedLibrary::Function(const char* name) const {
+  return handle_ != nullptr ? ::dlsym(handle_, name) : nullptr;
+}
+
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -127,7 +169,25 @@ bool SameFile(const std::string& a, const std::string& b) {
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
+  struct stat old {};
+  if (::stat(to.c_str(), &old) == 0 && ::chmod(from.c_str(), old.st_mode & 07777) != 0) {
+    error = errno;
+    return false;
+  }
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
 
 std::string ProgramFolder() {
   std::string buffer(PATH_MAX, '\0');
@@ -240,4 +300,4 @@ void LeaveFileTable() {
 #endif
 }
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

@@ -19,7 +19,7 @@
 
 #include "platform/Platform.h"
 
-namespace Platform {
+namespace Kelvane::Platform {
 
 namespace {
 
@@ -89,6 +89,7 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (handle_ != kNone) ::CloseHandle(AsHandle(handle_));
     handle_ = other.handle_;
+    created_ = other.created_;
     other.handle_ = kNone;
   }
   return *this;
@@ -111,14 +112,21 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
       break;
     case Mode::kAppend:
       break;
+    case Mode::kCreate:
+      disposition = CREATE_NEW;
+      break;
   }
+  const std::wstring wide = Wide(path);
   const HANDLE handle =
-      ::CreateFileW(Wide(path).c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+      ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
+  const DWORD lastError = ::GetLastError();
+  // Opened for writing, a file that was there already says so.
+  const bool created = mode != Mode::kRead && lastError != ERROR_ALREADY_EXISTS;
   if (handle == INVALID_HANDLE_VALUE) {
-    error = static_cast<int>(::GetLastError());
+    error = static_cast<int>(lastError);
     // A folder named as a file to write.
     if (error == ERROR_ACCESS_DENIED) {
-      const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+      const DWORD attributes = ::GetFileAttributesW(wide.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         error = kErrorIsFolder;
     }
@@ -126,6 +134,7 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
   }
   *this = File();
   handle_ = reinterpret_cast<std::intptr_t>(handle);
+  created_ = created;
   if (mode == Mode::kAppend) {
     LARGE_INTEGER zero{};
     if (!::SetFilePointerEx(handle, zero, nullptr, FILE_END)) {
@@ -205,6 +214,26 @@ bool File::Close(int& error) {
   return true;
 }
 
+SharedLibrary::~SharedLibrary() {
+  if (handle_ != nullptr) ::FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+bool SharedLibrary::Load(const std::string& name, std::string& error) {
+  if (handle_ != nullptr) return true;
+  handle_ = ::LoadLibraryW(Wide(name).c_str());
+  if (handle_ == nullptr) {
+    error = ErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  return true;
+}
+
+void* SharedLibrary::Function(const char* name) const {
+  return handle_ != nullptr
+             ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name))
+             : nullptr;
+}
+
 bool Exists(const std::string& path) {
   return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -218,7 +247,29 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
+bool IsRegularFile(const std::string& path) {
+  const HANDLE handle = ::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool file = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                    ::GetFileInformationByHandle(handle, &info) != 0 &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  ::CloseHandle(handle);
+  return file;
+}
+
 bool RemoveFile(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }
+
+bool PutFileInPlace(const std::string& from, const std::string& to, int& error) {
+  // A rename within one volume: the name points at the old file or the new.
+  if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    error = static_cast<int>(::GetLastError());
+    return false;
+  }
+  return true;
+}
 
 namespace {
 
@@ -407,4 +458,4 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 
 void LeaveFileTable() {}
 
-}  // namespace Platform
+}  // namespace Kelvane::Platform

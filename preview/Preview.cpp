@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include "image/Bitmap.h"
+#include "image/Png.h"
 #include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
@@ -217,7 +219,7 @@ struct Edge {
 
 class Rasterizer {
  public:
-  explicit Rasterizer(Picture& picture)
+  explicit Rasterizer(Image& picture)
       : picture_(picture), depth_(picture.rgb.size(), std::numeric_limits<float>::infinity()) {}
 
   void Triangle(const Point& a, const Point& b, const Point& c, std::uint32_t colour) {
@@ -294,8 +296,8 @@ class Rasterizer {
   }
 
  private:
-  Picture& picture_;
-  std::vector<float> depth_;
+  Image& picture_;
+  std::vector<float> depth_;  // per pixel, beside the picture's colours
 };
 
 std::uint32_t Blend(std::uint32_t from, std::uint32_t to, double share) {
@@ -353,7 +355,7 @@ void ForEachPolygon(const Model& model, Visit visit) {
 }
 
 // The texel of a texture at (s, t), the texture repeated in both ways.
-std::uint32_t Texel(const TextureImage& texture, double s, double t) {
+std::uint32_t Texel(const Image& texture, double s, double t) {
   const auto wrap = [](double at, int size) {
     const double cell = std::floor(at);
     if (!std::isfinite(cell)) return 0;
@@ -363,92 +365,7 @@ std::uint32_t Texel(const TextureImage& texture, double s, double t) {
   };
   const int x = wrap(s, texture.width);
   const int y = wrap(t, texture.height);
-  return texture.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(texture.width) +
-                     static_cast<std::size_t>(x)];
-}
-
-std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-  return value;
-}
-
-// ---------------------------------------------------------------- PNG
-
-std::uint32_t Crc32(const unsigned char* bytes, std::size_t length, std::uint32_t crc = 0) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < length; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
-
-std::uint32_t Adler32(const unsigned char* bytes, std::size_t length) {
-  constexpr std::uint32_t kBase = 65521;
-  // 5552 bytes is the most that can be summed before the sums must be cut.
-  constexpr std::size_t kRun = 5552;
-  std::uint32_t a = 1, b = 0;
-  while (length > 0) {
-    const std::size_t run = std::min(length, kRun);
-    for (std::size_t i = 0; i < run; ++i) {
-      a += bytes[i];
-      b += a;
-    }
-    a %= kBase;
-    b %= kBase;
-    bytes += run;
-    length -= run;
-  }
-  return b << 16 | a;
-}
-
-void PutBigEndian(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
-}
-
-void PutChunk(std::string& out, const char type[5], std::string_view data) {
-  PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
-  const std::size_t start = out.size();
-  out.append(type, 4);
-  out.append(data);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(out.data() + start);
-  PutBigEndian(out, Crc32(bytes, out.size() - start));
-}
-
-// ---------------------------------------------------------------- files
-
-// The picture's bytes in a new file; a write that fails takes back the file
-// it made, since half a picture is of no use to anyone.
-void WriteBytes(const std::string& path, std::string_view bytes) {
-  Platform::File file;
-  int err = 0;
-  if (!file.Open(path, Platform::File::Mode::kWrite, err))
-    ThrowFileError("Cannot write", path, err);
-  std::size_t done = 0;
-  bool failed = false;
-  while (done < bytes.size() && !failed) {
-    const Platform::Piece rest = {bytes.data() + done, bytes.size() - done};
-    const std::int64_t n = file.Write(&rest, 1, err);
-    failed = n < 0;
-    if (n > 0) done += static_cast<std::size_t>(n);
-  }
-  int closeErr = 0;
-  if (!file.Close(closeErr) && !failed) {
-    failed = true;
-    err = closeErr;
-  }
-  if (failed) {
-    Platform::RemoveFile(path);
-    ThrowFileError("Cannot write", path, err);
-  }
+  return texture.Pixel(x, y);
 }
 
 }  // namespace
@@ -479,57 +396,14 @@ Model ReadT3d(std::string_view text) {
 
 Model ReadT3dFile(const std::string& path) { return ReadT3d(TextRoutines::ReadWholeFile(path)); }
 
-TextureImage ReadBitmap(std::string_view bytes) {
-  TextureImage image;
-  if (bytes.size() < 54 || bytes.substr(0, 2) != "BM") return image;
-  const std::uint32_t offset = LittleEndian(bytes, 10, 4);
-  const std::uint32_t header = LittleEndian(bytes, 14, 4);
-  const auto width = static_cast<std::int32_t>(LittleEndian(bytes, 18, 4));
-  const auto height = static_cast<std::int32_t>(LittleEndian(bytes, 22, 4));
-  const std::uint32_t bits = LittleEndian(bytes, 28, 2);
-  const std::uint32_t compression = LittleEndian(bytes, 30, 4);
-  if (header < 40 || compression != 0 || (bits != 24 && bits != 8)) return image;
-  if (width <= 0 || height == 0 || height == INT32_MIN || width > kMaxSide) return image;
-  const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
-  if (rows > kMaxSide) return image;
-  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (bits / 8) + 3) & ~3ull;
-  if (offset > bytes.size() || rowBytes * rows > bytes.size() - offset) return image;
-  std::uint32_t colours = 0;
-  if (bits == 8) {
-    colours = LittleEndian(bytes, 46, 4);
-    if (colours == 0) colours = 256;
-    if (colours > 256 || 14 + header + 4ull * colours > offset) return image;
-  }
-  image.width = width;
-  image.height = static_cast<int>(rows);
-  image.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
-  for (std::int64_t y = 0; y < rows; ++y) {
-    // Rows run bottom up unless the height is negative.
-    const std::int64_t stored = height > 0 ? rows - 1 - y : y;
-    const std::size_t at = offset + static_cast<std::size_t>(stored * rowBytes);
-    for (std::int32_t x = 0; x < width; ++x) {
-      std::uint32_t colour = 0;
-      if (bits == 24) {
-        colour = LittleEndian(bytes, at + 3 * static_cast<std::size_t>(x), 3);
-      } else {
-        const auto index = static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(x)]);
-        if (index >= colours) return TextureImage{};
-        colour = LittleEndian(bytes, 14 + header + 4 * std::size_t{index}, 3);
-      }
-      image.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(x)] = colour;
-    }
-  }
-  return image;
-}
-
-std::vector<TextureImage> LoadTextures(const Model& model, const std::string& folder) {
-  std::vector<TextureImage> textures;
+std::vector<Image> LoadTextures(const Model& model, const std::string& folder) {
+  std::vector<Image> textures;
   for (const std::string& name : model.textureNames) {
     try {
       textures.push_back(
           ReadBitmap(TextRoutines::ReadWholeFile((folder.empty() ? std::string(".") : folder) +
-                                                 Platform::kPathSeparator + name + ".bmp")));
+                                                 Platform::kPathSeparator + name + ".bmp"),
+                     kMaxSide));
     } catch (const RunError&) {
       textures.emplace_back();
     }
@@ -537,9 +411,9 @@ std::vector<TextureImage> LoadTextures(const Model& model, const std::string& fo
   return textures;
 }
 
-Picture Render(const Model& model, int width, int height, const View& view,
-               const std::vector<TextureImage>* textures) {
-  Picture picture;
+Image Render(const Model& model, int width, int height, const View& view,
+             const std::vector<Image>* textures) {
+  Image picture;
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return picture;
   picture.width = width;
   picture.height = height;
@@ -605,7 +479,7 @@ Picture Render(const Model& model, int width, int height, const View& view,
   ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t polygon) {
     // The texture this polygon shows, if it has one and it was loaded.
     const TextureMapping* mapping = nullptr;
-    const TextureImage* texture = nullptr;
+    const Image* texture = nullptr;
     if (textures != nullptr && polygon < model.mappings.size()) {
       mapping = &model.mappings[polygon];
       const auto index = static_cast<std::size_t>(mapping->texture);
@@ -665,53 +539,6 @@ Picture Render(const Model& model, int width, int height, const View& view,
   return picture;
 }
 
-std::string PngBytes(const Picture& picture) {
-  const auto width = static_cast<std::size_t>(picture.width);
-  const auto height = static_cast<std::size_t>(picture.height);
-  // Each row: filter type 0 (none), then red, green, blue.
-  std::string raw;
-  raw.reserve(height * (1 + 3 * width));
-  for (std::size_t y = 0; y < height; ++y) {
-    raw += '\0';
-    for (std::size_t x = 0; x < width; ++x) {
-      const std::uint32_t c = picture.rgb[y * width + x];
-      raw += static_cast<char>((c >> 16) & 0xFF);
-      raw += static_cast<char>((c >> 8) & 0xFF);
-      raw += static_cast<char>(c & 0xFF);
-    }
-  }
-
-  // A zlib stream of stored deflate blocks: no compressor needed, and the
-  // picture is small beside the document it shows.
-  constexpr std::size_t kBlock = 65535;
-  std::string zlib = {'\x78', '\x01'};
-  zlib.reserve(raw.size() + raw.size() / kBlock * 5 + 16);
-  std::size_t at = 0;
-  do {
-    const std::size_t length = std::min(kBlock, raw.size() - at);
-    zlib += static_cast<char>(at + length == raw.size() ? 1 : 0);  // last block?, stored
-    zlib += static_cast<char>(length & 0xFF);
-    zlib += static_cast<char>(length >> 8);
-    zlib += static_cast<char>(~length & 0xFF);
-    zlib += static_cast<char>((~length >> 8) & 0xFF);
-    zlib.append(raw, at, length);
-    at += length;
-  } while (at < raw.size());
-  PutBigEndian(zlib, Adler32(reinterpret_cast<const unsigned char*>(raw.data()), raw.size()));
-
-  std::string header;
-  PutBigEndian(header, static_cast<std::uint32_t>(width));
-  PutBigEndian(header, static_cast<std::uint32_t>(height));
-  header +=
-      {'\x08', '\x02', '\x00', '\x00', '\x00'};  // 8 bits, RGB, deflate, no filter, no interlace
-
-  std::string png = "\x89PNG\r\n\x1a\n";
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", zlib);
-  PutChunk(png, "IEND", {});
-  return png;
-}
-
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width,
                      int height) {
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) {
@@ -721,10 +548,9 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
   }
   const Model model = ReadT3dFile(t3dPath);
   const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
-  const std::vector<TextureImage> textures =
+  const std::vector<Image> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
-  const Picture picture = Render(model, width, height, View{}, &textures);
-  WriteBytes(pngPath, PngBytes(picture));
+  SavePng(Render(model, width, height, View{}, &textures), pngPath);
 }
 
 }  // namespace Kelvane::Preview

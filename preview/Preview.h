@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "image/Image.h"
+
 // A picture of what a T3D document holds: its polygons read back from the
 // written text, flat-shaded and lit from the viewer, fitted to the view.
 // Plain C++: the command line draws it without a display, the window shows
@@ -52,20 +54,10 @@ constexpr double kLargestCoordinate = 1e30;
 // (FileError).
 Model ReadT3dFile(const std::string& path);
 
-// A texture as the preview draws it.
-struct TextureImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
-};
-
-// The picture of an uncompressed Windows bitmap of 24 or 8 bits a pixel;
-// empty (0 x 0) for anything else or a damaged file.
-TextureImage ReadBitmap(std::string_view bytes);
-
 // The model's textures: for each name, NAME.bmp in `folder` when it is a
-// bitmap ReadBitmap reads, else empty (its polygons are drawn plain).
-std::vector<TextureImage> LoadTextures(const Model& model, const std::string& folder);
+// bitmap ReadBitmap reads (at most kMaxSide a side), else empty (its
+// polygons are drawn plain).
+std::vector<Image> LoadTextures(const Model& model, const std::string& folder);
 
 // Where the viewer stands: turned by yaw and pitch (radians) around the
 // model's centre, zoomed by `zoom` (1: the model fills the view).
@@ -73,12 +65,6 @@ struct View {
   double yaw = 0.785398163397448;  // the fixed three-quarter angle
   double pitch = -0.523598775598299;
   double zoom = 1.0;
-};
-
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> rgb;  // 0xRRGGBB, top row first
 };
 
 // The background and the two ends of the faces' colour scale (edge-on and
@@ -108,22 +94,18 @@ constexpr int kMaxSide = 8192;
 // With `textures` (LoadTextures), a polygon whose texture is there shows it
 // as its mapping lays it (repeated beyond its sides), darkened from
 // kTextureFacing facing the viewer to kTextureEdgeOn edge-on.
-Picture Render(const Model& model, int width, int height, const View& view = View{},
-               const std::vector<TextureImage>* textures = nullptr);
+Image Render(const Model& model, int width, int height, const View& view = View{},
+             const std::vector<Image>* textures = nullptr);
 
 constexpr double kTextureFacing = 1.0;
 constexpr double kTextureEdgeOn = 0.45;
 
 constexpr double kMargin = 0.05;
 
-// The picture as a PNG file's bytes: 8-bit RGB, deflate in stored blocks.
-// The picture must not be empty.
-std::string PngBytes(const Picture& picture);
-
 // Reads the T3D document at `t3dPath` and the bitmaps of its textures beside
-// it, renders it from the fixed angle and writes a PNG picture; file faults raise RunError
-// (FileError), a size outside 1 to kMaxSide raises RunError (InvalidArgument). A write that fails
-// removes what it wrote.
+// it, renders it from the fixed angle and saves the picture as a PNG
+// (SavePng); file faults raise RunError (FileError), a size outside 1 to
+// kMaxSide raises RunError (InvalidArgument).
 void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int width, int height);
 
 }  // namespace Kelvane::Preview

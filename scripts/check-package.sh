@@ -51,7 +51,7 @@ check "Version is the project's $version: $(field Version)" test "$(field Versio
 check "Architecture is $arch" test "$(field Architecture)" = "$arch"
 check "there is a Maintainer" grep -q '<.*@.*>' <<<"$(field Maintainer)"
 depends=$(field Depends)
-needed=(libc6 libstdc++6)
+needed=(libc6 libstdc++6 zlib1g)
 if [ "$gui" = ON ]; then needed+=(libqt6core6 libqt6gui6 libqt6widgets6); fi
 for library in "${needed[@]}"; do
   check "Depends names $library: $depends" grep -q "\b$library\b" <<<"$depends"

@@ -7,9 +7,9 @@ set -euo pipefail
 # find the Debian package's dependencies; desktop-file-utils checks the
 # desktop entry.
 # libleptonica-dev (found through pkg-config) reduces textures to 256
-# colours for 8-bit bitmaps.
+# colours for 8-bit bitmaps; zlib1g-dev compresses the PNG previews.
 packages=(cmake ninja-build g++ make libgtest-dev libbenchmark-dev qt6-base-dev
-  pkg-config libleptonica-dev python3 help2man dpkg-dev file desktop-file-utils "$@")
+  pkg-config libleptonica-dev zlib1g-dev python3 help2man dpkg-dev file desktop-file-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -26,7 +26,7 @@ cp "$source/StartMapFile.txt" "$source/README.md" "$stage/$win/"
 qt=$("$source/scripts/build-qt-windows.sh" --print-prefix)
 lept=$("$source/scripts/build-leptonica.sh" --print-prefix mingw-w64)
 for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "$windows/libkelvane_gui.a" \
-  "$windows/libkelvane_core.a" "$lept/lib/liblept.a"; do
+  "$windows/libkelvane_core.a" "$lept/lib/liblept.a" /usr/x86_64-w64-mingw32/lib/libz.a; do
   x86_64-w64-mingw32-strip --strip-debug -o "$stage/$win/relink/$(basename "$object")" "$object"
 done
 cp "$source/packaging/windows/relink/CMakeLists.txt" "$stage/$win/relink/"
@@ -37,7 +37,7 @@ notice=${notice//@LEPTONICA_SOURCE@/$(head -1 "$lept/kelvane-build.txt")}
 notice=${notice//@QT_OPTIONS@/$(tail -n +3 "$qt/kelvane-build.txt" | sed 's/^/      /')}
 {
   printf '%s\n' "$notice"
-  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev libleptonica-dev qt6-base-dev zlib1g; do
+  for package in gcc-mingw-w64-base mingw-w64-x86-64-dev libleptonica-dev qt6-base-dev libz-mingw-w64-dev; do
     printf '\n\n==== %s (/usr/share/doc/%s/copyright) ====\n\n' "$package" "$package"
     cat "/usr/share/doc/$package/copyright"
   done

@@ -21,7 +21,7 @@ done
 # finding for all. The whole-format targets only read and walk a few
 # kilobytes, so anything near a second is already pathological.
 declare -A max_len=([FuzzScanners]=1024 [FuzzConversionRun]=4096 [FuzzMetafileText]=4096
-  [FuzzMetafileBinary]=4096)
+  [FuzzMetafileBinary]=4096 [FuzzSameAsBefore]=1024)
 declare -A timeout=([FuzzMetafileText]=10 [FuzzMetafileBinary]=10)
 
 mkdir -p fuzz/findings

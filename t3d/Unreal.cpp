@@ -1,30 +1,27 @@
 #include "t3d/Unreal.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <utility>
 
 #include "platform/Platform.h"
+#include "t3d/EditorFrame.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
-namespace Unreal {
-
-std::int32_t PolygonLinkCounter = 0;
+namespace Kelvane::Unreal {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::uint64_t kScale = 100000;  // five decimals
 __extension__ typedef unsigned __int128 UInt128;
-
-std::string& ConfiguredTemplatePath() {
-  static std::string path;
-  return path;
-}
 
 void AppendInteger(std::string& text, std::int64_t value) {
   char digits[24];
@@ -112,64 +109,92 @@ char* PutPadded(char* out, UInt128 value) {
   return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
 }
 
-// The eight digits of a number below 10^8, the first in the lowest byte,
-// worked out side by side: the two halves of four digits in 32-bit lanes,
-// their hundreds and the rest in 16-bit lanes, tens and units in bytes.
-inline std::uint64_t EightDigits(std::uint32_t value) {
-  const std::uint64_t halves = (value / 10000) | (std::uint64_t{value % 10000} << 32);
-  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
-  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
-  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
-  const std::uint64_t digits = tens | ((pairs - 10 * tens) << 8);
-  return digits + 0x3030303030303030ull;
+// Three decimal digits of every number below 1000, four bytes each: the
+// fourth lets a copy be one fixed-size store.
+struct DigitTriples {
+  char digits[1000][4];
+};
+constexpr DigitTriples MakeDigitTriples() {
+  DigitTriples table{};
+  for (int i = 0; i < 1000; ++i) {
+    table.digits[i][0] = static_cast<char>('0' + i / 100);
+    table.digits[i][1] = static_cast<char>('0' + i / 10 % 10);
+    table.digits[i][2] = static_cast<char>('0' + i % 10);
+  }
+  return table;
+}
+constexpr DigitTriples kDigitTriples = MakeDigitTriples();
+
+// Writes a number below 100000 as exactly five digits: two from the table
+// of pairs, three from the table of triples. One byte past them is written
+// too; the caller's room allows for it and the next character overwrites it.
+inline char* PutFiveDigitsQuick(char* out, std::uint32_t value) {
+  const std::uint32_t high = value / 1000;
+  const std::uint32_t low = value - high * 1000;
+  std::memcpy(out, kDigitPairs + 2 * high, 2);
+  std::memcpy(out + 2, kDigitTriples.digits[low], 4);
+  return out + 5;
 }
 
-// The number form, quickly for the values a model holds: below 100000 in
-// magnitude. Their product with 10^5, rounded to a double, lies below 2^34,
-// where every whole number and every half is a double; rounding is
-// monotonic, so the rounded product lies on the same side of each halfway
-// point as the exact one, or on it. Only when it lies exactly on one can
-// the exact product be on either side (or on it too, a tie for even): such
-// values, and all others, take the general way.
+// Writes a whole number from 100000 up (below 2^52 / 10^5, so at most 11
+// digits), two digits at a time from the right.
+[[gnu::noinline]] char* PutLongWhole(char* out, std::uint64_t value) {
+  char digits[20];
+  char* first = digits + sizeof digits;
+  while (value >= 100) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + 2 * value, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  const auto length = static_cast<std::size_t>(digits + sizeof digits - first);
+  std::memcpy(out, first, length);
+  return out + length;
+}
+
+// The number form, quickly for every value whose product with 10^5,
+// rounded to a double, lies below 2^52: there every whole number and every
+// half is a double, and rounding is monotonic, so the rounded product lies
+// on the same side of each halfway point as the exact one, or on it. Only
+// when it lies exactly on one can the exact product be on either side (or
+// on it too, a tie for even): such values, and all others (2^52 / 10^5 is
+// about 4.5 * 10^10), take the general way. The whole part and the
+// fraction of the product are then exact.
 //
-// The form then is ten digits with a point after the fifth. One byte past
-// the form's end is written too: the caller's room allows for it, and the
-// next character overwrites it.
+// One byte past the form's end may be written too: the caller's room
+// allows for it, and the next character overwrites it.
 inline char* PutNumber(char* out, double value) {
-  const double magnitude = std::fabs(value);
-  if (!(magnitude < 100000.0)) return PutNumberAnyRange(out, value);
-  const double scaled = magnitude * 100000.0;
-  const auto truncated = static_cast<std::int64_t>(scaled);
-  const double fraction = scaled - static_cast<double>(truncated);
-  if (fraction == 0.5) return PutNumberAnyRange(out, value);
-  const auto kept = static_cast<std::uint64_t>(truncated + (fraction > 0.5));
-  if (kept >= 10000000000ull) return PutNumberAnyRange(out, value);
+  const double scaled = std::fabs(value) * 100000.0;
+  if (!(scaled < 0x1p52)) return PutNumberAnyRange(out, value);  // NaN too
+  // The nearest whole number, by the addition's own rounding: past 2^52 a
+  // double holds whole numbers only. Taking 2^52 away again is exact, and
+  // so is the difference to the product, which is a half only on a tie.
+  const double rounded = (scaled + 0x1p52) - 0x1p52;
+  if (std::fabs(rounded - scaled) == 0.5) return PutNumberAnyRange(out, value);
+  const auto kept = static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded));
   // The sign is as likely as not: stored always, kept only when it counts.
   *out = '-';
   out += std::signbit(value) & (kept != 0);
   if (kept < kScale) {
-    // Below 1, as the components of a normal or a texture axis are: the
-    // whole part is five zeros.
+    // Below 1, as the components of a texture axis are: the whole part is
+    // five zeros.
     std::memcpy(out, "00000.", 6);
-    PutFiveDigits(out + 6, static_cast<std::uint32_t>(kept));
-    return out + 11;
+    return PutFiveDigitsQuick(out + 6, static_cast<std::uint32_t>(kept));
   }
-  // Digits 1 to 8, then 9 and 10 from the table of pairs.
-  const std::uint64_t first = EightDigits(static_cast<std::uint32_t>(kept / 100));
-  const std::uint64_t head =
-      (first & 0xFFFFFFFFFFull) | (std::uint64_t{'.'} << 40) | ((first >> 40 & 0xFFFF) << 48);
-  const char* const pair = kDigitPairs + 2 * (kept % 100);
-  const std::uint32_t tail = static_cast<std::uint32_t>(first >> 56) |
-                             static_cast<std::uint32_t>(static_cast<unsigned char>(pair[0])) << 8 |
-                             static_cast<std::uint32_t>(static_cast<unsigned char>(pair[1])) << 16;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + 8, &tail, 4);
-  } else {
-    for (int k = 0; k < 8; ++k) out[k] = static_cast<char>(head >> (8 * k));
-    for (int k = 0; k < 3; ++k) out[8 + k] = static_cast<char>(tail >> (8 * k));
-  }
-  return out + 11;
+  // The quotient of a whole number below 2^52 by 10^5, rounded, never
+  // reaches the next whole number: its fraction is at most 0.99999, farther
+  // from 1 than half of a double's step there.
+  const auto whole = static_cast<std::uint64_t>(static_cast<std::int64_t>(rounded / 100000.0));
+  const auto decimals = static_cast<std::uint32_t>(kept - whole * kScale);
+  out = whole < kScale ? PutFiveDigitsQuick(out, static_cast<std::uint32_t>(whole))
+                       : PutLongWhole(out, whole);
+  *out = '.';
+  return PutFiveDigitsQuick(out + 1, decimals);
 }
 
 // A location component in its general decimal form; zero is "0".
@@ -188,7 +213,7 @@ constexpr std::size_t kVectorRoom = 3 * kNumberRoom + 4;
 
 // The vector form of v, CR LF included; returns its length. Made in place
 // so that the caller's text grows by one append per vector.
-std::size_t PutVector(char* form, const Vector3& v) {
+[[gnu::always_inline]] inline std::size_t PutVector(char* form, const Vector3& v) {
   char* end = PutNumber(form, v.X);
   *end++ = ',';
   end = PutNumber(end, v.Y);
@@ -199,9 +224,8 @@ std::size_t PutVector(char* form, const Vector3& v) {
   return static_cast<std::size_t>(end - form);
 }
 
-// Room for a whole record: the head line and eight lines of a word and a
-// vector form each.
-constexpr std::size_t kRecordRoom = 64 + 8 * (16 + kVectorRoom);
+static_assert(kTriangleRoom >= 64 + 8 * (16 + kVectorRoom),
+              "a record: the head line and eight lines of a word and a vector form each");
 
 char* PutText(char* out, std::string_view text) {
   std::memcpy(out, text.data(), text.size());
@@ -266,16 +290,11 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
 
 }  // namespace
 
-void SetTemplatePath(const std::string& path) { ConfiguredTemplatePath() = path; }
-
-// Without a path set: StartMapFile.txt beside the executable, as the build
-// tree has it; else <exe dir>/../share/kelvane/StartMapFile.txt, where an
-// installed program (bin/ beside share/) finds it, so an installed tree works
-// wherever it is moved. When neither exists the place beside the executable
-// is returned, and the read's error names it.
-std::string TemplatePath() {
-  const std::string& configured = ConfiguredTemplatePath();
-  if (!configured.empty()) return configured;
+// StartMapFile.txt beside the executable, as the build tree has it; else <exe
+// dir>/../share/kelvane/StartMapFile.txt, where an installed program (bin/ beside share/) finds it,
+// so an installed tree works wherever it is moved. When neither exists the place beside the
+// executable is returned, and the read's error names it.
+std::string DefaultTemplatePath() {
   constexpr char kSeparator = Platform::kPathSeparator;
   const std::string directory = Platform::ProgramFolder();
   const std::string beside = directory + kSeparator + "StartMapFile.txt";
@@ -291,12 +310,122 @@ std::string TemplatePath() {
   return beside;
 }
 
-void BeginDocument(std::string& text, OutputMode mode) {
+T3dWriter::T3dWriter(std::string outputPath, std::string templatePath)
+    : outputPath_(std::move(outputPath)),
+      templatePath_(templatePath.empty() ? DefaultTemplatePath() : std::move(templatePath)),
+      targetPath_(outputPath_) {}
+
+std::string SideFileName(const std::string& output, int n) {
+  return n <= 1 ? output + ".partial" : output + "." + std::to_string(n) + ".partial";
+}
+
+void T3dWriter::StartDocument() {
+  targetPath_ = outputPath_;
+  sideWanted_ = Platform::IsRegularFile(outputPath_);
+}
+
+void T3dWriter::MakeSideFile() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  // Through a link the file it leads to is replaced, as writing through it
+  // would; the link stays.
+  const fs::path output = Platform::PathOf(outputPath_);
+  replacedPath_ = outputPath_;
+  if (fs::is_symlink(output, error)) {
+    const fs::path target = fs::canonical(output, error);
+    if (!error) replacedPath_ = Platform::TextOf(target);
+  }
+  // A file the run could not write must not be replaced either: the same
+  // refusal as writing it in place, and the earlier document stays.
+  Platform::File check;
+  int code = 0;
+  if (!check.Open(replacedPath_, Platform::File::Mode::kAppend, code))
+    ThrowFileError("Cannot write", outputPath_, code);
+  check.Close(code);
+  // A side file left by an earlier run may hold what the user still wants:
+  // the next free name is taken instead, made new so that no other file is
+  // ever written over.
+  constexpr int kMostSideFiles = 100;
+  for (int n = 1; n <= kMostSideFiles; ++n) {
+    const std::string side = SideFileName(replacedPath_, n);
+    Platform::File file;
+    if (file.Open(side, Platform::File::Mode::kCreate, code)) {
+      file.Close(code);
+      targetPath_ = side;
+      return;
+    }
+    if (!Platform::Exists(side)) ThrowFileError("Cannot write", side, code);
+  }
+  throw RunError(ErrorKind::FileError,
+                 "Cannot write a side file beside \"" + outputPath_ + "\": \"" +
+                     SideFileName(replacedPath_, 1) + "\" to \"" +
+                     SideFileName(replacedPath_, kMostSideFiles) +
+                     "\" are all taken; remove the ones no longer needed");
+}
+
+void T3dWriter::FinishDocument() {
+  if (targetPath_ == outputPath_) return;
+  int code = 0;
+  if (!Platform::PutFileInPlace(targetPath_, replacedPath_, code)) {
+    throw RunError(ErrorKind::FileError, "Cannot put \"" + targetPath_ + "\" in the place of \"" +
+                                             outputPath_ + "\": " + Platform::ErrorText(code));
+  }
+  targetPath_ = outputPath_;
+}
+
+void Extent::Include(const Extent& other) {
+  if (!other.any) return;
+  Include(other.low);
+  Include(other.high);
+}
+
+double Extent::LargestSide() const {
+  if (!any) return 0;
+  return std::max({high.X - low.X, high.Y - low.Y, high.Z - low.Z});
+}
+
+void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                                   const Vector3& normal, std::string_view texture,
+                                   const TextureAxes* axes) {
+  if (PolygonLinkCounter == INT32_MAX || brushLink_ == INT32_MAX) {
+    throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
+  }
+  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes);
+  ++brushLink_;
+  ++PolygonLinkCounter;
+  for (std::size_t k = 0; k < count; ++k) extent.Include(corners[k]);
+}
+
+void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
   if (mode == kOneBrushMode) {
     text = "Begin PolyList\r\n";
   } else {
-    text = TextRoutines::ReadWholeFile(TemplatePath());
+    text = TextRoutines::ReadWholeFile(templatePath_);
   }
+}
+
+void T3dWriter::WritePiece(std::string_view piece, bool append) {
+  if (!writeFiles) return;
+  if (!append && sideWanted_) {
+    sideWanted_ = false;
+    MakeSideFile();
+    try {
+      TextRoutines::WriteTextFile(targetPath_, piece, append);
+    } catch (const RunError&) {
+      // Not even the head went in: the side file holds nothing, and the
+      // run made it, so it goes again as a new output would.
+      Platform::RemoveFile(targetPath_);
+      targetPath_ = outputPath_;
+      throw;
+    }
+    return;
+  }
+  TextRoutines::WriteTextFile(targetPath_, piece, append);
+}
+
+void T3dWriter::AppendRecord(std::string_view record) const {
+  if (!writeFiles) return;
+  TextRoutines::WriteTextLine(targetPath_, record, true);
 }
 
 void EndDocument(std::string& text, OutputMode mode) {
@@ -347,7 +476,8 @@ void FormatVector(std::string& text, const Vector3& v) {
   text.append(form, PutVector(form, v));
 }
 
-void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+void T3dWriter::BeginPolygon(std::string& text, const Vector3& A, const Vector3& B,
+                             const Vector3& C) {
   char origin[kVectorRoom];
   BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter);
 }
@@ -371,17 +501,15 @@ void MakeCornerForm(CornerForm& form, const Vector3& corner) {
   // Each number is at most "-100000.00000" (a value just below 100000 may
   // round up to it), so the form takes at most 43 characters, and the quick
   // way writes one more at most.
-  char made[kVectorRoom];
-  const std::size_t length = PutVector(made, corner);
-  static_assert(CornerForm::kRoom >= 3 * 13 + 4);
-  std::memcpy(form.text, made, CornerForm::kRoom);
-  form.length = static_cast<std::uint8_t>(length);
+  static_assert(CornerForm::kRoom >= 3 * 13 + 4 + 1);
+  form.length = static_cast<std::uint8_t>(PutVector(form.text, corner));
 }
 
 namespace {
 
 // Puts a corner's vector form at `out`: copied when it is made already.
-char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
+[[gnu::always_inline]] inline char* PutCorner(char* out, const Vector3& corner,
+                                              const CornerForm* form) {
   if (form != nullptr && form->length != 0) {
     // The whole room is copied, a fixed size, which is quicker; what lies
     // past the form is overwritten by the next characters.
@@ -391,61 +519,159 @@ char* PutCorner(char* out, const Vector3& corner, const CornerForm* form) {
   return out + PutVector(out, corner);
 }
 
-void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                         const CornerForm* formA, const CornerForm* formB, const CornerForm* formC,
-                         std::int32_t& link) {
-  if (link == INT32_MAX || !CannotOverflow(A, B, C)) {
-    // A step may fail: the lines go into the text one by one, so that a
-    // failure leaves the ones before it.
-    char origin[kVectorRoom];
-    const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin, link);
-    text += "Vertex ";
-    text.append(origin, originLength);
-    WriteVertex(text, B);
-    WriteVertex(text, C);
-    EndPolygon(text);
-    return;
+// Puts the link number's digits (a "-" first below zero) at `out`, whose
+// room holds 12 characters, and moves on to the next number: its digits
+// are the last ones counted up (nines become zeros and carry), made anew
+// only when they would grow by a digit or are no count. The number must
+// be below the largest (MadeWhole).
+[[gnu::always_inline]] inline char* PutLink(char* out, LinkDigits& link) {
+  if (link.length == 0) {
+    link.length = static_cast<std::uint8_t>(
+        std::to_chars(link.digits, link.digits + sizeof link.digits, link.value).ptr - link.digits);
   }
-  // Nothing can fail: the record is made in place and appended at once.
-  const Vector3 normal = ModuleVector::TriangleNormal(A, B, C);
-  const Vector3 u = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, A));
-  const Vector3 v = ModuleVector::VectorNormalize(ModuleVector::VectorSubtract(B, C));
-  char record[kRecordRoom];
-  char* end = PutText(record, "Begin Polygon Item=OUTSIDE Link=");
+  std::memcpy(out, link.digits, sizeof link.digits);
+  char* const end = out + link.length;
+  ++link.value;
+  char* last = link.digits + link.length - 1;
+  if (link.value > 0) [[likely]] {
+    while (*last == '9' && last > link.digits) *last-- = '0';
+    if (*last != '9') {
+      ++*last;
+      return end;
+    }
+  }
+  link.length = 0;
+  return end;
+}
+
+// The arithmetic of a record whose steps cannot overflow (CannotOverflow):
+// the same steps as ModuleVector's, in the same order, without checking
+// each result. The two edges from B serve the normal and both texture axes.
+struct RecordAxes {
+  Vector3 normal;
+  Vector3 u;
+  Vector3 v;
+};
+
+[[gnu::always_inline]] inline Vector3 UnitOrZero(const Vector3& w) {
+  const double length = std::sqrt((w.X * w.X + w.Y * w.Y) + w.Z * w.Z);
+  if (length == 0) return {0, 0, 0};
+  return {w.X / length, w.Y / length, w.Z / length};
+}
+
+[[gnu::always_inline]] inline RecordAxes AxesOf(const Vector3& A, const Vector3& B,
+                                                const Vector3& C) {
+  const Vector3 e1{A.X - B.X, A.Y - B.Y, A.Z - B.Z};
+  const Vector3 e2{C.X - B.X, C.Y - B.Y, C.Z - B.Z};
+  RecordAxes axes;
+  axes.normal = {e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z, e1.X * e2.Y - e1.Y * e2.X};
+  axes.u = UnitOrZero(e1);
+  axes.v = UnitOrZero(e2);
+  return axes;
+}
+
+// The record of a triangle whose steps cannot fail (CannotOverflow, a link
+// number below the largest), made at `out` in one pass.
+[[gnu::always_inline]] inline char* PutWholeRecord(char* out, const Vector3& A, const Vector3& B,
+                                                   const Vector3& C, const CornerForm* formA,
+                                                   const CornerForm* formB, const CornerForm* formC,
+                                                   LinkDigits& link) {
+  const RecordAxes axes = AxesOf(A, B, C);
+  char* end = PutText(out, "Begin Polygon Item=OUTSIDE Link=");
   // The blank stands where a negative number's sign would be.
-  if (link >= 0) *end++ = ' ';
-  end = std::to_chars(end, end + 12, link).ptr;
-  ++link;
+  *end = ' ';
+  end += link.value >= 0;
+  end = PutLink(end, link);
   end = PutText(end, "\r\nOrigin ");
   const char* const origin = end;
   end = PutCorner(end, A, formA);
   const auto originLength = static_cast<std::size_t>(end - origin);
   end = PutText(end, "Normal ");
-  end += PutVector(end, normal);
+  end += PutVector(end, axes.normal);
   end = PutText(end, "TextureU ");
-  end += PutVector(end, u);
+  end += PutVector(end, axes.u);
   end = PutText(end, "TextureV ");
-  end += PutVector(end, v);
-  // The first vertex is the origin again: its form is copied, not made twice.
+  end += PutVector(end, axes.v);
+  // The first vertex is the origin again: copied, not made twice.
   end = PutText(end, "Vertex ");
-  std::memcpy(end, origin, originLength);
+  if (formA != nullptr && formA->length != 0) {
+    std::memcpy(end, formA->text, CornerForm::kRoom);
+  } else {
+    std::memcpy(end, origin, originLength);
+  }
   end += originLength;
   end = PutText(end, "Vertex ");
   end = PutCorner(end, B, formB);
   end = PutText(end, "Vertex ");
   end = PutCorner(end, C, formC);
-  end = PutText(end, "End Polygon\r\n");
+  return PutText(end, "End Polygon\r\n");
+}
+
+// A record whose steps may fail: its lines go into the text one by one, so
+// that a failure leaves the ones before it.
+void AppendRecordByLines(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                         std::int32_t& link) {
+  char origin[kVectorRoom];
+  const std::size_t originLength = BeginPolygonKeepingOrigin(text, A, B, C, origin, link);
+  text += "Vertex ";
+  text.append(origin, originLength);
+  WriteVertex(text, B);
+  WriteVertex(text, C);
+  EndPolygon(text);
+}
+
+bool MadeWhole(const Vector3& A, const Vector3& B, const Vector3& C, std::int32_t link) {
+  return link != INT32_MAX && CannotOverflow(A, B, C);
+}
+
+void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                         const CornerForm* formA, const CornerForm* formB, const CornerForm* formC,
+                         std::int32_t& link) {
+  if (!MadeWhole(A, B, C, link)) {
+    AppendRecordByLines(text, A, B, C, link);
+    return;
+  }
+  char record[kTriangleRoom];
+  LinkDigits digits{.value = link};
+  const char* const end = PutWholeRecord(record, A, B, C, formA, formB, formC, digits);
+  link = digits.value;
   text.append(record, static_cast<std::size_t>(end - record));
 }
 
 }  // namespace
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C) {
+namespace {
+
+[[gnu::noinline]] char* PutRecordByLines(char* out, const Vector3& A, const Vector3& B,
+                                         const Vector3& C, std::int32_t& link) {
+  std::string text;
+  AppendRecordByLines(text, A, B, C, link);
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+}  // namespace
+
+char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const FormedCorner& C,
+                  LinkDigits& link) {
+  // A corner with a form lies within 100000 of the origin, far inside the
+  // bound that CannotOverflow checks.
+  const bool formed = (A.form.length != 0) & (B.form.length != 0) & (C.form.length != 0);
+  if (link.value != INT32_MAX && (formed || CannotOverflow(A.point, B.point, C.point))) [[likely]] {
+    return PutWholeRecord(out, A.point, B.point, C.point, &A.form, &B.form, &C.form, link);
+  }
+  link.length = 0;
+  return PutRecordByLines(out, A.point, B.point, C.point, link.value);
+}
+
+void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                              const Vector3& C) {
   WriteTriangleRecord(text, A, B, C, nullptr, nullptr, nullptr, PolygonLinkCounter);
 }
 
-void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                           std::string_view texture, const TextureAxes* axes) {
+void T3dWriter::WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                                      const Vector3& C, std::string_view texture,
+                                      const TextureAxes* axes) {
   char origin[kVectorRoom];
   BeginPolygonKeepingOrigin(text, A, B, C, origin, PolygonLinkCounter, texture, axes);
   WriteVertex(text, A);
@@ -494,15 +720,10 @@ bool MapTexture(const Vector3 (&corner)[3], const double (&s)[3], const double (
   return true;
 }
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC) {
+void T3dWriter::WriteTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                              const Vector3& C, const CornerForm& formA, const CornerForm& formB,
+                              const CornerForm& formC) {
   WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, PolygonLinkCounter);
 }
 
-void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
-                   const CornerForm& formA, const CornerForm& formB, const CornerForm& formC,
-                   std::int32_t& link) {
-  WriteTriangleRecord(text, A, B, C, &formA, &formB, &formC, link);
-}
-
-}  // namespace Unreal
+}  // namespace Kelvane::Unreal

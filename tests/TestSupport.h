@@ -11,6 +11,8 @@
 
 #include "platform/Platform.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace testing_support {
 
 // A fresh folder for one test, removed with everything in it afterwards.

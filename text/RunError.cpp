@@ -18,6 +18,8 @@ std::string_view KindName(ErrorKind kind) {
       return "Invalid scale";
     case ErrorKind::SameFile:
       return "Same file";
+    case ErrorKind::OutputIsModel:
+      return "Output is a model";
     case ErrorKind::ArithmeticError:
       return "Arithmetic error";
   }

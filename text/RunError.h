@@ -17,6 +17,7 @@ enum class ErrorKind {
   FileError,        // a file that cannot be read or written
   InvalidScale,     // the scale text holds no number
   SameFile,         // output and input are one file
+  OutputIsModel,    // the output is a 3DMF model, which is never written over
   ArithmeticError,  // a step of arithmetic that has no result
 };
 

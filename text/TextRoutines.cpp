@@ -8,18 +8,22 @@
 #include <cstring>
 #include <limits>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Platform.h"
+#include "text/QuickLines.h"
+#include "text/QuickNumbers.h"
 #include "text/RunError.h"
 
-namespace TextRoutines {
+namespace Kelvane::TextRoutines {
 
 using Kelvane::ErrorKind;
 using Kelvane::RunError;
 using Kelvane::ThrowFileError;
 
 namespace {
-
-constexpr std::int64_t kMaxPosition = std::numeric_limits<std::int32_t>::max();
 
 using Platform::File;
 
@@ -83,8 +87,8 @@ void Yield(const DoEvents& doEvents) {
   if (doEvents) doEvents();
 }
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
-bool IsDelimiter(char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; }
+using Scan::IsBreak;
+using Scan::IsDelimiter;
 // Characters the numeric value passes over wherever they stand.
 bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -103,28 +107,6 @@ int HexDigit(char c) {
 
 [[noreturn, gnu::cold, gnu::noinline]] void ThrowPositionOverflow() {
   throw RunError(ErrorKind::Overflow, "Text position beyond 2147483647");
-}
-
-// The index of the first CR or LF from `i` on, or `length` when none
-// follows. Eight bytes at a time while eight remain: a byte equal to CR or
-// LF becomes zero after the exclusive or, and the usual test for a zero byte
-// marks it (and never a byte before the first zero).
-std::size_t FindBreak(const char* data, std::size_t i, std::size_t length) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-  if constexpr (std::endian::native == std::endian::little) {
-    while (length - i >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, data + i, 8);
-      const std::uint64_t cr = word ^ (kOnes * '\r');
-      const std::uint64_t lf = word ^ (kOnes * '\n');
-      const std::uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
-      if (found != 0) return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
-      i += 8;
-    }
-  }
-  while (i < length && !IsBreak(data[i])) ++i;
-  return i;
 }
 
 // The scanners run once per token of the input: their checks stay inline
@@ -294,6 +276,21 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents) {
 
 namespace {
 
+// Takes back what a failed write put out, then reports the failure: the
+// file, while still open, is cut by the `written` bytes (where it can seek),
+// and it is removed when this write made it. What the cut or the removal
+// meets is not reported: the error that stopped the write is the one the
+// user can act on.
+[[noreturn]] void FailWrite(File& file, const std::string& path, std::int64_t written, int error) {
+  if (file.IsOpen()) {
+    file.TakeBack(written);
+    int ignored = 0;
+    file.Close(ignored);
+  }
+  if (file.Created()) Platform::RemoveFile(path);
+  ThrowFileError("Cannot write", path, error);
+}
+
 // Opens the file, writes the parts in order and closes it again.
 void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool append) {
   File file;
@@ -304,14 +301,7 @@ void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool
   std::int64_t written = 0;
   while (first < count) {
     const std::int64_t n = file.Write(parts + first, count - first, error);
-    if (n < 0) {
-      // A write that fails part-way (a full disk, a file-size limit) takes
-      // its bytes back, so the file ends with the last whole piece. Where
-      // the output cannot seek, nothing is cut. The error that stopped the
-      // write is the one to report, not a failure of the cut.
-      file.TakeBack(written);
-      ThrowFileError("Cannot write", path, error);
-    }
+    if (n < 0) FailWrite(file, path, written, error);
     written += n;
     auto done = static_cast<std::size_t>(n);
     while (first < count && done >= parts[first].size) {
@@ -323,7 +313,7 @@ void WriteParts(const std::string& path, Platform::Piece* parts, int count, bool
       parts[first].size -= done;
     }
   }
-  if (!file.Close(error)) ThrowFileError("Cannot write", path, error);
+  if (!file.Close(error)) FailWrite(file, path, written, error);
 }
 
 }  // namespace
@@ -339,6 +329,11 @@ void WriteTextLine(const std::string& path, std::string_view line, bool append) 
   WriteParts(path, &part, 1, append);
 }
 
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  Platform::Piece part = {bytes.data(), bytes.size()};
+  WriteParts(path, &part, 1, false);
+}
+
 void AppendToStringArray(std::vector<std::string>& array, std::string item) {
   if (array.empty()) {
     array.push_back(std::move(item));
@@ -347,6 +342,40 @@ void AppendToStringArray(std::vector<std::string>& array, std::string item) {
   } else {
     array.push_back(std::move(item));
   }
+}
+
+// Eight bytes at a time while eight remain: a byte equal to CR or LF
+// becomes zero after the exclusive or, and the usual test for a zero byte
+// marks it (and never a byte before the first zero).
+std::size_t FindBreak(const char* data, std::size_t i, std::size_t length) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Sixteen at a time where the processor compares them side by side.
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (length - i >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const int found =
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    if (found != 0)
+      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+    i += 16;
+  }
+#endif
+  if constexpr (std::endian::native == std::endian::little) {
+    while (length - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + i, 8);
+      const std::uint64_t cr = word ^ (kOnes * '\r');
+      const std::uint64_t lf = word ^ (kOnes * '\n');
+      const std::uint64_t found = ((cr - kOnes) & ~cr & kHighs) | ((lf - kOnes) & ~lf & kHighs);
+      if (found != 0) return i + static_cast<std::size_t>(std::countr_zero(found) / 8);
+      i += 8;
+    }
+  }
+  while (i < length && !IsBreak(data[i])) ++i;
+  return i;
 }
 
 std::string_view NextLine(std::string_view text, std::int32_t& position) {
@@ -397,11 +426,6 @@ std::string StripExtension(std::string_view fileName) {
 
 namespace {
 
-// Powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // Reads a number that starts at `p` and whose characters stand together:
 // a sign, digits with at most one ".", an exponent. Sets `stop` to the
 // first character after it. False when the general walk must decide: no
@@ -445,7 +469,8 @@ bool PlainNumberAt(const char* p, const char* const end, double& value, const ch
   const int scale = exponent - static_cast<int>(decimals);
   if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
     const auto exact = static_cast<double>(mantissa);
-    value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+    value = scale >= 0 ? exact * QuickNumbers::kExactPowersOfTen[scale]
+                       : exact / QuickNumbers::kExactPowersOfTen[-scale];
     if (negative) value = -value;
     return true;
   }
@@ -518,6 +543,43 @@ bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_v
   return true;
 }
 
+namespace {
+
+// Where NextPlainValue starts to read from `position`, or nullptr when it
+// must leave the text to the general routines: a position below 1 or
+// beyond the text, a text too long for 32-bit positions.
+inline const char* QuickStart(std::string_view text, std::int32_t position) {
+  if (position < 1 || text.size() >= static_cast<std::size_t>(kMaxPosition) ||
+      static_cast<std::size_t>(position) > text.size()) {
+    return nullptr;
+  }
+  return text.data() + (position - 1);
+}
+
+}  // namespace
+
+bool NextPlainValue(std::string_view text, std::int32_t& position, double& value,
+                    std::int32_t& place) {
+  const char* p = QuickStart(text, position);
+  if (p == nullptr) return false;
+  const char* const data = text.data();
+  const char* const end = data + text.size();
+  while (p < end && IsDelimiter(*p)) ++p;
+  if (p == end) return false;
+  const char* const first = p;
+  p = QuickNumbers::ExactNumberAt(p, end, value);
+  if (p == nullptr) return false;
+  // NextTokenValue leaves the position on the closing delimiter, or on the
+  // last character.
+  if (p < end) {
+    if (!IsDelimiter(*p)) return false;
+    ++p;
+  }
+  place = static_cast<std::int32_t>(first - data) + 1;
+  position = static_cast<std::int32_t>(p - data);
+  return true;
+}
+
 double NumericValue(std::string_view text) {
   double plain = 0;
   if (PlainNumericValue(text, plain)) return plain;
@@ -566,4 +628,4 @@ std::int16_t ToCount(double value) {
   return static_cast<std::int16_t>(rounded);
 }
 
-}  // namespace TextRoutines
+}  // namespace Kelvane::TextRoutines

@@ -6,10 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "text/QuickLines.h"
+
 // Whole-file reading and piecewise writing, scanning a text by lines and
 // tokens, and the number rules every reader shares. Texts are bytes: nothing
 // is translated on the way in or out, and no locale is consulted anywhere.
-namespace TextRoutines {
+namespace Kelvane::TextRoutines {
 
 // Lets pending window messages run; the window supplies it, others pass none.
 using DoEvents = std::function<void()>;
@@ -30,11 +32,22 @@ std::string ReadTextFile(const std::string& path, const DoEvents& doEvents = {})
 // Writes the text and then CR LF: into a new or emptied file (append false) or
 // at the end of the file (append true). Opens and closes the file within the
 // call, so the file is complete on disk when it returns.
+//
+// A write cut short (a full disk, a file-size limit) leaves no part of
+// itself: its bytes are taken back, so the file has the length it had
+// before this write (empty, for a file that append false emptied), and a
+// file that this write created is removed. Where the file cannot seek (a
+// device), nothing is cut. The file error raised names the failure that
+// stopped the write.
 void WriteTextFile(const std::string& path, std::string_view text, bool append);
 
 // WriteTextFile for a text whose CR LF is already its last two characters:
 // written as it stands, the same bytes and the same open, write and close.
 void WriteTextLine(const std::string& path, std::string_view line, bool append);
+
+// The bytes as the whole of a new or emptied file, as WriteTextFile writes
+// (and fails): pictures are written this way.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // Adds the item at the end of the array, reusing a lone empty first element.
 void AppendToStringArray(std::vector<std::string>& array, std::string item);
@@ -61,6 +74,15 @@ bool NextTokenValue(std::string_view text, std::int32_t& position, std::string_v
 bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_view& token,
                     std::int16_t& count);
 
+// NextCountLine, NextNumberLine and NextPlainPoint (text/QuickLines.h) read
+// whole lines quickly.
+
+// NextTokenValue for a token that is a plain decimal number whose value is
+// exact in one step (at most 19 digits making at most 2^53, a power of ten
+// up to 10^22 either way) and that ends at a delimiter or the text's end.
+bool NextPlainValue(std::string_view text, std::int32_t& position, double& value,
+                    std::int32_t& place);
+
 // The file name without its extension: the last "." of the name itself and
 // what follows. A "." in a folder name does not count.
 std::string StripExtension(std::string_view fileName);
@@ -81,4 +103,4 @@ std::int16_t ToCount(double value);
 // ToCount of the numeric value of a token.
 inline std::int16_t CountValue(std::string_view token) { return ToCount(NumericValue(token)); }
 
-}  // namespace TextRoutines
+}  // namespace Kelvane::TextRoutines

@@ -4,11 +4,11 @@
 
 #include "text/RunError.h"
 
-namespace ModuleVector::Checked {
+namespace Kelvane::ModuleVector::Checked {
 
 void ThrowNotFinite(const char* step) {
   throw Kelvane::RunError(Kelvane::ErrorKind::Overflow,
                           std::string("A vector ") + step + " overflowed a double");
 }
 
-}  // namespace ModuleVector::Checked
+}  // namespace Kelvane::ModuleVector::Checked

@@ -8,7 +8,7 @@
 //
 // The functions are inline: the polygon writer calls them for every polygon,
 // and its records cost little more than the arithmetic itself.
-namespace ModuleVector {
+namespace Kelvane::ModuleVector {
 
 struct Vector3 {
   double X = 0;
@@ -29,25 +29,29 @@ namespace Checked {
 
 inline double Sub(double a, double b) {
   const double r = a - b;
-  if (!std::isfinite(r)) [[unlikely]] ThrowNotFinite("subtraction");
+  if (!std::isfinite(r)) [[unlikely]]
+    ThrowNotFinite("subtraction");
   return r;
 }
 
 inline double Add(double a, double b) {
   const double r = a + b;
-  if (!std::isfinite(r)) [[unlikely]] ThrowNotFinite("sum");
+  if (!std::isfinite(r)) [[unlikely]]
+    ThrowNotFinite("sum");
   return r;
 }
 
 inline double Mul(double a, double b) {
   const double r = a * b;
-  if (!std::isfinite(r)) [[unlikely]] ThrowNotFinite("product");
+  if (!std::isfinite(r)) [[unlikely]]
+    ThrowNotFinite("product");
   return r;
 }
 
 inline double Div(double a, double b) {
   const double r = a / b;
-  if (!std::isfinite(r)) [[unlikely]] ThrowNotFinite("division");
+  if (!std::isfinite(r)) [[unlikely]]
+    ThrowNotFinite("division");
   return r;
 }
 
@@ -91,4 +95,4 @@ inline Vector3 VectorScale(const Vector3& v, double s) {
   return {Mul(v.X, s), Mul(v.Y, s), Mul(v.Z, s)};
 }
 
-}  // namespace ModuleVector
+}  // namespace Kelvane::ModuleVector

@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <QString>
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 QStringList QtNameFilters(std::string_view filter) {
   QStringList parts = QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()))
@@ -49,4 +49,4 @@ void CommonDialog::Show(bool save) {
   FilterIndex = static_cast<std::int16_t>(answer->filterIndex);
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 // Raised by ShowOpen and ShowSave on Cancel when CancelError is set.
 class DialogCancelled : public std::exception {
@@ -51,4 +51,4 @@ class CommonDialog {
   QWidget* owner_;
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

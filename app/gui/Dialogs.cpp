@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
                                                           const FileDialogRequest& request) {
@@ -32,11 +32,17 @@ std::optional<FileDialogAnswer> QtDialogs::ShowFileDialog(QWidget* parent,
 
 void QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                             const QString& text) {
-  if (kind == MessageKind::Error) {
-    QMessageBox::critical(parent, title, text);
-  } else {
-    QMessageBox::warning(parent, title, text);
+  switch (kind) {
+    case MessageKind::Error:
+      QMessageBox::critical(parent, title, text);
+      break;
+    case MessageKind::Warning:
+      QMessageBox::warning(parent, title, text);
+      break;
+    case MessageKind::Information:
+      QMessageBox::information(parent, title, text);
+      break;
   }
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 // One showing of the file dialog, as the window asks for it.
 struct FileDialogRequest {
@@ -31,7 +31,7 @@ class Dialogs {
   // The chosen file, or nothing when the user cancelled.
   virtual std::optional<FileDialogAnswer> ShowFileDialog(QWidget* parent,
                                                          const FileDialogRequest& request) = 0;
-  enum class MessageKind { Error, Warning };
+  enum class MessageKind { Error, Warning, Information };
   virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                            const QString& text) = 0;
 };
@@ -44,4 +44,4 @@ class QtDialogs : public Dialogs {
                    const QString& text) override;
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -16,18 +16,18 @@
 #include <QUrl>
 #include <cctype>
 #include <filesystem>
-#include <new>
+#include <optional>
 
 #include "app/ConversionRun.h"
-#include "app/RunWindow.h"
+#include "app/RunMessages.h"
+#include "app/RunSink.h"
 #include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
 #include "platform/Platform.h"
-#include "t3d/Unreal.h"
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 namespace {
 
@@ -65,26 +65,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-// What a run needs of the window, answered from the controls.
-class FormMain::RunSide : public Kelvane::RunWindow {
+// The window's side of a run: captions kept for the next yield, the
+// map/brush box asked as it stands, and the save dialog for each texture.
+class FormMain::RunSide : public Kelvane::CaptionSink {
  public:
   explicit RunSide(FormMain& form) : form_(form) {}
 
-  std::string TextScale() override { return form_.TextScale->text().toStdString(); }
-  std::string TextOutFileName() override {
-    form_.runOutput_ = form_.TextOutFileName->text().toStdString();
-    return form_.runOutput_;
-  }
-  std::string TextInFileName() override {
-    form_.runInput_ = form_.TextInFileName->text().toStdString();
-    return form_.runInput_;
-  }
-  int CheckDoPics() override { return form_.CheckDoPics->isChecked() ? 1 : 0; }
-  int CheckMapOrBrush() override { return form_.CheckMapOrBrush->isChecked() ? 1 : 0; }
-  int CheckWholeFormat() override { return form_.CheckWholeFormat->isChecked() ? 1 : 0; }
-  int CheckTextureMapping() override { return form_.CheckTextureMapping->isChecked() ? 1 : 0; }
-  int CheckPowerOfTwo() override { return form_.CheckPowerOfTwo->isChecked() ? 1 : 0; }
-  void SetCommandGoEnabled(bool enabled) override {
+  bool OneBrushNow(bool) override { return form_.CheckMapOrBrush->isChecked(); }
+  void SetGoEnabled(bool enabled) override {
     // Disabling the focused Go moves the focus on; a run that ends with the
     // focus still there gives it back, so Enter or Space starts another.
     if (!enabled && form_.CommandGo->hasFocus()) {
@@ -109,7 +97,9 @@ class FormMain::RunSide : public Kelvane::RunWindow {
   }
   void DoEvents() override { form_.Yield(); }
   Kelvane::TexturePicture& PictureTexture() override { return form_.picture_; }
-  std::string SaveTexturePicture() override { return form_.SaveTexturePicture(); }
+  std::string ChooseBitmapPath(int, const std::string& proposed) override {
+    return form_.SaveTexturePicture(proposed);
+  }
 
  private:
   FormMain& form_;
@@ -129,7 +119,7 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   setObjectName(QStringLiteral("FormMain"));
   setAcceptDrops(true);
   // The original layout (5325 twips wide) and the preview to its right.
-  resize(Twips(11970), Twips(6660));
+  resize(Twips(13400), Twips(6660));
   setMinimumSize(size());
 
   auto place = [this](QWidget* control, const char* name, QRect geometry) {
@@ -207,8 +197,19 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   CheckBitmap8 = checkBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
   CheckBitmap8->setToolTip(
       QStringLiteral("Save textures as 256-colour bitmaps with a palette, as older editors need."));
+  CheckEditorFrame =
+      checkBox("CheckEditorFrame", "Editor frame", false, TwipsRect(10400, 105, 1500, 255));
+  CheckEditorFrame->setToolTip(QStringLiteral(
+      "Write the polygons as the editor writes them: the model not mirrored, faces turned "
+      "outward with unit normals, each flat convex face one polygon, no polygon of zero area."));
+  LabelFit = label("LabelFit", "Fit:", TwipsRect(12000, 120, 330, 255));
+  TextFit = textBox("TextFit", "", TwipsRect(12330, 105, 900, 285));
+  TextFit->setToolTip(QStringLiteral(
+      "Scale the model so that its largest side is this many units; empty: use the scale."));
   PicturePreview = new PreviewView(this);
-  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 6525, 6165));
+  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 7955, 5445));
+  LabelSummary = label("LabelSummary", "", TwipsRect(5280, 5970, 7955, 660));
+  LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
                                   PicturePreview->geometry().bottom() + 1);
 
@@ -217,13 +218,15 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
                                TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,
                                PictureTexture,   CheckDoPics,         TextScale,
                                CheckWholeFormat, CheckTextureMapping, CheckPowerOfTwo,
-                               CheckBitmap8,     PicturePreview};
+                               CheckBitmap8,     CheckEditorFrame,    TextFit,
+                               PicturePreview};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
   CommandGo->setFocus();
   // A file dropped anywhere, the boxes included, is taken as the input.
-  for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale}) box->setAcceptDrops(false);
+  for (QLineEdit* box : {TextInFileName, TextOutFileName, TextScale, TextFit})
+    box->setAcceptDrops(false);
 
   connect(CommandGo, &QPushButton::clicked, this, [this] { CommandGo_Click(); });
   connect(CommandBrowseInput, &QPushButton::clicked, this, [this] { CommandBrowseInput_Click(); });
@@ -252,6 +255,8 @@ void FormMain::FitFontToLayout() {
       {CheckTextureMapping->text(), CheckTextureMapping->width() - indicator},
       {CheckPowerOfTwo->text(), CheckPowerOfTwo->width() - indicator},
       {CheckBitmap8->text(), CheckBitmap8->width() - indicator},
+      {CheckEditorFrame->text(), CheckEditorFrame->width() - indicator},
+      {LabelFit->text(), LabelFit->width()},
   };
   QFont fitted = font();
   const double largest = fitted.pointSizeF() > 0 ? fitted.pointSizeF() : 9.0;
@@ -272,93 +277,83 @@ QRect FormMain::TwipsRect(int left, int top, int width, int height) const {
   return {Twips(left), Twips(top), Twips(width), Twips(height)};
 }
 
+Kelvane::RunSettings FormMain::Settings() const {
+  return {
+      .inputPath = TextInFileName->text().toStdString(),
+      .outputPath = TextOutFileName->text().toStdString(),
+      .scale = TextScale->text().toStdString(),
+      .oneBrush = CheckMapOrBrush->isChecked(),
+      .pictures = CheckDoPics->isChecked(),
+      .wholeFormat = CheckWholeFormat->isChecked(),
+      .textureMapping = CheckTextureMapping->isChecked(),
+      .powerOfTwo = CheckPowerOfTwo->isChecked(),
+      .editorFrame = CheckEditorFrame->isChecked(),
+      .fit = TextFit->text().trimmed().toStdString(),
+      .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
+  };
+}
+
 void FormMain::CommandGo_Click() {
   if (running_) return;
   running_ = true;
-  textureNumber_ = 0;
-  runInput_.clear();
-  runOutput_.clear();
   lastYield_ = {};
-  Kelvane::ConversionRun run(*runSide_);
+  const Kelvane::RunSettings settings = Settings();
+  runInput_ = settings.inputPath;
+  runOutput_ = settings.outputPath;
+  Kelvane::ConversionRun run(settings, *runSide_);
   // The run takes the output path from the box before it writes anything.
-  const FileState outputBefore = StateOf(TextOutFileName->text().toStdString());
+  const FileState outputBefore = StateOf(runOutput_);
+  std::optional<Kelvane::RunReport> report;
   QString failure;
   try {
-    run.CommandGo_Click();
+    report = run.CommandGo_Click();
   } catch (const RunStopped&) {
-  } catch (const Kelvane::RunError& e) {
-    failure = QString::fromStdString(std::string(Kelvane::KindName(e.Kind())) + ": " + e.what());
-    std::string place = run.ErrorPlaceOf(e);
-    if (!place.empty()) {
-      place[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(place[0])));
-      failure += QStringLiteral("\n\n%1.").arg(QString::fromStdString(place));
-    }
-    failure += WholeFormatHint(run);
-  } catch (const std::bad_alloc&) {
-    failure = QStringLiteral("Out of memory while converting \"%1\".")
-                  .arg(QString::fromStdString(runInput_));
   } catch (const std::exception& e) {
     failure = QString::fromUtf8(e.what());
   }
   running_ = false;
   ShowRunState();
-  runSide_->SetCommandGoEnabled(true);
+  runSide_->SetGoEnabled(true);
   if (closeRequested_) {
     close();
     return;
   }
-  ShowPreview(failure.isEmpty(), outputBefore);
-  const QString warnings = RunWarnings(run);
-  if (!failure.isEmpty()) {
-    ReportFailure(warnings.isEmpty() ? failure : failure + QStringLiteral("\n\n") + warnings);
-  } else if (!warnings.isEmpty()) {
-    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption, warnings);
-  } else if (!run.UsedWholeFormat() && Unreal::PolygonLinkCounter == 0) {
-    const QString hint = WholeFormatHint(run);
-    if (!hint.isEmpty()) {
-      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
-                           QStringLiteral("The keyword search found no polygon.") + hint);
-    }
+  ShowPreview(report && report->completed, outputBefore, report ? report->sideFile : "");
+  if (report) {
+    ShowReport(*report);
+  } else if (!failure.isEmpty()) {
+    ReportFailure(failure);
   }
 }
 
-QString FormMain::RunWarnings(const Kelvane::ConversionRun& run) const {
-  QStringList lines;
-  for (const std::string& warning : run.Warnings()) {
-    QString line = QString::fromStdString(warning);
-    line[0] = line[0].toUpper();
-    lines << line + QLatin1Char('.');
+void FormMain::ShowReport(const Kelvane::RunReport& report) {
+  const Kelvane::RunMessages messages = Kelvane::MessagesOf(
+      report, QStringLiteral("ticking \"%1\"").arg(CheckWholeFormat->text()).toStdString());
+  // Each message a paragraph of its own, beginning with a capital.
+  QStringList paragraphs;
+  const auto add = [&](const std::string& text) {
+    if (text.empty()) return;
+    QString paragraph = QString::fromStdString(text);
+    paragraph[0] = paragraph[0].toUpper();
+    paragraphs << paragraph;
+  };
+  add(messages.error);
+  for (const std::string& warning : messages.warnings) add(warning + ".");
+  if (!messages.hint.empty()) add(messages.hint + ".");
+  if (!messages.empty.empty()) add(messages.empty + (messages.empty.back() == '?' ? "" : "."));
+  // What the run wrote and left out stays in view under the preview; what
+  // the user must act on comes in a message box.
+  QStringList summary;
+  summary << QString::fromStdString(report.failure ? "The conversion stopped: " + messages.error
+                                                   : messages.wrote);
+  for (const std::string& note : messages.notes) summary << QString::fromStdString(note);
+  LabelSummary->setText(summary.join(QLatin1Char('\n')));
+  if (report.failure) {
+    ReportFailure(paragraphs.join(QStringLiteral("\n\n")));
+  } else if (!paragraphs.isEmpty()) {
+    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                         paragraphs.join(QStringLiteral("\n\n")));
   }
-  const auto& mapping = run.Mapping();
-  if (mapping.withoutUV > 0) {
-    lines << QStringLiteral(
-                 "%1 polygons of textured objects have corners without UVs: their "
-                 "texture axes come from their edges.")
-                 .arg(mapping.withoutUV);
-  }
-  if (mapping.flat > 0) {
-    lines << QStringLiteral(
-                 "%1 polygons have UVs without area: their texture axes come from "
-                 "their edges.")
-                 .arg(mapping.flat);
-  }
-  if (mapping.bitmapMissing > 0) {
-    lines << QStringLiteral("%1 polygons name no texture: their texture's bitmap was not saved.")
-                 .arg(mapping.bitmapMissing);
-  }
-  return lines.join(QStringLiteral("\n\n"));
-}
-
-QString FormMain::WholeFormatHint(const Kelvane::ConversionRun& run) const {
-  if (run.UsedWholeFormat()) return {};
-  const auto objects = run.WholeFormatWouldRead();
-  if (!objects) return {};
-  return QStringLiteral(
-             "\n\nThe whole-format reader reads this file (%1 geometry object%2): tick \"%3\" "
-             "and press Go again.")
-      .arg(*objects)
-      .arg(*objects == 1 ? "" : "s")
-      .arg(CheckWholeFormat->text());
 }
 
 FormMain::FileState FormMain::StateOf(const std::string& path) {
@@ -372,11 +367,14 @@ FormMain::FileState FormMain::StateOf(const std::string& path) {
   return state;
 }
 
-void FormMain::ShowPreview(bool completed, const FileState& before) {
+void FormMain::ShowPreview(bool completed, const FileState& before, const std::string& sideFile) {
   const FileState after = StateOf(runOutput_);
-  // A run that fails before its first write leaves an existing output as it
-  // was: that document is not this run's.
-  if (after.exists && (completed || after != before)) {
+  if (!sideFile.empty() && StateOf(sideFile).exists) {
+    // A failed run over an earlier document: what it wrote is beside it.
+    PicturePreview->ShowDocument(sideFile);
+  } else if (after.exists && (completed || after != before)) {
+    // A run that fails before its first write leaves an existing output as
+    // it was: that document is not this run's.
     PicturePreview->ShowDocument(runOutput_);
   } else {
     PicturePreview->ShowNothing(QStringLiteral("The conversion wrote nothing to show."));
@@ -426,23 +424,11 @@ void FormMain::CommandBrowseOutput_Click() {
   }
 }
 
-std::string FormMain::ProposedBitmapName() const {
-  std::string base;
-  try {
-    base = TextRoutines::StripExtension(runOutput_);
-  } catch (const Kelvane::RunError&) {
-    base = "texture";
-  }
-  const std::string name = base + "_" + std::to_string(textureNumber_) + ".bmp";
-  return CheckTextureMapping->isChecked() ? Kelvane::TextureBitmapPath(name) : name;
-}
-
 bool FormMain::NamesRunFile(const std::string& path) const {
   return SameFile(path, runOutput_) || SameFile(path, runInput_);
 }
 
-std::string FormMain::SaveTexturePicture() {
-  ++textureNumber_;
+std::string FormMain::SaveTexturePicture(const std::string& proposed) {
   ShowRunState();
   try {
     CommonDialog1.CancelError = true;
@@ -453,7 +439,7 @@ std::string FormMain::SaveTexturePicture() {
     // Never the run's own files: Enter on a carried-over name would write
     // the bitmap over the output that the run is still writing.
     for (;;) {
-      CommonDialog1.FileName = ProposedBitmapName();
+      CommonDialog1.FileName = proposed;
       CommonDialog1.ShowSave();
       if (!NamesRunFile(CommonDialog1.FileName)) break;
       dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
@@ -461,10 +447,9 @@ std::string FormMain::SaveTexturePicture() {
                                           "Choose another name for the bitmap.")
                                .arg(QString::fromStdString(CommonDialog1.FileName)));
     }
-    Kelvane::SaveBitmap(picture_, CommonDialog1.FileName, CheckBitmap8->isChecked() ? 8 : 24);
     return CommonDialog1.FileName;
   } catch (const std::exception&) {
-    // Cancel, an unusable path or a failed write: the texture is not saved.
+    // Cancel: the texture is not saved.
   }
   return {};
 }
@@ -516,6 +501,8 @@ void FormMain::resizeEvent(QResizeEvent* event) {
   const QRect preview = PicturePreview->geometry();
   PicturePreview->resize(width() - previewMargin_.width() - preview.left(),
                          height() - previewMargin_.height() - preview.top());
+  LabelSummary->setGeometry(preview.left(), PicturePreview->geometry().bottom() + 1 + Twips(60),
+                            PicturePreview->width(), LabelSummary->height());
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -11,7 +11,7 @@
 #include "app/ConversionRun.h"
 #include "app/gui/CommonDialog.h"
 #include "app/gui/Dialogs.h"
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
 class QCheckBox;
 class QLabel;
@@ -19,7 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QScrollArea;
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 class PictureBox;
 class PreviewView;
@@ -52,8 +52,9 @@ class FormMain : public QWidget {
   void CommandGo_Click();
   void CommandBrowseInput_Click();
   void CommandBrowseOutput_Click();
-  // Offers the painted texture for saving; called by the run.
-  std::string SaveTexturePicture();
+  // Asks where to save the painted texture, proposing `proposed`; called by
+  // the run. Empty on Cancel.
+  std::string SaveTexturePicture(const std::string& proposed);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -79,17 +80,15 @@ class FormMain : public QWidget {
   void Yield();
   void ShowRunState();
   void ReportFailure(const QString& text);
-  // A paragraph naming the whole-format reader when it reads the input of a
-  // keyword run that failed or wrote nothing; empty otherwise.
-  QString WholeFormatHint(const Kelvane::ConversionRun& run) const;
-  // What the run warned of, and the polygons whose mapping fell back, for a
-  // message; empty when there is nothing to say.
-  QString RunWarnings(const Kelvane::ConversionRun& run) const;
-  std::string ProposedBitmapName() const;
+  // The settings a run takes from the controls as it starts.
+  Kelvane::RunSettings Settings() const;
+  // What a run did: its summary and notes under the preview; its error,
+  // warnings and the whole-format hint in a message box.
+  void ShowReport(const Kelvane::RunReport& report);
   bool NamesRunFile(const std::string& path) const;
-  // Shows what the run left in its output: the document, or why there is
-  // none to show.
-  void ShowPreview(bool completed, const FileState& before);
+  // Shows what the run left in its output (or in the side file of a failed
+  // run): the document, or why there is none to show.
+  void ShowPreview(bool completed, const FileState& before, const std::string& sideFile);
 
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs& dialogs_;
@@ -114,8 +113,13 @@ class FormMain : public QWidget {
   QCheckBox* CheckTextureMapping;
   QCheckBox* CheckPowerOfTwo;
   QCheckBox* CheckBitmap8;
+  QCheckBox* CheckEditorFrame;
+  QLabel* LabelFit;
+  QLineEdit* TextFit;
   // Beyond the original layout: the converted model, beside the rest.
   PreviewView* PicturePreview;
+  // Beyond the original layout: what the last run wrote and left out.
+  QLabel* LabelSummary;
   CommonDialog CommonDialog1;
 
   Kelvane::TexturePicture picture_;
@@ -130,7 +134,6 @@ class FormMain : public QWidget {
   // The paths the run took, for naming and guarding the bitmaps.
   std::string runInput_;
   std::string runOutput_;
-  int textureNumber_ = 0;
 
   // Captions are kept here during a run and reach the labels at a yield.
   std::string labelPosText_;
@@ -142,4 +145,4 @@ class FormMain : public QWidget {
   std::chrono::steady_clock::time_point lastYield_{};
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

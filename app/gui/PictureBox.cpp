@@ -6,7 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 PictureBox::PictureBox(Kelvane::TexturePicture& picture, QWidget* parent)
     : QWidget(parent), picture_(picture), emptyGeneration_(picture.Generation()) {
@@ -48,4 +48,4 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.drawImage(exposed.topLeft(), part);
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

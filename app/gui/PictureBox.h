@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "readers/TexturePicture.h"
+#include "image/TexturePicture.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 // Shows a TexturePicture, which stays the one store of the image: only the
 // part that is exposed is converted when the box paints, so a texture that
@@ -29,4 +29,4 @@ class PictureBox : public QWidget {
   std::uint64_t emptyGeneration_;
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -12,7 +12,7 @@
 
 #include "text/RunError.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr double kLargestZoom = 64;
 
 QColor ColourOf(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb | 0xFF000000u)); }
 
-QImage ImageOf(const Kelvane::Preview::Picture& picture, double pixelRatio) {
+QImage ImageOf(const Kelvane::Image& picture, double pixelRatio) {
   if (picture.width == 0) return {};
   QImage image(picture.width, picture.height, QImage::Format_RGB32);
   for (int y = 0; y < picture.height; ++y) {
@@ -99,7 +99,7 @@ void PreviewView::Ask(Source source, std::string path, QString caption) {
 void PreviewView::Work() {
   Kelvane::Preview::Model model;
   QString modelCaption;
-  std::vector<Kelvane::Preview::TextureImage> textures;
+  std::vector<Kelvane::Image> textures;
   for (;;) {
     Request request;
     {
@@ -245,4 +245,4 @@ void PreviewView::keyPressEvent(QKeyEvent* event) {
   }
 }
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

@@ -12,7 +12,7 @@
 
 #include "preview/Preview.h"
 
-namespace KelvaneGui {
+namespace Kelvane::Gui {
 
 // Shows the converted model: the T3D document a run wrote, drawn by
 // Preview::Render. Dragging with the left button turns it, the wheel zooms,
@@ -92,4 +92,4 @@ class PreviewView : public QWidget {
   std::thread worker_;  // last: it starts once everything above is made
 };
 
-}  // namespace KelvaneGui
+}  // namespace Kelvane::Gui

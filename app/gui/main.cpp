@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
 #endif
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
-  KelvaneGui::FormMain window;
+  Kelvane::Gui::FormMain window;
   window.show();
   return QApplication::exec();
 }

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "ModelOutputCases.h"
 #include "TestSupport.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -82,7 +85,8 @@ const std::string kBadIndexError =
 TEST(BatchTest, BatchOutputsEqualOneRunPerFile) {
   const std::vector<std::string> models = {"texture-wrapping.3dmf", "uv-transform.3dmf",
                                            "binary-Quesa-Logo.3dmf", "Mesh.3dmf"};
-  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures"}) {
+  for (const std::string options : {"", "--reader 3dmf", "--one-brush --scale 3 --no-pictures",
+                                    "--editor-frame --fit 300 --uv"}) {
     SCOPED_TRACE(options);
     TempDir single, jobs1, jobs4, outDir;
     for (const TempDir* dir : {&single, &jobs1, &jobs4}) {
@@ -223,32 +227,42 @@ TEST(BatchTest, FolderInputsTakeTheirModelsInSortedOrder) {
   EXPECT_TRUE(fs::exists(Platform::PathOf(dir.File("rec/e.t3d"))));
 }
 
-// The second path is an OUTPUT unless it is a 3DMF model.
-TEST(BatchTest, InputOutputNeverWritesOverAModel) {
-  const std::vector<std::pair<std::string, int>> cases = {
-      {"", 0},  // no such file yet
-      {"notes, not a model", 0},
-      {"3DMetafile ( 1 6 Normal toc> )\n" + kTriangle, 2},
-      {std::string("3DMF\0\0\0\x10\0\x01\0\x06", 12), 2},
-      {std::string("FMD3\x10\0\0\0\x01\0\x06\0", 12), 2},
-  };
-  for (const auto& [second, status] : cases) {
-    SCOPED_TRACE(second);
+// A T3D document never goes over a 3DMF model: not as the OUTPUT of one
+// input, not as an output of a batch. The refusal is one line; the model
+// is as it was and nothing else is written.
+TEST(BatchTest, NoOutputIsEverWrittenOverAModel) {
+  for (const testing_support::ModelOutputCase& c : testing_support::ModelOutputCases()) {
+    SCOPED_TRACE(c.name);
     TempDir dir;
     WriteFile(dir.File("a.3dmf"), kTriangle);
-    if (!second.empty()) WriteFile(dir.File("b.3dmf"), second);
-    const Result result = Convert(dir.Path(), "a.3dmf b.3dmf");
-    EXPECT_EQ(result.status, status) << result.err;
-    if (status == 0) {
-      EXPECT_EQ(result.out, "Wrote b.3dmf: 1 polygon, 0 bitmaps\n");
-      EXPECT_EQ(ReadFile(dir.File("b.3dmf")).rfind("Begin Map", 0), 0u);
-    } else {
-      EXPECT_NE(result.err.find("will not write a T3D document over \"b.3dmf\""),
-                std::string::npos);
-      EXPECT_NE(result.err.find("--out-dir"), std::string::npos);
-      EXPECT_EQ(ReadFile(dir.File("b.3dmf")), second);
-      EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("a.t3d"))));
+    if (!c.bytes.empty()) WriteFile(dir.File(c.name), c.bytes);
+    Result result = Convert(dir.Path(), "a.3dmf " + c.name);
+    if (c.because.empty()) {
+      EXPECT_EQ(result.status, 0) << result.err;
+      EXPECT_EQ(ReadFile(dir.File(c.name)).rfind("Begin Map", 0), 0u);
+      continue;
     }
+    EXPECT_EQ(result.status, 2);
+    const std::string line = "kelvane-convert: will not write a T3D document over \"" + c.name +
+                             "\": it is a 3DMF model (";
+    EXPECT_EQ(result.err.rfind(line, 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(c.because), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.substr(result.err.find('\n')), "\n") << result.err;
+    EXPECT_NE(result.err.find("give --out-dir DIR; see --help"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.File(c.name)), c.bytes);
+    EXPECT_EQ(fs::exists(Platform::PathOf(dir.File(c.name))), !c.bytes.empty());
+    EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("a.t3d"))));
+
+    // In a batch the outputs are INPUT.t3d: only what a file holds counts.
+    if (c.bytes.empty() || !c.name.ends_with(".t3d")) continue;
+    fs::create_directory(Platform::PathOf(dir.File("out")));
+    WriteFile(dir.File("out/a.t3d"), c.bytes);
+    WriteFile(dir.File("z.3dmf"), kTriangle);
+    result = Convert(dir.Path(), "a.3dmf z.3dmf --out-dir out");
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("\": it is a 3DMF model ("), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(dir.File("out/a.t3d")), c.bytes);
+    EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("out/z.t3d"))));
   }
 }
 
@@ -258,7 +272,9 @@ TEST(BatchTest, PreviewAfterOneConversionAndOnlyAWarningWhenItFails) {
   const std::string kPngSignature = "\x89PNG\r\n\x1a\n";
   Result result = Convert(dir.Path(), "a.3dmf --preview p.png --preview-size 64x48");
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out, "Wrote a.t3d: 1 polygon, 0 bitmaps\nWrote preview p.png: 64 x 48 pixels\n");
+  EXPECT_EQ(result.out,
+            "Wrote a.t3d: 1 polygon (20 x 20 x 0 units), 0 bitmaps\nWrote preview p.png: 64 x 48 "
+            "pixels\n");
   EXPECT_EQ(ReadFile(dir.File("p.png")).substr(0, 8), kPngSignature);
 
   result = Convert(dir.Path(), "a.3dmf --out-dir o --preview q.png");  // a batch of one

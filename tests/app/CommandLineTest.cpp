@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "TestSupport.h"
-#include "readers/Palette.h"
+#include "image/Palette.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -35,7 +38,7 @@ TEST(CommandLineTest, ConvertsWithTheDefaultOutputAndTemplate) {
   const Result result = Convert(dir, Q(input));
   EXPECT_EQ(result.status, 0) << result.err;
   const std::string output = dir.File("ship.v2.t3d");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 0 bitmaps\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 0 bitmaps\n");
   const std::string document = ReadFile(output);
   // The template that ships beside the program opens the map.
   EXPECT_EQ(document.rfind("Begin Map\r\n", 0), 0u);
@@ -129,8 +132,8 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
   EXPECT_NE(result.err.find("warning: texture 2 is 0 x 0 pixels: no bitmap written"),
             std::string::npos)
       << result.err;
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 2 bitmaps: " + dir.File("out_1.bmp") +
-                            ", " + dir.File("out_3.bmp") + "\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 2 bitmaps: " +
+                            dir.File("out_1.bmp") + ", " + dir.File("out_3.bmp") + "\n");
   EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(dir.File("out_2.bmp"))));
 
   // 24 bits a pixel, rows bottom up, each padded to four bytes.
@@ -154,10 +157,10 @@ TEST(CommandLineTest, TexturesAreNumberedInReadingOrder) {
   result = Convert(dir, Q(input) + " " + Q(output) + " --textures " + Q(dir.File("none")));
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.err.find("warning: texture 1 not saved: Cannot write"), std::string::npos);
-  EXPECT_NE(result.out.find(": 1 polygon, 0 bitmaps"), std::string::npos);
+  EXPECT_NE(result.out.find(": 1 polygon (20 x 20 x 0 units), 0 bitmaps"), std::string::npos);
 
   result = Convert(dir, Q(input) + " " + Q(output) + " --no-pictures");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon, 0 bitmaps\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 1 polygon (20 x 20 x 0 units), 0 bitmaps\n");
 }
 
 }  // namespace
@@ -192,8 +195,8 @@ TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions)
       Convert(dir, Q(input) + " " + Q(output) + " --uv" + (palette ? " --bitmap-depth 8" : ""));
   ASSERT_EQ(result.status, 0) << result.err;
   const std::string bitmap = dir.File("my_model_2_1.bmp");
-  EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons, 1 bitmap: " + bitmap +
-                            "\n  3 polygons carry the model's texture mapping\n");
+  EXPECT_EQ(result.out, "Wrote " + output + ": 3 polygons (40 x 0 x 60 units), 1 bitmap: " +
+                            bitmap + "\n  3 polygons carry the model's texture mapping\n");
   EXPECT_NE(ReadFile(output).find("Begin Polygon Item=OUTSIDE Texture=my_model_2_1 Link= 0\r\n"),
             std::string::npos);
   const std::string bytes = ReadFile(bitmap);
@@ -210,6 +213,85 @@ TEST(CommandLineTest, TextureOptionsNameBitmapsForTheMapAndRefuseContradictions)
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_NE(ReadFile(dir.File("out/in.t3d")).find("Texture=in_1 Link= 0"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(Platform::PathOf(dir.File("out/in_1.bmp"))));
+}
+
+// Bytes that hold no 3DMF object give an empty document, as the format
+// allows, and a line on stderr that asks whether the input is a 3DMF file;
+// a batch marks the file "empty". The whole-format reader refuses them.
+TEST(CommandLineTest, AnInputWithoutObjectsSaysSo) {
+  TempDir dir;
+  std::string random;
+  std::uint32_t state = 2463534242u;
+  for (int i = 0; i < 4096; ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    random += static_cast<char>(state & 0xFF);
+  }
+  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x01\0\0\0\x01\x08\x02", 26) +
+                          std::string(40, '\0');
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {{"random.3dmf", random}, {"empty.3dmf", ""}, {"pic.3dmf", png}};
+  std::string inputs;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string input = dir.File(c.name);
+    WriteFile(input, c.bytes);
+    inputs += " " + Q(input);
+    const std::string output = dir.File(std::string(c.name, std::strlen(c.name) - 5) + ".t3d");
+    Result result = Convert(dir, Q(input));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Wrote " + output + ": 0 polygons, 0 bitmaps\n");
+    EXPECT_EQ(result.err,
+              "kelvane-convert: no 3DMF object found in " + input + "; is it a 3DMF file?\n");
+    EXPECT_EQ(ReadFile(output), ReadFile(KELVANE_SOURCE_DIR "/StartMapFile.txt") + "\r\nEnd Map\r\n");
+    result = Convert(dir, Q(input) + " --reader 3dmf");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("kelvane-convert: Invalid argument: ", 0), 0u) << result.err;
+  }
+  WriteFile(dir.File("good.3dmf"), kTriangle);
+  const Result batch = Convert(dir, Q(dir.File("good.3dmf")) + inputs + " --jobs 1");
+  EXPECT_EQ(batch.status, 0) << batch.err;
+  const std::string dot = std::string(".t3d: ");
+  for (const char* name : {"random", "empty", "pic"}) {
+    EXPECT_NE(batch.out.find(name + dot + "empty, 0 polygons, 0 bitmaps"), std::string::npos)
+        << batch.out;
+  }
+  EXPECT_NE(batch.out.find("good.t3d: converted, 1 polygon"), std::string::npos) << batch.out;
+  EXPECT_NE(batch.out.find("Total: 4 files, 4 converted (3 empty), 0 failed"), std::string::npos)
+      << batch.out;
+}
+
+// A failed run over an earlier output names the side file that holds what
+// it wrote; the earlier output is as it was, in a batch too.
+TEST(CommandLineTest, AFailedRunOverAnEarlierOutputNamesTheSideFile) {
+  TempDir dir;
+  const std::string input = dir.File("bad.3dmf");
+  const std::string output = dir.File("bad.t3d");
+  WriteFile(input, kTriangle + "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 7\n");
+  WriteFile(output, "the good document of yesterday");
+  const std::string clause = "; \"" + output + "\" is as it was, and what this run wrote is in \"" +
+                             output + ".partial\"";
+  Result result = Convert(dir, Q(input));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "kelvane-convert: Out of range: Point index 7 is outside the table 0 to 2 (input line "
+            "9, column 5)" +
+                clause + "\n");
+  EXPECT_EQ(ReadFile(output), "the good document of yesterday");
+  EXPECT_NE(ReadFile(output + ".partial").find("Begin Polygon"), std::string::npos);
+
+  WriteFile(dir.File("good.3dmf"), kTriangle);
+  result = Convert(dir, Q(input) + " " + Q(dir.File("good.3dmf")) + " --out-dir " +
+                           Q(Platform::TextOf(dir.Path())));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("\"" + output + "\" is as it was, and what this run wrote is in \"" +
+                            output + ".2.partial\""),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(ReadFile(output), "the good document of yesterday");
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "RunTestSupport.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -165,7 +168,7 @@ TEST(ConversionRunTest, ScaleWithoutANumberFailsBeforeAnythingIsWritten) {
     EXPECT_EQ(fixture.Run(kPolyhedron), ErrorKind::InvalidScale) << '"' << scale << '"';
     EXPECT_EQ(fixture.Output(), "earlier output");
     EXPECT_FALSE(fixture.window.goEnabled);  // the window enables it again
-    EXPECT_EQ(fixture.run.ErrorPlace(), std::nullopt);
+    EXPECT_EQ(fixture.Place(), "");
   }
   // A text that starts with a number keeps its leading number.
   RunFixture fixture;
@@ -188,17 +191,12 @@ TEST(ConversionRunTest, FailuresBeforeTheFirstWriteLeaveTheOutputAlone) {
   RunFixture missingInput;
   WriteFile(missingInput.window.outFileName, "earlier");
   missingInput.window.inFileName = missingInput.dir.File("missing.3dmf");
-  try {
-    missingInput.run.CommandGo_Click();
-    FAIL();
-  } catch (const Kelvane::RunError& e) {
-    EXPECT_EQ(e.Kind(), ErrorKind::FileError);
-  }
+  EXPECT_EQ(missingInput.RunAgain(), ErrorKind::FileError);
   EXPECT_EQ(missingInput.Output(), "earlier");
 
   RunFixture missingTemplate;
   WriteFile(missingTemplate.window.outFileName, "earlier");
-  Unreal::SetTemplatePath(missingTemplate.dir.File("none.txt"));
+  missingTemplate.window.templatePath = missingTemplate.dir.File("none.txt");
   EXPECT_EQ(missingTemplate.Run(kPolyhedron), ErrorKind::FileError);
   EXPECT_EQ(missingTemplate.Output(), "earlier");
 }
@@ -226,12 +224,78 @@ TEST(ConversionRunTest, AFailureLeavesTheDocumentAsFarAsItWasWritten) {
     RunFixture fixture;
     EXPECT_EQ(fixture.Run(c.input), c.kind) << c.input;
     EXPECT_EQ(fixture.Output(), c.output) << c.input;
-    const auto place = fixture.run.ErrorPlace();
-    ASSERT_TRUE(place.has_value());
-    EXPECT_EQ(place->line, c.place.line) << c.input;
-    EXPECT_EQ(place->column, c.place.column) << c.input;
+    EXPECT_EQ(fixture.Place(), "input line " + std::to_string(c.place.line) + ", column " +
+                                   std::to_string(c.place.column))
+        << c.input;
     EXPECT_NE(fixture.window.labelPos.back(), "Done");
   }
+}
+
+// A run that fails over an earlier output leaves it as it was; what the
+// run wrote is in the side file beside it, byte for byte what the same run
+// writes where no file stood before.
+TEST(ConversionRunTest, AFailureOverAnEarlierOutputLeavesItAndKeepsThePiecesBeside) {
+  const struct {
+    const char* name;
+    std::string input;
+    int wholeFormat;
+    ErrorKind kind;
+  } cases[] = {
+      {"a bad index in the middle",
+       kPolyhedron + "Polyhedron (\n3 0 2\n0 0 0 1 0 0 0 0 1\n0 1 2\n0 1 3\n", 0,
+       ErrorKind::OutOfRange},
+      {"a bad index, whole-format reader",
+       "3DMetafile ( 1 6 Normal )\nTriangle ( 0 0 0 1 0 0 0 1 0 )\n"
+       "TriMesh ( 1 0 0 0 3 0  0 1 7  0 0 0 1 0 0 0 1 0  0 0 0 1 1 0 False )\n",
+       1, ErrorKind::OutOfRange},
+      {"an input that cannot be read", "", 0, ErrorKind::FileError},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunFixture fresh;
+    fresh.window.wholeFormat = c.wholeFormat;
+    RunFixture over;
+    over.window.wholeFormat = c.wholeFormat;
+    WriteFile(over.window.outFileName, "earlier output, edited by hand");
+    const bool unreadable = c.input.empty();
+    if (unreadable) {
+      fresh.window.inFileName = fresh.dir.File("missing.3dmf");
+      over.window.inFileName = over.dir.File("missing.3dmf");
+    }
+    EXPECT_EQ(unreadable ? fresh.RunAgain() : fresh.Run(c.input), c.kind);
+    EXPECT_EQ(unreadable ? over.RunAgain() : over.Run(c.input), c.kind);
+    EXPECT_EQ(over.Output(), "earlier output, edited by hand");
+    const std::string side = over.window.outFileName + ".partial";
+    if (unreadable) {  // read before the first write: there is no side file
+      EXPECT_EQ(over.report.sideFile, "");
+      EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(side)));
+    } else {
+      EXPECT_EQ(over.report.sideFile, side);
+      EXPECT_EQ(ReadFile(side), fresh.Output());
+      EXPECT_NE(fresh.Output().find("Begin Polygon"), std::string::npos);
+    }
+  }
+}
+
+// A run that completes replaces the earlier output at once and leaves no
+// side file; an earlier run's side file is kept, the next name taken.
+TEST(ConversionRunTest, ACompletedRunReplacesTheEarlierOutputAndKeepsOldSideFiles) {
+  RunFixture fixture;
+  fixture.window.mapOrBrush = 1;
+  const std::string output = fixture.window.outFileName;
+  WriteFile(output, "earlier output");
+  WriteFile(output + ".partial", "an earlier failed run's pieces");
+  ASSERT_EQ(fixture.Run("Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 7\n"),
+            ErrorKind::OutOfRange);
+  EXPECT_EQ(fixture.report.sideFile, output + ".2.partial");
+  EXPECT_EQ(ReadFile(output + ".partial"), "an earlier failed run's pieces");
+  EXPECT_EQ(ReadFile(output), "earlier output");
+
+  ASSERT_EQ(fixture.Run(kPolyhedron), std::nullopt);
+  EXPECT_EQ(fixture.Output(), OneBrushDocument(PolyhedronRecord(0)));
+  EXPECT_EQ(ReadFile(output + ".partial"), "an earlier failed run's pieces");
+  EXPECT_EQ(ReadFile(output + ".2.partial"), "Begin PolyList\r\n\r\n");
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(output + ".3.partial")));
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using Kelvane::ErrorKind;
 using testing_support::FakeWindow;
 using testing_support::ReadFile;
@@ -36,13 +38,10 @@ struct Failure {
 };
 
 std::optional<Failure> Convert(FakeWindow& window) {
-  Kelvane::ConversionRun run(window);
-  try {
-    run.CommandGo_Click();
-  } catch (const Kelvane::RunError& e) {
-    return Failure{e.Kind(), e.what()};
-  }
-  return std::nullopt;
+  Kelvane::ConversionRun run(window.Settings(), window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  if (!report.failure) return std::nullopt;
+  return Failure{report.failure->kind, report.failure->text};
 }
 
 // What a file is, without reading a large one: its size, its change time
@@ -77,11 +76,10 @@ struct Scene {
     WriteFile(input, kModel);
     if (olderOutput) WriteFile(output, kOlderOutput);
     WriteFile(mapTemplate, kTemplate);
-    Unreal::SetTemplatePath(mapTemplate);
+    window.templatePath = mapTemplate;
     window.inFileName = input;
     window.outFileName = output;
   }
-  ~Scene() { Unreal::SetTemplatePath(""); }
 };
 
 void ExpectNames(const Failure& failure, const std::vector<std::string>& texts) {
@@ -134,14 +132,14 @@ TEST(FileFaultTest, FaultsBeforeTheFirstWriteLeaveTheOutputAsItWas) {
        }},
       {"template missing in map mode", ErrorKind::FileError,
        [](Scene& s) {
-         Unreal::SetTemplatePath(s.dir.File("none/StartMapFile.txt"));
+         s.window.templatePath = s.dir.File("none/StartMapFile.txt");
          return std::vector<std::string>{s.dir.File("none/StartMapFile.txt"),
                                          "No such file or directory"};
        }},
       {"template is a folder", ErrorKind::FileError,
        [](Scene& s) {
          std::filesystem::create_directory(s.dir.File("template"));
-         Unreal::SetTemplatePath(s.dir.File("template"));
+         s.window.templatePath = s.dir.File("template");
          return std::vector<std::string>{s.dir.File("template"), "Is a directory"};
        }},
   };
@@ -171,7 +169,7 @@ TEST(FileFaultTest, TheFirstFaultInOrderIsTheOneReported) {
   Scene s;
   s.window.scale = "";
   s.window.outFileName = s.input;
-  Unreal::SetTemplatePath(s.dir.File("missing-template.txt"));
+  s.window.templatePath = s.dir.File("missing-template.txt");
   const Fingerprint inputBefore = FingerprintOf(s.input);
 
   std::optional<Failure> failure = Convert(s.window);
@@ -340,8 +338,10 @@ TEST(FileFaultTest, AnEmptyInputGivesAnEmptyDocument) {
 
 // kelvane-convert, run as a user would, under a file-size limit that the
 // output reaches part-way through: the run ends with exit status 1 and a
-// line naming the output and the reason, and the output holds exactly the
-// whole pieces written before the failing one.
+// line naming the file and the reason. A new output holds exactly the whole
+// pieces written before the failing one (none: it is removed again); over
+// an earlier output the side file holds them (none: it is removed too),
+// and the earlier output is as it was.
 TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
   TempDir dir;
   const std::string input = dir.File("four.3dmf");
@@ -378,22 +378,64 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
     const std::size_t thirdPolygon = expected.find("Link= 2");
     ASSERT_NE(thirdPolygon, std::string::npos);
 
-    for (const rlim_t limit : {rlim_t{5}, rlim_t{headEnd}, rlim_t{thirdPolygon + 40}}) {
-      SCOPED_TRACE(limit);
-      const std::string output = dir.File("out.t3d");
-      WriteFile(output, kOlderOutput);
-      std::vector<std::string> limitedArgs = args;
-      limitedArgs.push_back(output);
-      EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
-      EXPECT_NE(
-          err.find("kelvane-convert: File error: Cannot write \"" + output + "\": File too large"),
-          std::string::npos)
-          << err;
-      const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
-      EXPECT_EQ(ReadFile(output), expected.substr(0, kept));
+    for (const bool older : {false, true}) {
+      for (const rlim_t limit : {rlim_t{5}, rlim_t{headEnd}, rlim_t{thirdPolygon + 40}}) {
+        SCOPED_TRACE(std::to_string(limit) + (older ? " over an earlier output" : ""));
+        const std::string output = dir.File("out.t3d");
+        const std::string side = output + ".partial";
+        std::filesystem::remove(output);
+        std::filesystem::remove(side);
+        if (older) WriteFile(output, kOlderOutput);
+        std::vector<std::string> limitedArgs = args;
+        limitedArgs.push_back(output);
+        EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
+        const std::string written = older ? side : output;
+        EXPECT_NE(err.find("kelvane-convert: File error: Cannot write \"" + written +
+                           "\": File too large"),
+                  std::string::npos)
+            << err;
+        const std::size_t kept = *std::prev(std::upper_bound(ends.begin(), ends.end(), limit));
+        if (kept == 0) {
+          EXPECT_FALSE(std::filesystem::exists(written));
+        } else {
+          EXPECT_EQ(ReadFile(written), expected.substr(0, kept));
+        }
+        if (older) {
+          EXPECT_EQ(ReadFile(output), kOlderOutput);
+          if (kept > 0) {
+            EXPECT_NE(err.find("\"" + output + "\" is as it was, and what this run wrote is in \"" +
+                               side + "\""),
+                      std::string::npos)
+                << err;
+          }
+        }
+      }
     }
   }
   EXPECT_EQ(ReadFile(input), inputBefore);
+}
+
+// The new document takes the earlier one's place as the user had it: its
+// permissions, and a link to it stays a link that now leads to the new one.
+TEST(FileFaultTest, ReplacingAnEarlierOutputKeepsItsModeAndLinks) {
+  namespace fs = std::filesystem;
+  Scene s;
+  fs::permissions(s.output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_FALSE(Convert(s.window).has_value());
+  EXPECT_NE(ReadFile(s.output).find("Begin Polygon"), std::string::npos);
+  EXPECT_EQ(fs::status(s.output).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  const std::string link = s.dir.File("link.t3d");
+  WriteFile(s.output, kOlderOutput);
+  fs::create_symlink(s.output, link);
+  s.window.outFileName = link;
+  s.window.mapOrBrush = 1;
+  EXPECT_FALSE(Convert(s.window).has_value());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(s.output).rfind("Begin PolyList", 0), 0u);
+  EXPECT_FALSE(fs::exists(s.output + ".partial"));
+  EXPECT_FALSE(fs::exists(link + ".partial"));
 }
 
 // What the user of kelvane-convert sees for the faults found before the

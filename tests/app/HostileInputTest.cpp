@@ -9,6 +9,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using testing_support::FakeWindow;
 using testing_support::ReadFile;
 using testing_support::TempDir;
@@ -44,8 +46,8 @@ TEST(HostileInputTest, CountsAtTheTopOfTheirRangeEndTheRun) {
     window.outFileName = dir.File("out.t3d");
     window.mapOrBrush = 1;
     WriteFile(window.inFileName, c.input);
-    Kelvane::ConversionRun run(window);
-    run.CommandGo_Click();
+    Kelvane::ConversionRun run(window.Settings(), window);
+    ASSERT_TRUE(run.CommandGo_Click().completed);
     const std::string output = ReadFile(window.outFileName);
     EXPECT_EQ(Count(output, "Begin Polygon"), c.polygons);
     EXPECT_TRUE(output.ends_with("End PolyList\r\n"));

@@ -9,6 +9,8 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace testing_support {
 
 // Lines joined with CR LF after each.
@@ -61,28 +63,32 @@ class RunFixture {
  public:
   RunFixture() {
     WriteFile(dir.File("StartMapFile.txt"), kTemplate);
-    Unreal::SetTemplatePath(dir.File("StartMapFile.txt"));
+    window.templatePath = dir.File("StartMapFile.txt");
     window.inFileName = dir.File("in.3dmf");
     window.outFileName = dir.File("out.t3d");
+    window.bitmapFolder = Platform::TextOf(dir.Path());
   }
-  ~RunFixture() { Unreal::SetTemplatePath(""); }
 
   // Runs on the input; returns the error's kind when the run fails.
   std::optional<Kelvane::ErrorKind> Run(const std::string& input) {
     WriteFile(window.inFileName, input);
-    try {
-      run.CommandGo_Click();
-      return std::nullopt;
-    } catch (const Kelvane::RunError& e) {
-      message = e.what();
-      return e.Kind();
-    }
+    return RunAgain();
+  }
+  // Runs on the input file as it stands.
+  std::optional<Kelvane::ErrorKind> RunAgain() {
+    Kelvane::ConversionRun run(window.Settings(), window);
+    report = run.CommandGo_Click();
+    if (!report.failure) return std::nullopt;
+    message = report.failure->text;
+    return report.failure->kind;
   }
   std::string Output() const { return ReadFile(window.outFileName); }
+  // Where the failed run stood, as its message names it; empty when unknown.
+  std::string Place() const { return report.failure ? report.failure->place : std::string(); }
 
   TempDir dir;
   FakeWindow window;
-  Kelvane::ConversionRun run{window};
+  Kelvane::RunReport report;
   std::string message;
 };
 

@@ -57,8 +57,7 @@ TEST(SampleModelsTest, AKeywordInAHeaderCommentIsTakenAsAnObject) {
   RunFixture fixture;
   EXPECT_EQ(fixture.Run(Sample("Mesh.3dmf")), Kelvane::ErrorKind::OutOfRange);
   EXPECT_EQ(fixture.Output(), "Begin Map\r\n\r\n" + testing_support::ActorHead(2));
-  ASSERT_TRUE(fixture.run.ErrorPlace().has_value());
-  EXPECT_EQ(fixture.run.ErrorPlace()->line, 5);
+  EXPECT_EQ(fixture.Place().rfind("input line 5, ", 0), 0u) << fixture.Place();
 }
 
 }  // namespace

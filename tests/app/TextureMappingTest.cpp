@@ -12,69 +12,21 @@
 #include <vector>
 
 #include "RunTestSupport.h"
-#include "metafile/Texture.h"
-#include "readers/Palette.h"
-#include "readers/TexturePicture.h"
+#include "T3dRecords.h"
 #include "t3d/Unreal.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
 using testing_support::ReadFile;
+using testing_support::Dot;
+using testing_support::Minus;
+using testing_support::Record;
+using testing_support::Records;
 using testing_support::RunFixture;
+using testing_support::Vec;
 
-struct Vec {
-  double x = 0, y = 0, z = 0;
-};
-
-// One polygon record as written.
-struct Record {
-  std::string head;
-  std::string texture;  // empty: none named
-  Vec origin, u, v;
-  std::vector<Vec> vertices;
-  std::string text;  // the whole record
-};
-
-Vec ParseVector(const std::string& text) {
-  Vec v;
-  char comma = 0;
-  std::istringstream in(text);
-  in >> v.x >> comma >> v.y >> comma >> v.z;
-  return v;
-}
-
-std::vector<Record> Records(const std::string& document) {
-  std::vector<Record> records;
-  std::istringstream in(document);
-  std::string line;
-  Record* open = nullptr;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("Begin Polygon", 0) == 0) {
-      records.emplace_back();
-      open = &records.back();
-      open->head = line;
-      const std::size_t at = line.find("Texture=");
-      if (at != std::string::npos) {
-        open->texture = line.substr(at + 8, line.find(' ', at) - at - 8);
-      }
-    }
-    if (open == nullptr) continue;
-    open->text += line + "\n";
-    const std::size_t blank = line.find(' ');
-    const std::string key = line.substr(0, blank);
-    const std::string rest = blank == std::string::npos ? "" : line.substr(blank + 1);
-    if (key == "Origin") open->origin = ParseVector(rest);
-    if (key == "TextureU") open->u = ParseVector(rest);
-    if (key == "TextureV") open->v = ParseVector(rest);
-    if (key == "Vertex") open->vertices.push_back(ParseVector(rest));
-    if (line == "End Polygon") open = nullptr;
-  }
-  return records;
-}
-
-double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec Minus(const Vec& a, const Vec& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 double Sum(const Vec& a) { return std::fabs(a.x) + std::fabs(a.y) + std::fabs(a.z); }
 
 // Checks that corner k of `record` lies at texel (s, t), to what the five
@@ -155,7 +107,7 @@ TEST_F(TextureMappingTest, TheTxFamilyPutsEveryCornerAtItsUV) {
         ExpectTexel(records[r], k, uv.u * 4, (1 - uv.v) * 4);
       }
     }
-    EXPECT_EQ(fresh.run.Mapping().mapped, 3);
+    EXPECT_EQ(fresh.report.mapping.mapped, 3);
     EXPECT_EQ(fresh.window.savedTextures.size(), 1u);
   }
 }
@@ -269,7 +221,7 @@ TEST_F(TextureMappingTest, UntexturedObjectsAndTheRunWithoutTheOptionWriteAsBefo
   // The untextured object: the very same records, link numbers included.
   EXPECT_EQ(after[2].text, before[2].text);
   EXPECT_EQ(after[3].text, before[3].text);
-  EXPECT_EQ(run.run.Mapping().mapped, 2);
+  EXPECT_EQ(run.report.mapping.mapped, 2);
 }
 
 TEST_F(TextureMappingTest, CornersWithoutUVsOrWithoutAreaKeepTheEdgeAxesAndAreCounted) {
@@ -293,9 +245,9 @@ TEST_F(TextureMappingTest, CornersWithoutUVsOrWithoutAreaKeepTheEdgeAxesAndAreCo
       EXPECT_EQ(after[r].text.substr(after[r].text.find('\n')),
                 before[r].text.substr(before[r].text.find('\n')));
     }
-    EXPECT_EQ(mapped.run.Mapping().withoutUV, flat ? 0 : 2);
-    EXPECT_EQ(mapped.run.Mapping().flat, flat ? 2 : 0);
-    EXPECT_EQ(mapped.run.Mapping().mapped, 0);
+    EXPECT_EQ(mapped.report.mapping.withoutUV, flat ? 0 : 2);
+    EXPECT_EQ(mapped.report.mapping.flat, flat ? 2 : 0);
+    EXPECT_EQ(mapped.report.mapping.mapped, 0);
   }
 }
 
@@ -349,7 +301,7 @@ TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
       ExpectTexel(record, k, uv.u * 4, (1 - uv.v) * 4);
     }
   }
-  EXPECT_EQ(run.run.Mapping().mapped, 3);
+  EXPECT_EQ(run.report.mapping.mapped, 3);
 
   // Sets for the listed vertices only: a triangle with any other corner
   // keeps the edge axes.
@@ -360,8 +312,8 @@ TEST_F(TextureMappingTest, VertexAttributeSetsGiveTheOtherKindsTheirUVs) {
       some.Run(UVPolygon("VertexAttributeSetList ( 5 Include 3 0 1 2 )", {uvs[0], uvs[1], uvs[2]})),
       std::nullopt)
       << some.message;
-  EXPECT_EQ(some.run.Mapping().mapped + some.run.Mapping().withoutUV, 3);
-  EXPECT_GE(some.run.Mapping().withoutUV, 2);
+  EXPECT_EQ(some.report.mapping.mapped + some.report.mapping.withoutUV, 3);
+  EXPECT_GE(some.report.mapping.withoutUV, 2);
 
   // A list whose sets do not match its vertices is a fault, under mapping.
   RunFixture wrong;
@@ -376,15 +328,15 @@ TEST_F(TextureMappingTest, ATextureWhoseBitmapWasNotSavedIsNamedNowhere) {
   run.window.refuseSaving = true;
   ASSERT_EQ(run.Run(kHead + Square(kUVs, AttributeSet(Shader()))), std::nullopt);
   for (const Record& record : Records(run.Output())) EXPECT_EQ(record.texture, "");
-  EXPECT_EQ(run.run.Mapping().bitmapMissing, 2);
+  EXPECT_EQ(run.report.mapping.bitmapMissing, 2);
 }
 
 TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheMappingFollowing) {
   const std::string model = kHead + Square(kUVs, AttributeSet(Shader(3, 5)));
   ASSERT_EQ(run.Run(model), std::nullopt);
-  ASSERT_EQ(run.run.Warnings().size(), 1u);
-  EXPECT_NE(run.run.Warnings()[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
-      << run.run.Warnings()[0];
+  ASSERT_EQ(run.report.warnings.size(), 1u);
+  EXPECT_NE(run.report.warnings[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
+      << run.report.warnings[0];
   ExpectTexel(Records(run.Output())[0], 2, 3, 0);
 
   RunFixture resampled;
@@ -392,7 +344,7 @@ TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheM
   resampled.window.textureMapping = 1;
   resampled.window.powerOfTwo = 1;
   ASSERT_EQ(resampled.Run(model), std::nullopt);
-  EXPECT_TRUE(resampled.run.Warnings().empty());
+  EXPECT_TRUE(resampled.report.warnings.empty());
   ASSERT_EQ(resampled.window.savedTextures.size(), 1u);
   EXPECT_EQ(resampled.window.savedTextures[0].InnerWidth(), 4);
   EXPECT_EQ(resampled.window.savedTextures[0].InnerHeight(), 8);
@@ -424,7 +376,7 @@ TEST_F(TextureMappingTest, FaultsOfTheMappingObjectsAreErrorsOnlyWhenMappingIsAs
     EXPECT_NE(mapped.Run(c.model), std::nullopt);
     EXPECT_NE(mapped.message.find(c.says), std::string::npos) << mapped.message;
     // Placed at the object that holds the fault.
-    EXPECT_FALSE(mapped.run.ErrorPlaceText().empty());
+    EXPECT_FALSE(mapped.Place().empty());
   }
 }
 
@@ -473,87 +425,6 @@ TEST(MapTextureTest, NoAxesForATriangleOrTexelsWithoutArea) {
   EXPECT_FALSE(Unreal::MapTexture(good, {0, 1, 2}, {0, 1, 2}, axes));  // texels on a line
   EXPECT_FALSE(Unreal::MapTexture(good, {5, 5, 5}, {0, 1, 0}, axes));  // one texel column
   EXPECT_TRUE(Unreal::MapTexture(good, {0, 1, 0}, {0, 0, 1}, axes));
-}
-
-// ---------------------------------------------------------------- bitmaps
-
-TEST(ResampleTest, PowerOfTwoSizesAndTheirSamples) {
-  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(1), 1u);
-  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(3), 4u);
-  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(64), 64u);
-  EXPECT_EQ(Kelvane::Metafile::NextPowerOfTwo(65), 128u);
-  EXPECT_FALSE(Kelvane::Metafile::IsPowerOfTwo(0));
-  EXPECT_FALSE(Kelvane::Metafile::IsPowerOfTwo(12));
-  EXPECT_TRUE(Kelvane::Metafile::IsPowerOfTwo(1));
-
-  // Black to white across two pixels: the four new ones hold the ends and
-  // step between them.
-  Kelvane::Metafile::Image ramp{2, 1, {0x000000, 0xFFFFFF}};
-  const auto wide = Kelvane::Metafile::Resample(ramp, 4, 1);
-  ASSERT_EQ(wide.rgb.size(), 4u);
-  EXPECT_EQ(wide.rgb[0], 0x000000u);
-  EXPECT_EQ(wide.rgb[3], 0xFFFFFFu);
-  EXPECT_EQ(wide.rgb[1] & 0xFF, 64u);  // a quarter of the way
-  EXPECT_EQ(wide.rgb[2] & 0xFF, 191u);
-  // One colour stays that colour; the same size is the same image.
-  Kelvane::Metafile::Image flat{3, 5, std::vector<std::uint32_t>(15, 0x123456)};
-  for (const std::uint32_t pixel : Kelvane::Metafile::Resample(flat, 4, 8).rgb) {
-    EXPECT_EQ(pixel, 0x123456u);
-  }
-  Kelvane::Metafile::Image odd{3, 1, {0x010203, 0x405060, 0xA0B0C0}};
-  EXPECT_EQ(Kelvane::Metafile::Resample(odd, 3, 1).rgb, odd.rgb);
-}
-
-std::uint32_t Le(const std::vector<unsigned char>& bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
-  return value;
-}
-
-// The colour of pixel (x, y) of an 8-bit bitmap, y from the top.
-std::uint32_t PaletteColour(const std::vector<unsigned char>& bmp, int x, int y) {
-  const std::uint32_t width = Le(bmp, 18, 4);
-  const std::uint32_t height = Le(bmp, 22, 4);
-  const std::size_t rowBytes = (width + 3) & ~3u;
-  const std::size_t row = height - 1 - static_cast<std::uint32_t>(y);
-  const unsigned index = bmp[Le(bmp, 10, 4) + row * rowBytes + static_cast<std::size_t>(x)];
-  EXPECT_LT(index, Le(bmp, 46, 4));
-  return Le(bmp, 54 + 4 * index, 4);
-}
-
-TEST(PaletteBitmapTest, FewColoursStayExactAndManyAreReducedToTheNearestOf256) {
-  Kelvane::TexturePicture few(15 * 7, 15 * 3, 0);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 7; ++x) few.SetPixel(x, y, static_cast<std::uint32_t>((x * 40) << 16 | y));
-  const std::vector<unsigned char> exact = Kelvane::BitmapBytes(few, 8);
-  EXPECT_EQ(Le(exact, 28, 2), 8u);
-  EXPECT_EQ(Le(exact, 46, 4), 21u);  // every colour, once
-  EXPECT_EQ(exact.size(), 14 + 40 + 4 * 21 + 8 * 3u);
-  EXPECT_EQ(Le(exact, 2, 4), exact.size());
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 7; ++x) EXPECT_EQ(PaletteColour(exact, x, y), few.Pixel(x, y));
-
-  // 4096 colours in smooth ramps: each pixel within a few steps of its own.
-  if (!Kelvane::PaletteInThisBuild()) GTEST_SKIP() << "reducing colours is not in this build";
-  Kelvane::TexturePicture many(15 * 64, 15 * 64, 0);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x)
-      many.SetPixel(x, y, static_cast<std::uint32_t>((x * 4) << 16 | (y * 4) << 8 | 128));
-  const std::vector<unsigned char> reduced = Kelvane::BitmapBytes(many, 8);
-  EXPECT_LE(Le(reduced, 46, 4), 256u);
-  EXPECT_GT(Le(reduced, 46, 4), 64u);
-  int worst = 0;
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) {
-      const std::uint32_t got = PaletteColour(reduced, x, y);
-      const std::uint32_t want = many.Pixel(x, y);
-      for (const int shift : {16, 8, 0}) {
-        worst = std::max(worst, std::abs(static_cast<int>((got >> shift) & 0xFF) -
-                                         static_cast<int>((want >> shift) & 0xFF)));
-      }
-    }
-  }
-  EXPECT_LE(worst, 24);
 }
 
 }  // namespace

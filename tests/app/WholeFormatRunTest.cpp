@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "RunTestSupport.h"
+
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 namespace {
 
@@ -99,8 +105,8 @@ TEST(WholeFormatRunTest, BothReadersGiveTheSameDocumentForTriMeshMeshAndPolyhedr
       EXPECT_EQ(whole.Output(), keywords.Output()) << "mode " << mode << ", scale " << scale;
       EXPECT_EQ(whole.window.labelProgress, keywords.window.labelProgress);
       EXPECT_EQ(Count(whole.Output(), "Begin Polygon"), 39u);
-      EXPECT_TRUE(whole.run.UsedWholeFormat());
-      EXPECT_FALSE(keywords.run.UsedWholeFormat());
+      EXPECT_TRUE(whole.report.wholeFormat);
+      EXPECT_FALSE(keywords.report.wholeFormat);
     }
   }
 }
@@ -176,7 +182,8 @@ TEST(WholeFormatRunTest, AFaultInAnObjectKeepsWhatWasWrittenAndNamesThePlace) {
   EXPECT_EQ(Count(document, "Begin Polygon"), 1u);
   // The document ends after the last whole piece: the first object's tail.
   EXPECT_EQ(document.substr(document.size() - ActorTail(2).size()), ActorTail(2));
-  EXPECT_EQ(fixture.run.ErrorPlaceText(), "input line 3, column 1");
+  // The bad index itself.
+  EXPECT_EQ(fixture.Place(), "input line 4, column 7");
 }
 
 TEST(WholeFormatRunTest, AStructuralFaultLeavesAnExistingOutputUntouched) {
@@ -188,6 +195,90 @@ TEST(WholeFormatRunTest, AStructuralFaultLeavesAnExistingOutputUntouched) {
   EXPECT_EQ(fixture.Output(), "keep me");
 }
 
+// The corners of each written polygon, as the document gives them.
+std::vector<std::vector<std::array<double, 3>>> Polygons(const std::string& document) {
+  std::vector<std::vector<std::array<double, 3>>> polygons;
+  for (std::size_t at = document.find("Begin Polygon"); at != std::string::npos;
+       at = document.find("Begin Polygon", at + 1)) {
+    polygons.emplace_back();
+    const std::size_t end = document.find("End Polygon", at);
+    for (std::size_t v = document.find("Vertex ", at); v < end; v = document.find("Vertex ", v + 1)) {
+      std::array<double, 3> p{};
+      std::sscanf(document.c_str() + v, "Vertex %lf,%lf,%lf", &p[0], &p[1], &p[2]);
+      polygons.back().push_back(p);
+    }
+  }
+  return polygons;
+}
+
+double Area(const std::vector<std::array<double, 3>>& corners) {
+  if (corners.size() != 3) return -1;
+  double e[2][3];
+  for (int i = 0; i < 3; ++i) {
+    e[0][i] = corners[1][static_cast<std::size_t>(i)] - corners[0][static_cast<std::size_t>(i)];
+    e[1][i] = corners[2][static_cast<std::size_t>(i)] - corners[0][static_cast<std::size_t>(i)];
+  }
+  const double x = e[0][1] * e[1][2] - e[0][2] * e[1][1];
+  const double y = e[0][2] * e[1][0] - e[0][0] * e[1][2];
+  const double z = e[0][0] * e[1][1] - e[0][1] * e[1][0];
+  return std::sqrt(x * x + y * y + z * z) / 2;
+}
+
+// Degenerate shapes of every kind between two good triangles: the file
+// converts, no polygon without area is written, the shapes with none left
+// get a warning with their place and no brush, and the summary counts.
+TEST(WholeFormatRunTest, DegenerateShapesConvertWithoutPolygonsOfZeroArea) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  const std::string input =
+      "3DMetafile ( 1 6 Normal )\n"
+      "Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "Ellipsoid ( 0 0 0  0 1 0  1 0 0  0 0 0 )\n"   // a flat ellipse: 960 triangles
+      "Cylinder ( 0 0 0  0 1 0  1 0 0  0 0 0 )\n"    // no height, no caps: nothing
+      "Cone ( 0 0 1  1 0 0  0 0 0  0 0 0 )\n"        // a flat fan: 32 triangles
+      "Disk ( 1 0 0  -2 0 0  0 0 0 )\n"              // a line: nothing
+      "Torus ( 0 0 0  2 0 0  0 2 0  0 0 0  0.5 )\n"  // a ring: nothing
+      "Box ( 0 0 0  0 0 2  2 0 0  0 0 0 )\n"         // flat: its two faces
+      "Box ( 0 0 0  0 0 0  0 0 0  5 5 5 )\n"         // a point: nothing
+      "TriMesh ( 2 0 0 0 4 0  0 1 2  0 1 3  0 0 0 1 0 0 0 1 0 2 0 0  0 0 0 1 1 1 False )\n";
+  ASSERT_EQ(fixture.Run(input), std::nullopt) << fixture.message;
+  const std::string document = fixture.Output();
+  const auto polygons = Polygons(document);
+  EXPECT_EQ(polygons.size(), 1u + 960 + 32 + 4 + 2);
+  // The TriMesh's own triangle without area is written as every reader
+  // writes it; the shapes' are not.
+  for (std::size_t i = 0; i + 1 < polygons.size(); ++i)
+    EXPECT_GT(Area(polygons[i]), 0) << "polygon " << i;
+  EXPECT_EQ(Area(polygons.back()), 0);
+  EXPECT_EQ(Count(document, "Begin Actor"), 5u);
+  EXPECT_EQ(fixture.report.warnings,
+            (std::vector<std::string>{
+                "Cylinder with no area left out (input line 4, column 1)",
+                "Disk with no area left out (input line 6, column 1)",
+                "Torus with no area left out (input line 7, column 1)",
+                "Box with no area left out (input line 9, column 1)"}));
+  EXPECT_EQ(fixture.report.leftOut.zeroAreaTriangles, 64u + 32 + 1024 + 8 + 12);
+  EXPECT_EQ(fixture.report.leftOut.noArea,
+            (std::map<std::string, std::size_t>{{"Box", 1}, {"Cylinder", 1}, {"Disk", 1},
+                                                {"Torus", 1}}));
+}
+
+// A file whose last Containers lost their ')' converts whole.
+TEST(WholeFormatRunTest, AFileEndingWithOpenContainersConverts) {
+  RunFixture fixture;
+  fixture.window.wholeFormat = 1;
+  ASSERT_EQ(fixture.Run("3DMetafile ( 1 6 Normal )\n"
+                        "BeginGroup ( DisplayGroup ( ) )\n"
+                        "Container (\n"
+                        "  Container ( Triangle ( 0 0 0 1 0 0 0 1 0 ) AttributeSet ( )\n"
+                        "EndGroup ( )\n"),
+            std::nullopt)
+      << fixture.message;
+  EXPECT_EQ(Count(fixture.Output(), "Begin Polygon"), 1u);
+  ASSERT_EQ(fixture.report.warnings.size(), 2u);
+  EXPECT_NE(fixture.report.warnings[1].find("(input line 3, column 1)"), std::string::npos);
+}
+
 TEST(WholeFormatRunTest, ABinaryFileIsReadWholeWhateverTheOption) {
   RunFixture fixture;
   fixture.window.wholeFormat = 0;
@@ -196,7 +287,7 @@ TEST(WholeFormatRunTest, ABinaryFileIsReadWholeWhateverTheOption) {
                                  "/tests/data/samples/binary-Triangle.3dmf")),
             std::nullopt)
       << fixture.message;
-  EXPECT_TRUE(fixture.run.UsedWholeFormat());
+  EXPECT_TRUE(fixture.report.wholeFormat);
   EXPECT_EQ(Count(fixture.Output(), "Begin Polygon"), 1u);
 }
 
@@ -206,10 +297,10 @@ TEST(WholeFormatRunTest, AKeywordRunThatFailsTellsWhenTheWholeReaderReadsTheFile
   const std::string input =
       "3DMetafile ( 1 6 Normal )\n#  Mesh.3dmf\nTriangle ( 0 0 0 1 0 0 0 1 0 )\n";
   EXPECT_EQ(fixture.Run(input), Kelvane::ErrorKind::OutOfRange);
-  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::optional<std::size_t>(1));
+  EXPECT_EQ(fixture.report.wholeFormatWouldRead, std::optional<std::size_t>(1));
   // Not for a file the whole reader cannot read either.
   EXPECT_EQ(fixture.Run("Mesh\nx\n"), Kelvane::ErrorKind::OutOfRange);
-  EXPECT_EQ(fixture.run.WholeFormatWouldRead(), std::nullopt);
+  EXPECT_EQ(fixture.report.wholeFormatWouldRead, std::nullopt);
 }
 
 TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
@@ -252,12 +343,12 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
         fixture.Run(ReadFile(std::string(KELVANE_SOURCE_DIR) + "/tests/data/samples/" + c.file)),
         std::nullopt)
         << c.file << ": " << fixture.message;
-    EXPECT_EQ(Unreal::PolygonLinkCounter, c.polygons) << c.file;
+    EXPECT_EQ(fixture.report.polygons, c.polygons) << c.file;
     EXPECT_EQ(fixture.window.savedTextures.size(), c.textures) << c.file;
     std::size_t noSurface = 0;
-    for (const auto& [kind, count] : fixture.run.Summary().noSurface) noSurface += count;
+    for (const auto& [kind, count] : fixture.report.leftOut.noSurface) noSurface += count;
     EXPECT_EQ(noSurface, c.noSurface) << c.file;
-    EXPECT_TRUE(fixture.run.Summary().unknown.empty()) << c.file;
+    EXPECT_TRUE(fixture.report.leftOut.unknown.empty()) << c.file;
   }
 }
 

@@ -11,6 +11,8 @@
 #include "bench/Pieces.h"
 #include "t3d/Unreal.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using testing_support::FakeWindow;
@@ -31,9 +33,10 @@ Converted Convert(const TempDir& dir, const std::string& model, bool oneBrush) {
   window.outFileName = dir.File("model.t3d");
   window.doPics = 0;
   window.mapOrBrush = oneBrush ? 1 : 0;
-  Kelvane::ConversionRun run(window);
-  run.CommandGo_Click();
-  return {ReadFile(window.outFileName), window.labelProgress.size(), Unreal::PolygonLinkCounter};
+  window.templatePath = dir.File("template.txt");
+  Kelvane::ConversionRun run(window.Settings(), window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  return {ReadFile(window.outFileName), window.labelProgress.size(), report.polygons};
 }
 
 // The benchmark inputs must be what they claim: every triangle becomes one
@@ -45,7 +48,6 @@ TEST(BenchModelTest, EveryTriangleAndObjectIsConvertedOnce) {
   // A template with lines that would end a piece if it were not skipped whole.
   const std::string templateText = "Begin Map\r\n\r\nEnd PolyList\r\nEnd Map\r\n";
   WriteFile(dir.File("template.txt"), templateText);
-  Unreal::SetTemplatePath(dir.File("template.txt"));
   struct Case {
     std::int64_t triangles;
     std::int64_t perObject;
@@ -86,7 +88,6 @@ TEST(BenchModelTest, EveryTriangleAndObjectIsConvertedOnce) {
     EXPECT_EQ(BenchPieces::SplitPieces(map.document, templateText.size()).size(),
               1 + 4 * objects + static_cast<std::size_t>(c.triangles) + 1);
   }
-  Unreal::SetTemplatePath("");
 }
 
 TEST(BenchModelTest, SameSeedSameBytes) {

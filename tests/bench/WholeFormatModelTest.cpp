@@ -12,6 +12,8 @@
 #include "metafile/Scene.h"
 #include "t3d/Unreal.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using BenchModel::ModelForm;
@@ -23,7 +25,7 @@ using testing_support::WriteFile;
 struct Converted {
   std::string document;
   std::int32_t polygons = 0;
-  std::int64_t objects = 0;
+  std::size_t objects = 0;
   bool wholeFormat = false;
 };
 
@@ -35,10 +37,11 @@ Converted Convert(const TempDir& dir, const std::string& model, int wholeFormat)
   window.doPics = 0;
   window.mapOrBrush = 1;
   window.wholeFormat = wholeFormat;
-  Kelvane::ConversionRun run(window);
-  run.CommandGo_Click();
-  return {ReadFile(window.outFileName), Unreal::PolygonLinkCounter, run.ObjectsTaken(),
-          run.UsedWholeFormat()};
+  Kelvane::ConversionRun run(window.Settings(), window);
+  const Kelvane::RunReport report = run.CommandGo_Click();
+  // One "Processed " caption after each object.
+  return {ReadFile(window.outFileName), report.polygons, window.labelProgress.size(),
+          report.wholeFormat};
 }
 
 // The benchmark compares the two readers on one file: both must read all of
@@ -76,7 +79,7 @@ class Collect : public Kelvane::Metafile::SceneSink {
   void Geometry(const Kelvane::Metafile::Object&, Kelvane::Metafile::TriangleSet& set) override {
     sets.push_back(set);
   }
-  void Texture(const Kelvane::Metafile::Object&, const Kelvane::Metafile::Image&) override {}
+  void Texture(const Kelvane::Metafile::Object&, const Kelvane::Image&) override {}
   std::vector<Kelvane::Metafile::TriangleSet> sets;
 };
 

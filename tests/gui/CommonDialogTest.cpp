@@ -4,9 +4,11 @@
 #include "ScriptedDialogs.h"
 #include "app/gui/CommonDialog.h"
 
-using KelvaneGui::CommonDialog;
-using KelvaneGui::DialogCancelled;
-using KelvaneGui::QtNameFilters;
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
+using Kelvane::Gui::CommonDialog;
+using Kelvane::Gui::DialogCancelled;
+using Kelvane::Gui::QtNameFilters;
 using testing_support::ScriptedDialogs;
 
 namespace {
@@ -40,12 +42,12 @@ TEST(CommonDialogTest, PropertiesShapeTheDialogAndOkFillsTheFileName) {
   dialog.FilterIndex = 2;
   dialog.Flags = CommonDialog::kFileMustExist | 2;
   dialog.FileName = "/start/name.b";
-  dialogs.Then([](const KelvaneGui::FileDialogRequest&) {
-    return KelvaneGui::FileDialogAnswer{"/chosen/file.a", 1};
+  dialogs.Then([](const Kelvane::Gui::FileDialogRequest&) {
+    return Kelvane::Gui::FileDialogAnswer{"/chosen/file.a", 1};
   });
   dialog.ShowOpen();
   ASSERT_EQ(dialogs.requests.size(), 1u);
-  const KelvaneGui::FileDialogRequest& request = dialogs.requests[0];
+  const Kelvane::Gui::FileDialogRequest& request = dialogs.requests[0];
   EXPECT_FALSE(request.save);
   EXPECT_EQ(request.nameFilters, (QStringList{"A (*.a)", "B (*.b)"}));
   EXPECT_EQ(request.filterIndex, 2);

@@ -24,12 +24,15 @@
 #include "QtPrinting.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
+#include "app/ModelOutputCases.h"
 #include "app/gui/FormMain.h"
 #include "app/gui/PreviewView.h"
 #include "preview/Preview.h"
 
-using KelvaneGui::FileDialogRequest;
-using KelvaneGui::FormMain;
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
+using Kelvane::Gui::FileDialogRequest;
+using Kelvane::Gui::FormMain;
 using testing_support::ReadFile;
 using testing_support::ScriptedDialogs;
 using testing_support::TempDir;
@@ -160,9 +163,9 @@ class FormMainTest : public testing::Test {
 
 TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
   EXPECT_EQ(window->windowTitle(), "Kelvane - Dunmoor");
-  // 11970 x 6660 twips at 96 dots per inch: the original 5325 twips and the
+  // 13400 x 6660 twips at 96 dots per inch: the original 5325 twips and the
   // preview beside them.
-  EXPECT_EQ(window->size(), QSize(798, 444));
+  EXPECT_EQ(window->size(), QSize(893, 444));
 
   struct Expected {
     const char* name;
@@ -181,7 +184,7 @@ TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
       {"TextOutFileName", "QLineEdit", "", {8, 72, 257, 19}},
       {"CommandBrowseOutput", "QPushButton", "...", {272, 72, 33, 17}},
       {"CheckMapOrBrush", "QCheckBox", "All objects to one brush?", {8, 126, 145, 17}},
-      {"PictureTexture", "KelvaneGui::PictureBox", "", {7, 147, 337, 295}},
+      {"PictureTexture", "Kelvane::Gui::PictureBox", "", {7, 147, 337, 295}},
       {"CheckDoPics", "QCheckBox", "Do pictures?", {161, 126, 82, 17}},
       {"Label3", "QLabel", "Scale:", {210, 49, 33, 17}},
       {"TextScale", "QLineEdit", "20.0", {245, 49, 61, 19}},
@@ -194,7 +197,7 @@ TEST_F(FormMainTest, OpensWithTheCaptionsValuesAndGeometryOfTheLayout) {
     EXPECT_EQ(QRect(control->mapTo(window.get(), QPoint(0, 0)), control->size()), c.pixels);
     EXPECT_TRUE(control->isVisible());
     EXPECT_EQ(TextOf(control), c.text);
-    if (std::string(c.kind) != "KelvaneGui::PictureBox") {
+    if (std::string(c.kind) != "Kelvane::Gui::PictureBox") {
       EXPECT_TRUE(control->inherits(c.kind));
     }
   }
@@ -210,11 +213,14 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QWidget>("CommandGo"));
   // Labels take no focus; the other controls follow in the order of the
   // layout and the chain comes back to Go.
-  const char* order[] = {"TextInFileName",      "CommandBrowseInput", "TextOutFileName",
-                         "CommandBrowseOutput", "CheckMapOrBrush",    "PictureTexture",
-                         "CheckDoPics",         "TextScale",          "CheckWholeFormat",
-                         "CheckTextureMapping", "CheckPowerOfTwo",    "CheckBitmap8",
-                         "PicturePreview",      "CommandGo"};
+  const char* order[] = {"TextInFileName",   "CommandBrowseInput",
+                         "TextOutFileName",  "CommandBrowseOutput",
+                         "CheckMapOrBrush",  "PictureTexture",
+                         "CheckDoPics",      "TextScale",
+                         "CheckWholeFormat", "CheckTextureMapping",
+                         "CheckPowerOfTwo",  "CheckBitmap8",
+                         "CheckEditorFrame", "TextFit",
+                         "PicturePreview",   "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -223,15 +229,16 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
 }
 
 TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
-  for (const char* name : {"Label1", "Label2", "Label3"}) {
+  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit"}) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
   // A box's caption is drawn in the part its style leaves beside the
   // indicator (its size hint adds margins of the style's own, which differ
   // between the Linux and the Windows style).
-  for (const char* name : {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat",
-                           "CheckTextureMapping", "CheckPowerOfTwo", "CheckBitmap8"}) {
+  for (const char* name :
+       {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat", "CheckTextureMapping",
+        "CheckPowerOfTwo", "CheckBitmap8", "CheckEditorFrame"}) {
     auto* box = Control<QCheckBox>(name);
     QStyleOptionButton option;
     option.initFrom(box);
@@ -409,13 +416,13 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   ASSERT_EQ(line.status, 1);
   ASSERT_EQ(dialogs.messages.size(), 1u);
   const QString message = dialogs.messages[0].text;
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
   EXPECT_TRUE(message.contains("Out of range: Point index 7 is outside the table 0 to 2"))
       << message.toStdString();
   // The same place as the command line names.
   EXPECT_TRUE(line.stderrText.find("(input line 5, column 7)") != std::string::npos)
       << line.stderrText;
-  EXPECT_TRUE(message.contains("Input line 5, column 7.")) << message.toStdString();
+  EXPECT_TRUE(message.contains("(input line 5, column 7)")) << message.toStdString();
 
   EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
   EXPECT_NE(Caption("LabelPos"), "Done");
@@ -423,6 +430,59 @@ TEST_F(FormMainTest, AFailedRunShowsWhatAndWhereAndLeavesGoEnabled) {
   EXPECT_TRUE(written == ReadFile(dir.File("line.t3d")));
   EXPECT_NE(written.find("Begin Polygon"), std::string::npos);
   EXPECT_EQ(written.find("End Map"), std::string::npos);
+}
+
+// The window refuses every output the command line refuses as a model,
+// says so and writes nothing; other outputs convert.
+TEST_F(FormMainTest, AnOutputThatIsAModelIsRefusedAndLeftAsItWas) {
+  WriteFile(dir.File("a.3dmf"), kTriangle);
+  for (const testing_support::ModelOutputCase& c : testing_support::ModelOutputCases()) {
+    SCOPED_TRACE(c.name);
+    dialogs.messages.clear();
+    const std::string output = dir.File(c.name);
+    if (!c.bytes.empty()) WriteFile(output, c.bytes);
+    SetRun(dir.File("a.3dmf"), output);
+    Click("CommandGo");
+    if (c.because.empty()) {
+      EXPECT_TRUE(dialogs.messages.empty());
+      EXPECT_EQ(ReadFile(output).rfind("Begin Map", 0), 0u);
+      continue;
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const std::string message = dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
+    EXPECT_NE(message.find("Output is a model: The output \"" + output + "\" is a 3DMF model"),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find(c.because), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(output), c.bytes);
+    EXPECT_EQ(std::filesystem::exists(output), !c.bytes.empty());
+    EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
+  }
+}
+
+// A run that fails over an earlier document leaves it and names the side
+// file; a run that finds no object says so.
+TEST_F(FormMainTest, AFailureOverAnEarlierDocumentAndAnEmptyInputAreTold) {
+  WriteFile(dir.File("bad.3dmf"), "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 1 0\n0 1 7\n)\n");
+  WriteFile(dir.File("bad.t3d"), "Begin Map\r\nthe level as it was\r\nEnd Map\r\n");
+  SetRun(dir.File("bad.3dmf"), dir.File("bad.t3d"));
+  Click("CommandGo");
+  WriteFile(dir.File("pic.3dmf"), std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+  SetRun(dir.File("pic.3dmf"), dir.File("pic.t3d"));
+  Click("CommandGo");
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  const std::string failed = dialogs.messages[0].text.toStdString();
+  EXPECT_NE(failed.find("\"" + dir.File("bad.t3d") + "\" is as it was, and what this run wrote is in \"" +
+                        dir.File("bad.t3d.partial") + "\""),
+            std::string::npos)
+      << failed;
+  EXPECT_EQ(ReadFile(dir.File("bad.t3d")), "Begin Map\r\nthe level as it was\r\nEnd Map\r\n");
+  EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
+  EXPECT_NE(dialogs.messages[1].text.toStdString().find(
+                "No 3DMF object found in " + dir.File("pic.3dmf") + "; is it a 3DMF file?"),
+            std::string::npos)
+      << dialogs.messages[1].text.toStdString();
 }
 
 TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
@@ -451,6 +511,34 @@ TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
   }
 }
 
+TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
+  EXPECT_FALSE(Control<QCheckBox>("CheckEditorFrame")->isChecked());
+  EXPECT_EQ(Box("TextFit")->text(), "");
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole);
+    // A model each reader reads: a keyword TriMesh, or a Mesh of two faces.
+    const std::string model =
+        whole ? TestModel("samples/Mesh_TriGrid.3dmf")
+              : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+    WriteFile(dir.File("window.3dmf"), model);
+    WriteFile(dir.File("line.3dmf"), model);
+    Control<QCheckBox>("CheckEditorFrame")->setChecked(true);
+    Control<QCheckBox>("CheckWholeFormat")->setChecked(whole);
+    Box("TextFit")->setText("256");
+    SetRun(dir.File("window.3dmf"), dir.File("window.t3d"));
+    Click("CommandGo");
+    const CommandLineResult line =
+        RunCommandLine(std::string(whole ? "--reader 3dmf " : "") + "--editor-frame --fit 256 " +
+                       dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+    ASSERT_EQ(line.status, 0) << line.stderrText;
+    const std::string document = ReadFile(dir.File("window.t3d"));
+    EXPECT_NE(document.find("Begin Polygon Item=OUTSIDE Link=0\r\n"), std::string::npos);
+    EXPECT_TRUE(document == ReadFile(dir.File("line.t3d")));
+    // The summary under the preview gives the size it was fitted to.
+    EXPECT_TRUE(Caption("LabelSummary").contains("256")) << Caption("LabelSummary").toStdString();
+  }
+}
+
 TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
   // The keyword search fails on the header comment of one sample and finds
   // nothing in the other; the whole-format reader reads both.
@@ -461,10 +549,10 @@ TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
   SetRun(dir.File("triangle.3dmf"), dir.File("triangle.t3d"));
   Click("CommandGo");
   ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Error);
-  EXPECT_EQ(dialogs.messages[1].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
+  EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   for (const auto& message : dialogs.messages) {
-    EXPECT_TRUE(message.text.contains("tick \"Whole 3DMF\"")) << message.text.toStdString();
+    EXPECT_TRUE(message.text.contains("try ticking \"Whole 3DMF\"")) << message.text.toStdString();
   }
   EXPECT_TRUE(dialogs.messages[0].text.contains("(1 geometry object)"));
 }
@@ -528,7 +616,7 @@ TEST_F(FormMainTest, ATextureIsShownAndSavedUnderTheChosenName) {
                      Box("TextScale")->isEnabled() &&
                      Control<QCheckBox>("CheckDoPics")->isEnabled();
     posWhileAsked = Caption("LabelPos");
-    return KelvaneGui::FileDialogAnswer{QString::fromStdString(chosen), 1};
+    return Kelvane::Gui::FileDialogAnswer{QString::fromStdString(chosen), 1};
   });
   Click("CommandGo");
   EXPECT_TRUE(dialogs.messages.empty());
@@ -593,7 +681,7 @@ TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
   for (const FileDialogRequest& request : dialogs.requests)
     EXPECT_EQ(request.fileName.toStdString(), dir.File("tex_1.bmp"));  // each time anew
   ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].kind, KelvaneGui::Dialogs::MessageKind::Warning);
+  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   EXPECT_TRUE(dialogs.messages[1].text.contains("tex.3dmf"));
   EXPECT_EQ(Caption("LabelPos"), "Done");
   EXPECT_EQ(ReadBitmap(dir.File("good.bmp")).width, 1);
@@ -617,7 +705,7 @@ TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
   // goes on.
   dialogs.Then([&](const FileDialogRequest& request) {
     QTimer::singleShot(0, window.get(), [&] { window->close(); });
-    return KelvaneGui::FileDialogAnswer{request.fileName, 1};
+    return Kelvane::Gui::FileDialogAnswer{request.fileName, 1};
   });
   // As in the program: Go is clicked from the event loop, which ends when
   // the window has closed.
@@ -673,8 +761,8 @@ std::size_t Colours(const QImage& image) {
 
 class PreviewTest : public FormMainTest {
  protected:
-  KelvaneGui::PreviewView* View() {
-    return dynamic_cast<KelvaneGui::PreviewView*>(Control<QWidget>("PicturePreview"));
+  Kelvane::Gui::PreviewView* View() {
+    return dynamic_cast<Kelvane::Gui::PreviewView*>(Control<QWidget>("PicturePreview"));
   }
   // Runs Go and returns the preview's picture once it is drawn.
   QImage Go(const std::string& model) {
@@ -697,14 +785,14 @@ class PreviewTest : public FormMainTest {
 };
 
 TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
-  KelvaneGui::PreviewView* view = View();
+  Kelvane::Gui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
   // Beside the picture box, under the row of texture options.
-  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 435, 411));
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 530, 363));
   EXPECT_TRUE(view->Image().isNull());
 
   const QImage first = Go(TestModel("crate.3dmf"));
-  ASSERT_EQ(first.size(), QSize(435, 411));
+  ASSERT_EQ(first.size(), QSize(530, 363));
   EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
   EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
   EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);
@@ -725,7 +813,7 @@ TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) 
   QWheelEvent wheel(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(),
                     QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(view, &wheel);
-  EXPECT_DOUBLE_EQ(view->CurrentView().zoom, KelvaneGui::PreviewView::kZoomPerStep);
+  EXPECT_DOUBLE_EQ(view->CurrentView().zoom, Kelvane::Gui::PreviewView::kZoomPerStep);
   EXPECT_NE(Settled(), turned);
 
   // The next run starts from the fixed angle again.

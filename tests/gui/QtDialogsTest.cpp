@@ -10,8 +10,10 @@
 #include "TestSupport.h"
 #include "app/gui/Dialogs.h"
 
-using KelvaneGui::FileDialogRequest;
-using KelvaneGui::QtDialogs;
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
+using Kelvane::Gui::FileDialogRequest;
+using Kelvane::Gui::QtDialogs;
 using testing_support::TempDir;
 
 namespace {

@@ -8,37 +8,39 @@
 
 #include "app/gui/Dialogs.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace testing_support {
 
 // Dialogs that answer from a script instead of waiting for a user, and keep
 // every request and message so tests can look at them afterwards.
-class ScriptedDialogs : public KelvaneGui::Dialogs {
+class ScriptedDialogs : public Kelvane::Gui::Dialogs {
  public:
-  using Answer = std::function<std::optional<KelvaneGui::FileDialogAnswer>(
-      const KelvaneGui::FileDialogRequest&)>;
+  using Answer = std::function<std::optional<Kelvane::Gui::FileDialogAnswer>(
+      const Kelvane::Gui::FileDialogRequest&)>;
 
   // OK with this file name.
   void Choose(const QString& fileName) {
-    answers_.push_back([fileName](const KelvaneGui::FileDialogRequest& request) {
-      return KelvaneGui::FileDialogAnswer{fileName, request.filterIndex};
+    answers_.push_back([fileName](const Kelvane::Gui::FileDialogRequest& request) {
+      return Kelvane::Gui::FileDialogAnswer{fileName, request.filterIndex};
     });
   }
   // OK with the name the dialog opened with.
   void AcceptProposed() {
-    answers_.push_back([](const KelvaneGui::FileDialogRequest& request) {
-      return KelvaneGui::FileDialogAnswer{request.fileName, request.filterIndex};
+    answers_.push_back([](const Kelvane::Gui::FileDialogRequest& request) {
+      return Kelvane::Gui::FileDialogAnswer{request.fileName, request.filterIndex};
     });
   }
   void Cancel() {
-    answers_.push_back([](const KelvaneGui::FileDialogRequest&) {
-      return std::optional<KelvaneGui::FileDialogAnswer>();
+    answers_.push_back([](const Kelvane::Gui::FileDialogRequest&) {
+      return std::optional<Kelvane::Gui::FileDialogAnswer>();
     });
   }
   // Anything else, run while the dialog would be open.
   void Then(Answer answer) { answers_.push_back(std::move(answer)); }
 
-  std::optional<KelvaneGui::FileDialogAnswer> ShowFileDialog(
-      QWidget*, const KelvaneGui::FileDialogRequest& request) override {
+  std::optional<Kelvane::Gui::FileDialogAnswer> ShowFileDialog(
+      QWidget*, const Kelvane::Gui::FileDialogRequest& request) override {
     requests.push_back(request);
     if (answers_.empty()) {
       ++unexpected;
@@ -57,7 +59,7 @@ class ScriptedDialogs : public KelvaneGui::Dialogs {
     MessageKind kind;
     QString text;
   };
-  std::vector<KelvaneGui::FileDialogRequest> requests;
+  std::vector<Kelvane::Gui::FileDialogRequest> requests;
   std::vector<Message> messages;
   int unexpected = 0;  // dialogs shown with no answer left (taken as Cancel)
   std::size_t AnswersLeft() const { return answers_.size(); }

@@ -17,6 +17,8 @@
 #include "ScriptedDialogs.h"
 #include "app/gui/FormMain.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 3) {
@@ -27,7 +29,7 @@ int main(int argc, char** argv) {
   const QString png = QString::fromLocal8Bit(argv[2]);
 
   testing_support::ScriptedDialogs dialogs;
-  KelvaneGui::FormMain window(&dialogs);
+  Kelvane::Gui::FormMain window(&dialogs);
   window.move(0, 0);
   window.show();
   if (!window.windowHandle() || !window.windowHandle()->isExposed()) QApplication::processEvents();

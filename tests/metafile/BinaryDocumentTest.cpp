@@ -15,6 +15,8 @@
 #include "metafile/TypeCodes.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 #ifndef KELVANE_SAMPLES_DIR
 #define KELVANE_SAMPLES_DIR KELVANE_SOURCE_DIR "/tests/data/samples"
 #endif

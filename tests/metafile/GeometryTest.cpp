@@ -10,6 +10,8 @@
 #include "metafile/TextFields.h"
 #include "tests/metafile/DecodeTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
 using Kelvane::RunError;
@@ -507,6 +509,37 @@ TEST(GeometryTest, BoxIsClosedAndFacesOut) {
       EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
     }
   }
+}
+
+// A Box whose sides span no volume keeps the faces that have area: a flat
+// box its top and bottom back to back, a box of nothing no triangle.
+TEST(GeometryTest, BoxesWithZeroSidesKeepTheFacesThatHaveArea) {
+  struct Case {
+    std::string name, data;
+    std::size_t kept;
+  };
+  const std::vector<Case> cases = {
+      {"NoHeight", "0 0 0  0 0 2  2 0 0", 4},
+      {"OnlyOneSide", "0 0 0  0 0 0  2 0 0", 0},
+      {"Nothing", "0 0 0  0 0 0  0 0 0  5 5 5", 0},
+      {"TwoSidesParallel", "1 0 0  2 0 0  0 1 0", 8},
+      {"SidesInOnePlane", "1 0 0  0 1 0  1 1 0", 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TriangleSet set = Decode("Box", c.data);
+    EXPECT_EQ(set.triangles.size(), c.kept);
+    EXPECT_EQ(set.zeroAreaLeftOut, 12 - c.kept);
+    for (const Tri& t : set.triangles) EXPECT_GT(Dot(Normal(set, t), Normal(set, t)), 0);
+    // The sides kept are still listed as faces, each over its own two
+    // triangles.
+    ASSERT_EQ(set.faces.size(), c.kept / 2);
+    for (std::size_t f = 0; f < set.faces.size(); ++f) {
+      EXPECT_EQ(set.faces[f].firstTriangle, 2 * f);
+      EXPECT_EQ(set.triangles[2 * f][0], set.faceCorners[set.faces[f].firstCorner]);
+    }
+  }
+  EXPECT_EQ(Decode("Box", "0 1 0  0 0 1  1 0 0").zeroAreaLeftOut, 0u);
 }
 
 using testing_support::BadCase;

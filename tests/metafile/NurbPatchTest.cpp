@@ -11,6 +11,8 @@
 #include "metafile/NurbPatch.h"
 #include "metafile/TextFields.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
 using Kelvane::RunError;

@@ -13,6 +13,8 @@
 #include "metafile/TextFields.h"
 #include "tests/metafile/DecodeTestSupport.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using namespace Kelvane::Metafile;
 using Kelvane::ErrorKind;
 using Kelvane::RunError;
@@ -554,15 +556,6 @@ using testing_support::BadCase;
 
 TEST(ParametricTest, BadDataIsRefusedWithAClearError) {
   const std::vector<BadCase> cases = {
-      {"ZeroOrientation", "Ellipsoid", "0 0 0  1 0 0  0 1 0", ErrorKind::InvalidArgument,
-       "orientation of this Ellipsoid has zero length"},
-      {"ZeroMajor", "Cylinder", "0 0 1  0 0 0  0 1 0", ErrorKind::InvalidArgument,
-       "majorRadius of this Cylinder has zero length"},
-      {"ZeroMinor", "Cone", "0 0 1  1 0 0  0 0 0", ErrorKind::InvalidArgument,
-       "minorRadius of this Cone has zero length"},
-      {"AxesInOnePlane", "Torus", "1 1 0  1 0 0  0 1 0", ErrorKind::InvalidArgument,
-       "lie in one plane"},
-      {"DiskRadiiParallel", "Disk", "1 0 0  -2 0 0", ErrorKind::InvalidArgument, "parallel"},
       {"UMinBelowZero", "Ellipsoid", "0 0 1  1 0 0  0 1 0  0 0 0  -0.1", ErrorKind::OutOfRange,
        "uMin of this Ellipsoid is -0.1, outside 0 to 1"},
       {"UMaxAboveOne", "Cylinder", "0 0 1  1 0 0  0 1 0  0 0 0  0 1.5", ErrorKind::OutOfRange,
@@ -590,6 +583,59 @@ TEST(ParametricTest, BadDataIsRefusedWithAClearError) {
   testing_support::ExpectRefused(
       cases, [](const std::string& kind, const std::string& data) { Decode(kind, data); },
       "input line 1");
+}
+
+// Axes of length 0 or in one plane are no error: what keeps an area is
+// written, the triangles of zero area are left out and counted. `kept` is
+// what remains, `full` the count the shape's rule gives; `flatAxis` (0 to
+// 2, or -1) is a coordinate every point keeps at 0.
+TEST(ParametricTest, DegenerateShapesKeepWhatHasArea) {
+  struct Case {
+    std::string name, kind, data;
+    std::uint32_t caps;
+    Subdivision style;
+    std::size_t kept, full;
+    int flatAxis;
+  };
+  const std::vector<Case> cases = {
+      // Its two halves back to back: a flat ellipse, every triangle kept.
+      {"EllipsoidWithoutOrientation", "Ellipsoid", "0 0 0  0 1 0  1 0 0", 0, Constant(8, 4), 48,
+       48, 2},
+      {"EllipsoidAxesInOnePlane", "Ellipsoid", "1 1 0  0 1 0  1 0 0", 0, Constant(8, 4), 48, 48, 2},
+      {"EllipsoidOfNothing", "Ellipsoid", "0 0 0  0 0 0  0 0 0", 0, Constant(8, 4), 0, 48, -1},
+      // The side has no height; the caps are two ellipses back to back.
+      {"CylinderWithoutOrientation", "Cylinder", "0 0 0  0 1 0  1 0 0", kCapTop | kCapBottom,
+       Constant(8, 1), 16, 32, 2},
+      // Parallel radii: the side is a flat band, the caps lines.
+      {"CylinderParallelRadii", "Cylinder", "0 0 1  1 0 0  2 0 0", kCapTop | kCapBottom,
+       Constant(8, 1), 16, 32, 1},
+      {"ConeWithoutMinor", "Cone", "0 0 1  1 0 0  0 0 0", kCapBottom, Constant(8, 4), 56, 64, 1},
+      {"ConeOfNothingScreenSpace", "Cone", "0 0 0  0 0 0  0 0 0", kAll, ScreenSpace(4), 0, 6, -1},
+      {"DiskParallelRadii", "Disk", "1 0 0  -2 0 0", 0, Constant(8, 1), 0, 8, -1},
+      {"DiskWithoutMajor", "Disk", "0 0 0  0 1 0", 0, WorldSpace(0.1), 0, 2581, 0},
+      {"TorusWithoutOrientation", "Torus", "0 0 0  2 0 0  0 2 0  0 0 0  0.5", 0, Constant(8, 4),
+       0, 64, -1},
+      // R(u) passes 0: the style's bound around has no number, and 32
+      // steps around stand in; around the tube its rule gives 29.
+      {"TorusParallelRadiiWorldSpace", "Torus", "0 0 1  2 0 0  2 0 0  0 0 0  0.5", 0,
+       WorldSpace(0.5), 1856, 1856, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TriangleSet set;
+    ASSERT_NO_THROW(set = Decode(c.kind, c.data, c.caps, c.style));
+    EXPECT_EQ(set.triangles.size(), c.kept);
+    EXPECT_EQ(set.triangles.size() + set.zeroAreaLeftOut, c.full);
+    for (const Point3& p : set.points) {
+      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+      if (c.flatAxis >= 0) EXPECT_EQ(c.flatAxis == 0 ? p.x : c.flatAxis == 1 ? p.y : p.z, 0);
+    }
+    for (const Tri& t : set.triangles) {
+      const Point3 ab = Sub(set.points[t[1]], set.points[t[0]]);
+      const Point3 ac = Sub(set.points[t[2]], set.points[t[0]]);
+      EXPECT_GT(Length(Normal(set, t)), 1e-9 * Length(ab) * Length(ac));
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "metafile/Document.h"
 #include "metafile/Scene.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using Kelvane::ErrorKind;

@@ -6,6 +6,8 @@
 #include "metafile/Document.h"
 #include "metafile/TextFields.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using Kelvane::ErrorKind;
@@ -132,6 +134,20 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
       {"3DMetafile ( 1 6 Normal )\nString ( \"open )\n", ErrorKind::InvalidArgument,
        "A string is never closed", "input line 2, column 10"},
       {deep, ErrorKind::OutOfRange, "Objects nest more than 256 deep", "input line 2, column 3083"},
+      // Cut off inside an object's data, or after a word that was to name
+      // one: no Container left open is closed then.
+      {"3DMetafile ( 1 6 Normal )\nContainer (\n TriMesh ( 1 0 0 0 3 0\n 0 1 2\n",
+       ErrorKind::InvalidArgument, "The TriMesh object that begins here is never closed by ')'",
+       "input line 3, column 2"},
+      {"3DMetafile ( 1 6 Normal )\nContainer (\n Triangle ( 0 0 0 1 0 0 0 1 0 )\n AttributeSet\n",
+       ErrorKind::InvalidArgument, "The Container object that begins here is never closed by ')'",
+       "input line 2, column 1"},
+      {"3DMetafile ( 1 6 Normal )\nContainer ( Triangle ( 0 0 0 1 0 0 0 1 0 ) set1:\n",
+       ErrorKind::InvalidArgument, "The Container object that begins here is never closed by ')'",
+       "input line 2, column 1"},
+      {"3DMetafile ( 1 6 Normal )\nBeginGroup ( DisplayGroup ( )\nTriangle ( 0 0 0 1 0 0 0 1 0 )\n",
+       ErrorKind::InvalidArgument, "The BeginGroup object that begins here is never closed by ')'",
+       "input line 2, column 1"},
   };
   for (const auto& c : cases) {
     try {
@@ -143,6 +159,34 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
       EXPECT_EQ(e.Place(), c.place) << c.message;
     }
   }
+}
+
+// A file that lost a ')' near its end: the Containers still open when it
+// ends hold only complete objects, so they end with it, each with a warning
+// naming where it began.
+TEST(TextDocumentTest, ContainersLeftOpenAtTheEndAreClosedWithAWarning) {
+  const std::string text =
+      "3DMetafile ( 1 6 Normal )\n"
+      "BeginGroup ( DisplayGroup ( ) )\n"
+      "Container (\n"
+      "  Container (\n"
+      "    Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "    AttributeSet ( )\n"
+      "EndGroup ( )   # the group's own end, now inside\n";
+  const auto doc = ReadTextDocument(text);
+  EXPECT_EQ(doc->warnings,
+            (std::vector<std::string>{
+                "the Container object is never closed by ')'; it ends with the file (input line "
+                "4, column 3)",
+                "the Container object is never closed by ')'; it ends with the file (input line "
+                "3, column 1)"}));
+  const Object& outer = doc->objects[doc->top[2]];
+  EXPECT_EQ(outer.dataEnd, text.size());
+  EXPECT_EQ(Kinds(*doc, outer.children), (std::vector<std::string>{"Container"}));
+  const Object& inner = doc->objects[outer.children[0]];
+  EXPECT_EQ(Kinds(*doc, inner.children),
+            (std::vector<std::string>{"Triangle", "AttributeSet", "EndGroup"}));
+  EXPECT_TRUE(ReadTextDocument("3DMetafile ( 1 6 Normal )\nContainer ( )\n")->warnings.empty());
 }
 
 TEST(TextFieldsTest, ReadsEachKindOfField) {

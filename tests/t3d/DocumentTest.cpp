@@ -11,15 +11,17 @@
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
 TEST(PolygonRecordTest, TheNineLineRecord) {
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("out.t3d");
   std::string text = "kept";
-  Unreal::WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+  writer.WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
   EXPECT_EQ(text,
             "kept"
             "Begin Polygon Item=OUTSIDE Link= 0\r\n"
@@ -31,39 +33,40 @@ TEST(PolygonRecordTest, TheNineLineRecord) {
             "Vertex 00001.00000,00000.00000,00000.00000\r\n"
             "Vertex 00000.00000,00001.00000,00000.00000\r\n"
             "End Polygon\r\n");
-  EXPECT_EQ(Unreal::PolygonLinkCounter, 1);
+  EXPECT_EQ(writer.PolygonLinkCounter, 1);
 }
 
 TEST(PolygonRecordTest, DegenerateTriangleAndRunningNumbers) {
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("out.t3d");
   std::string text;
-  Unreal::WriteTriangle(text, {2, 2, 2}, {2, 2, 2}, {0, 1, 0});
+  writer.WriteTriangle(text, {2, 2, 2}, {2, 2, 2}, {0, 1, 0});
   EXPECT_NE(text.find("\r\nNormal 00000.00000,00000.00000,00000.00000\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nTextureU 00000.00000,00000.00000,00000.00000\r\n"), std::string::npos);
   for (int expected : {1, 2}) {
     text.clear();
-    Unreal::WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    writer.WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
     EXPECT_EQ(text.substr(0, text.find('\r')),
               "Begin Polygon Item=OUTSIDE Link= " + std::to_string(expected));
   }
 }
 
 TEST(PolygonRecordTest, CounterOverflowLeavesTheHeadLineOnly) {
-  Unreal::PolygonLinkCounter = INT32_MAX;
+  Unreal::T3dWriter writer("out.t3d");
+  writer.PolygonLinkCounter = INT32_MAX;
   std::string text;
   try {
-    Unreal::WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+    writer.WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
     FAIL();
   } catch (const Kelvane::RunError& e) {
     EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::Overflow);
   }
   EXPECT_EQ(text, "Begin Polygon Item=OUTSIDE Link= 2147483647\r\n");
-  Unreal::PolygonLinkCounter = 0;
 }
 
 // The record is the polygon head, the three vertex lines and the end, in
 // that order, whatever shortcut it takes to make them.
 TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
+  Unreal::T3dWriter writer("out.t3d");
   std::mt19937_64 random(4242);
   auto coordinate = [&] {
     const double magnitude = std::ldexp(1.0, static_cast<int>(random() % 60) - 20);
@@ -90,37 +93,37 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
       previous = c;
       shared.push_back(b);
     }
-    Unreal::PolygonLinkCounter = i * 1000;
+    writer.PolygonLinkCounter = i * 1000;
     std::string whole = "before\r\n";
-    Unreal::WriteTriangle(whole, a, b, c);
+    writer.WriteTriangle(whole, a, b, c);
     // Corners that come with their forms made beforehand, as the readers
     // pass them, give the same record; corners too far out have none.
     Unreal::CornerForm forms[3];
     Unreal::MakeCornerForm(forms[0], a);
     Unreal::MakeCornerForm(forms[1], b);
     Unreal::MakeCornerForm(forms[2], c);
-    Unreal::PolygonLinkCounter = i * 1000;
+    writer.PolygonLinkCounter = i * 1000;
     std::string withForms = "before\r\n";
-    Unreal::WriteTriangle(withForms, a, b, c, forms[0], forms[1], forms[2]);
+    writer.WriteTriangle(withForms, a, b, c, forms[0], forms[1], forms[2]);
     ASSERT_EQ(withForms, whole) << i;
-    Unreal::PolygonLinkCounter = i * 1000;
+    writer.PolygonLinkCounter = i * 1000;
     std::string parts = "before\r\n";
-    Unreal::BeginPolygon(parts, a, b, c);
+    writer.BeginPolygon(parts, a, b, c);
     Unreal::WriteVertex(parts, a);
     Unreal::WriteVertex(parts, b);
     Unreal::WriteVertex(parts, c);
     Unreal::EndPolygon(parts);
     ASSERT_EQ(whole, parts) << i;
   }
-  Unreal::PolygonLinkCounter = 0;
 }
 
 // A corner's form made beforehand is its vector form to the byte, also
 // where a coordinate just below 100000 rounds up to six integer digits;
 // from 100000 on there is none.
 TEST(CornerFormTest, TheVectorFormOrNone) {
-  const double below[] = {99999.999994, 99999.999995, 99999.999996, -99999.999996,
-                          std::nextafter(100000.0, 0.0), 0.5e-5, -0.0, 1e-300, 12.345675};
+  const double below[] = {
+      99999.999994, 99999.999995, 99999.999996, -99999.999996, std::nextafter(100000.0, 0.0),
+      0.5e-5,       -0.0,         1e-300,       12.345675};
   for (const double x : below) {
     const Unreal::Vector3 corner{x, -x, x / 3};
     Unreal::CornerForm form;
@@ -139,15 +142,14 @@ TEST(CornerFormTest, TheVectorFormOrNone) {
 }
 
 TEST(PolygonRecordTest, ArithmeticErrorLeavesTheLinesBeforeIt) {
-  Unreal::PolygonLinkCounter = 0;
+  Unreal::T3dWriter writer("out.t3d");
   std::string text;
   // The normal's products overflow; the head and origin lines are made.
-  EXPECT_THROW(Unreal::WriteTriangle(text, {1e300, 0, 0}, {-1e300, 0, 0}, {0, 1e300, 0}),
+  EXPECT_THROW(writer.WriteTriangle(text, {1e300, 0, 0}, {-1e300, 0, 0}, {0, 1e300, 0}),
                Kelvane::RunError);
   std::string origin;
   Unreal::FormatVector(origin, {1e300, 0, 0});
   EXPECT_EQ(text, "Begin Polygon Item=OUTSIDE Link= 0\r\nOrigin " + origin);
-  Unreal::PolygonLinkCounter = 0;
 }
 
 TEST(DocumentFramingTest, ActorHeadAndTail) {
@@ -176,30 +178,29 @@ TEST(DocumentFramingTest, HeadAndTailInBothModes) {
   TempDir dir;
   const std::string templatePath = dir.File("StartMapFile.txt");
   WriteFile(templatePath, "Begin Map\r\nX");
-  Unreal::SetTemplatePath(templatePath);
+  const Unreal::T3dWriter writer("out.t3d", templatePath);
   std::string text = "old";
   for (Unreal::OutputMode mode : {0, 1, 3, -1}) {
-    Unreal::BeginDocument(text, static_cast<Unreal::OutputMode>(mode));
+    writer.BeginDocument(text, static_cast<Unreal::OutputMode>(mode));
     EXPECT_EQ(text, "Begin Map\r\nX");
     Unreal::EndDocument(text, static_cast<Unreal::OutputMode>(mode));
     EXPECT_EQ(text, "End Map");
   }
-  Unreal::BeginDocument(text, 2);
+  writer.BeginDocument(text, 2);
   EXPECT_EQ(text, "Begin PolyList\r\n");
   Unreal::EndDocument(text, 2);
   EXPECT_EQ(text, "End PolyList");
 
   // A missing template fails in map mode only.
-  Unreal::SetTemplatePath(dir.File("missing.txt"));
-  EXPECT_NO_THROW(Unreal::BeginDocument(text, 2));
+  const Unreal::T3dWriter missing("out.t3d", dir.File("missing.txt"));
+  EXPECT_NO_THROW(missing.BeginDocument(text, 2));
   try {
-    Unreal::BeginDocument(text, 1);
+    missing.BeginDocument(text, 1);
     FAIL();
   } catch (const Kelvane::RunError& e) {
     EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::FileError);
     EXPECT_NE(std::string(e.what()).find("missing.txt"), std::string::npos);
   }
-  Unreal::SetTemplatePath("");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "t3d/Unreal.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 namespace {
 
 std::string Form(double value) {
@@ -98,7 +100,8 @@ TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
       ++checked;
       const std::string ours = Form(v);
       const std::string theirs = Reference(v);
-      if (ours != theirs && ++mismatches < 10) ADD_FAILURE() << v << ": " << ours << " vs " << theirs;
+      if (ours != theirs && ++mismatches < 10)
+        ADD_FAILURE() << v << ": " << ours << " vs " << theirs;
     }
   };
   // Every binade from 2^-80 to 2^70, random mantissas: the rounding shift
@@ -128,9 +131,19 @@ TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
   // Neighbours of the edges: the last five-digit integer part, 2^64 after
   // scaling, whole numbers of 2^52 and more, the smallest values that do
   // not round to zero, and the ends of the normal range.
-  const double edges[] = {99999.999995, 100000.0,          184467440737.09552, 4503599627370496.0,
-                          9007199254740992.0, 9223372036854775808.0, 0.000005, 0.0000049999999999,
-                          0.000015, 1.0, 0.5, 2.2250738585072014e-308, 4.9406564584124654e-324};
+  const double edges[] = {99999.999995,
+                          100000.0,
+                          184467440737.09552,
+                          4503599627370496.0,
+                          9007199254740992.0,
+                          9223372036854775808.0,
+                          0.000005,
+                          0.0000049999999999,
+                          0.000015,
+                          1.0,
+                          0.5,
+                          2.2250738585072014e-308,
+                          4.9406564584124654e-324};
   for (const double edge : edges) {
     double up = edge;
     double down = edge;

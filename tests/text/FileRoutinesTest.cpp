@@ -7,6 +7,8 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WriteFile;

@@ -7,6 +7,8 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using TextRoutines::NextLine;
 using TextRoutines::NextToken;
 using TextRoutines::StripExtension;
@@ -115,9 +117,26 @@ TEST(NextTokenTest, TokensKeepTheirClosingDelimiterAndRepeatTheLastCharacter) {
 // the position and the value that NextToken and NumericValue give, from
 // every position of texts that mix numbers, words and all delimiters.
 TEST(NextTokenValueTest, SameTokenPositionAndValueAsTakingThemApart) {
-  const char* const pieces[] = {"12",   "-3.25", "+7",   ".5",  "5.",    "1e3", "2E-2", "1e",
-                                "1e+",  "&HFF", "abc",  "-",   "1.2.3", "#4",  "0x10", "1,5",
-                                "123456789012345678901234", "1e400", "-0", "9.0000049999"};
+  const char* const pieces[] = {"12",
+                                "-3.25",
+                                "+7",
+                                ".5",
+                                "5.",
+                                "1e3",
+                                "2E-2",
+                                "1e",
+                                "1e+",
+                                "&HFF",
+                                "abc",
+                                "-",
+                                "1.2.3",
+                                "#4",
+                                "0x10",
+                                "1,5",
+                                "123456789012345678901234",
+                                "1e400",
+                                "-0",
+                                "9.0000049999"};
   const char* const gaps[] = {" ", "\t", "\r\n", "\n", "\r", "  \t "};
   std::mt19937 random(77);
   for (int round = 0; round < 300; ++round) {
@@ -157,9 +176,9 @@ TEST(NextTokenValueTest, SameTokenPositionAndValueAsTakingThemApart) {
 // plain; the token, position and count must be what NextToken and
 // CountValue give, and every other token must be left to them.
 TEST(NextTokenCountTest, SameTokenPositionAndCountAsTakingThemApart) {
-  const char* const pieces[] = {"0",  "7",   "42",  "32767", "32768", "99999", "00012", "000007",
-                                "123456", "12a", "+3", "-3",  "4.0",  "1e2",  "&H10",  "x",
-                                "65535"};
+  const char* const pieces[] = {"0",     "7",      "42",     "32767", "32768", "99999",
+                                "00012", "000007", "123456", "12a",   "+3",    "-3",
+                                "4.0",   "1e2",    "&H10",   "x",     "65535"};
   const char* const gaps[] = {" ", "\t", "\r\n", "\n", "\r", "  \t "};
   std::mt19937 random(91);
   int read = 0;
@@ -193,9 +212,9 @@ TEST(NextTokenCountTest, SameTokenPositionAndCountAsTakingThemApart) {
     bool quick;
     std::int16_t count;
   };
-  const Case cases[] = {{"  17 ", true, 17},      {"32767", true, 32767}, {"00012\r", true, 12},
-                        {"32768 ", false, 0},     {"123456", false, 0},   {"-3", false, 0},
-                        {"4.0", false, 0},        {"12a", false, 0},      {"", false, 0},
+  const Case cases[] = {{"  17 ", true, 17},  {"32767", true, 32767}, {"00012\r", true, 12},
+                        {"32768 ", false, 0}, {"123456", false, 0},   {"-3", false, 0},
+                        {"4.0", false, 0},    {"12a", false, 0},      {"", false, 0},
                         {" \t\r\n", false, 0}};
   for (const Case& c : cases) {
     std::int32_t position = 1;

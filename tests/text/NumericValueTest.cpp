@@ -10,6 +10,8 @@
 #include "text/RunError.h"
 #include "text/TextRoutines.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
 using TextRoutines::CountValue;
 using TextRoutines::NumericValue;
 using TextRoutines::StartsWithNumber;

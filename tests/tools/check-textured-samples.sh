@@ -8,7 +8,10 @@
 #     palettized bitmaps of power-of-two sides, and the textured polygons
 #     landing on the same places of their pictures (texels over the
 #     picture's size) as in map mode;
-#   - the same reader without --uv: no polygon names a texture.
+#   - the same reader without --uv: no polygon names a texture;
+#   - --uv --editor-frame: the editor's own form (check_t3d.py
+#     --editor-frame), every textured corner on the same place of its
+#     picture as the corner at the same point of the model in map mode.
 # For uv-transform.3dmf the first textured polygon's texels are checked
 # against the file's own UVs put through its ShaderUVTransform.
 # Usage: check-textured-samples.sh BUILD_BIN_DIR SAMPLES_DIR
@@ -58,6 +61,34 @@ for number, (a, b) in enumerate(zip(first, second)):
 EOF
 }
 
+# same_places_by_point MAP.json EDITOR.json: each textured corner of the
+# editor-frame document (X, Y, Z) lies where a textured corner of the map
+# document at the same model point (X, -Y, Z) lies on its picture. Faces
+# may be whole polygons in one and triangles in the other, so corners are
+# matched by point, not by order.
+same_places_by_point() {
+  python3 - "$1" "$2" <<'EOF'
+import json, sys
+def corners(path, flip):
+    found = []
+    for polygon in json.load(open(path)):
+        if polygon["texture"] is None:
+            continue
+        width, height = polygon["size"]
+        for (x, y, z), (s, t) in zip(polygon["vertices"], polygon["texels"]):
+            found.append(((x, -y if flip else y, z), (s / width, t / height), polygon["texture"]))
+    return found
+mapped = corners(sys.argv[1], False)
+editor = corners(sys.argv[2], True)
+if not editor:
+    sys.exit("no textured polygon in the editor frame")
+for point, place, name in editor:
+    if not any(name == n and all(abs(a - b) < 1e-3 for a, b in zip(point, p)) and
+               all(abs(a - b) < 1e-3 for a, b in zip(place, q)) for p, q, n in mapped):
+        sys.exit("corner %s of %s at %s: no such corner in the map" % (point, name, place))
+EOF
+}
+
 # uv_transform_texels FILE.json ONLY_FIRST: the first textured polygon holds
 # the texels of points 0 1 2 of uv-transform.3dmf's first triangle: UVs
 # (0,0) (1,0) (1,0.8) as rows (u v 1) times the file's transform, scaled
@@ -97,10 +128,11 @@ for name in texture-wrapping uv-transform tx-16bit-little tx-24bit-little tx-32b
     check "$name: sample present" false
     continue
   fi
-  mkdir -p "$work/$name/map" "$work/$name/brush" "$work/$name/plain"
+  mkdir -p "$work/$name/map" "$work/$name/brush" "$work/$name/plain" "$work/$name/editor"
   map="$work/$name/map/$name.t3d"
   brush="$work/$name/brush/$name.t3d"
   plain="$work/$name/plain/$name.t3d"
+  editor="$work/$name/editor/$name.t3d"
 
   if check "$name: converts with --uv" "$convert" "$input" "$map" --uv --quiet; then
     check "$name: --uv map reads back with 24-bit bitmaps" \
@@ -121,6 +153,15 @@ for name in texture-wrapping uv-transform tx-16bit-little tx-24bit-little tx-32b
     check "$name: without --uv reads back" python3 "$checker" "$plain" --texels "$plain.json"
     [ -f "$plain.json" ] && check "$name: without --uv no polygon names a texture" \
       has_no_textures "$plain.json"
+  fi
+
+  if check "$name: converts with --uv --editor-frame" \
+    "$convert" "$input" "$editor" --uv --editor-frame --quiet; then
+    check "$name: editor frame reads back in the editor's form" \
+      python3 "$checker" "$editor" --editor-frame --texels "$editor.json"
+    [ -f "$map.json" ] && [ -f "$editor.json" ] &&
+      check "$name: editor frame puts every corner on its texel" \
+        same_places_by_point "$map.json" "$editor.json"
   fi
 
   if [ "$name" = uv-transform ]; then

@@ -16,11 +16,17 @@ writer does not hide behind the same fault in a shared reader. It checks:
   bitmap with a BITMAPINFOHEADER, 24 bits a pixel or 8 bits with a palette
   of 1..256 entries that every pixel index stays inside.
 
+With --editor-frame the document must be written as the editor writes it:
+every number signed with at least five integer digits and six decimals,
+Link= counting 0, 1, 2, ... within each brush, at most 16 corners a polygon,
+all on one plane, and a unit Normal along (V1 - V0) x (V2 - V0) (so the
+corners span an area).
+
 Options ask for more: --expect-depth 8|24 (every named bitmap has that
 depth), --expect-pow2 (every named bitmap has power-of-two sides) and
 --texels FILE.json (writes, per polygon in document order, its texture name,
 the bitmap's size and the texel (s, t) of each vertex, s = (P - Origin) .
-TextureU and t = (P - Origin) . TextureV).
+TextureU and t = (P - Origin) . TextureV, and the vertices themselves).
 
 Errors name the line (or the bitmap file) and the exit status is 1; a
 usage error exits 2. On success one summary line is printed.
@@ -34,6 +40,8 @@ import struct
 import sys
 
 NUMBER = re.compile(r"[+-]?(?:\d+(?:\.\d*)?|\.\d+)\Z")
+EDITOR_NUMBER = re.compile(r"[+-]\d{5,}\.\d{6}\Z")
+MOST_CORNERS = 16
 TEXTURE_NAME = re.compile(r"[A-Za-z0-9_]+\Z")
 ATTRIBUTE = re.compile(r"\s*([A-Za-z_][A-Za-z0-9_]*)=\s*(\S+)")
 MAX_MESSAGES = 30
@@ -102,7 +110,7 @@ def split_lines(data, failures):
     return lines
 
 
-def parse_vector(text, line_number, keyword, failures):
+def parse_vector(text, line_number, keyword, failures, number=NUMBER):
     parts = text.split(",")
     if len(parts) != 3:
         failures.at(line_number, "%s needs three comma-separated numbers, got %r"
@@ -110,7 +118,7 @@ def parse_vector(text, line_number, keyword, failures):
         return None
     values = []
     for part in parts:
-        if not NUMBER.match(part):
+        if not number.match(part):
             failures.at(line_number, "%s: %r is not a number" % (keyword, part))
             return None
         values.append(float(part))
@@ -137,7 +145,8 @@ def parse_attributes(text, line_number, what, failures):
     return attributes
 
 
-def parse_document(lines, failures):
+def parse_document(lines, failures, number_form=NUMBER):
+    brushes = 0
     stack = []  # (kind, line number)
     polygons = []
     polygon = None
@@ -171,10 +180,10 @@ def parse_document(lines, failures):
             elif head in POLYGON_FIELDS:
                 if head in polygon.fields:
                     failures.at(number, "second %s in the polygon" % head)
-                vector = parse_vector(rest, number, head, failures)
+                vector = parse_vector(rest, number, head, failures, number_form)
                 polygon.fields[head] = vector
             elif head == "Vertex":
-                vector = parse_vector(rest, number, head, failures)
+                vector = parse_vector(rest, number, head, failures, number_form)
                 polygon.vertices.append(vector)
             else:
                 failures.at(number, "unexpected line in a polygon: %r" % line)
@@ -213,6 +222,7 @@ def parse_document(lines, failures):
                 if "Name" not in attributes:
                     failures.at(number, "Begin Brush without Name=")
                 polylists_in_brush = 0
+                brushes += 1
             elif kind == "PolyList" and inside == "Brush":
                 polylists_in_brush += 1
                 if polylists_in_brush > 1:
@@ -230,6 +240,8 @@ def parse_document(lines, failures):
                     if key not in ("Item", "Texture", "Link", "Flags"):
                         failures.at(number, "unknown polygon attribute %s=" % key)
                 polygon = Polygon(number, texture)
+                polygon.link = attributes.get("Link")
+                polygon.brush = brushes
             stack.append((kind, number))
         elif head == "End":
             if not stack:
@@ -338,6 +350,50 @@ def check_bitmap(path, failures):
     return width, rows, depth
 
 
+def check_editor_polygons(polygons, failures):
+    """The editor's own form: links per brush, flat polygons, unit normals."""
+    def minus(a, b):
+        return [x - y for x, y in zip(a, b)]
+
+    def cross(a, b):
+        return [a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                a[0] * b[1] - a[1] * b[0]]
+
+    def dot(a, b):
+        return sum(x * y for x, y in zip(a, b))
+
+    expected_link = {}
+    for polygon in polygons:
+        # The map template's own brushes number nothing.
+        if polygon.link is not None:
+            link = expected_link.get(polygon.brush, 0)
+            if polygon.link != str(link):
+                failures.at(polygon.line_number, "Link=%s, expected %d in this brush"
+                            % (polygon.link, link))
+            expected_link[polygon.brush] = link + 1
+        corners = polygon.vertices
+        if None in corners or polygon.fields.get("Normal") is None:
+            continue
+        if len(corners) > MOST_CORNERS:
+            failures.at(polygon.line_number, "%d corners, more than %d"
+                        % (len(corners), MOST_CORNERS))
+        spans = cross(minus(corners[1], corners[0]), minus(corners[2], corners[0]))
+        length = dot(spans, spans) ** 0.5
+        normal = polygon.fields["Normal"]
+        if length == 0:
+            failures.at(polygon.line_number, "its first three corners span no area")
+            continue
+        if abs(dot(normal, normal) ** 0.5 - 1) > 1e-5:
+            failures.at(polygon.line_number, "Normal %s is not unit length" % (normal,))
+        if dot(normal, spans) / length < 1 - 1e-5:
+            failures.at(polygon.line_number, "Normal %s does not point along "
+                        "(V1 - V0) x (V2 - V0)" % (normal,))
+        for corner in corners[3:]:
+            if abs(dot(minus(corner, corners[0]), spans)) / length > 1e-3:
+                failures.at(polygon.line_number, "corner %s is off the polygon's plane"
+                            % (corner,))
+
+
 def is_power_of_two(value):
     return value > 0 and value & (value - 1) == 0
 
@@ -356,6 +412,8 @@ def main(argv):
                         help="every named bitmap has this many bits a pixel")
     parser.add_argument("--expect-pow2", action="store_true",
                         help="every named bitmap has power-of-two sides")
+    parser.add_argument("--editor-frame", action="store_true",
+                        help="the document is in the editor's own form")
     parser.add_argument("--texels", metavar="FILE.json",
                         help="write each polygon's texture, bitmap size and texels")
     options = parser.parse_args(argv)
@@ -370,7 +428,10 @@ def main(argv):
 
     polygons = []
     try:
-        polygons = parse_document(split_lines(data, failures), failures)
+        polygons = parse_document(split_lines(data, failures), failures,
+                                  EDITOR_NUMBER if options.editor_frame else NUMBER)
+        if options.editor_frame:
+            check_editor_polygons(polygons, failures)
     except CheckError as error:
         failures.messages.append("%s: %s" % (options.t3d, error))
 
@@ -413,6 +474,7 @@ def main(argv):
             records.append({
                 "texture": polygon.texture,
                 "size": [found[0], found[1]] if found else None,
+                "vertices": polygon.vertices,
                 "texels": [[texel(vertex, origin, polygon.fields["TextureU"]),
                             texel(vertex, origin, polygon.fields["TextureV"])]
                            for vertex in polygon.vertices],

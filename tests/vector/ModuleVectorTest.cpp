@@ -5,7 +5,9 @@
 #include "text/RunError.h"
 #include "vector/ModuleVector.h"
 
-using namespace ModuleVector;
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
+
+using namespace Kelvane::ModuleVector;
 
 namespace {
 

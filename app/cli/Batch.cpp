@@ -1,0 +1,321 @@
+#include "app/cli/Batch.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "app/RunMessages.h"
+#include "app/cli/ConvertOne.h"
+
+namespace Kelvane::Cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Platform::PathOf;
+using Platform::TextOf;
+
+bool HasModelExtension(const fs::path& path) {
+  std::string extension = TextOf(path.extension());
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".3dmf";
+}
+
+// The .3dmf files of a folder (and its subfolders when asked), sorted.
+std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursive) {
+  std::vector<std::string> found;
+  std::error_code error;
+  const auto take = [&](const fs::directory_entry& entry) {
+    std::error_code ignored;
+    if (entry.is_regular_file(ignored) && HasModelExtension(entry.path()))
+      found.push_back(TextOf(entry.path()));
+  };
+  if (recursive) {
+    fs::recursive_directory_iterator it(PathOf(folder),
+                                        fs::directory_options::skip_permission_denied, error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) take(*it);
+  } else {
+    fs::directory_iterator it(PathOf(folder), error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) take(*it);
+  }
+  if (error) throw UsageError("cannot read the folder \"" + folder + "\": " + error.message());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// One spelling for every way of naming a file, so that two names of one
+// output are seen as the same.
+std::string PathKey(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(PathOf(path), error);
+  if (error) return path;
+  const fs::path canonical = fs::weakly_canonical(absolute, error);
+  return TextOf(error ? absolute.lexically_normal() : canonical);
+}
+
+// Passes a finished child's messages on, each line naming its input.
+void RelayChildText(const BatchFile& file) {
+  const std::string prefix = "kelvane-convert: ";
+  if (file.childText.empty() && !file.converted) {  // not started, or killed
+    std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), file.input.c_str(), file.error.c_str());
+  }
+  std::istringstream lines(file.childText);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
+    std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), file.input.c_str(), line.c_str());
+  }
+}
+
+// Runs the files' conversions, at most `jobs` at once, until all are done.
+// Each worker thread waits on one child at a time; what a file gave is
+// passed on as soon as its child ends.
+void RunChildren(const Options& options, std::vector<BatchFile>& files, std::size_t jobs) {
+  constexpr std::size_t kMaxChildText = 1 << 20;  // more is not a message
+  const bool showProgress = !options.quiet && Platform::StandardErrorIsTerminal();
+  const std::string program = Platform::ThisProgram();
+  std::mutex lock;  // guards `next`, `done` and stderr
+  std::size_t next = 0;
+  std::size_t done = 0;
+  const auto work = [&] {
+    for (;;) {
+      std::size_t index;
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (next == files.size()) return;
+        index = next++;
+      }
+      BatchFile& file = files[index];
+      const auto start = std::chrono::steady_clock::now();
+      const Platform::ProgramResult child = Platform::RunProgram(
+          program, ChildArguments(options, file, "kelvane-convert"), {}, kMaxChildText);
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const std::lock_guard<std::mutex> hold(lock);
+      FinishChild(child, seconds, file);
+      ++done;
+      if (showProgress) std::fputs("\r\033[K", stderr);
+      RelayChildText(file);
+      if (showProgress) {
+        std::fprintf(stderr, "\r%zu of %zu files done\033[K", done, files.size());
+        std::fflush(stderr);
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  for (std::size_t i = 1; i < jobs; ++i) workers.emplace_back(work);
+  work();
+  for (std::thread& worker : workers) worker.join();
+  if (showProgress) std::fputs("\r\033[K", stderr);
+}
+
+std::string Counted(long long n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", seconds);
+  return text;
+}
+
+}  // namespace
+
+std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string>& warnings) {
+  std::vector<BatchFile> files;
+  if (!options.preview.empty() && options.paths.size() > 1) {
+    throw UsageError("--preview draws one conversion; give it with one INPUT only");
+  }
+  for (const std::string& path : options.paths) {
+    if (path.empty()) throw UsageError("an INPUT is empty");
+    std::error_code ignored;
+    if (!fs::is_directory(PathOf(path), ignored)) {
+      files.push_back({.input = path});
+      continue;
+    }
+    const std::vector<std::string> models = ModelsInFolder(path, options.recursive);
+    if (models.empty()) {
+      warnings.push_back("no .3dmf file in the folder \"" + path + "\"" +
+                         (options.recursive ? " or its subfolders" : ""));
+    }
+    for (const std::string& model : models) files.push_back({.input = model});
+  }
+  if (files.empty()) throw UsageError("no 3DMF model to convert");
+  if (!options.preview.empty() && files.size() > 1) {
+    throw UsageError("--preview draws one conversion; the folder holds " +
+                     std::to_string(files.size()) + " models");
+  }
+
+  std::error_code ignored;
+  if (options.outDirGiven && fs::exists(PathOf(options.outDir), ignored) &&
+      !fs::is_directory(PathOf(options.outDir), ignored)) {
+    throw UsageError("--out-dir \"" + options.outDir + "\" is not a folder");
+  }
+  // Bitmaps are named after their output; with --textures they all share
+  // one folder, so two outputs of one name would write the same bitmaps.
+  const bool sharedTextures = options.pictures && !options.texturesDir.empty();
+  std::map<std::string, std::size_t> outputs;
+  std::map<std::string, std::size_t> bitmapStems;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    BatchFile& file = files[i];
+    if (options.outDirGiven) {
+      const std::string name = TextOf(PathOf(file.input).filename());
+      file.output = TextOf(PathOf(options.outDir) / PathOf(DefaultOutput(name)));
+    } else {
+      file.output = DefaultOutput(file.input);
+    }
+    const auto [at, added] = outputs.emplace(PathKey(file.output), i);
+    if (!added) {
+      throw UsageError("\"" + files[at->second].input + "\" and \"" + file.input +
+                       "\" would both be written to \"" + file.output +
+                       "\"; convert them in separate runs or with --out-dir");
+    }
+    if (sharedTextures) {
+      // As the conversion names them: the output without ".t3d", its last part.
+      const std::string stem =
+          TextOf(PathOf(file.output.substr(0, file.output.size() - 4)).filename());
+      const auto [first, fresh] =
+          bitmapStems.emplace(PathKey(TextOf(PathOf(options.texturesDir) / PathOf(stem))), i);
+      if (!fresh) {
+        throw UsageError("\"" + files[first->second].input + "\" and \"" + file.input +
+                         "\" would both save their textures as \"" + stem + "_N.bmp\" in \"" +
+                         options.texturesDir + "\"");
+      }
+    }
+    CheckOutputs(file.input, file.output, options);
+  }
+  if (options.outDirGiven) {
+    std::error_code error;
+    fs::create_directories(PathOf(options.outDir), error);
+    if (error)
+      throw UsageError("cannot make --out-dir \"" + options.outDir + "\": " + error.message());
+  }
+  return files;
+}
+
+std::vector<std::string> ChildArguments(const Options& options, const BatchFile& file,
+                                        const char* program) {
+  std::vector<std::string> args = {program, "--quiet", "--result-line", "--reader",
+                                   options.wholeFormat ? "3dmf" : "keywords"};
+  if (options.fitSize > 0) {
+    args.insert(args.end(), {"--fit", ShortNumber(options.fitSize)});
+  } else {
+    args.insert(args.end(), {"--scale", options.scale});
+  }
+  if (options.oneBrush) args.push_back("--one-brush");
+  if (!options.pictures) args.push_back("--no-pictures");
+  if (options.textureMapping) args.push_back("--uv");
+  if (options.powerOfTwo) args.push_back("--pow2");
+  if (options.editorFrame) args.push_back("--editor-frame");
+  if (options.bitmapDepth != 24) args.insert(args.end(), {"--bitmap-depth", "8"});
+  if (!options.texturesDir.empty()) args.insert(args.end(), {"--textures", options.texturesDir});
+  if (!options.templatePath.empty()) args.insert(args.end(), {"--template", options.templatePath});
+  if (!options.preview.empty()) {
+    args.insert(args.end(), {"--preview", options.preview, "--preview-size",
+                             std::to_string(options.previewWidth) + "x" +
+                                 std::to_string(options.previewHeight)});
+  }
+  args.insert(args.end(), {"--", file.input, file.output});
+  return args;
+}
+
+void FinishChild(const Platform::ProgramResult& child, double seconds, BatchFile& file) {
+  file.seconds = seconds;
+  if (!child.started) {
+    file.error = "cannot start its conversion: " + child.ending;
+    return;
+  }
+  file.childText = child.err;
+  std::istringstream lines(child.out);
+  std::string line;
+  std::string result;
+  while (std::getline(lines, line)) {
+    if (line.rfind(kResultTag, 0) == 0) result = line.substr(kResultTag.size());
+  }
+  std::istringstream fields(result);
+  std::string word;
+  long long polygons = -1;
+  long long bitmaps = 0;
+  if (fields >> word >> polygons >> bitmaps) {
+    file.polygons = polygons;
+    file.bitmaps = bitmaps;
+    std::getline(fields >> std::ws, file.error);
+  }
+  const bool exitedZero = child.exited && child.exitCode == 0;
+  file.converted = exitedZero && word == "converted";
+  if (file.converted || !file.error.empty()) return;
+  if (!child.exited) {
+    file.error = "its conversion ended by " + child.ending;
+  } else {
+    // No result line: the child's first line on stderr says why.
+    std::string first = child.err.substr(0, child.err.find('\n'));
+    const std::string prefix = "kelvane-convert: ";
+    if (first.rfind(prefix, 0) == 0) first.erase(0, prefix.size());
+    file.error = first.empty() ? "its conversion gave no result (exit status " +
+                                     std::to_string(child.exitCode) + ")"
+                               : first;
+  }
+}
+
+int ConvertMany(const Options& options) {
+  std::vector<std::string> warnings;
+  const auto tell = [&] {
+    for (const std::string& warning : warnings)
+      std::fprintf(stderr, "kelvane-convert: warning: %s\n", warning.c_str());
+  };
+  std::vector<BatchFile> files;
+  try {
+    files = PlanBatch(options, warnings);
+  } catch (const UsageError&) {
+    tell();
+    throw;
+  }
+  tell();
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t jobs =
+      std::min(files.size(), static_cast<std::size_t>(options.jobs > 0 ? options.jobs : cores));
+
+  const auto start = std::chrono::steady_clock::now();
+  RunChildren(options, files, jobs);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::size_t failed = 0;
+  std::size_t empty = 0;
+  long long polygons = 0;
+  for (const BatchFile& file : files) {
+    if (!file.converted) ++failed;
+    if (file.converted && file.polygons > 0) polygons += file.polygons;
+    // A document without polygon or bitmap is what the format allows, but
+    // rarely what was meant: such a file is marked, not failed.
+    const bool nothing = file.converted && file.polygons == 0 && file.bitmaps == 0;
+    if (nothing) ++empty;
+    if (options.quiet) continue;
+    // Columns: file, result, polygons, seconds; then why it failed.
+    std::string line = file.input + " -> " + file.output + ": ";
+    line += nothing ? "empty" : file.converted ? "converted" : "failed";
+    line +=
+        ", " + (file.polygons < 0 ? std::string("? polygons") : Counted(file.polygons, "polygon"));
+    if (file.converted) line += ", " + Counted(file.bitmaps, "bitmap");
+    line += ", " + Seconds(file.seconds);
+    if (!file.converted) line += ": " + file.error;
+    std::printf("%s\n", line.c_str());
+  }
+  if (!options.quiet) {
+    const std::string empties = empty > 0 ? " (" + std::to_string(empty) + " empty)" : "";
+    std::printf("Total: %s, %zu converted%s, %zu failed, %s, %s\n",
+                Counted(static_cast<long long>(files.size()), "file").c_str(),
+                files.size() - failed, empties.c_str(), failed, Counted(polygons, "polygon").c_str(),
+                Seconds(seconds).c_str());
+  }
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace Kelvane::Cli

@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Instructions per polygon, counted by valgrind's callgrind.
+
+Wall-clock ratios on a shared virtual machine mostly measure the machine;
+instruction counts are the same on every machine. For each row this runs,
+under callgrind:
+
+  - the conversion of a model of TRIANGLES triangles (one brush, no
+    pictures, quiet), and of a one-triangle model of the same kind: its
+    count is the start-up, subtracted from the first;
+  - the floor program on the same input, appending the same pieces the
+    conversion wrote (kelvane-floor), and on the one-triangle model with
+    its pieces: the floor's calls, subtracted too.
+
+What is left is the program's own work, given per polygon written and
+split by where it goes: the self cost of each source line, grouped by the
+function it is inlined from when the build has line information (make
+bench builds with -g, which changes no instruction), else by the function
+it stands in; the start-up and the floor are subtracted group by group, so
+the groups add up to the total.
+
+Usage: bench/instructions.py BIN_DIR WORK_DIR [TRIANGLES]
+Fails when valgrind is missing: a benchmark that cannot count must not
+look as if it passed.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+GROUPS = [
+    # (name, pattern over the function's name); the first that matches wins.
+    ("progress", r"DoEvents|ShowPosition|ShowRow|ShowProcessed|ShowCurpos|ShowPhase|Sink::"),
+    ("number form", r"PutNumber|PutVector|PutPadded|PutFiveDigits|PutLongWhole|EightDigits|"
+                    r"PutLink|MakeCornerForm|PutCorner|AppendNumber|FormatVector|NumberForm|"
+                    r"to_chars"),
+    ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|"
+                   r"Platform::File|(^|:)(open|open64|write|writev|close|__libc_open64|"
+                   r"__libc_write|__libc_close|__close|__write|__open64)\b|"
+                   r"(^|::)(WriteAll|Floor)$|^main$"),
+    ("record building", r"WriteTriangleRecord|WriteTriangle|PutTriangle|PutWholeRecord|"
+                        r"AxesOf|UnitOrZero|BeginPolygon|TriangleNormal|VectorNormalize|"
+                        r"VectorScale|VectorSubtract|WritePolygons|RecordBatch|CornerPoint|"
+                        r"ModuleVector"),
+    ("reading", r"TextRoutines::|ReadIndexRows|ReadTriMesh|ReadMesh|ReadPolyhedron|"
+                r"LineTokens|StreamNumber|MakeTable|Metafile::|MetafileSink|from_chars|strtod|"
+                r"ConversionRun::Search|memchr|basic_string_view::find"),
+    ("memory", r"mem(set|cpy|move|cmp)|malloc|free|operator new|operator delete|_int_"),
+]
+
+
+def fail(message):
+    print("instructions: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def bare_name(function):
+    """A function's name without template arguments and parameter lists, so
+    that a lambda is known by the function it stands in, not by the types
+    its template was made with ("WritePolygons::{lambda#1}::operator() const")."""
+    out = []
+    depth = 0
+    i = 0
+    while i < len(function):
+        c = function[i]
+        if function.startswith("operator()", i) or function.startswith("operator<", i):
+            out.append(function[i:i + 9])
+            i += 9
+            continue
+        if c in "<(":
+            depth += 1
+        elif c in ">)" and depth > 0:
+            depth -= 1
+        elif depth == 0:
+            out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def group_of(function):
+    name_only = bare_name(function)
+    for name, pattern in GROUPS:
+        if re.search(pattern, name_only):
+            return name
+    return "other"
+
+
+def callgrind(out_file, command):
+    """Runs a command under callgrind; returns its exit status."""
+    result = subprocess.run(
+        ["valgrind", "--tool=callgrind", "--callgrind-out-file=" + out_file] + command,
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if not os.path.exists(out_file):
+        fail("callgrind wrote no profile for " + " ".join(command) + "\n" + result.stderr)
+    return result.returncode
+
+
+# The number form's functions, which the compiler inlines into the records
+# and corner forms: their lines count as number form wherever they stand.
+NUMBER_FORM_FILE = "t3d/Unreal.cpp"
+NUMBER_FORM_FUNCTIONS = ["PutFiveDigitsQuick", "PutLongWhole", "PutNumber", "PutNumberAnyRange",
+                         "PutPadded", "PutFiveDigits", "PutVector", "PutLink",
+                         "MakeCornerForm"]
+# Files whose lines are reading, whatever function they are inlined into.
+READING_FILES = ("text/QuickLines.h", "text/QuickNumbers.h",
+                 "keyword/", "metafile/")
+
+
+def function_lines(path, names):
+    """The line ranges (first, last) of the named functions' bodies in a
+    source file: from the line that names the function before its "{" to
+    the matching "}"."""
+    ranges = []
+    try:
+        lines = open(path, encoding="utf-8").read().split("\n")
+    except OSError:
+        return ranges
+    for index, line in enumerate(lines):
+        if not any(re.search(r"\b" + name + r"\(", line) for name in names):
+            continue
+        if line.startswith((" ", "//", "#")) or line.rstrip().endswith(";"):
+            continue
+        depth = 0
+        opened = False
+        for end in range(index, len(lines)):
+            depth += lines[end].count("{") - lines[end].count("}")
+            opened = opened or "{" in lines[end]
+            if opened and depth == 0:
+                ranges.append((index + 1, end + 1))
+                break
+    return ranges
+
+
+NUMBER_FORM_LINES = function_lines(
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", NUMBER_FORM_FILE),
+    NUMBER_FORM_FUNCTIONS)
+
+
+def group_of_line(path, function, line):
+    if path.endswith(NUMBER_FORM_FILE) and any(a <= line <= b for a, b in NUMBER_FORM_LINES):
+        return "number form"
+    if any(part in path for part in READING_FILES):
+        return "reading"
+    return group_of(function)
+
+
+def profile(out_file):
+    """Self instructions by group, and the total, of a callgrind profile,
+    read from callgrind's own file: cost lines carry their source line, and
+    "fi="/"fe=" name the file of code inlined from elsewhere."""
+    groups = {name: 0 for name, _ in GROUPS}
+    groups["other"] = 0
+    files = {}
+    functions = {}
+    def named(table, value):
+        match = re.match(r"\((\d+)\)(?: (.*))?$", value)
+        if not match:
+            return value
+        if match.group(2) is not None:
+            table[match.group(1)] = match.group(2)
+        return table.get(match.group(1), "")
+    total = 0
+    function = ""
+    function_file = ""
+    path = ""
+    line = 0
+    after_call = False
+    position = re.compile(r"^([+-]?\d+|\*)\s+(\d+)")
+    key_form = re.compile(r"^([a-z]+)=(.*?)\n?$")
+    with open(out_file, encoding="utf-8", errors="replace") as lines:
+        for text in lines:
+            spec = key_form.match(text)
+            if spec:
+                key, value = spec.group(1), spec.group(2)
+                if key == "fl":
+                    function_file = named(files, value)
+                    path = function_file
+                elif key in ("fi", "fe"):
+                    path = named(files, value)
+                elif key == "fn":
+                    function = named(functions, value)
+                    path = function_file
+                elif key in ("cfi", "cfl"):
+                    named(files, value)
+                elif key == "cfn":
+                    named(functions, value)
+                elif key == "calls":
+                    after_call = True
+                continue
+            match = position.match(text)
+            if not match:
+                continue
+            where, cost = match.group(1), int(match.group(2))
+            if where == "*":
+                pass
+            elif where[0] in "+-":
+                line += int(where)
+            else:
+                line = int(where)
+            if after_call:  # the inclusive cost of a call: the callee counts it
+                after_call = False
+                continue
+            total += cost
+            groups[group_of_line(path, function, line)] += cost
+    if total == 0:
+        fail("no instructions in " + out_file)
+    return total, groups
+
+
+def run(bin_dir, work, tag, model, triangles_option, reader, triangles):
+    """Counts one row; returns its figures."""
+    convert = os.path.join(bin_dir, "kelvane-convert")
+    floor = os.path.join(bin_dir, "kelvane-floor")
+    figures = {}
+    for size in ("tiny", "big"):
+        count = 1 if size == "tiny" else triangles
+        input_path = os.path.join(work, "%s-%d.3dmf" % (model, count))
+        if not os.path.exists(input_path):
+            subprocess.run([os.path.join(bin_dir, "kelvane-generate-model")] + triangles_option +
+                           [str(count), input_path], stdout=subprocess.DEVNULL, check=True)
+        output = os.path.join(work, "out.t3d")
+        if os.path.exists(output):
+            os.remove(output)
+        options = ["--one-brush", "--no-pictures", "--quiet"] + (["--reader", "3dmf"]
+                                                                  if reader == "3dmf" else [])
+        profile_file = os.path.join(work, "convert-%s-%s.cg" % (tag, size))
+        status = callgrind(profile_file, [convert, input_path, output] + options)
+        with open(output, "rb") as document:
+            polygons = document.read().count(b"Begin Polygon")
+        pieces_file = os.path.join(work, "pieces-%s-%s.bin" % (tag, size))
+        split = subprocess.run([floor, "--split", output, pieces_file], stdout=subprocess.PIPE,
+                               text=True, check=True).stdout
+        pieces = int(split.split()[0])
+        floor_file = os.path.join(work, "floor-%s-%s.cg" % (tag, size))
+        floor_output = os.path.join(work, "floor.t3d")
+        if callgrind(floor_file, [floor, input_path, pieces_file, floor_output]) != 0:
+            fail("the floor failed on " + input_path)
+        if os.path.getsize(floor_output) != os.path.getsize(output):
+            fail("the floor wrote another size than the conversion on " + input_path)
+        os.remove(floor_output)
+        os.remove(output)
+        figures[size] = {"status": status, "polygons": polygons, "pieces": pieces,
+                         "convert": profile(profile_file), "floor": profile(floor_file)}
+    return figures
+
+
+def main():
+    if len(sys.argv) < 3:
+        fail("usage: instructions.py BIN_DIR WORK_DIR [TRIANGLES]")
+    for tool in ("valgrind",):
+        if shutil.which(tool) is None:
+            fail(tool + " is missing: install valgrind (scripts/install-deps.sh valgrind); "
+                 "the instruction counts cannot be made without it")
+    bin_dir, work = sys.argv[1], sys.argv[2]
+    triangles = int(sys.argv[3]) if len(sys.argv) > 3 else 50000
+    os.makedirs(work, exist_ok=True)
+
+    rows = [("mixed", "mixed", [], "keywords"),
+            ("mixed", "mixed", [], "3dmf"),
+            ("trimesh", "trimesh", ["--trimesh-only"], "keywords"),
+            ("trimesh", "trimesh", ["--trimesh-only"], "3dmf")]
+    names = [name for name, _ in GROUPS] + ["other"]
+    print("instructions (callgrind), %d triangles, --one-brush --no-pictures --quiet; start-up "
+          "(a one-triangle model) and the floor (the same pieces) subtracted" % triangles)
+    print("| input   | reader   | polygons | exit | start-up | floor/piece | own/polygon | " +
+          " | ".join(names) + " |")
+    print("|---------|----------|---------:|-----:|---------:|------------:|------------:|" +
+          "|".join("-" * (len(n) + 1) + ":" for n in names) + "|")
+    for model, kind, option, reader in rows:
+        tag = kind + "-" + reader
+        f = run(bin_dir, work, tag, model, option, reader, triangles)
+        big, tiny = f["big"], f["tiny"]
+        polygons = big["polygons"] - tiny["polygons"]
+        if polygons <= 0:
+            fail("no polygons written for " + tag)
+        floor_calls = (big["floor"][0] - tiny["floor"][0]) / (big["pieces"] - tiny["pieces"])
+        own = ((big["convert"][0] - tiny["convert"][0]) -
+               (big["floor"][0] - tiny["floor"][0])) / polygons
+        per_group = []
+        for name in names:
+            value = ((big["convert"][1][name] - tiny["convert"][1][name]) -
+                     (big["floor"][1][name] - tiny["floor"][1][name])) / polygons
+            per_group.append("%*.0f" % (len(name), value))
+        print("| %-7s | %-8s | %8d | %4d | %8d | %11.0f | %11.0f | %s |" %
+              (kind, reader, big["polygons"], big["status"], tiny["convert"][0], floor_calls, own,
+               " | ".join(per_group)))
+    print("(exit: the conversion's exit status; the mixed model's Polyhedron lacks the edge flags "
+          "that the whole-format reader reads, so --reader 3dmf stops there with an error after "
+          "the TriMesh and the Mesh: its figures are per polygon written. start-up: all "
+          "instructions of the one-triangle conversion.)")
+    convert = os.path.join(bin_dir, "kelvane-convert")
+    libraries = subprocess.run(["ldd", convert], stdout=subprocess.PIPE, text=True).stdout
+    loaded = [line.split()[0] for line in libraries.splitlines() if "=>" in line]
+    print("kelvane-convert loads %d shared libraries at start: %s" %
+          (len(loaded), " ".join(sorted(loaded))))
+
+
+if __name__ == "__main__":
+    main()

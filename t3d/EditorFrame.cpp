@@ -1,0 +1,129 @@
+#include "t3d/EditorFrame.h"
+
+#include <charconv>
+#include <algorithm>
+#include <cmath>
+
+namespace Kelvane::Unreal {
+
+namespace {
+
+void AppendEditorVector(std::string& text, const Vector3& v) {
+  AppendEditorNumber(text, v.X);
+  text += ',';
+  AppendEditorNumber(text, v.Y);
+  text += ',';
+  AppendEditorNumber(text, v.Z);
+  text += "\r\n";
+}
+
+Vector3 Minus(const Vector3& a, const Vector3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
+double Dot(const Vector3& a, const Vector3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
+Vector3 Cross(const Vector3& a, const Vector3& b) {
+  return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
+}
+double Length(const Vector3& v) { return std::sqrt(Dot(v, v)); }
+
+// The unit vector of v, or zero for a zero vector.
+Vector3 Unit(const Vector3& v) {
+  const double length = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
+  if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
+  return {v.X / length, v.Y / length, v.Z / length};
+}
+
+}  // namespace
+
+void AppendEditorNumber(std::string& text, double value) {
+  // The shortest fixed form with six decimals, rounded from the exact
+  // value; the largest double has 309 integer digits.
+  char digits[330];
+  const auto [end, error] =
+      std::to_chars(digits, digits + sizeof digits, std::fabs(value), std::chars_format::fixed, 6);
+  std::string_view form(digits, error == std::errc() ? static_cast<std::size_t>(end - digits) : 0);
+  if (form.empty() || !std::isfinite(value)) form = "0.000000";
+  const bool zero = form.find_first_not_of("0.") == std::string_view::npos;
+  text += value < 0 && !zero ? '-' : '+';
+  const std::size_t integerDigits = form.find('.');
+  if (integerDigits < 5) text.append(5 - integerDigits, '0');
+  text += form;
+}
+
+bool EditorNormal(const Vector3& v0, const Vector3& v1, const Vector3& v2, Vector3& normal) {
+  const Vector3 e1 = Minus(v1, v0);
+  const Vector3 e2 = Minus(v2, v0);
+  const Vector3 cross{e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z,
+                      e1.X * e2.Y - e1.Y * e2.X};
+  const double length = std::sqrt(cross.X * cross.X + cross.Y * cross.Y + cross.Z * cross.Z);
+  const double edges = std::sqrt((e1.X * e1.X + e1.Y * e1.Y + e1.Z * e1.Z) *
+                                 (e2.X * e2.X + e2.Y * e2.Y + e2.Z * e2.Z));
+  // Three corners on a line give a cross product of rounding noise only:
+  // the sine of the angle between the edges is below what a double holds.
+  if (!(length > 1e-12 * edges) || !std::isfinite(length)) return false;
+  normal = {cross.X / length, cross.Y / length, cross.Z / length};
+  return true;
+}
+
+bool FlatAndConvex(const Vector3* corners, std::size_t count, Vector3& normal) {
+  if (count < 3 || count > kMostCorners) return false;
+  // Newell's normal: its direction is the corners' sense by the right-hand
+  // rule, whatever their shape.
+  Vector3 newell{0, 0, 0};
+  double size = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Vector3& a = corners[i];
+    const Vector3& b = corners[(i + 1) % count];
+    newell.X += (a.Y - b.Y) * (a.Z + b.Z);
+    newell.Y += (a.Z - b.Z) * (a.X + b.X);
+    newell.Z += (a.X - b.X) * (a.Y + b.Y);
+    size = std::max(size, Length(Minus(a, corners[0])));
+  }
+  const double length = Length(newell);
+  if (!(length > 0) || !std::isfinite(length)) return false;
+  const Vector3 axis{newell.X / length, newell.Y / length, newell.Z / length};
+  // On one plane, within what single-precision points in a file hold.
+  for (std::size_t i = 1; i < count; ++i) {
+    if (std::fabs(Dot(axis, Minus(corners[i], corners[0]))) > 1e-5 * size) return false;
+  }
+  // Every corner turns the same way round the axis, and the turns add up
+  // to one full turn: convex, and not a star that winds twice.
+  constexpr double kFullTurn = 6.283185307179586;
+  double turning = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Vector3 e1 = Minus(corners[(i + 1) % count], corners[i]);
+    const Vector3 e2 = Minus(corners[(i + 2) % count], corners[(i + 1) % count]);
+    const double sine = Dot(axis, Cross(e1, e2));
+    if (!(sine > 1e-9 * Length(e1) * Length(e2))) return false;
+    turning += std::atan2(sine, Dot(e1, e2));
+  }
+  if (std::fabs(turning - kFullTurn) > 1e-6) return false;
+  return EditorNormal(corners[0], corners[1], corners[2], normal) && Dot(normal, axis) > 0;
+}
+
+void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
+                        std::size_t count, const Vector3& normal, std::string_view texture,
+                        const TextureAxes* axes) {
+  text += "Begin Polygon Item=OUTSIDE ";
+  if (!texture.empty()) {
+    text += "Texture=";
+    text += texture;
+    text += ' ';
+  }
+  text += "Link=";
+  char number[16];
+  text.append(number, std::to_chars(number, number + sizeof number, link).ptr);
+  text += "\r\nOrigin ";
+  AppendEditorVector(text, axes != nullptr ? axes->origin : corners[0]);
+  text += "Normal ";
+  AppendEditorVector(text, normal);
+  text += "TextureU ";
+  AppendEditorVector(text, axes != nullptr ? axes->u : Unit(Minus(corners[0], corners[1])));
+  text += "TextureV ";
+  AppendEditorVector(text, axes != nullptr ? axes->v : Unit(Minus(corners[2], corners[1])));
+  for (std::size_t k = 0; k < count; ++k) {
+    text += "Vertex ";
+    AppendEditorVector(text, corners[k]);
+  }
+  text += "End Polygon\r\n";
+}
+
+}  // namespace Kelvane::Unreal

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "t3d/Unreal.h"
+
+// Polygons as the editor itself writes them (the editor frame): the model
+// not mirrored, faces turned outward, unit normals, no polygon of zero area,
+// a face of up to kMostCorners corners as one polygon, and numbers in the
+// editor's form.
+namespace Kelvane::Unreal {
+
+// The most corners one editor polygon takes.
+constexpr std::size_t kMostCorners = 16;
+
+// A point read as a, b, c in the model becomes X = a, Y = c, Z = b: up
+// stays up and the model is not mirrored (the determinant is -1, which
+// takes the model's right-handed frame to the editor's left-handed one).
+inline Vector3 MapAxesToEditor(double a, double b, double c) { return {a, c, b}; }
+
+// The editor's number form: always a sign, at least five integer digits,
+// six decimals ("+00128.000000", "-00001.500000"), rounded from the
+// double's exact value; a value that rounds to zero is "+00000.000000".
+void AppendEditorNumber(std::string& text, double value);
+
+// The unit normal (V1 - V0) x (V2 - V0) of a polygon's first three
+// corners; false when they span no area (a repeated corner, or three on a
+// line), so the polygon is left out.
+bool EditorNormal(const Vector3& v0, const Vector3& v1, const Vector3& v2, Vector3& normal);
+
+// Whether corners in a row (3 to kMostCorners) make one editor polygon: on
+// one plane, and convex with every corner turning the same way, none on a
+// line with its neighbours; its EditorNormal when they do.
+bool FlatAndConvex(const Vector3* corners, std::size_t count, Vector3& normal);
+
+// One polygon record in the editor's form: "Begin Polygon Item=OUTSIDE
+// [Texture=NAME ]Link=N", Origin, Normal, TextureU, TextureV, one Vertex
+// line per corner, "End Polygon". `corners` are in the written order and
+// `normal` is their EditorNormal. With axes, Origin, TextureU and TextureV
+// are those; else the edge axes: the first corner, and the unit edges from
+// the second corner to the first and to the third.
+void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
+                        std::size_t count, const Vector3& normal, std::string_view texture,
+                        const TextureAxes* axes);
+
+}  // namespace Kelvane::Unreal

@@ -1,0 +1,227 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "t3d/EditorFrame.h"
+#include "t3d/RecordsAhead.h"
+#include "t3d/Unreal.h"
+#include "text/RunError.h"
+#include "vector/ModuleVector.h"
+
+// Writing the polygons of one object, one record per row of a corner table,
+// each appended to the output at once.
+namespace Kelvane {
+
+// Three indices into a point table, with where each was read.
+struct IndexRow {
+  std::int16_t index[3];
+  std::int32_t spot[3];
+};
+
+// Three 32-bit indices into a point table, checked where they were read.
+using TriangleRow = std::array<std::uint32_t, 3>;
+
+inline std::int64_t RowIndex(const IndexRow& row, int k) { return row.index[k]; }
+inline std::int32_t RowSpot(const IndexRow& row, int k, std::int32_t) { return row.spot[k]; }
+inline std::int64_t RowIndex(const TriangleRow& row, int k) {
+  return row[static_cast<std::size_t>(k)];
+}
+inline std::int32_t RowSpot(const TriangleRow&, int, std::int32_t spot) { return spot; }
+
+// A polygon's corner names a point the table does not hold.
+[[noreturn]] inline void ThrowOutsideTable(std::int64_t index, std::size_t size) {
+  throw RunError(ErrorKind::OutOfRange, "Point index " + std::to_string(index) +
+                                            " is outside the table 0 to " +
+                                            std::to_string(size - 1));
+}
+
+// Writes one polygon per row, in order: each corner is `corner(point)` of
+// the point its index names, scaled unless the factor is exactly 1.0; each
+// polygon is appended to the output at once. `beforeWrite(rowNumber)` runs
+// after the polygon text is made and `afterWrite(rowNumber)` after it is
+// written. `spot` is where the reader stands in the input: a failure sets
+// it to where the failing row's index was read (IndexRow), else leaves it.
+//
+// Neighbouring polygons share corners: a point is mapped, scaled and its
+// form made the first time a row names it, and taken as it is after that.
+//
+// The texts of up to kRecordBatch polygons are made in a row before they
+// are written one by one: work done between the writes slows the writes
+// themselves, and making the texts together is quicker too. For a large
+// object on a machine with two cores or more, a worker thread makes them
+// ahead while this thread writes (RecordsAhead). Either way everything a
+// caller or the window can see happens as if each polygon were made just
+// before its write: the writes, yields and captions in order, on this
+// thread, the link counter at each of them, and a failure to make a polygon
+// surfaces (with its place) only after the polygons before it are written.
+// A write that fails, or a yield that stops the run, stops the worker too.
+//
+// Rows are IndexRow (16-bit indices with their places) or three 32-bit
+// indices (TriangleRow). Points are of any type that `corner` turns into
+// the output's Vector3 (the whole-format reader maps its axes there, so a
+// big object is not held twice).
+template <typename Point, typename Row, typename MakeCorner, typename BeforeWrite,
+          typename AfterWrite>
+void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
+                   const std::vector<Point>& points, MakeCorner corner,
+                   const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
+  using ModuleVector::Vector3;
+  // A corner not made yet has a form length that no made form has; this
+  // keeps the table of a big object at 72 bytes a point.
+  constexpr std::uint8_t kNotMade = 0xFF;
+  static_assert(Unreal::CornerForm::kRoom < kNotMade);
+  using Corner = Unreal::FormedCorner;
+  // The corner table and the link counter belong to whoever makes the
+  // records; the writer's counter is set at each write from where it began.
+  // Only the mark of each corner is set here: a corner is filled in when a
+  // row first names it, so the table is not cleared first.
+  const std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) corners[i].form.length = kNotMade;
+  const std::int32_t counterStart = writer.PolygonLinkCounter;
+  const std::int32_t spotStart = spot;
+  std::int32_t link = counterStart;
+  Unreal::Extent extent;  // of the corners made, on whichever thread makes them
+
+  // Makes the polygons of rows batch.first on, one after another at the
+  // start of batch.texts, whose room is kept from batch to batch. What the
+  // loop uses is copied into locals first: the calls inside it could change
+  // anything a reference reaches, so the compiler would fetch it again each
+  // time.
+  auto fill = [&](RecordBatch& batch) {
+    const std::size_t first = batch.first;
+    const std::size_t last = std::min(rows.size(), first + kRecordBatch);
+    const Row* const rowAt = rows.data();
+    const Point* const pointAt = points.data();
+    const std::size_t pointCount = points.size();
+    Corner* const table = corners.get();
+    const double factor = scale;
+    Unreal::LinkDigits next{.value = link};
+    std::size_t made = 0;
+    std::size_t used = 0;
+    try {
+      for (std::size_t r = first; r < last; ++r) {
+        const Corner* cornerOf[3];
+        for (int k = 0; k < 3; ++k) {
+          const std::int64_t index = RowIndex(rowAt[r], k);
+          if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
+            batch.failureSpot = RowSpot(rowAt[r], k, spotStart);
+            ThrowOutsideTable(index, pointCount);
+          }
+          Corner& shared = table[static_cast<std::size_t>(index)];
+          if (shared.form.length == kNotMade) {
+            shared.point = corner(pointAt[static_cast<std::size_t>(index)]);
+            if (factor != 1.0) shared.point = ModuleVector::VectorScale(shared.point, factor);
+            Unreal::MakeCornerForm(shared.form, shared.point);
+            extent.Include(shared.point);
+          }
+          cornerOf[k] = &shared;
+        }
+        // Room for the largest record and the empty line after it.
+        if (batch.texts.size() - used < Unreal::kTriangleRoom + 2) {
+          batch.texts.resize(std::max(2 * batch.texts.size(), used + Unreal::kTriangleRoom + 2));
+        }
+        char* const start = batch.texts.data();
+        char* const end =
+            Unreal::PutTriangle(start + used, *cornerOf[0], *cornerOf[1], *cornerOf[2], next);
+        end[0] = '\r';
+        end[1] = '\n';
+        used = static_cast<std::size_t>(end + 2 - start);
+        batch.ends[made++] = used;
+      }
+    } catch (...) {
+      // Kept until the polygons made before it are written.
+      if (batch.failureSpot == 0) batch.failureSpot = spotStart;
+      batch.failure = std::current_exception();
+    }
+    batch.made = made;
+    link = next.value;
+  };
+  // Writes a batch's polygons one by one; then raises its failure, if any.
+  auto write = [&](const RecordBatch& batch) {
+    const std::string_view all = batch.texts;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < batch.made; ++i) {
+      const std::size_t row = batch.first + i;
+      writer.PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
+                                                            static_cast<std::int64_t>(row));
+      beforeWrite(row);
+      writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
+      from = batch.ends[i];
+      afterWrite(row);
+    }
+    if (batch.failure) {
+      writer.PolygonLinkCounter = static_cast<std::int32_t>(
+          counterStart + static_cast<std::int64_t>(batch.first + batch.made));
+      spot = batch.failureSpot;
+      std::rethrow_exception(batch.failure);
+    }
+  };
+
+  if (MakeRecordsAhead(rows.size())) {
+    RecordsAhead ahead(rows.size(), fill);
+    while (const RecordBatch* batch = ahead.Next()) write(*batch);
+  } else {
+    RecordBatch batch;
+    for (std::size_t first = 0; first < rows.size(); first += batch.made) {
+      batch.first = first;
+      batch.made = 0;
+      batch.failureSpot = 0;
+      fill(batch);
+      write(batch);
+    }
+  }
+  writer.PolygonLinkCounter =
+      static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size()));
+  writer.extent.Include(extent);
+}
+
+// WritePolygons in the editor's form (EditorFrame.h): each row's corners
+// written in the opposite order (the editor's frame is the mirror of the
+// model's, so this keeps the face turned the way the model turned it) or,
+// with `sameOrder`, as they stand; a row whose corners span no area is left
+// out and counted in the writer. Captions and yields come per row as there.
+template <typename Point, typename Row, typename MakeCorner, typename BeforeWrite,
+          typename AfterWrite>
+void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
+                          const std::vector<Point>& points, MakeCorner corner,
+                          const std::vector<Row>& rows, bool sameOrder, BeforeWrite beforeWrite,
+                          AfterWrite afterWrite) {
+  using ModuleVector::Vector3;
+  const std::int32_t spotStart = spot;
+  std::string text;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    Vector3 made[3];
+    for (int k = 0; k < 3; ++k) {
+      const std::int64_t index = RowIndex(rows[r], k);
+      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
+        spot = RowSpot(rows[r], k, spotStart);
+        ThrowOutsideTable(index, points.size());
+      }
+      made[k] = corner(points[static_cast<std::size_t>(index)]);
+      if (scale != 1.0) made[k] = ModuleVector::VectorScale(made[k], scale);
+    }
+    if (!sameOrder) std::swap(made[1], made[2]);
+    Vector3 normal;
+    text.clear();
+    const bool area = Unreal::EditorNormal(made[0], made[1], made[2], normal);
+    if (area) {
+      writer.WriteEditorPolygon(text, made, 3, normal, {}, nullptr);
+      text += "\r\n";
+    } else {
+      ++writer.zeroAreaLeftOut;
+    }
+    beforeWrite(r);
+    if (area) writer.AppendRecord(text);
+    afterWrite(r);
+  }
+}
+
+}  // namespace Kelvane

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/cli/Options.h"
+
+namespace {
+
+using Kelvane::Cli::Action;
+using Kelvane::Cli::Options;
+using Kelvane::Cli::ParseArguments;
+using Kelvane::Cli::UsageError;
+using Args = std::vector<std::string>;
+
+// What a command line sets, read back as one text, so a table row is short.
+std::string Summary(const Options& o) {
+  std::string text;
+  for (const std::string& path : o.paths) text += "[" + path + "]";
+  text += " scale=" + o.scale;
+  if (o.oneBrush) text += " one-brush";
+  if (!o.pictures) text += " no-pictures";
+  if (o.wholeFormat) text += " 3dmf";
+  if (o.keywordsAsked) text += " keywords";
+  if (o.textureMapping) text += " uv";
+  if (o.powerOfTwo) text += " pow2";
+  if (o.editorFrame) text += " editor";
+  if (o.fitSize > 0) text += " fit=" + std::to_string(o.fitSize);
+  if (o.bitmapDepth != 24) text += " depth=" + std::to_string(o.bitmapDepth);
+  if (!o.texturesDir.empty()) text += " textures=" + o.texturesDir;
+  if (!o.templatePath.empty()) text += " template=" + o.templatePath;
+  if (o.quiet) text += " quiet";
+  if (o.outDirGiven) text += " out-dir=" + o.outDir;
+  if (o.jobs != 0) text += " jobs=" + std::to_string(o.jobs);
+  if (o.recursive) text += " recursive";
+  if (!o.preview.empty()) text += " preview=" + o.preview;
+  if (o.previewWidth != 800 || o.previewHeight != 600)
+    text += " size=" + std::to_string(o.previewWidth) + "x" + std::to_string(o.previewHeight);
+  if (o.resultLine) text += " result-line";
+  return text;
+}
+
+TEST(OptionsTest, EachOptionInEachSpelling) {
+  const struct {
+    Args args;
+    std::string expected;
+  } cases[] = {
+      {{"in.3dmf"}, "[in.3dmf] scale=20.0"},
+      {{"in.3dmf", "out.t3d", "--one-brush", "--no-pictures", "-q"},
+       "[in.3dmf][out.t3d] scale=20.0 one-brush no-pictures quiet"},
+      // A value is taken as it stands: empty, or starting with "-".
+      {{"--scale", "-2", "a"}, "[a] scale=-2"},
+      {{"--scale=", "a"}, "[a] scale="},
+      {{"a", "--reader", "3dmf", "--reader=keywords"}, "[a] scale=20.0 keywords"},
+      {{"a", "--uv"}, "[a] scale=20.0 3dmf uv"},
+      {{"a", "--pow2", "--reader", "3dmf"}, "[a] scale=20.0 3dmf pow2"},
+      {{"a", "--bitmap-depth", "24", "--textures=t", "--template", "m.txt"},
+       "[a] scale=20.0 textures=t template=m.txt"},
+      {{"a", "b", "--out-dir", "o", "--jobs=3", "-r"},
+       "[a][b] scale=20.0 out-dir=o jobs=3 recursive"},
+      {{"a", "--preview", "p.png", "--preview-size", "64X48"},
+       "[a] scale=20.0 preview=p.png size=64x48"},
+      // After "--" every argument is a path, "-" included.
+      {{"--", "--one-brush", "-"}, "[--one-brush][-] scale=20.0"},
+      {{"a", "--result-line"}, "[a] scale=20.0 result-line"},
+      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 editor fit=512.000000"},
+      {{"a", "--fit=0.5"}, "[a] scale=20.0 fit=0.500000"},
+  };
+  for (const auto& c : cases) {
+    const auto command = ParseArguments(c.args);
+    EXPECT_EQ(command.action, Action::Convert);
+    EXPECT_EQ(Summary(command.options), c.expected) << c.args.front();
+  }
+}
+
+TEST(OptionsTest, RefusalsNameWhatIsWrong) {
+  const struct {
+    Args args;
+    std::string message;
+  } cases[] = {
+      {{}, "no INPUT given"},
+      {{"a", "--scale"}, "--scale needs a value"},
+      {{"a", "--reader", "vrml"}, "--reader takes keywords or 3dmf, not \"vrml\""},
+      {{"a", "--bitmap-depth", "16"}, "--bitmap-depth takes 8 or 24, not \"16\""},
+      {{"a", "--jobs", "0"}, "--jobs takes a whole number from 1 to 256, not \"0\""},
+      {{"a", "--jobs", "2x"}, "--jobs takes a whole number from 1 to 256, not \"2x\""},
+      {{"a", "--out-dir="}, "--out-dir is empty"},
+      {{"a", "--preview="}, "--preview is empty"},
+      {{"a", "--preview-size", "0x5"},
+       "--preview-size takes WIDTHxHEIGHT, each from 1 to 16384 pixels (like 800x600), not "
+       "\"0x5\""},
+      {{"a", "--preview-size", "640"},
+       "--preview-size takes WIDTHxHEIGHT, each from 1 to 16384 pixels (like 800x600), not "
+       "\"640\""},
+      {{"a", "--fast"}, "unknown option --fast"},
+      {{"a", "--fit", "0"}, "--fit takes a size above 0 in units, like 512, not \"0\""},
+      {{"a", "--fit", "12m"}, "--fit takes a size above 0 in units, like 512, not \"12m\""},
+      {{"a", "--scale", "2", "--fit", "5"},
+       "--fit and --scale both set the size; give one of them"},
+      {{"a", "--uv", "--reader", "keywords"}, "--uv needs --reader 3dmf"},
+      {{"a", "--pow2", "--reader=keywords"}, "--pow2 needs --reader 3dmf"},
+      {{"a", "--uv", "--no-pictures"},
+       "--uv names the texture bitmaps, which --no-pictures leaves out"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ParseArguments(c.args);
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const UsageError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+}
+
+TEST(OptionsTest, HelpAndVersionWinOverWhatFollows) {
+  EXPECT_EQ(ParseArguments({"--help", "--fast"}).action, Action::Help);
+  EXPECT_EQ(ParseArguments({"a", "-h"}).action, Action::Help);
+  EXPECT_EQ(ParseArguments({"--version", "--reader", "x"}).action, Action::Version);
+  // What stands before them is still checked.
+  EXPECT_THROW(ParseArguments({"--fast", "--help"}), UsageError);
+}
+
+}  // namespace
