@@ -102,13 +102,7 @@ bool FlatAndConvex(const Vector3* corners, std::size_t count, Vector3& normal) {
 void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
                         std::size_t count, const Vector3& normal, std::string_view texture,
                         const TextureAxes* axes) {
-  text += "Begin Polygon Item=OUTSIDE ";
-  if (!texture.empty()) {
-    text += "Texture=";
-    text += texture;
-    text += ' ';
-  }
-  text += "Link=";
+  PutPolygonHead(text, texture);
   char number[16];
   text.append(number, std::to_chars(number, number + sizeof number, link).ptr);
   text += "\r\nOrigin ";

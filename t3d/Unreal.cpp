@@ -254,13 +254,7 @@ std::size_t BeginPolygonKeepingOrigin(std::string& text, const Vector3& A, const
                                       const Vector3& C, char* origin, std::int32_t& link,
                                       std::string_view texture = {},
                                       const TextureAxes* axes = nullptr) {
-  text += "Begin Polygon Item=OUTSIDE ";
-  if (!texture.empty()) {
-    text += "Texture=";
-    text += texture;
-    text += ' ';
-  }
-  text += "Link=";
+  PutPolygonHead(text, texture);
   // The blank stands where a negative number's sign would be.
   if (link >= 0) text += ' ';
   AppendInteger(text, link);

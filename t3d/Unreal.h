@@ -98,6 +98,18 @@ char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const
                   LinkDigits& link);
 
 // The box around the corners written, in the document's units.
+// A polygon record's head line up to its link number: "Begin Polygon
+// Item=OUTSIDE ", with "Texture=NAME " when it names a texture, then "Link=".
+inline void PutPolygonHead(std::string& text, std::string_view texture) {
+  text += "Begin Polygon Item=OUTSIDE ";
+  if (!texture.empty()) {
+    text += "Texture=";
+    text += texture;
+    text += ' ';
+  }
+  text += "Link=";
+}
+
 struct Extent {
   bool any = false;
   Vector3 low{0, 0, 0};
