@@ -27,6 +27,7 @@
 #include "app/ModelOutputCases.h"
 #include "app/gui/FormMain.h"
 #include "app/gui/PreviewView.h"
+#include "platform/Platform.h"
 #include "preview/Preview.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
@@ -456,7 +457,7 @@ TEST_F(FormMainTest, AnOutputThatIsAModelIsRefusedAndLeftAsItWas) {
         << message;
     EXPECT_NE(message.find(c.because), std::string::npos) << message;
     EXPECT_EQ(ReadFile(output), c.bytes);
-    EXPECT_EQ(std::filesystem::exists(output), !c.bytes.empty());
+    EXPECT_EQ(std::filesystem::exists(Kelvane::Platform::PathOf(output)), !c.bytes.empty());
     EXPECT_TRUE(Control<QPushButton>("CommandGo")->isEnabled());
   }
 }
@@ -529,7 +530,7 @@ TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
     Click("CommandGo");
     const CommandLineResult line =
         RunCommandLine(std::string(whole ? "--reader 3dmf " : "") + "--editor-frame --fit 256 " +
-                       dir.File("line.3dmf") + " " + dir.File("line.t3d"));
+                       Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")));
     ASSERT_EQ(line.status, 0) << line.stderrText;
     const std::string document = ReadFile(dir.File("window.t3d"));
     EXPECT_NE(document.find("Begin Polygon Item=OUTSIDE Link=0\r\n"), std::string::npos);

@@ -41,14 +41,17 @@ for file in crate.t3d crate_1.bmp; do
 done
 
 # What the zip gives for Qt's LGPL: the window's objects link again, as
-# NOTICE.txt tells, with this machine's Qt, into the same program.
+# NOTICE.txt tells, with this machine's Qt, into a program that works as the
+# zip's does (the bytes differ: the link order and the time stamp are the
+# linker's own). It stands beside the zip's programs, where it finds the
+# template, and the window check below drives both.
 qt=$("$source/scripts/build-qt-windows.sh" --print-prefix)
+relinked=""
 if cmake -S "$top/relink" -B "$work/relink" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" >"$work/relink.log" 2>&1 &&
   cmake --build "$work/relink" >>"$work/relink.log" 2>&1; then
-  x86_64-w64-mingw32-strip -o "$work/relinked.exe" "$work/relink/kelvane.exe"
-  cmp -s "$work/relinked.exe" "$top/kelvane.exe" ||
-    fail "relink/ links into another kelvane.exe than the zip's: $(cmp "$work/relinked.exe" "$top/kelvane.exe")"
+  relinked="$top/kelvane-relinked.exe"
+  cp "$work/relink/kelvane.exe" "$relinked"
 else
   fail "relink/ does not link: $(tail -5 "$work/relink.log")"
 fi
@@ -57,6 +60,10 @@ fi
 # paths it is given are typed on a US keyboard, so they keep to ASCII.)
 bash "$(dirname "$0")/window-under-wine.sh" "$wine" "$x11_prefix" "$top/kelvane.exe" \
   "$linux_build/bin/kelvane-convert" "$model" "$work/window-check" || fail "the window from the zip"
+if [ -n "$relinked" ]; then
+  bash "$(dirname "$0")/window-under-wine.sh" "$wine" "$x11_prefix" "$relinked" \
+    "$linux_build/bin/kelvane-convert" "$model" "$work/relinked-check" || fail "the relinked window"
+fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "the release zip's programs run from \"$top\""
