@@ -171,9 +171,9 @@ def profile(out_file):
     key_form = re.compile(r"^([a-z]+)=(.*?)\n?$")
     with open(out_file, encoding="utf-8", errors="replace") as lines:
         for text in lines:
-            spec = key_form.match(text)
-            if spec:
-                key, value = spec.group(1), spec.group(2)
+            field = key_form.match(text)
+            if field:
+                key, value = field.group(1), field.group(2)
                 if key == "fl":
                     function_file = named(files, value)
                     path = function_file

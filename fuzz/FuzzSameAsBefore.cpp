@@ -415,6 +415,17 @@ void CheckDocument(std::string_view data) {
     std::unique_ptr<Metafile::Document> now, before;
     const Outcome a = OutcomeOf([&](std::string&) { now = Metafile::ReadTextDocument(text); });
     const Outcome b = OutcomeOf([&](std::string&) { before = Reference::ReadTextDocument(text); });
+    // A file that ends inside objects is read by the rule for containers
+    // left open at the end, which the former scan lacks: the two differ
+    // there by design.
+    constexpr std::string_view kOpenAtEnd = "is never closed";
+    if (a.message.find(kOpenAtEnd) != std::string::npos ||
+        b.message.find(kOpenAtEnd) != std::string::npos)
+      continue;
+    if (!(a == b)) {
+      std::fprintf(stderr, "now: %s (%s)\nbefore: %s (%s)\n", a.message.c_str(), a.place.c_str(),
+                   b.message.c_str(), b.place.c_str());
+    }
     Check(a == b, "the document scan fails otherwise");
     if (a.failed) continue;
     Check(now->objects.size() == before->objects.size() && now->top == before->top &&
