@@ -49,7 +49,7 @@ test-tsan: deps
 # programs, cross-built with MinGW-w64 and linked statically, with a Qt and
 # a Leptonica built for MinGW-w64 from Debian's source packages. Those are
 # built once per machine into ~/.cache/kelvane (scripts/build-qt-windows.sh:
-# about 45 minutes on 2 cores; scripts/build-leptonica.sh: a few).
+# about half an hour on 2 cores; scripts/build-leptonica.sh: about a minute).
 # The tests run under Wine, in a prefix inside the build folder, and compare
 # the .exe with the Linux program of $(BUILD); the window's own check runs on
 # a virtual display (Xvfb).

@@ -73,7 +73,7 @@ cache_ready "$prefix" "$(stamp)" && { echo "$prefix"; exit 0; }
 "$source_dir/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix dpkg-dev >&2
 cache_lock qt-mingw-w64 "$prefix" "$(stamp)"
 
-say "Qt for Windows is built once per machine: about 45 minutes on 2 cores"
+say "Qt for Windows is built once per machine: about half an hour on 2 cores"
 work="$cache/build-qt-$qt_version-mingw-w64"
 start_build "Qt $qt_version for Windows (MinGW-w64, static)" "$prefix" "$work" "$package" "$version"
 
