@@ -36,7 +36,7 @@ GROUPS = [
     ("number form", r"PutNumber|PutVector|PutPadded|PutFiveDigits|PutLongWhole|EightDigits|"
                     r"PutLink|MakeCornerForm|PutCorner|AppendNumber|FormatVector|NumberForm|"
                     r"to_chars"),
-    ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|"
+    ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|AppendQuickly|"
                    r"Platform::File|(^|:)(open|open64|write|writev|close|__libc_open64|"
                    r"__libc_write|__libc_close|__close|__write|__open64)\b|"
                    r"(^|::)(WriteAll|Floor)$|^main$"),

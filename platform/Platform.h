@@ -80,6 +80,16 @@ class File {
   bool created_ = false;
 };
 
+// The quick way for the many small appends of a run: one open of a file
+// that exists, one write of all the bytes, one close, with none of File's
+// bookkeeping. Where it does not go so, nothing of it is left (what went
+// out is taken back), and the caller takes the general way with File,
+// which meets the same fault and reports it, or gets past it. Only a close
+// that fails after every byte went out is reported here, with its code in
+// `error`: the bytes cannot be taken back then, nor written again.
+enum class QuickAppend { kDone, kNotDone, kCloseFailed };
+QuickAppend AppendQuickly(const std::string& path, std::string_view bytes, int& error);
+
 // A shared library loaded while the program runs, for a part that only
 // some runs need (so that a run without it does not load it, nor what it
 // loads in turn). Unloaded when it goes.

@@ -111,6 +111,8 @@ TEST(WriteFaultTest, EveryWriterTakesBackAWriteCutShort) {
   };
   const Writer writers[] = {
       {"T3D piece", true, [&](const std::string& p) { WriteTextFile(p, piece, true); }},
+      {"T3D record", true,
+       [&](const std::string& p) { TextRoutines::WriteTextLine(p, piece + "\r\n", true); }},
       {"BMP 24-bit", false, [&](const std::string& p) { SaveBitmap(image, p); }},
       {"BMP 8-bit", false, [&](const std::string& p) { SaveBitmap(image, p, 8); }},
       {"PNG", false, [&](const std::string& p) { SavePng(image, p); }},
