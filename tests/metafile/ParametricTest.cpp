@@ -628,7 +628,9 @@ TEST(ParametricTest, DegenerateShapesKeepWhatHasArea) {
     EXPECT_EQ(set.triangles.size() + set.zeroAreaLeftOut, c.full);
     for (const Point3& p : set.points) {
       ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
-      if (c.flatAxis >= 0) EXPECT_EQ(c.flatAxis == 0 ? p.x : c.flatAxis == 1 ? p.y : p.z, 0);
+      if (c.flatAxis >= 0) {
+        EXPECT_EQ(c.flatAxis == 0 ? p.x : c.flatAxis == 1 ? p.y : p.z, 0);
+      }
     }
     for (const Tri& t : set.triangles) {
       const Point3 ab = Sub(set.points[t[1]], set.points[t[0]]);
