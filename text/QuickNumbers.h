@@ -48,6 +48,40 @@ inline int LeadingDigits(const char* const p, std::uint64_t& value) {
   return taken;
 }
 
+// The end of a number whose digits are read: its exponent, if any, and its
+// value, when one multiplication or division by a power of ten gives it
+// exactly; nullptr else. Bounded, every read checks for `end`; otherwise
+// the text stops every step by itself (a byte no number may hold).
+template <bool kBounded>
+[[gnu::always_inline]] inline const char* ExactValueAt(const char* p, const char* const end,
+                                                       std::uint64_t mantissa, std::size_t digits,
+                                                       std::size_t decimals, bool negative,
+                                                       double& value) {
+  if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
+  const auto inside = [end](const char* q) { return !kBounded || q < end; };
+  int scale = -static_cast<int>(decimals);
+  if (inside(p) && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    const bool exponentNegative = inside(q) && *q == '-';
+    q += inside(q) && (*q == '-' || *q == '+');
+    const char* const exponentDigits = q;
+    int exponent = 0;
+    while (inside(q) && (*q >= '0' && *q <= '9')) {
+      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+      ++q;
+    }
+    if (q == exponentDigits) return nullptr;
+    scale += exponentNegative ? -exponent : exponent;
+    p = q;
+  }
+  if (scale < -22 || scale > 22) return nullptr;
+  // Below 2^53 the signed conversion is exact too, and shorter.
+  const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
+  value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+  if (negative) value = -value;
+  return p;
+}
+
 // A plain decimal number at `p` whose value one multiplication or division
 // gives exactly, read as PlainNumberAt reads it: the same value, from the
 // same characters. nullptr for any other text (PlainNumberAt may still read
@@ -74,28 +108,7 @@ inline const char* ExactNumberAt(const char* p, const char* const end, double& v
     decimals = static_cast<std::size_t>(p - fraction);
     digits += decimals;
   }
-  if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
-  int scale = -static_cast<int>(decimals);
-  if (p < end && (*p == 'e' || *p == 'E')) {
-    const char* q = p + 1;
-    const bool exponentNegative = q < end && *q == '-';
-    q += q < end && (*q == '-' || *q == '+');
-    const char* const exponentDigits = q;
-    int exponent = 0;
-    while (q < end && (*q >= '0' && *q <= '9')) {
-      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
-      ++q;
-    }
-    if (q == exponentDigits) return nullptr;
-    scale += exponentNegative ? -exponent : exponent;
-    p = q;
-  }
-  if (scale < -22 || scale > 22) return nullptr;
-  // Below 2^53 the signed conversion is exact too, and shorter.
-  const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
-  value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
-  if (negative) value = -value;
-  return p;
+  return ExactValueAt<true>(p, end, mantissa, digits, decimals, negative, value);
 }
 
 // The same, within a stretch of text that ends in a byte no number may
@@ -156,27 +169,7 @@ inline const char* StoppedNumberAt(const char* p, const char* const textEnd, dou
     decimals = static_cast<std::size_t>(p - fraction);
     digits += decimals;
   }
-  if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
-  int scale = -static_cast<int>(decimals);
-  if (*p == 'e' || *p == 'E') {
-    const char* q = p + 1;
-    const bool exponentNegative = *q == '-';
-    q += *q == '-' || *q == '+';
-    const char* const exponentDigits = q;
-    int exponent = 0;
-    while (*q >= '0' && *q <= '9') {
-      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
-      ++q;
-    }
-    if (q == exponentDigits) return nullptr;
-    scale += exponentNegative ? -exponent : exponent;
-    p = q;
-  }
-  if (scale < -22 || scale > 22) return nullptr;
-  const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
-  value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
-  if (negative) value = -value;
-  return p;
+  return ExactValueAt<false>(p, textEnd, mantissa, digits, decimals, negative, value);
 }
 
 }  // namespace Kelvane::QuickNumbers
