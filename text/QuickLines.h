@@ -36,15 +36,22 @@ inline std::int32_t PositionAfterBreaks(const char* const data, std::size_t i, s
   return static_cast<std::int32_t>(i + 1);
 }
 
-// Where a quick way starts to read from `position`, or nullptr when the
-// general routines must: a position below 1 or beyond the text, a text too
-// long for 32-bit positions or whose last byte is no line break.
-inline const char* StartOf(std::string_view text, std::int32_t position) {
+// The character at `position`, or nullptr when the general routines must
+// read from there: a position below 1 or beyond the text, a text too long
+// for 32-bit positions.
+inline const char* InTextAt(std::string_view text, std::int32_t position) {
   if (position < 1 || text.size() >= static_cast<std::size_t>(kMaxPosition) ||
-      static_cast<std::size_t>(position) > text.size() || !IsBreak(text.back())) {
+      static_cast<std::size_t>(position) > text.size()) {
     return nullptr;
   }
   return text.data() + (position - 1);
+}
+
+// Where a quick way of a line starts to read from `position` (InTextAt), or
+// nullptr, also when the text's last byte is no line break.
+inline const char* StartOf(std::string_view text, std::int32_t position) {
+  const char* const p = InTextAt(text, position);
+  return p != nullptr && IsBreak(text.back()) ? p : nullptr;
 }
 
 inline const char* PastBlanksInLine(const char* p) {

@@ -48,38 +48,61 @@ inline int LeadingDigits(const char* const p, std::uint64_t& value) {
   return taken;
 }
 
+// The exponent at `p`, which stands on its "e" or "E": its value, at most
+// 100000 in size, added to `scale`. Returns where it ends, or nullptr when
+// no digit follows its sign. Bounded, every read checks for `end`;
+// otherwise the text stops every step by itself (a byte no number holds).
+template <bool kBounded>
+[[gnu::always_inline]] inline const char* ExponentAt(const char* p, const char* const end,
+                                                     int& scale) {
+  const auto inside = [end](const char* q) { return !kBounded || q < end; };
+  const char* q = p + 1;
+  const bool negative = inside(q) && *q == '-';
+  q += inside(q) && (*q == '-' || *q == '+');
+  const char* const exponentDigits = q;
+  int exponent = 0;
+  while (inside(q) && (*q >= '0' && *q <= '9')) {
+    if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+    ++q;
+  }
+  if (q == exponentDigits) return nullptr;
+  scale += negative ? -exponent : exponent;
+  return q;
+}
+
+// A number's value is exact by one multiplication or division (and so
+// correctly rounded) when its digits, at most 19, make at most 2^53 and
+// the power of ten is at most 10^22 either way.
+[[gnu::always_inline]] inline bool ExactMantissa(std::uint64_t mantissa, std::size_t digits) {
+  return digits != 0 && digits <= 19 && mantissa <= (std::uint64_t{1} << 53);
+}
+
+// The value of an exact mantissa (ExactMantissa) times 10^scale; false when
+// the power is not exact.
+[[gnu::always_inline]] inline bool ScaledValue(std::uint64_t mantissa, int scale, bool negative,
+                                               double& value) {
+  if (scale < -22 || scale > 22) return false;
+  // Below 2^53 the signed conversion is exact too, and shorter.
+  const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
+  value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
+  if (negative) value = -value;
+  return true;
+}
+
 // The end of a number whose digits are read: its exponent, if any, and its
-// value, when one multiplication or division by a power of ten gives it
-// exactly; nullptr else. Bounded, every read checks for `end`; otherwise
-// the text stops every step by itself (a byte no number may hold).
+// value when that is exact; nullptr else.
 template <bool kBounded>
 [[gnu::always_inline]] inline const char* ExactValueAt(const char* p, const char* const end,
                                                        std::uint64_t mantissa, std::size_t digits,
                                                        std::size_t decimals, bool negative,
                                                        double& value) {
-  if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
-  const auto inside = [end](const char* q) { return !kBounded || q < end; };
+  if (!ExactMantissa(mantissa, digits)) return nullptr;
   int scale = -static_cast<int>(decimals);
-  if (inside(p) && (*p == 'e' || *p == 'E')) {
-    const char* q = p + 1;
-    const bool exponentNegative = inside(q) && *q == '-';
-    q += inside(q) && (*q == '-' || *q == '+');
-    const char* const exponentDigits = q;
-    int exponent = 0;
-    while (inside(q) && (*q >= '0' && *q <= '9')) {
-      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
-      ++q;
-    }
-    if (q == exponentDigits) return nullptr;
-    scale += exponentNegative ? -exponent : exponent;
-    p = q;
+  if ((!kBounded || p < end) && (*p == 'e' || *p == 'E')) {
+    p = ExponentAt<kBounded>(p, end, scale);
+    if (p == nullptr) return nullptr;
   }
-  if (scale < -22 || scale > 22) return nullptr;
-  // Below 2^53 the signed conversion is exact too, and shorter.
-  const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
-  value = scale >= 0 ? exact * kExactPowersOfTen[scale] : exact / kExactPowersOfTen[-scale];
-  if (negative) value = -value;
-  return p;
+  return ScaledValue(mantissa, scale, negative, value) ? p : nullptr;
 }
 
 // A plain decimal number at `p` whose value one multiplication or division

@@ -455,30 +455,16 @@ bool PlainNumberAt(const char* p, const char* const end, double& value, const ch
     digits += decimals;
   }
   if (digits == 0) return false;
-  int exponent = 0;
+  int scale = -static_cast<int>(decimals);
   if (p < end && (*p == 'e' || *p == 'E')) {
-    const char* q = p + 1;
-    const bool exponentNegative = q < end && *q == '-';
-    if (q < end && (*q == '-' || *q == '+')) ++q;
-    const char* const exponentDigits = q;
-    while (q < end && IsDigit(*q)) {
-      if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
-      ++q;
-    }
-    if (q == exponentDigits) return false;
-    if (exponentNegative) exponent = -exponent;
-    p = q;
+    p = QuickNumbers::ExponentAt<true>(p, end, scale);
+    if (p == nullptr) return false;
   }
   stop = p;
-  // Digits that make an integer of at most 2^53 and a power of ten that is
-  // exact: one multiplication or division, which rounds correctly. This
-  // covers the coordinates and indices of any model written by a program.
-  const int scale = exponent - static_cast<int>(decimals);
-  if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
-    const auto exact = static_cast<double>(mantissa);
-    value = scale >= 0 ? exact * QuickNumbers::kExactPowersOfTen[scale]
-                       : exact / QuickNumbers::kExactPowersOfTen[-scale];
-    if (negative) value = -value;
+  // One multiplication or division, which rounds correctly, wherever it is
+  // exact: the coordinates and indices of any model written by a program.
+  if (QuickNumbers::ExactMantissa(mantissa, digits) &&
+      QuickNumbers::ScaledValue(mantissa, scale, negative, value)) {
     return true;
   }
   const char* const from = *first == '+' ? first + 1 : first;
@@ -550,24 +536,9 @@ bool NextTokenCount(std::string_view text, std::int32_t& position, std::string_v
   return true;
 }
 
-namespace {
-
-// Where NextPlainValue starts to read from `position`, or nullptr when it
-// must leave the text to the general routines: a position below 1 or
-// beyond the text, a text too long for 32-bit positions.
-inline const char* QuickStart(std::string_view text, std::int32_t position) {
-  if (position < 1 || text.size() >= static_cast<std::size_t>(kMaxPosition) ||
-      static_cast<std::size_t>(position) > text.size()) {
-    return nullptr;
-  }
-  return text.data() + (position - 1);
-}
-
-}  // namespace
-
 bool NextPlainValue(std::string_view text, std::int32_t& position, double& value,
                     std::int32_t& place) {
-  const char* p = QuickStart(text, position);
+  const char* p = Scan::InTextAt(text, position);
   if (p == nullptr) return false;
   const char* const data = text.data();
   const char* const end = data + text.size();
