@@ -57,7 +57,7 @@ WIN_BUILD ?= build-windows
 
 .PHONY: windows windows-deps test-windows
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest fontconfig xvfb xdotool zip unzip
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest fontconfig xvfb xdotool xclip zip unzip
 
 windows: windows-deps
 	@qt=$$(scripts/build-qt-windows.sh) && lept=$$(scripts/build-leptonica.sh mingw-w64) && \

@@ -3,7 +3,8 @@
 # driver), driven as a user drives it: find the window by its title, click
 # into the input and output boxes and type the paths (as Windows writes
 # them, Z:\...), click Go, type the texture's name into the save dialog and
-# press Enter, close the window with Alt+F4. The document and bitmap must
+# press Enter, close the window with Alt+F4. Every typed box is read back
+# through the clipboard before going on. The document and bitmap must
 # equal what the Linux command line writes from the same model.
 # Every wait has a time limit, so a window that never shows or a dialog that
 # never comes fails the check instead of hanging it.
@@ -70,17 +71,34 @@ printf 'window shown after %d.%03d s\n' $((shown / 1000)) $((shown % 1000))
 # As a user does it: click into a box, select what it holds, type; then
 # click Go. The places are the layout's, in pixels at 96 dots per inch
 # (Wine's default), from the window's corner (no frame: no window manager).
+# A keystroke can get lost on a loaded machine (once a path arrived without
+# its last letter), so each box is read back as a user would check it:
+# select all, copy, and compare the clipboard (Wine hands it to X) with what
+# was typed; a box that does not hold it is typed again, at most three times.
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
 type_text() { xdotool type --clearmodifiers --delay 50 -- "$1"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+# type_checked SELECT TEXT: SELECT (keys) marks what the focused box holds.
+type_checked() {
+  local select=$1 text=$2 held=""
+  for attempt in 1 2 3; do
+    key $select
+    type_text "$text"
+    sleep 0.3
+    key $select ctrl+c
+    sleep 0.3
+    held=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+    [ "$held" = "$text" ] && return 0
+    echo "typed again: the box held \"$held\" after attempt $attempt"
+  done
+  fail "the box holds \"$held\", not \"$text\""
+}
 xdotool windowfocus --sync "$window"
 sleep 1
 click 130 33   # TextInFileName
-key ctrl+a
-type_text "$(windows_path "$work/window/$name.3dmf")"
+type_checked ctrl+a "$(windows_path "$work/window/$name.3dmf")"
 click 130 81   # TextOutFileName
-key ctrl+a
-type_text "$(windows_path "$work/window/$name.t3d")"
+type_checked ctrl+a "$(windows_path "$work/window/$name.t3d")"
 click 277 108  # CommandGo
 
 # The save dialog for the texture: the other window of some size that shows
@@ -100,8 +118,7 @@ else
   xdotool windowfocus --sync "$dialog"
   sleep 1
   # Its name box holds the proposed name; type the whole path instead.
-  key End shift+Home
-  type_text "$(windows_path "$work/window/${name}_1.bmp")"
+  type_checked "End shift+Home" "$(windows_path "$work/window/${name}_1.bmp")"
   key Return
 fi
 
