@@ -74,38 +74,53 @@ printf 'window shown after %d.%03d s\n' $((shown / 1000)) $((shown % 1000))
 # A keystroke can get lost on a loaded machine (once a path arrived without
 # its last letter), so each box is read back as a user would check it:
 # select all, copy, and compare the clipboard (Wine hands it to X) with what
-# was typed; a box that does not hold it is typed again, at most three times.
+# was typed. The clipboard is emptied first, so a lost copy reads as "".
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
 type_text() { xdotool type --clearmodifiers --delay 50 -- "$1"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-# type_checked SELECT TEXT: SELECT (keys) marks what the focused box holds.
+held=""
+# holds SELECT TEXT: SELECT (keys) marks all the focused box holds.
+holds() {
+  printf '' | xclip -selection clipboard
+  key $1 ctrl+c
+  sleep 0.3
+  held=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
+  [ "$held" = "$2" ]
+}
+# type_checked SELECT TEXT: types TEXT over the focused box's, at most three
+# times, until the box holds it.
 type_checked() {
-  local select=$1 text=$2 held=""
   for attempt in 1 2 3; do
-    key $select
-    type_text "$text"
+    key $1
+    type_text "$2"
     sleep 0.3
-    key $select ctrl+c
-    sleep 0.3
-    held=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
-    [ "$held" = "$text" ] && return 0
+    holds "$1" "$2" && return 0
     echo "typed again: the box held \"$held\" after attempt $attempt"
   done
-  fail "the box holds \"$held\", not \"$text\""
+  fail "the box holds \"$held\", not \"$2\""
+  return 1
 }
+# Both boxes are filled, then each is clicked and read again: a lost click
+# would have put a path into the other box.
 xdotool windowfocus --sync "$window"
 sleep 1
-click 130 33   # TextInFileName
-type_checked ctrl+a "$(windows_path "$work/window/$name.3dmf")"
-click 130 81   # TextOutFileName
-type_checked ctrl+a "$(windows_path "$work/window/$name.t3d")"
+in_path=$(windows_path "$work/window/$name.3dmf")
+out_path=$(windows_path "$work/window/$name.t3d")
+for round in 1 2 3; do
+  click 130 33 && type_checked ctrl+a "$in_path" || break   # TextInFileName
+  click 130 81 && type_checked ctrl+a "$out_path" || break  # TextOutFileName
+  click 130 33 && holds ctrl+a "$in_path" && click 130 81 && holds ctrl+a "$out_path" && break
+  echo "filled again: a box held \"$held\" after round $round"
+  [ "$round" -eq 3 ] && fail "the boxes do not hold the paths after 3 rounds"
+done
 click 277 108  # CommandGo
 
 # The save dialog for the texture: the other window of some size that shows
-# (Wine gives its X window no title).
+# (Wine gives its X window no title); the search also lists the root window.
+root=$(xdotool search --maxdepth 0 --name '' | head -1)
 dialog=""
 for _ in $(seq 100); do
-  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null | grep -vx "$window"); do
+  for id in $(xdotool search --onlyvisible --name '' 2>/dev/null | grep -vx -e "$window" -e "$root"); do
     width=$(xdotool getwindowgeometry --shell "$id" 2>/dev/null | sed -n 's/^WIDTH=//p')
     [ "${width:-0}" -ge 200 ] && { dialog=$id; break; }
   done
@@ -119,7 +134,17 @@ else
   sleep 1
   # Its name box holds the proposed name; type the whole path instead.
   type_checked "End shift+Home" "$(windows_path "$work/window/${name}_1.bmp")"
-  key Return
+  # Enter saves and closes the dialog; it is pressed again, once, if the
+  # dialog still shows after 10 s.
+  for attempt in 1 2; do
+    key Return
+    for _ in $(seq 50); do
+      xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$dialog" || break 2
+      sleep 0.2
+    done
+    [ "$attempt" -eq 1 ] && echo "Enter again: the save dialog still shows" &&
+      xdotool windowfocus --sync "$dialog" 2>/dev/null
+  done
 fi
 
 # The run is over when the document is whole; then nothing more may come.
