@@ -100,8 +100,8 @@ type_checked() {
   fail "the box holds \"$held\", not \"$2\""
   return 1
 }
-# Both boxes are filled, then each is clicked and read again: a lost click
-# would have put a path into the other box.
+# Once both boxes are filled, the first is clicked and read again: a lost
+# click would have put the second path into it, or the first into the other.
 xdotool windowfocus --sync "$window"
 sleep 1
 in_path=$(windows_path "$work/window/$name.3dmf")
@@ -109,8 +109,8 @@ out_path=$(windows_path "$work/window/$name.t3d")
 for round in 1 2 3; do
   click 130 33 && type_checked ctrl+a "$in_path" || break   # TextInFileName
   click 130 81 && type_checked ctrl+a "$out_path" || break  # TextOutFileName
-  click 130 33 && holds ctrl+a "$in_path" && click 130 81 && holds ctrl+a "$out_path" && break
-  echo "filled again: a box held \"$held\" after round $round"
+  click 130 33 && holds ctrl+a "$in_path" && break
+  echo "filled again: the input box held \"$held\" after round $round"
   [ "$round" -eq 3 ] && fail "the boxes do not hold the paths after 3 rounds"
 done
 click 277 108  # CommandGo
