@@ -272,7 +272,7 @@ void ConversionRun::BeginObjectFrame() {
   if (!MapMode()) return;
   writer_.StartBrush();
   std::string piece;
-  Unreal::BeginBrushActor(piece, brushNumber_, ModuleVector::Vector3{0, 0, 0});
+  Unreal::BeginBrushActor(piece, brushNumber_, Vector3{0, 0, 0});
   writer_.WritePiece(piece, true);
   Unreal::BeginPolyList(piece);
   writer_.WritePiece(piece, true);

@@ -21,7 +21,6 @@ namespace Kelvane {
 
 namespace {
 
-using ModuleVector::Vector3;
 
 // A point of the model as a corner of the document, as every reader maps
 // the axes; function objects, so that WritePolygons takes them inline.

@@ -61,8 +61,8 @@ const Tokens& ModelTokens() {
 
 // Triangles as a model holds them after scaling by 20: corners anywhere
 // within +-20000, edges of a few tens of units.
-std::vector<ModuleVector::Vector3> Corners() {
-  std::vector<ModuleVector::Vector3> corners;
+std::vector<Vector3> Corners() {
+  std::vector<Vector3> corners;
   std::uint64_t state = 12345;
   auto next = [&](std::int64_t range) {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
@@ -70,7 +70,7 @@ std::vector<ModuleVector::Vector3> Corners() {
            1000.0;
   };
   for (int i = 0; i < 1000; ++i) {
-    const ModuleVector::Vector3 a{next(20000000), next(20000000), next(20000000)};
+    const Vector3 a{next(20000000), next(20000000), next(20000000)};
     corners.push_back(a);
     for (int k = 0; k < 2; ++k)
       corners.push_back({a.X + next(40000), a.Y + next(40000), a.Z + next(40000)});
@@ -135,7 +135,7 @@ void BM_CountValueOfIndex(benchmark::State& state) {
 BENCHMARK(BM_CountValueOfIndex);
 
 void BM_NumberForm(benchmark::State& state) {
-  const std::vector<ModuleVector::Vector3> corners = Corners();
+  const std::vector<Vector3> corners = Corners();
   std::string text;
   std::size_t i = 0;
   for (auto _ : state) {
@@ -224,7 +224,7 @@ void BM_FormerNumberFormFullRange(benchmark::State& state) {
 BENCHMARK(BM_FormerNumberFormFullRange);
 
 void BM_FormatVector(benchmark::State& state) {
-  const std::vector<ModuleVector::Vector3> corners = Corners();
+  const std::vector<Vector3> corners = Corners();
   std::string text;
   std::size_t i = 0;
   for (auto _ : state) {
@@ -238,7 +238,7 @@ void BM_FormatVector(benchmark::State& state) {
 BENCHMARK(BM_FormatVector);
 
 void BM_WriteTriangle(benchmark::State& state) {
-  const std::vector<ModuleVector::Vector3> corners = Corners();
+  const std::vector<Vector3> corners = Corners();
   std::string text;
   std::size_t i = 0;
   Unreal::T3dWriter writer("");
@@ -259,7 +259,7 @@ BENCHMARK(BM_WriteTriangle);
 void BM_PolygonsOfAMesh(benchmark::State& state) {
   constexpr int kColumns = 123;
   constexpr int kRows = 122;
-  std::vector<ModuleVector::Vector3> points;
+  std::vector<Vector3> points;
   std::uint64_t seed = 99;
   auto jitter = [&] {
     seed = seed * 6364136223846793005ull + 1442695040888963407ull;
@@ -285,7 +285,7 @@ void BM_PolygonsOfAMesh(benchmark::State& state) {
   std::size_t r = 0;
   Unreal::T3dWriter writer("");
   for (auto _ : state) {
-    ModuleVector::Vector3 corner[3];
+    Vector3 corner[3];
     for (int k = 0; k < 3; ++k)
       corner[k] = ModuleVector::VectorScale(points[rows[r].corner[k]], 20.0);
     piece.clear();

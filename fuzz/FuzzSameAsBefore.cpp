@@ -104,14 +104,14 @@ void CheckNumbers(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-Unreal::FormedCorner Formed(const ModuleVector::Vector3& point) {
+Unreal::FormedCorner Formed(const Vector3& point) {
   Unreal::FormedCorner corner;
   corner.point = point;
   Unreal::MakeCornerForm(corner.form, point);
   return corner;
 }
 
-void CheckRecord(const ModuleVector::Vector3 (&corner)[3], std::int32_t link) {
+void CheckRecord(const Vector3 (&corner)[3], std::int32_t link) {
   std::int32_t beforeLink = link;
   const Outcome before = OutcomeOf([&](std::string& text) {
     Reference::TriangleRecord(text, corner[0], corner[1], corner[2], beforeLink);
@@ -163,8 +163,8 @@ void CheckRecords(const std::uint8_t* data, std::size_t size) {
   for (std::size_t at = 0; at + 72 <= size; at += 72, ++round) {
     double value[9];
     std::memcpy(value, data + at, sizeof value);
-    ModuleVector::Vector3 raw[3];
-    ModuleVector::Vector3 small[3];
+    Vector3 raw[3];
+    Vector3 small[3];
     for (int k = 0; k < 3; ++k) {
       raw[k] = {value[3 * k], value[3 * k + 1], value[3 * k + 2]};
       // The same corners brought into what models hold, to reach the

@@ -21,7 +21,6 @@
 // the axis mapping and tables made from counts.
 namespace Kelvane {
 
-using ModuleVector::Vector3;
 
 // The arguments of every reader, kept by the run. The scan position is
 // where the next search starts; the spot is the input position the reader

@@ -17,18 +17,11 @@ void AppendEditorVector(std::string& text, const Vector3& v) {
   text += "\r\n";
 }
 
-Vector3 Minus(const Vector3& a, const Vector3& b) { return {a.X - b.X, a.Y - b.Y, a.Z - b.Z}; }
-double Dot(const Vector3& a, const Vector3& b) { return a.X * b.X + a.Y * b.Y + a.Z * b.Z; }
-Vector3 Cross(const Vector3& a, const Vector3& b) {
-  return {a.Y * b.Z - a.Z * b.Y, a.Z * b.X - a.X * b.Z, a.X * b.Y - a.Y * b.X};
-}
-double Length(const Vector3& v) { return std::sqrt(Dot(v, v)); }
-
 // The unit vector of v, or zero for a zero vector.
 Vector3 Unit(const Vector3& v) {
-  const double length = std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z);
+  const double length = Length(v);
   if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
-  return {v.X / length, v.Y / length, v.Z / length};
+  return v / length;
 }
 
 }  // namespace
@@ -49,17 +42,15 @@ void AppendEditorNumber(std::string& text, double value) {
 }
 
 bool EditorNormal(const Vector3& v0, const Vector3& v1, const Vector3& v2, Vector3& normal) {
-  const Vector3 e1 = Minus(v1, v0);
-  const Vector3 e2 = Minus(v2, v0);
-  const Vector3 cross{e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z,
-                      e1.X * e2.Y - e1.Y * e2.X};
-  const double length = std::sqrt(cross.X * cross.X + cross.Y * cross.Y + cross.Z * cross.Z);
-  const double edges = std::sqrt((e1.X * e1.X + e1.Y * e1.Y + e1.Z * e1.Z) *
-                                 (e2.X * e2.X + e2.Y * e2.Y + e2.Z * e2.Z));
+  const Vector3 e1 = v1 - v0;
+  const Vector3 e2 = v2 - v0;
+  const Vector3 cross = Cross(e1, e2);
+  const double length = Length(cross);
+  const double edges = std::sqrt(Dot(e1, e1) * Dot(e2, e2));
   // Three corners on a line give a cross product of rounding noise only:
   // the sine of the angle between the edges is below what a double holds.
   if (!(length > 1e-12 * edges) || !std::isfinite(length)) return false;
-  normal = {cross.X / length, cross.Y / length, cross.Z / length};
+  normal = cross / length;
   return true;
 }
 
@@ -75,22 +66,22 @@ bool FlatAndConvex(const Vector3* corners, std::size_t count, Vector3& normal) {
     newell.X += (a.Y - b.Y) * (a.Z + b.Z);
     newell.Y += (a.Z - b.Z) * (a.X + b.X);
     newell.Z += (a.X - b.X) * (a.Y + b.Y);
-    size = std::max(size, Length(Minus(a, corners[0])));
+    size = std::max(size, Length(a - corners[0]));
   }
   const double length = Length(newell);
   if (!(length > 0) || !std::isfinite(length)) return false;
-  const Vector3 axis{newell.X / length, newell.Y / length, newell.Z / length};
+  const Vector3 axis = newell / length;
   // On one plane, within what single-precision points in a file hold.
   for (std::size_t i = 1; i < count; ++i) {
-    if (std::fabs(Dot(axis, Minus(corners[i], corners[0]))) > 1e-5 * size) return false;
+    if (std::fabs(Dot(axis, corners[i] - corners[0])) > 1e-5 * size) return false;
   }
   // Every corner turns the same way round the axis, and the turns add up
   // to one full turn: convex, and not a star that winds twice.
   constexpr double kFullTurn = 6.283185307179586;
   double turning = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const Vector3 e1 = Minus(corners[(i + 1) % count], corners[i]);
-    const Vector3 e2 = Minus(corners[(i + 2) % count], corners[(i + 1) % count]);
+    const Vector3 e1 = corners[(i + 1) % count] - corners[i];
+    const Vector3 e2 = corners[(i + 2) % count] - corners[(i + 1) % count];
     const double sine = Dot(axis, Cross(e1, e2));
     if (!(sine > 1e-9 * Length(e1) * Length(e2))) return false;
     turning += std::atan2(sine, Dot(e1, e2));
@@ -110,9 +101,9 @@ void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* cor
   text += "Normal ";
   AppendEditorVector(text, normal);
   text += "TextureU ";
-  AppendEditorVector(text, axes != nullptr ? axes->u : Unit(Minus(corners[0], corners[1])));
+  AppendEditorVector(text, axes != nullptr ? axes->u : Unit(corners[0] - corners[1]));
   text += "TextureV ";
-  AppendEditorVector(text, axes != nullptr ? axes->v : Unit(Minus(corners[2], corners[1])));
+  AppendEditorVector(text, axes != nullptr ? axes->v : Unit(corners[2] - corners[1]));
   for (std::size_t k = 0; k < count; ++k) {
     text += "Vertex ";
     AppendEditorVector(text, corners[k]);

@@ -14,7 +14,6 @@
 // in CR LF.
 namespace Kelvane::Unreal {
 
-using ModuleVector::Vector3;
 
 // 2: one brush (a bare polygon list); any other value: a map of brush actors.
 using OutputMode = std::int16_t;

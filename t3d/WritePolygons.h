@@ -73,7 +73,6 @@ template <typename Point, typename Row, typename MakeCorner, typename BeforeWrit
 void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
                    const std::vector<Point>& points, MakeCorner corner,
                    const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
-  using ModuleVector::Vector3;
   // A corner not made yet has a form length that no made form has; this
   // keeps the table of a big object at 72 bytes a point.
   constexpr std::uint8_t kNotMade = 0xFF;
@@ -194,7 +193,6 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
                           const std::vector<Point>& points, MakeCorner corner,
                           const std::vector<Row>& rows, bool sameOrder, BeforeWrite beforeWrite,
                           AfterWrite afterWrite) {
-  using ModuleVector::Vector3;
   const std::int32_t spotStart = spot;
   std::string text;
   for (std::size_t r = 0; r < rows.size(); ++r) {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "vector/Vector3.h"
+
 // The vector arithmetic of polygons: pure functions on plain values. Every
 // arithmetic step is checked; a step whose result is not finite raises an
 // overflow error and the operation returns nothing.
@@ -9,18 +11,6 @@
 // The functions are inline: the polygon writer calls them for every polygon,
 // and its records cost little more than the arithmetic itself.
 namespace Kelvane::ModuleVector {
-
-struct Vector3 {
-  double X = 0;
-  double Y = 0;
-  double Z = 0;
-};
-
-struct Triangle {
-  Vector3 A;
-  Vector3 B;
-  Vector3 C;
-};
 
 namespace Checked {
 

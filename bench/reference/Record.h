@@ -21,7 +21,6 @@ namespace Kelvane::Reference {
 
 namespace Record {
 
-using ModuleVector::Vector3;
 constexpr std::string_view kLineEnd = "\r\n";
 inline void AppendInteger(std::string& text, std::int64_t value) {
   char digits[24];

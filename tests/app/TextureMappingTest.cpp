@@ -384,7 +384,7 @@ TEST_F(TextureMappingTest, FaultsOfTheMappingObjectsAreErrorsOnlyWhenMappingIsAs
 
 TEST(MapTextureTest, AxesPutEachCornerAtItsTexelAndLieInThePlane) {
   const struct {
-    Unreal::Vector3 corner[3];
+    Vector3 corner[3];
     double s[3], t[3];
   } cases[] = {
       {{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}, {0, 64, 0}, {64, 64, 0}},
@@ -396,18 +396,18 @@ TEST(MapTextureTest, AxesPutEachCornerAtItsTexelAndLieInThePlane) {
   for (const auto& c : cases) {
     Unreal::TextureAxes axes;
     ASSERT_TRUE(Unreal::MapTexture(c.corner, c.s, c.t, axes));
-    const auto dot = [](const Unreal::Vector3& a, const Unreal::Vector3& b) {
+    const auto dot = [](const Vector3& a, const Vector3& b) {
       return a.X * b.X + a.Y * b.Y + a.Z * b.Z;
     };
-    const auto minus = [](const Unreal::Vector3& a, const Unreal::Vector3& b) {
-      return Unreal::Vector3{a.X - b.X, a.Y - b.Y, a.Z - b.Z};
+    const auto minus = [](const Vector3& a, const Vector3& b) {
+      return Vector3{a.X - b.X, a.Y - b.Y, a.Z - b.Z};
     };
-    const Unreal::Vector3 e1 = minus(c.corner[1], c.corner[0]);
-    const Unreal::Vector3 e2 = minus(c.corner[2], c.corner[0]);
-    const Unreal::Vector3 normal{e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z,
+    const Vector3 e1 = minus(c.corner[1], c.corner[0]);
+    const Vector3 e2 = minus(c.corner[2], c.corner[0]);
+    const Vector3 normal{e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z,
                                  e1.X * e2.Y - e1.Y * e2.X};
     for (int k = 0; k < 3; ++k) {
-      const Unreal::Vector3 offset = minus(c.corner[k], axes.origin);
+      const Vector3 offset = minus(c.corner[k], axes.origin);
       EXPECT_NEAR(dot(offset, axes.u), c.s[k], 1e-7);
       EXPECT_NEAR(dot(offset, axes.v), c.t[k], 1e-7);
     }
@@ -419,8 +419,8 @@ TEST(MapTextureTest, AxesPutEachCornerAtItsTexelAndLieInThePlane) {
 
 TEST(MapTextureTest, NoAxesForATriangleOrTexelsWithoutArea) {
   Unreal::TextureAxes axes;
-  const Unreal::Vector3 line[3] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}};
-  const Unreal::Vector3 good[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  const Vector3 line[3] = {{0, 0, 0}, {1, 1, 1}, {2, 2, 2}};
+  const Vector3 good[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   EXPECT_FALSE(Unreal::MapTexture(line, {0, 1, 0}, {0, 0, 1}, axes));
   EXPECT_FALSE(Unreal::MapTexture(good, {0, 1, 2}, {0, 1, 2}, axes));  // texels on a line
   EXPECT_FALSE(Unreal::MapTexture(good, {5, 5, 5}, {0, 1, 0}, axes));  // one texel column

@@ -72,8 +72,8 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     const double magnitude = std::ldexp(1.0, static_cast<int>(random() % 60) - 20);
     return (static_cast<double>(random() % 2000001) / 1000000.0 - 1.0) * magnitude;
   };
-  std::vector<Unreal::Vector3> shared;
-  Unreal::Vector3 previous{};
+  std::vector<Vector3> shared;
+  Vector3 previous{};
   for (int i = 0; i < 5000; ++i) {
     // Now and then far from the origin, where a step could overflow and
     // the record is made line by line.
@@ -81,14 +81,14 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     // Corners are shared with earlier triangles as in a mesh, and come back
     // after many others, so forms made before are used again.
     const bool near = far == 0.0 && !shared.empty();
-    const Unreal::Vector3 a = near && i % 3 == 0
+    const Vector3 a = near && i % 3 == 0
                                   ? shared[(i * 7) % shared.size()]
-                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
-    const Unreal::Vector3 b = near && i % 2 == 0
+                                  : Vector3{far + coordinate(), coordinate(), coordinate()};
+    const Vector3 b = near && i % 2 == 0
                                   ? previous
-                                  : Unreal::Vector3{far + coordinate(), coordinate(), coordinate()};
-    const Unreal::Vector3 c =
-        i % 7 == 0 ? a : Unreal::Vector3{far + coordinate(), coordinate(), i % 5 == 0 ? 0.0 : -0.0};
+                                  : Vector3{far + coordinate(), coordinate(), coordinate()};
+    const Vector3 c =
+        i % 7 == 0 ? a : Vector3{far + coordinate(), coordinate(), i % 5 == 0 ? 0.0 : -0.0};
     if (far == 0.0) {
       previous = c;
       shared.push_back(b);
@@ -125,7 +125,7 @@ TEST(CornerFormTest, TheVectorFormOrNone) {
       99999.999994, 99999.999995, 99999.999996, -99999.999996, std::nextafter(100000.0, 0.0),
       0.5e-5,       -0.0,         1e-300,       12.345675};
   for (const double x : below) {
-    const Unreal::Vector3 corner{x, -x, x / 3};
+    const Vector3 corner{x, -x, x / 3};
     Unreal::CornerForm form;
     Unreal::MakeCornerForm(form, corner);
     std::string expected;
