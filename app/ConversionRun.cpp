@@ -14,7 +14,8 @@
 #include "platform/Platform.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
+#include "text/Numbers.h"
 
 namespace Kelvane {
 

@@ -15,7 +15,7 @@
 #include "t3d/Unreal.h"
 #include "t3d/WritePolygons.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane {
 

@@ -21,7 +21,7 @@
 
 #include "bench/Pieces.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

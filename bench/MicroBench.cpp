@@ -16,7 +16,9 @@
 #include "bench/ModelText.h"
 #include "bench/reference/NumberForm.h"
 #include "t3d/Unreal.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -30,7 +30,8 @@
 #include "metafile/TextFields.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -15,7 +15,9 @@
 #include <string_view>
 
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -4,7 +4,7 @@
 
 #include "image/Palette.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane {
 

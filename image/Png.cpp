@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane {
 

@@ -13,7 +13,8 @@
 #include "t3d/Unreal.h"
 #include "t3d/WritePolygons.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 #include "vector/ModuleVector.h"
 
 // What the four object readers share: their arguments, taking lines and

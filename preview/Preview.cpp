@@ -11,7 +11,7 @@
 #include "image/Png.h"
 #include "platform/Platform.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane::Preview {
 

@@ -13,7 +13,7 @@
 #include "platform/Platform.h"
 #include "t3d/EditorFrame.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane::Unreal {
 

@@ -13,7 +13,7 @@
 #include "platform/Platform.h"
 #include "preview/Preview.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane::Cli {
 

@@ -25,7 +25,7 @@
 #include "app/gui/PreviewView.h"
 #include "platform/Platform.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 namespace Kelvane::Gui {
 

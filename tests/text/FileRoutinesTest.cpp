@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

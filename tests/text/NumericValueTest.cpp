@@ -8,7 +8,8 @@
 #include <string>
 
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Numbers.h"
+#include "text/Scanning.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -10,7 +10,7 @@
 #include "image/Bitmap.h"
 #include "image/Png.h"
 #include "text/RunError.h"
-#include "text/TextRoutines.h"
+#include "text/Files.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
