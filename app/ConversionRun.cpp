@@ -12,7 +12,7 @@
 #include "image/TexturePicture.h"
 #include "keyword/Readers.h"
 #include "platform/Platform.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 #include "text/Files.h"
 #include "text/Numbers.h"
@@ -48,9 +48,12 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 }
 
 ConversionRun::ConversionRun(RunSettings settings, RunSink& sink)
+    : ConversionRun(std::move(settings), sink, Unreal::T3dWriter::Output::kFile) {}
+
+ConversionRun::ConversionRun(RunSettings settings, RunSink& sink, Unreal::T3dWriter::Output output)
     : settings_(std::move(settings)),
       sink_(sink),
-      writer_(settings_.outputPath, settings_.templatePath),
+      writer_(settings_.outputPath, settings_.templatePath, output),
       args_{.writer = writer_, .sink = sink_, .saver = *this} {}
 
 ConversionRun::~ConversionRun() = default;
@@ -60,11 +63,9 @@ RunReport ConversionRun::CommandGo_Click() {
   inputText_.shrink_to_fit();
   args_.inputText = {};
   args_.editorFrame = settings_.editorFrame;
-  writer_.extent = {};
-  writer_.zeroAreaLeftOut = 0;
   args_.scanPosition = 1;
   args_.spot = 0;
-  writer_.PolygonLinkCounter = 0;
+  writer_.SetPolygonLinkCounter(0);
   textures_ = 0;
   document_.reset();
   currentObject_ = nullptr;
@@ -82,10 +83,10 @@ RunReport ConversionRun::CommandGo_Click() {
     };
   }
   if (report_.failure) report_.sideFile = writer_.SideFile();
-  report_.polygons = writer_.PolygonLinkCounter;
+  report_.polygons = writer_.PolygonLinkCounter();
   report_.scale = args_.scale;
-  report_.extent = writer_.extent;
-  report_.degenerateLeftOut = writer_.zeroAreaLeftOut;
+  report_.extent = writer_.CornersWritten();
+  report_.degenerateLeftOut = writer_.ZeroAreaLeftOut();
   const bool failedToRead = report_.failure && !report_.failure->outOfMemory;
   if (!report_.wholeFormat && (failedToRead || (report_.completed && report_.polygons == 0))) {
     report_.wholeFormatWouldRead = WholeFormatWouldRead();
@@ -177,9 +178,8 @@ double ConversionRun::FitScale(double size) {
   RunSettings measuring = settings_;
   measuring.fit.clear();
   MeasuringSink quiet(sink_);
-  ConversionRun probe(measuring, quiet);
-  probe.writer_.writeFiles = false;
-  probe.args_.inputText = args_.inputText;
+  ConversionRun probe(measuring, quiet, Unreal::T3dWriter::Output::kNone);
+    probe.args_.inputText = args_.inputText;
   probe.args_.editorFrame = settings_.editorFrame;
   probe.args_.scale = 1.0;
   try {
@@ -187,7 +187,7 @@ double ConversionRun::FitScale(double size) {
   } catch (const RunError& e) {
     throw RunError(e.Kind(), e.what(), probe.ErrorPlaceOf(e));
   }
-  const double side = probe.writer_.extent.LargestSide();
+  const double side = probe.writer_.CornersWritten().LargestSide();
   if (!(side > 0) || !std::isfinite(size / side)) {
     report_.warnings.push_back("the model has no size to fit to " + ShortNumber(size) +
                                " units; it is written at scale 1");
@@ -265,7 +265,7 @@ void ConversionRun::WriteDocumentHead() {
   writer_.BeginDocument(piece, MapMode() ? Unreal::kMapMode : Unreal::kOneBrushMode);
   writer_.StartDocument();
   writer_.WritePiece(piece, false);
-  writer_.PolygonLinkCounter = 0;
+  writer_.SetPolygonLinkCounter(0);
   brushNumber_ = 2;
 }
 
@@ -280,7 +280,7 @@ void ConversionRun::BeginObjectFrame() {
 }
 
 void ConversionRun::ShowProcessed() {
-  sink_.ShowProcessed(writer_.PolygonLinkCounter);
+  sink_.ShowProcessed(writer_.PolygonLinkCounter());
   sink_.DoEvents();
 }
 

@@ -11,7 +11,7 @@
 #include "app/RunSink.h"
 #include "keyword/ReaderSupport.h"
 #include "metafile/Document.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 
 namespace Kelvane {
 
@@ -57,10 +57,11 @@ class ConversionRun : private TextureSaver {
   // For a progress display during the run.
   std::int32_t ScanPosition() const { return args_.scanPosition; }
   std::size_t InputLength() const { return args_.inputText.size(); }
-  std::int32_t PolygonsWritten() const { return writer_.PolygonLinkCounter; }
+  std::int32_t PolygonsWritten() const { return writer_.PolygonLinkCounter(); }
 
  private:
   class MetafileSink;
+  ConversionRun(RunSettings settings, RunSink& sink, Unreal::T3dWriter::Output output);
   // Which keyword each object kind is found by, and its reader.
   enum Kind { kPolyhedron, kMesh, kTriMesh, kTexture, kKinds };
   // The far marker: a "Mesh" that belongs to the TriMesh ahead; it lies

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "metafile/Scene.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 namespace Kelvane {

@@ -12,7 +12,8 @@
 #include "image/Image.h"
 #include "image/TexturePicture.h"
 #include "platform/Platform.h"
-#include "t3d/Unreal.h"
+#include "t3d/PolygonRecords.h"
+#include "t3d/T3dWriter.h"
 #include "t3d/WritePolygons.h"
 #include "text/RunError.h"
 #include "text/Files.h"
@@ -162,7 +163,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
         corner[k] = CornerPoint(set.points[index]);
         const double scale = run_.args_.scale;
         if (scale != 1.0) corner[k] = ModuleVector::VectorScale(corner[k], scale);
-        run_.writer_.extent.Include(corner[k]);
+        run_.writer_.IncludeCorner(corner[k]);
       }
       text.clear();
       const std::uint32_t use = mapping.TextureOf(r);
@@ -255,7 +256,7 @@ class ConversionRun::MetafileSink : public Metafile::SceneSink {
     if (face ? !Unreal::FlatAndConvex(at, count, normal)
              : !Unreal::EditorNormal(at[0], at[1], at[2], normal)) {
       if (face) return false;
-      ++run_.writer_.zeroAreaLeftOut;
+      run_.writer_.LeaveOutZeroArea();
       run_.sink_.DoEvents();
       return true;
     }

@@ -15,7 +15,8 @@
 
 #include "bench/ModelText.h"
 #include "bench/reference/NumberForm.h"
-#include "t3d/Unreal.h"
+#include "t3d/NumberForm.h"
+#include "t3d/T3dWriter.h"
 #include "text/Files.h"
 #include "text/Numbers.h"
 #include "text/Scanning.h"
@@ -250,7 +251,7 @@ void BM_WriteTriangle(benchmark::State& state) {
     benchmark::DoNotOptimize(text.data());
     i += 3;
     if (i == corners.size()) i = 0;
-    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter() > 2000000000) writer.SetPolygonLinkCounter(0);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
@@ -294,7 +295,7 @@ void BM_PolygonsOfAMesh(benchmark::State& state) {
     writer.WriteTriangle(piece, corner[0], corner[1], corner[2]);
     benchmark::DoNotOptimize(piece.data());
     if (++r == rows.size()) r = 0;
-    if (writer.PolygonLinkCounter > 2000000000) writer.PolygonLinkCounter = 0;
+    if (writer.PolygonLinkCounter() > 2000000000) writer.SetPolygonLinkCounter(0);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }

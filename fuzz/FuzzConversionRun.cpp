@@ -21,7 +21,7 @@
 
 #include "app/ConversionRun.h"
 #include "image/TexturePicture.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code

@@ -28,7 +28,9 @@
 #include "bench/reference/TextDocument.h"
 #include "metafile/Document.h"
 #include "metafile/TextFields.h"
-#include "t3d/Unreal.h"
+#include "t3d/NumberForm.h"
+#include "t3d/PolygonRecords.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 #include "text/Numbers.h"
 #include "text/Scanning.h"
@@ -119,11 +121,11 @@ void CheckRecord(const Vector3 (&corner)[3], std::int32_t link) {
   });
   // Through the writer, as the window and the textures' way write them.
   Unreal::T3dWriter writer("", "unused");
-  writer.PolygonLinkCounter = link;
+  writer.SetPolygonLinkCounter(link);
   const Outcome written = OutcomeOf(
       [&](std::string& text) { writer.WriteTriangle(text, corner[0], corner[1], corner[2]); });
   Check(written == before, "a written record differs from the former one");
-  Check(writer.PolygonLinkCounter == beforeLink, "the link counter moved otherwise");
+  Check(writer.PolygonLinkCounter() == beforeLink, "the link counter moved otherwise");
   // Made in place, as the readers make them; only a record made whole is
   // kept (a failure leaves nothing of it).
   const Unreal::FormedCorner formed[3] = {Formed(corner[0]), Formed(corner[1]), Formed(corner[2])};

@@ -10,7 +10,8 @@
 
 #include "keyword/ReaderSink.h"
 #include "t3d/EditorFrame.h"
-#include "t3d/Unreal.h"
+#include "t3d/PolygonRecords.h"
+#include "t3d/T3dWriter.h"
 #include "t3d/WritePolygons.h"
 #include "text/RunError.h"
 #include "text/Numbers.h"

@@ -1,8 +1,9 @@
 #include "t3d/EditorFrame.h"
 
-#include <charconv>
 #include <algorithm>
 #include <cmath>
+
+#include "t3d/NumberForm.h"
 
 namespace Kelvane::Unreal {
 
@@ -25,21 +26,6 @@ Vector3 Unit(const Vector3& v) {
 }
 
 }  // namespace
-
-void AppendEditorNumber(std::string& text, double value) {
-  // The shortest fixed form with six decimals, rounded from the exact
-  // value; the largest double has 309 integer digits.
-  char digits[330];
-  const auto [end, error] =
-      std::to_chars(digits, digits + sizeof digits, std::fabs(value), std::chars_format::fixed, 6);
-  std::string_view form(digits, error == std::errc() ? static_cast<std::size_t>(end - digits) : 0);
-  if (form.empty() || !std::isfinite(value)) form = "0.000000";
-  const bool zero = form.find_first_not_of("0.") == std::string_view::npos;
-  text += value < 0 && !zero ? '-' : '+';
-  const std::size_t integerDigits = form.find('.');
-  if (integerDigits < 5) text.append(5 - integerDigits, '0');
-  text += form;
-}
 
 bool EditorNormal(const Vector3& v0, const Vector3& v1, const Vector3& v2, Vector3& normal) {
   const Vector3 e1 = v1 - v0;

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "t3d/Unreal.h"
+#include "t3d/PolygonRecords.h"
+#include "t3d/TextureAxes.h"
+#include "vector/Vector3.h"
 
 // Polygons as the editor itself writes them (the editor frame): the model
 // not mirrored, faces turned outward, unit normals, no polygon of zero area,
@@ -20,11 +22,6 @@ constexpr std::size_t kMostCorners = 16;
 // stays up and the model is not mirrored (the determinant is -1, which
 // takes the model's right-handed frame to the editor's left-handed one).
 inline Vector3 MapAxesToEditor(double a, double b, double c) { return {a, c, b}; }
-
-// The editor's number form: always a sign, at least five integer digits,
-// six decimals ("+00128.000000", "-00001.500000"), rounded from the
-// double's exact value; a value that rounds to zero is "+00000.000000".
-void AppendEditorNumber(std::string& text, double value);
 
 // The unit normal (V1 - V0) x (V2 - V0) of a polygon's first three
 // corners; false when they span no area (a repeated corner, or three on a

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "t3d/EditorFrame.h"
+#include "t3d/PolygonRecords.h"
 #include "t3d/RecordsAhead.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 #include "vector/ModuleVector.h"
 
@@ -84,7 +85,7 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
   // row first names it, so the table is not cleared first.
   const std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) corners[i].form.length = kNotMade;
-  const std::int32_t counterStart = writer.PolygonLinkCounter;
+  const std::int32_t counterStart = writer.PolygonLinkCounter();
   const std::int32_t spotStart = spot;
   std::int32_t link = counterStart;
   Unreal::Extent extent;  // of the corners made, on whichever thread makes them
@@ -149,16 +150,16 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
     std::size_t from = 0;
     for (std::size_t i = 0; i < batch.made; ++i) {
       const std::size_t row = batch.first + i;
-      writer.PolygonLinkCounter = static_cast<std::int32_t>(counterStart + std::int64_t{1} +
-                                                            static_cast<std::int64_t>(row));
+      writer.SetPolygonLinkCounter(static_cast<std::int32_t>(counterStart + std::int64_t{1} +
+                                                             static_cast<std::int64_t>(row)));
       beforeWrite(row);
       writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
       from = batch.ends[i];
       afterWrite(row);
     }
     if (batch.failure) {
-      writer.PolygonLinkCounter = static_cast<std::int32_t>(
-          counterStart + static_cast<std::int64_t>(batch.first + batch.made));
+      writer.SetPolygonLinkCounter(static_cast<std::int32_t>(
+          counterStart + static_cast<std::int64_t>(batch.first + batch.made)));
       spot = batch.failureSpot;
       std::rethrow_exception(batch.failure);
     }
@@ -177,9 +178,9 @@ void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
       write(batch);
     }
   }
-  writer.PolygonLinkCounter =
-      static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size()));
-  writer.extent.Include(extent);
+  writer.SetPolygonLinkCounter(
+      static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size())));
+  writer.IncludeCorners(extent);
 }
 
 // WritePolygons in the editor's form (EditorFrame.h): each row's corners
@@ -214,7 +215,7 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
       writer.WriteEditorPolygon(text, made, 3, normal, {}, nullptr);
       text += "\r\n";
     } else {
-      ++writer.zeroAreaLeftOut;
+      writer.LeaveOutZeroArea();
     }
     beforeWrite(r);
     if (area) writer.AppendRecord(text);

@@ -10,6 +10,7 @@
 #include "RunTestSupport.h"
 #include "T3dRecords.h"
 #include "t3d/EditorFrame.h"
+#include "t3d/NumberForm.h"
 
 namespace {
 

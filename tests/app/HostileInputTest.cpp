@@ -6,7 +6,7 @@
 #include "TestSupport.h"
 #include "app/ConversionRun.h"
 #include "app/FakeWindow.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code

@@ -13,7 +13,7 @@
 
 #include "RunTestSupport.h"
 #include "T3dRecords.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -9,7 +9,7 @@
 #include "app/FakeWindow.h"
 #include "bench/ModelText.h"
 #include "bench/Pieces.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

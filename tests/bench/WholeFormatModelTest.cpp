@@ -10,7 +10,7 @@
 #include "bench/ModelText.h"
 #include "metafile/Document.h"
 #include "metafile/Scene.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -8,7 +8,7 @@
 #include "TestSupport.h"
 #include "app/FakeWindow.h"
 #include "keyword/Readers.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
@@ -199,7 +199,7 @@ class WatchingWindow : public FakeWindow {
          at = written.find("Begin Polygon", at + 1)) {
       ++polygons;
     }
-    seen.push_back({args->writer.PolygonLinkCounter, args->spot, polygons});
+    seen.push_back({args->writer.PolygonLinkCounter(), args->spot, polygons});
     if (doEvents == stopAt) throw std::runtime_error("window closed");
   }
 
@@ -250,9 +250,9 @@ TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
       EXPECT_EQ(stopAt, -1);
       EXPECT_EQ(e.Kind(), ErrorKind::OutOfRange);
       EXPECT_EQ(spot, static_cast<std::int32_t>(badAt) + 1);
-      EXPECT_EQ(writer.PolygonLinkCounter, kBad);
+      EXPECT_EQ(writer.PolygonLinkCounter(), kBad);
     } catch (const std::runtime_error&) {
-      EXPECT_EQ(writer.PolygonLinkCounter, stopAt);
+      EXPECT_EQ(writer.PolygonLinkCounter(), stopAt);
       ASSERT_FALSE(window.seen.empty());
       EXPECT_EQ(spot, window.seen.front().spot);
     }

@@ -15,7 +15,7 @@
 #include "image/PngReading.h"
 #include "image/TexturePicture.h"
 #include "preview/Preview.h"
-#include "t3d/Unreal.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code

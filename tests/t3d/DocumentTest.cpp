@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "t3d/Unreal.h"
+#include "t3d/NumberForm.h"
+#include "t3d/PolygonRecords.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
@@ -33,7 +35,7 @@ TEST(PolygonRecordTest, TheNineLineRecord) {
             "Vertex 00001.00000,00000.00000,00000.00000\r\n"
             "Vertex 00000.00000,00001.00000,00000.00000\r\n"
             "End Polygon\r\n");
-  EXPECT_EQ(writer.PolygonLinkCounter, 1);
+  EXPECT_EQ(writer.PolygonLinkCounter(), 1);
 }
 
 TEST(PolygonRecordTest, DegenerateTriangleAndRunningNumbers) {
@@ -52,7 +54,7 @@ TEST(PolygonRecordTest, DegenerateTriangleAndRunningNumbers) {
 
 TEST(PolygonRecordTest, CounterOverflowLeavesTheHeadLineOnly) {
   Unreal::T3dWriter writer("out.t3d");
-  writer.PolygonLinkCounter = INT32_MAX;
+  writer.SetPolygonLinkCounter(INT32_MAX);
   std::string text;
   try {
     writer.WriteTriangle(text, {0, 0, 0}, {1, 0, 0}, {0, 1, 0});
@@ -93,7 +95,7 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
       previous = c;
       shared.push_back(b);
     }
-    writer.PolygonLinkCounter = i * 1000;
+    writer.SetPolygonLinkCounter(i * 1000);
     std::string whole = "before\r\n";
     writer.WriteTriangle(whole, a, b, c);
     // Corners that come with their forms made beforehand, as the readers
@@ -102,11 +104,11 @@ TEST(PolygonRecordTest, WholeRecordEqualsItsParts) {
     Unreal::MakeCornerForm(forms[0], a);
     Unreal::MakeCornerForm(forms[1], b);
     Unreal::MakeCornerForm(forms[2], c);
-    writer.PolygonLinkCounter = i * 1000;
+    writer.SetPolygonLinkCounter(i * 1000);
     std::string withForms = "before\r\n";
     writer.WriteTriangle(withForms, a, b, c, forms[0], forms[1], forms[2]);
     ASSERT_EQ(withForms, whole) << i;
-    writer.PolygonLinkCounter = i * 1000;
+    writer.SetPolygonLinkCounter(i * 1000);
     std::string parts = "before\r\n";
     writer.BeginPolygon(parts, a, b, c);
     Unreal::WriteVertex(parts, a);

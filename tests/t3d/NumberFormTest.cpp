@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "t3d/Unreal.h"
+#include "t3d/NumberForm.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "t3d/Extent.h"
+#include "t3d/Framing.h"
+#include "t3d/TextureAxes.h"
+#include "vector/Vector3.h"
+
+namespace Kelvane::Unreal {
+
+struct CornerForm;
+
+// The T3D document one run writes: the polygon records' numbering, the map
+// template and the output file. Each piece of text is made into a string the
+// caller passes (document-level routines replace it, polygon records append
+// to it) and written to the file at once, so the file is complete up to the
+// last piece at every moment.
+class T3dWriter {
+ public:
+  // kNone: pieces are made and counted but not written (a pass that only
+  // measures the model).
+  enum class Output { kFile, kNone };
+
+  // An empty template path means DefaultTemplatePath().
+  explicit T3dWriter(std::string outputPath, std::string templatePath = {},
+                     Output output = Output::kFile);
+
+  // Numbers the polygon records: written into each record's head line, then
+  // increased. It starts at 0 with the document.
+  std::int32_t PolygonLinkCounter() const { return polygonLinkCounter_; }
+  void SetPolygonLinkCounter(std::int32_t value) { polygonLinkCounter_ = value; }
+
+  // The box around the corners written so far (kept by whoever writes them).
+  const Extent& CornersWritten() const { return extent_; }
+  void IncludeCorner(const Vector3& corner) { extent_.Include(corner); }
+  void IncludeCorners(const Extent& corners) { extent_.Include(corners); }
+
+  // Polygons of zero area left out (the editor's form writes none).
+  std::int64_t ZeroAreaLeftOut() const { return zeroAreaLeftOut_; }
+  void LeaveOutZeroArea() { ++zeroAreaLeftOut_; }
+
+  const std::string& OutputPath() const { return outputPath_; }
+  const std::string& TemplatePath() const { return templatePath_; }
+
+  // Mode 2: "Begin PolyList"; any other mode: the template, as read.
+  void BeginDocument(std::string& text, OutputMode mode) const;
+  // The records of Unreal/PolygonRecords.h, numbered by PolygonLinkCounter.
+  void BeginPolygon(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+  void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C);
+  void WriteTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
+                     const CornerForm& formA, const CornerForm& formB, const CornerForm& formC);
+  void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
+                             const Vector3& C, std::string_view texture, const TextureAxes* axes);
+  // A polygon in the editor's form (EditorFrame.h), numbered within its
+  // brush; it counts in PolygonLinkCounter too.
+  void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
+                          const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+  // A brush begins: the editor's polygon numbers start again at 0.
+  void StartBrush() { brushLink_ = 0; }
+
+  // Writes a piece to the output followed by CR LF: the first piece of a
+  // document replaces the file (append false), every later one is appended.
+  void WritePiece(std::string_view piece, bool append);
+  // Appends text that already ends its last line (a polygon record and the
+  // empty line after it).
+  void AppendRecord(std::string_view record) const;
+
+  // Begins a document that must not cost the user an earlier one: when the
+  // output is an existing file, the pieces go to a side file beside it
+  // instead (SideFileName), made new with the first piece, and only
+  // FinishDocument puts it in the output's place. A run that fails leaves
+  // the earlier document as it was. Without an existing file the pieces go
+  // to the output itself, as without this call.
+  void StartDocument();
+  // After the last piece: the side file, if any, replaces the output in
+  // one step (Platform::PutFileInPlace). A file error when it cannot; the
+  // side file then keeps the whole document.
+  void FinishDocument();
+  // Where the pieces go: the output, or the side file.
+  const std::string& TargetPath() const { return targetPath_; }
+  // The side file that holds this document while it has not replaced the
+  // output; empty when there is none.
+  std::string SideFile() const { return targetPath_ == outputPath_ ? std::string() : targetPath_; }
+
+ private:
+  void MakeSideFile();
+
+  std::string outputPath_;
+  std::string templatePath_;
+  std::string targetPath_;
+  // The file a side file replaces: the output, or where its link leads.
+  std::string replacedPath_;
+  bool writeFiles_;
+  bool sideWanted_ = false;
+  std::int32_t polygonLinkCounter_ = 0;
+  std::int32_t brushLink_ = 0;
+  Extent extent_;
+  std::int64_t zeroAreaLeftOut_ = 0;
+};
+
+// The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
+// "OUTPUT.2.partial", ... A name that does not end in ".t3d" keeps an
+// unfinished document out of the editor's import dialog, and the number
+// keeps the side file of an earlier failed run.
+std::string SideFileName(const std::string& output, int n);
+
+}  // namespace Kelvane::Unreal
