@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ConversionRun.h"
+#include "app/run/ConversionRun.h"
 #include "image/TexturePicture.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"

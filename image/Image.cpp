@@ -1,8 +1,37 @@
 #include "image/Image.h"
 
 #include <cmath>
+#include <string>
+
+#include "text/RunError.h"
 
 namespace Kelvane {
+
+void CheckPictureSize(int width, int height) {
+  if (width < 0 || height < 0) {
+    throw RunError(ErrorKind::InvalidArgument, "The picture cannot take a size of " +
+                                                   std::to_string(width) + " x " +
+                                                   std::to_string(height) + " pixels");
+  }
+  const std::int64_t area = std::int64_t{width} * height;
+  if (area > kMostPicturePixels) {
+    throw RunError(ErrorKind::InvalidArgument, "A picture of " + std::to_string(width) + " x " +
+                                                   std::to_string(height) +
+                                                   " pixels cannot be allocated (at most " +
+                                                   std::to_string(kMostPicturePixels) +
+                                                   " pixels)");
+  }
+}
+
+Image BlankPicture(int width, int height) {
+  CheckPictureSize(width, height);
+  const std::int64_t area = std::int64_t{width} * height;
+  Image picture;
+  picture.width = width;
+  picture.height = height;
+  picture.rgb.assign(static_cast<std::size_t>(area), 0);  // black
+  return picture;
+}
 
 int NextPowerOfTwo(int size) {
   int power = 1;

@@ -20,7 +20,23 @@ struct Image {
            static_cast<std::size_t>(x);
   }
   std::uint32_t Pixel(int x, int y) const { return rgb[IndexOf(x, y)]; }
+  // Colour as 0xRRGGBB; a point outside the picture is ignored.
+  void SetPixel(int x, int y, std::uint32_t colour) {
+    if (x >= 0 && y >= 0 && x < width && y < height) rgb[IndexOf(x, y)] = colour;
+  }
 };
+
+// The largest texture picture a run holds, in pixels: a texture beyond it
+// cannot be read.
+constexpr std::int64_t kMostPicturePixels = std::int64_t{1} << 26;
+
+// Refuses a texture picture of a negative side or of more than
+// kMostPicturePixels pixels, with an invalid-argument error.
+void CheckPictureSize(int width, int height);
+
+// A black picture of `width` x `height` pixels for a texture to be painted
+// into (CheckPictureSize).
+Image BlankPicture(int width, int height);
 
 // Whether a side of `size` pixels is a power of two (1, 2, 4, ...).
 constexpr bool IsPowerOfTwo(int size) { return size > 0 && (size & (size - 1)) == 0; }

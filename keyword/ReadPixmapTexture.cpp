@@ -1,6 +1,7 @@
 #include <limits>
 
-#include "image/TexturePicture.h"
+#include "image/Image.h"
+#include "keyword/ReaderSupport.h"
 #include "keyword/Readers.h"
 
 namespace Kelvane {
@@ -46,12 +47,11 @@ void ReadPixmapTexture(ReaderArgs& args) {
     throw RunError(ErrorKind::InvalidArgument, "The texture size " + std::to_string(width) + " x " +
                                                    std::to_string(height) + " is negative");
   }
-  TexturePicture& picture = args.sink.PictureTexture();
-  const int outerWidth =
-      picture.OuterWidthTwips() + TexturePicture::PixelsToTwips(width - picture.InnerWidth());
-  const int outerHeight =
-      picture.OuterHeightTwips() + TexturePicture::PixelsToTwips(height - picture.InnerHeight());
-  picture.SetOuterSizeTwips(outerWidth, outerHeight);
+  // The picture takes the texture's size (the window's box grows or shrinks
+  // by the difference, so its drawing area is always exactly that).
+  Image& picture = args.picture;
+  picture = BlankPicture(width, height);
+  args.sink.ShowTexture(picture);
   args.sink.DoEvents();
 
   const auto textEnd = static_cast<std::int64_t>(args.inputText.size());
@@ -95,8 +95,7 @@ void ReadPixmapTexture(ReaderArgs& args) {
       }
     }
   }
-  picture.Touch();
-  args.saver.SaveTexturePicture();
+  args.saver.SaveTexture(picture);
 }
 
 }  // namespace Kelvane

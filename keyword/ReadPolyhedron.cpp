@@ -1,3 +1,4 @@
+#include "keyword/ReaderSupport.h"
 #include "keyword/Readers.h"
 
 namespace Kelvane {

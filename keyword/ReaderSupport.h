@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "keyword/ReaderArgs.h"
 #include "keyword/ReaderSink.h"
 #include "t3d/EditorFrame.h"
 #include "t3d/PolygonRecords.h"
@@ -23,22 +24,6 @@
 // the axis mapping and tables made from counts.
 namespace Kelvane {
 
-
-// The arguments of every reader, kept by the run. The scan position is
-// where the next search starts; the spot is the input position the reader
-// last read from, for error messages.
-struct ReaderArgs {
-  std::string_view inputText{};
-  std::int32_t scanPosition = 1;
-  std::int32_t spot = 0;
-  double scale = 1;
-  Unreal::T3dWriter& writer;
-  ReaderSink& sink;
-  TextureSaver& saver;
-  // Points in the editor's frame (MapAxesToEditor) instead of the usual
-  // mapping (MapAxes); polygons written as the editor writes them.
-  bool editorFrame = false;
-};
 
 // A line taken from the input, read token by token from line position 1.
 class LineTokens {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "keyword/ReaderSupport.h"
+#include "keyword/ReaderArgs.h"
 
 // One reader per object kind. Each is called with the scan position on the
 // first character of its keyword and leaves it behind what it read.
@@ -26,7 +26,7 @@ void ReadPolyhedron(ReaderArgs& args);
 void ReadTriMesh(ReaderArgs& args);
 // One line per vertex, face count, contour line, one line per face.
 void ReadMesh(ReaderArgs& args);
-// Paints the texture's pixels into the picture box, then offers it for saving.
+// Paints the texture's pixels into the run's picture, then offers it for saving.
 void ReadPixmapTexture(ReaderArgs& args);
 
 }  // namespace Kelvane

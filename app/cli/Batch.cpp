@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/RunMessages.h"
+#include "app/run/RunMessages.h"
 #include "app/cli/ConvertOne.h"
 
 namespace Kelvane::Cli {

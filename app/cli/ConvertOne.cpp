@@ -6,10 +6,9 @@
 #include <filesystem>
 #include <new>
 
-#include "app/ConversionRun.h"
-#include "app/OutputGuard.h"
-#include "app/RunMessages.h"
-#include "image/TexturePicture.h"
+#include "app/run/ConversionRun.h"
+#include "app/run/OutputGuard.h"
+#include "app/run/RunMessages.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
 #include "text/RunError.h"
@@ -28,8 +27,7 @@ using Platform::PathOf;
 class ConsoleSink : public RunSink {
  public:
   explicit ConsoleSink(const Options& options)
-      : picture_(5055, 4425, 2),
-        showProgress_(!options.quiet && Platform::StandardErrorIsTerminal()) {}
+      : showProgress_(!options.quiet && Platform::StandardErrorIsTerminal()) {}
 
   void Attach(const ConversionRun* run) { run_ = run; }
 
@@ -47,7 +45,6 @@ class ConsoleSink : public RunSink {
     lastShown_ = now;
     ShowProgress();
   }
-  TexturePicture& PictureTexture() override { return picture_; }
 
   void ClearProgress() {
     if (progressShown_) std::fputs("\r\033[K", stderr);
@@ -69,7 +66,6 @@ class ConsoleSink : public RunSink {
     progressShown_ = true;
   }
 
-  TexturePicture picture_;
   const ConversionRun* run_ = nullptr;
   bool showProgress_;
   bool progressShown_ = false;
@@ -128,7 +124,7 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
     throw UsageError("the output \"" + output + "\" is a folder; give --out-dir to write into it");
   }
   // Running over the input itself is the run's own error ("Same file").
-  if (!SameExistingFile(input, output)) {
+  if (!Platform::SameFile(input, output)) {
     if (const auto reason = ModelReason(output)) {
       throw UsageError("will not write a T3D document over \"" + output +
                            "\": it is a 3DMF model (" + *reason +
@@ -137,8 +133,8 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
     }
   }
   if (options.preview.empty()) return;
-  if (options.preview == output || SameExistingFile(options.preview, output) ||
-      SameExistingFile(options.preview, input) || ModelReason(options.preview)) {
+  if (options.preview == output || Platform::SameFile(options.preview, output) ||
+      Platform::SameFile(options.preview, input) || ModelReason(options.preview)) {
     throw UsageError("--preview \"" + options.preview +
                      "\" names the input, the output or a 3DMF model");
   }
@@ -155,7 +151,7 @@ int ConvertOne(const Options& options) {
       .textureMapping = options.textureMapping,
       .powerOfTwo = options.powerOfTwo,
       .editorFrame = options.editorFrame,
-      .fit = options.fitSize > 0 ? ShortNumber(options.fitSize) : std::string(),
+      .fit = options.fitSize > 0 ? FitRequest::Size(options.fitSize) : FitRequest(),
       .bitmapDepth = options.bitmapDepth,
       .texturesFolder = options.texturesDir,
       .templatePath = options.templatePath,

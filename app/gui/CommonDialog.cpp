@@ -29,7 +29,7 @@ QStringList QtNameFilters(std::string_view filter) {
   return filters;
 }
 
-void CommonDialog::Show(bool save) {
+std::optional<std::string> CommonDialog::Show(bool save) {
   FileDialogRequest request;
   request.save = save;
   request.nameFilters = QtNameFilters(Filter);
@@ -41,12 +41,10 @@ void CommonDialog::Show(bool save) {
   request.fileName = QString::fromStdString(FileName);
 
   const std::optional<FileDialogAnswer> answer = dialogs_.ShowFileDialog(owner_, request);
-  if (!answer) {
-    if (CancelError) throw DialogCancelled();
-    return;
-  }
+  if (!answer) return std::nullopt;
   FileName = answer->fileName.toStdString();
   FilterIndex = static_cast<std::int16_t>(answer->filterIndex);
+  return FileName;
 }
 
 }  // namespace Kelvane::Gui

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 #include <cstdint>
-#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,12 +11,6 @@
 class QWidget;
 
 namespace Kelvane::Gui {
-
-// Raised by ShowOpen and ShowSave on Cancel when CancelError is set.
-class DialogCancelled : public std::exception {
- public:
-  const char* what() const noexcept override { return "Cancel was selected"; }
-};
 
 // "Description|pattern;pattern|..." as Qt's name filters,
 // "Description (pattern pattern)". A description that already names its
@@ -32,20 +26,19 @@ class CommonDialog {
 
   CommonDialog(Dialogs& dialogs, QWidget* owner) : dialogs_(dialogs), owner_(owner) {}
 
-  bool CancelError = false;
   std::string Filter;
   std::string DefaultExt;
   std::int16_t FilterIndex = 0;
   std::int32_t Flags = 0;
   std::string FileName;
 
-  // Modal; on OK FileName holds the chosen path. On Cancel FileName stays
-  // as it was, and DialogCancelled is raised when CancelError is set.
-  void ShowOpen() { Show(false); }
-  void ShowSave() { Show(true); }
+  // Modal; on OK the chosen path, which FileName then holds too. On Cancel
+  // nothing, and FileName stays as it was.
+  std::optional<std::string> ShowOpen() { return Show(false); }
+  std::optional<std::string> ShowSave() { return Show(true); }
 
  private:
-  void Show(bool save);
+  std::optional<std::string> Show(bool save);
 
   Dialogs& dialogs_;
   QWidget* owner_;

@@ -18,14 +18,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/ConversionRun.h"
-#include "app/RunMessages.h"
-#include "app/RunSink.h"
 #include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
+#include "app/run/ConversionRun.h"
+#include "app/run/RunMessages.h"
+#include "app/run/RunSink.h"
 #include "platform/Platform.h"
-#include "text/RunError.h"
 #include "text/Files.h"
+#include "text/RunError.h"
 
 namespace Kelvane::Gui {
 
@@ -53,7 +53,7 @@ QString DroppedFile(const QMimeData* data) {
 // Whether two paths name one file, also before it exists.
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
-  if (Kelvane::SameExistingFile(a, b)) return true;
+  if (Platform::SameFile(a, b)) return true;
   std::error_code error;
   const auto first = std::filesystem::weakly_canonical(
       std::filesystem::absolute(Platform::PathOf(a), error), error);
@@ -72,7 +72,8 @@ class FormMain::RunSide : public Kelvane::CaptionSink {
   explicit RunSide(FormMain& form) : form_(form) {}
 
   bool OneBrushNow(bool) override { return form_.CheckMapOrBrush->isChecked(); }
-  void SetGoEnabled(bool enabled) override {
+  void ShowRunning(bool running) override { SetGoEnabled(!running); }
+  void SetGoEnabled(bool enabled) {
     // Disabling the focused Go moves the focus on; a run that ends with the
     // focus still there gives it back, so Enter or Space starts another.
     if (!enabled && form_.CommandGo->hasFocus()) {
@@ -87,16 +88,16 @@ class FormMain::RunSide : public Kelvane::CaptionSink {
   }
   // Readers set a caption per line or polygon; a label takes only the last
   // one, at the next yield.
-  void SetLabelProgress(std::string_view caption) override {
+  void SetProgressCaption(std::string_view caption) override {
     form_.labelProgressText_.assign(caption);
     form_.labelProgressChanged_ = true;
   }
-  void SetLabelPos(std::string_view caption) override {
+  void SetPositionCaption(std::string_view caption) override {
     form_.labelPosText_.assign(caption);
     form_.labelPosChanged_ = true;
   }
   void DoEvents() override { form_.Yield(); }
-  Kelvane::TexturePicture& PictureTexture() override { return form_.picture_; }
+  void ShowTexture(const Kelvane::Image& picture) override { form_.PictureTexture->Show(picture); }
   std::string ChooseBitmapPath(int, const std::string& proposed) override {
     return form_.SaveTexturePicture(proposed);
   }
@@ -111,9 +112,6 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
       dialogs_(dialogs == nullptr ? *ownDialogs_ : *dialogs),
       dotsPerInch_(ScreenDotsPerInch()),
       CommonDialog1(dialogs_, this),
-      // The box's image starts as large as the box drawn on this screen.
-      picture_(Twips(5055) * Kelvane::TexturePicture::kTwipsPerPixel,
-               Twips(4425) * Kelvane::TexturePicture::kTwipsPerPixel, 2),
       runSide_(std::make_unique<RunSide>(*this)) {
   setWindowTitle(kCaption);
   setObjectName(QStringLiteral("FormMain"));
@@ -170,7 +168,8 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   pictureArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   pictureArea_->setGeometry(TwipsRect(105, 2205, 5055, 4425));
   pictureAreaBottomMargin_ = height() - (pictureArea_->geometry().bottom() + 1);
-  PictureTexture = new PictureBox(picture_, nullptr);
+  // The box's drawing area starts as large as the box drawn on this screen.
+  PictureTexture = new PictureBox(Twips(5055), Twips(4425), nullptr);
   PictureTexture->setObjectName(QStringLiteral("PictureTexture"));
   PictureTexture->setFocusPolicy(Qt::TabFocus);  // arrows then scroll a large texture
   pictureArea_->setWidget(PictureTexture);
@@ -288,7 +287,7 @@ Kelvane::RunSettings FormMain::Settings() const {
       .textureMapping = CheckTextureMapping->isChecked(),
       .powerOfTwo = CheckPowerOfTwo->isChecked(),
       .editorFrame = CheckEditorFrame->isChecked(),
-      .fit = TextFit->text().trimmed().toStdString(),
+      .fit = Kelvane::FitRequest::Typed(TextFit->text().trimmed().toStdString()),
       .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
   };
 }
@@ -312,8 +311,9 @@ void FormMain::CommandGo_Click() {
     failure = QString::fromUtf8(e.what());
   }
   running_ = false;
+  PictureTexture->Keep();
   ShowRunState();
-  runSide_->SetGoEnabled(true);
+  runSide_->ShowRunning(false);
   if (closeRequested_) {
     close();
     return;
@@ -397,31 +397,22 @@ void FormMain::SetInputAndProposeOutput(const QString& input) {
 }
 
 void FormMain::CommandBrowseInput_Click() {
-  try {
-    CommonDialog1.CancelError = true;
-    CommonDialog1.Filter = "3DMF (*.3dmf;*.3dm;*.3mf)|*.3dmf;*.3dm;*.3mf|";
-    CommonDialog1.DefaultExt = ".3dmf";
-    CommonDialog1.FilterIndex = 1;
-    CommonDialog1.Flags = CommonDialog::kFileMustExist;
-    CommonDialog1.ShowOpen();
-    SetInputAndProposeOutput(QString::fromStdString(CommonDialog1.FileName));
-  } catch (const std::exception&) {
-    // Cancel, or any failure: leave with what is done.
-  }
+  CommonDialog1.Filter = "3DMF (*.3dmf;*.3dm;*.3mf)|*.3dmf;*.3dm;*.3mf|";
+  CommonDialog1.DefaultExt = ".3dmf";
+  CommonDialog1.FilterIndex = 1;
+  CommonDialog1.Flags = CommonDialog::kFileMustExist;
+  if (const auto path = CommonDialog1.ShowOpen())
+    SetInputAndProposeOutput(QString::fromStdString(*path));
 }
 
 void FormMain::CommandBrowseOutput_Click() {
-  try {
-    CommonDialog1.CancelError = true;
-    CommonDialog1.Filter = "Unreal Brush (*.t3d)|*.t3d|";
-    CommonDialog1.DefaultExt = ".t3d";
-    CommonDialog1.FilterIndex = 1;
-    // The input browse leaves this flag set; a save dialog must take new names.
-    CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
-    CommonDialog1.ShowSave();
-    TextOutFileName->setText(QString::fromStdString(CommonDialog1.FileName));
-  } catch (const std::exception&) {
-  }
+  CommonDialog1.Filter = "Unreal Brush (*.t3d)|*.t3d|";
+  CommonDialog1.DefaultExt = ".t3d";
+  CommonDialog1.FilterIndex = 1;
+  // The input browse leaves this flag set; a save dialog must take new names.
+  CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
+  if (const auto path = CommonDialog1.ShowSave())
+    TextOutFileName->setText(QString::fromStdString(*path));
 }
 
 bool FormMain::NamesRunFile(const std::string& path) const {
@@ -430,28 +421,22 @@ bool FormMain::NamesRunFile(const std::string& path) const {
 
 std::string FormMain::SaveTexturePicture(const std::string& proposed) {
   ShowRunState();
-  try {
-    CommonDialog1.CancelError = true;
-    CommonDialog1.Filter = "Windows Bitmap (*.bmp)|*.bmp|";
-    CommonDialog1.DefaultExt = ".bmp";
-    CommonDialog1.FilterIndex = 1;
-    CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
-    // Never the run's own files: Enter on a carried-over name would write
-    // the bitmap over the output that the run is still writing.
-    for (;;) {
-      CommonDialog1.FileName = proposed;
-      CommonDialog1.ShowSave();
-      if (!NamesRunFile(CommonDialog1.FileName)) break;
-      dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
-                           QStringLiteral("\"%1\" is the conversion's input or output file.\n"
-                                          "Choose another name for the bitmap.")
-                               .arg(QString::fromStdString(CommonDialog1.FileName)));
-    }
-    return CommonDialog1.FileName;
-  } catch (const std::exception&) {
-    // Cancel: the texture is not saved.
+  CommonDialog1.Filter = "Windows Bitmap (*.bmp)|*.bmp|";
+  CommonDialog1.DefaultExt = ".bmp";
+  CommonDialog1.FilterIndex = 1;
+  CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
+  // Never the run's own files: Enter on a carried-over name would write
+  // the bitmap over the output that the run is still writing.
+  for (;;) {
+    CommonDialog1.FileName = proposed;
+    const auto path = CommonDialog1.ShowSave();
+    if (!path) return {};  // Cancel: the texture is not saved
+    if (!NamesRunFile(*path)) return *path;
+    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
+                         QStringLiteral("\"%1\" is the conversion's input or output file.\n"
+                                        "Choose another name for the bitmap.")
+                             .arg(QString::fromStdString(*path)));
   }
-  return {};
 }
 
 void FormMain::Yield() {

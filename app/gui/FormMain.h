@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/ConversionRun.h"
 #include "app/gui/CommonDialog.h"
 #include "app/gui/Dialogs.h"
-#include "image/TexturePicture.h"
+#include "app/run/RunReport.h"
+#include "app/run/RunSettings.h"
 
 class QCheckBox;
 class QLabel;
@@ -122,7 +122,6 @@ class FormMain : public QWidget {
   QLabel* LabelSummary;
   CommonDialog CommonDialog1;
 
-  Kelvane::TexturePicture picture_;
   QScrollArea* pictureArea_;
   int pictureAreaBottomMargin_;  // kept when the window is resized
   QSize previewMargin_;          // right and bottom, the same

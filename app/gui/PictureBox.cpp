@@ -5,45 +5,55 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace Kelvane::Gui {
 
-PictureBox::PictureBox(Kelvane::TexturePicture& picture, QWidget* parent)
-    : QWidget(parent), picture_(picture), emptyGeneration_(picture.Generation()) {
+PictureBox::PictureBox(int outerWidth, int outerHeight, QWidget* parent) : QWidget(parent) {
+  kept_.width = std::max(0, outerWidth - 2 * kBorder);
+  kept_.height = std::max(0, outerHeight - 2 * kBorder);
+  kept_.rgb.assign(static_cast<std::size_t>(kept_.width) * static_cast<std::size_t>(kept_.height),
+                   0);
   setAttribute(Qt::WA_OpaquePaintEvent);
   Sync();
 }
 
-int PictureBox::Border() const {
-  return (picture_.OuterWidthTwips() / Kelvane::TexturePicture::kTwipsPerPixel -
-          picture_.InnerWidth()) /
-         2;
+void PictureBox::Show(const Kelvane::Image& picture) {
+  live_ = &picture;
+  shown_ = true;
+}
+
+void PictureBox::Keep() {
+  if (live_ == nullptr) return;
+  kept_ = *live_;
+  live_ = nullptr;
 }
 
 void PictureBox::Sync() {
-  const QSize outer(picture_.InnerWidth() + 2 * Border(), picture_.InnerHeight() + 2 * Border());
+  const Kelvane::Image& picture = Picture();
+  const QSize outer(picture.width + 2 * kBorder, picture.height + 2 * kBorder);
   if (size() != outer) resize(outer);
   update();
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const int border = Border();
+  const Kelvane::Image& picture = Picture();
   qDrawWinPanel(&painter, rect(), palette(), /*sunken=*/true);
-  const QRect inner(border, border, picture_.InnerWidth(), picture_.InnerHeight());
+  const QRect inner(kBorder, kBorder, picture.width, picture.height);
   const QRect exposed = event->rect() & inner;
   if (exposed.isEmpty()) return;
-  if (picture_.Generation() == emptyGeneration_) {
+  if (!shown_) {
     painter.fillRect(exposed, palette().button());
     return;
   }
   QImage part(exposed.size(), QImage::Format_RGB32);
   for (int y = 0; y < exposed.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(part.scanLine(y));
-    const int row = exposed.top() - border + y;
-    const int column = exposed.left() - border;
+    const int row = exposed.top() - kBorder + y;
+    const int column = exposed.left() - kBorder;
     for (int x = 0; x < exposed.width(); ++x)
-      line[x] = 0xFF000000u | picture_.Pixel(column + x, row);
+      line[x] = 0xFF000000u | picture.Pixel(column + x, row);
   }
   painter.drawImage(exposed.topLeft(), part);
 }

@@ -1,18 +1,29 @@
 #pragma once
 
 #include <QWidget>
-#include <cstdint>
 
-#include "image/TexturePicture.h"
+#include "image/Image.h"
 
 namespace Kelvane::Gui {
 
-// Shows a TexturePicture, which stays the one store of the image: only the
-// part that is exposed is converted when the box paints, so a texture that
-// grows pixel by pixel costs no copy per pixel.
+// The window's picture box: the texture a run reads, inside a sunken border.
+// While a run paints a texture the box shows the run's own picture, so
+// that a texture growing pixel by pixel costs no copy per pixel; when the
+// run ends the box keeps a copy of the last one. Until the first texture it
+// shows its background, at the size it was laid out with.
 class PictureBox : public QWidget {
  public:
-  PictureBox(Kelvane::TexturePicture& picture, QWidget* parent);
+  static constexpr int kBorder = 2;  // pixels on each side
+
+  // The box's outer size in pixels, as laid out.
+  PictureBox(int outerWidth, int outerHeight, QWidget* parent);
+
+  // The picture of the texture being read; it stays valid until Keep().
+  void Show(const Kelvane::Image& picture);
+  // The run has ended: the picture shown is copied and kept.
+  void Keep();
+  // The picture the box holds now.
+  const Kelvane::Image& Picture() const { return live_ != nullptr ? *live_ : kept_; }
 
   // Takes the picture's current size and schedules a repaint; the window
   // calls it when it lets pending messages run.
@@ -22,11 +33,9 @@ class PictureBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  int Border() const;
-
-  Kelvane::TexturePicture& picture_;
-  // The box shows its background until a texture first sizes it.
-  std::uint64_t emptyGeneration_;
+  Kelvane::Image kept_;
+  const Kelvane::Image* live_ = nullptr;
+  bool shown_ = false;  // a texture has been shown
 };
 
 }  // namespace Kelvane::Gui

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "RunTestSupport.h"
+#include "app/run/KeywordPass.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
@@ -135,9 +136,9 @@ TEST(ConversionRunTest, TexturesTakeTheirPlaceInFileOrder) {
   ASSERT_EQ(fixture.Run(kMesh + kTexture + kMesh + kTexture), std::nullopt) << fixture.message;
   EXPECT_EQ(fixture.Output(), MapDocument({SquareRecord(0, 0), "", SquareRecord(1, 0), ""}));
   ASSERT_EQ(fixture.window.savedTextures.size(), 2u);
-  const Kelvane::TexturePicture& picture = fixture.window.savedTextures[0];
-  EXPECT_EQ(picture.InnerWidth(), 2);
-  EXPECT_EQ(picture.InnerHeight(), 1);
+  const Kelvane::Image& picture = fixture.window.savedTextures[0];
+  EXPECT_EQ(picture.width, 2);
+  EXPECT_EQ(picture.height, 1);
   EXPECT_EQ(picture.Pixel(0, 0), 0xFF0000u);
   EXPECT_EQ(picture.Pixel(1, 0), 0x00FF00u);
 

@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/RunReport.h"
-#include "app/RunSink.h"
-#include "image/TexturePicture.h"
+#include "app/run/RunReport.h"
+#include "app/run/RunSink.h"
+#include "image/Image.h"
 
 namespace testing_support {
 
@@ -36,7 +36,7 @@ class FakeWindow : public Kelvane::CaptionSink {
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
             .editorFrame = editorFrame != 0,
-            .fit = fit,
+            .fit = Kelvane::FitRequest::Typed(fit),
             .templatePath = templatePath};
   }
 
@@ -45,21 +45,22 @@ class FakeWindow : public Kelvane::CaptionSink {
   std::vector<std::string> labelPos;
   std::vector<std::string> labelProgress;
   long doEvents = 0;
-  std::vector<Kelvane::TexturePicture> savedTextures;
-  Kelvane::TexturePicture picture{5055, 4425, 2};
+  std::vector<Kelvane::Image> savedTextures;
+  // The texture the run shows, as it paints it.
+  const Kelvane::Image* picture = nullptr;
 
   bool OneBrushNow(bool) override { return mapOrBrush == 1; }
-  void SetGoEnabled(bool enabled) override { goEnabled = enabled; }
-  void SetLabelProgress(std::string_view caption) override { labelProgress.emplace_back(caption); }
-  void SetLabelPos(std::string_view caption) override { labelPos.emplace_back(caption); }
+  void ShowRunning(bool running) override { goEnabled = !running; }
+  void SetProgressCaption(std::string_view caption) override { labelProgress.emplace_back(caption); }
+  void SetPositionCaption(std::string_view caption) override { labelPos.emplace_back(caption); }
   void DoEvents() override { ++doEvents; }
-  Kelvane::TexturePicture& PictureTexture() override { return picture; }
+  void ShowTexture(const Kelvane::Image& shown) override { picture = &shown; }
   // Saved as "texture_N.bmp" in `bitmapFolder` (the run writes it there);
   // `refuseSaving` saves none, as a Cancel does.
   std::string bitmapFolder = ".";
   bool refuseSaving = false;
   std::string ChooseBitmapPath(int, const std::string&) override {
-    savedTextures.push_back(picture);
+    savedTextures.push_back(picture != nullptr ? *picture : Kelvane::Image());
     if (refuseSaving) return {};
     return bitmapFolder + "/texture_" + std::to_string(savedTextures.size()) + ".bmp";
   }

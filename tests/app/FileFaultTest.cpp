@@ -13,7 +13,7 @@
 
 #include "FaultSupport.h"
 #include "TestSupport.h"
-#include "app/ConversionRun.h"
+#include "app/run/ConversionRun.h"
 #include "app/FakeWindow.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/ConversionRun.h"
+#include "app/run/ConversionRun.h"
 #include "app/FakeWindow.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"

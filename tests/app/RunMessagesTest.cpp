@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/RunMessages.h"
+#include "app/run/RunMessages.h"
 
 namespace {
 

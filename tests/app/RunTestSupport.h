@@ -5,7 +5,7 @@
 
 #include "FakeWindow.h"
 #include "TestSupport.h"
-#include "app/ConversionRun.h"
+#include "app/run/ConversionRun.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 

@@ -26,9 +26,9 @@ TEST(SampleModelsTest, EachTriMeshKeepsItsTextureInFileOrder) {
   EXPECT_EQ(Count(document, "Begin Polygon"), 6u);
   EXPECT_EQ(Count(document, "Begin Actor Class=Brush"), 6u);  // three meshes, three textures
   ASSERT_EQ(fixture.window.savedTextures.size(), 3u);
-  for (const Kelvane::TexturePicture& picture : fixture.window.savedTextures) {
-    ASSERT_EQ(picture.InnerWidth(), 4);
-    ASSERT_EQ(picture.InnerHeight(), 4);
+  for (const Kelvane::Image& picture : fixture.window.savedTextures) {
+    ASSERT_EQ(picture.width, 4);
+    ASSERT_EQ(picture.height, 4);
     // 32-bit pixels: blue, green, red and a byte that is not used.
     EXPECT_EQ(picture.Pixel(0, 0), 0xE00000u);
     EXPECT_EQ(picture.Pixel(0, 1), 0x00E000u);

@@ -346,8 +346,8 @@ TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheM
   ASSERT_EQ(resampled.Run(model), std::nullopt);
   EXPECT_TRUE(resampled.report.warnings.empty());
   ASSERT_EQ(resampled.window.savedTextures.size(), 1u);
-  EXPECT_EQ(resampled.window.savedTextures[0].InnerWidth(), 4);
-  EXPECT_EQ(resampled.window.savedTextures[0].InnerHeight(), 8);
+  EXPECT_EQ(resampled.window.savedTextures[0].width, 4);
+  EXPECT_EQ(resampled.window.savedTextures[0].height, 8);
   const Record record = Records(resampled.Output())[0];
   ExpectTexel(record, 0, 0, 8);  // (0, 0): bottom left
   ExpectTexel(record, 1, 4, 8);  // (1, 0)

@@ -126,7 +126,7 @@ TEST(WholeFormatRunTest, OneActorPerGeometryObjectAndNoneForATexture) {
   EXPECT_NE(document.find(ActorHead(2)), std::string::npos);
   EXPECT_NE(document.find(ActorTail(3) + "End Map\r\n"), std::string::npos);
   ASSERT_EQ(fixture.window.savedTextures.size(), 1u);
-  EXPECT_EQ(fixture.window.savedTextures[0].InnerWidth(), 2);
+  EXPECT_EQ(fixture.window.savedTextures[0].width, 2);
   EXPECT_EQ(fixture.window.savedTextures[0].Pixel(0, 0), 0xFF0000u);
   EXPECT_EQ(fixture.window.savedTextures[0].Pixel(1, 0), 0x000080u);
   EXPECT_EQ(fixture.window.labelProgress, (std::vector<std::string>{"Processed 1", "Processed 2"}));
@@ -353,7 +353,7 @@ TEST(WholeFormatRunTest, EveryRealSampleConvertsWithItsCounts) {
 }
 
 TEST(WholeFormatRunTest, TheThreePixelFormatsOfOnePictureSaveTheSameBitmap) {
-  std::vector<Kelvane::TexturePicture> pictures;
+  std::vector<Kelvane::Image> pictures;
   for (const char* file :
        {"tx-32bit-little.3dmf", "tx-24bit-little.3dmf", "tx-16bit-little.3dmf"}) {
     RunFixture fixture;
@@ -365,14 +365,14 @@ TEST(WholeFormatRunTest, TheThreePixelFormatsOfOnePictureSaveTheSameBitmap) {
     ASSERT_EQ(fixture.window.savedTextures.size(), 1u) << file;
     pictures.push_back(fixture.window.savedTextures[0]);
   }
-  const Kelvane::TexturePicture& reference = pictures[0];
+  const Kelvane::Image& reference = pictures[0];
   for (std::size_t k = 1; k < pictures.size(); ++k) {
-    ASSERT_EQ(pictures[k].InnerWidth(), reference.InnerWidth());
-    ASSERT_EQ(pictures[k].InnerHeight(), reference.InnerHeight());
+    ASSERT_EQ(pictures[k].width, reference.width);
+    ASSERT_EQ(pictures[k].height, reference.height);
     // 5 bits a channel keep each channel within 8 levels of the original.
     const int tolerance = k == 2 ? 7 : 0;
-    for (int y = 0; y < reference.InnerHeight(); ++y) {
-      for (int x = 0; x < reference.InnerWidth(); ++x) {
+    for (int y = 0; y < reference.height; ++y) {
+      for (int x = 0; x < reference.width; ++x) {
         for (int shift : {0, 8, 16}) {
           const int a = static_cast<int>((reference.Pixel(x, y) >> shift) & 0xFF);
           const int b = static_cast<int>((pictures[k].Pixel(x, y) >> shift) & 0xFF);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/ConversionRun.h"
+#include "app/run/ConversionRun.h"
 #include "app/FakeWindow.h"
 #include "bench/ModelText.h"
 #include "bench/Pieces.h"

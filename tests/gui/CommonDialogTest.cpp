@@ -7,7 +7,6 @@
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 
 using Kelvane::Gui::CommonDialog;
-using Kelvane::Gui::DialogCancelled;
 using Kelvane::Gui::QtNameFilters;
 using testing_support::ScriptedDialogs;
 
@@ -45,7 +44,7 @@ TEST(CommonDialogTest, PropertiesShapeTheDialogAndOkFillsTheFileName) {
   dialogs.Then([](const Kelvane::Gui::FileDialogRequest&) {
     return Kelvane::Gui::FileDialogAnswer{"/chosen/file.a", 1};
   });
-  dialog.ShowOpen();
+  EXPECT_EQ(dialog.ShowOpen(), "/chosen/file.a");
   ASSERT_EQ(dialogs.requests.size(), 1u);
   const Kelvane::Gui::FileDialogRequest& request = dialogs.requests[0];
   EXPECT_FALSE(request.save);
@@ -67,19 +66,15 @@ TEST(CommonDialogTest, PropertiesShapeTheDialogAndOkFillsTheFileName) {
   EXPECT_EQ(dialogs.requests[1].filterIndex, 1);
 }
 
-TEST(CommonDialogTest, CancelRaisesOnlyWhenCancelErrorIsSet) {
+TEST(CommonDialogTest, CancelGivesNoPathAndKeepsTheFileName) {
   ScriptedDialogs dialogs;
   CommonDialog dialog(dialogs, nullptr);
   dialog.FileName = "/kept.t3d";
-  dialog.CancelError = false;
-  dialogs.Cancel();
-  EXPECT_NO_THROW(dialog.ShowSave());
-  EXPECT_EQ(dialog.FileName, "/kept.t3d");
-
-  dialog.CancelError = true;
-  dialogs.Cancel();
-  EXPECT_THROW(dialog.ShowOpen(), DialogCancelled);
-  EXPECT_EQ(dialog.FileName, "/kept.t3d");
+  for (const bool save : {true, false}) {
+    dialogs.Cancel();
+    EXPECT_EQ(save ? dialog.ShowSave() : dialog.ShowOpen(), std::nullopt);
+    EXPECT_EQ(dialog.FileName, "/kept.t3d");
+  }
 }
 
 }  // namespace

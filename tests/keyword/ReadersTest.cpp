@@ -23,7 +23,7 @@ using testing_support::TempDir;
 class WindowSaver : public Kelvane::TextureSaver {
  public:
   explicit WindowSaver(FakeWindow& window) : window_(window) {}
-  std::string SaveTexturePicture() override { return window_.ChooseBitmapPath(0, ""); }
+  std::string SaveTexture(const Kelvane::Image&) override { return window_.ChooseBitmapPath(0, ""); }
 
  private:
   FakeWindow& window_;
@@ -46,7 +46,8 @@ class ReaderFixture {
                              .scale = scale_,
                              .writer = writer,
                              .sink = window,
-                             .saver = saver};
+                             .saver = saver,
+                             .picture = picture};
     reader(args);
     position = args.scanPosition;
     spot = args.spot;
@@ -65,6 +66,7 @@ class ReaderFixture {
   std::int32_t position = 1;
   std::int32_t spot = 0;
   FakeWindow window;
+  Kelvane::Image picture;  // the picture the texture reader paints
 
  private:
   TempDir dir_;
@@ -239,7 +241,9 @@ TEST(TriMeshReaderTest, FailuresAndYieldsComeInPolygonOrder) {
     window.stopAt = stopAt;
     Unreal::T3dWriter writer(output);
     WindowSaver saver(window);
-    Kelvane::ReaderArgs args{.inputText = text, .writer = writer, .sink = window, .saver = saver};
+    Kelvane::Image picture;
+    Kelvane::ReaderArgs args{
+        .inputText = text, .writer = writer, .sink = window, .saver = saver, .picture = picture};
     window.args = &args;
     const std::int32_t& spot = args.spot;
     std::int32_t spotWhileWriting = -1;
@@ -306,10 +310,10 @@ TEST(TextureReaderTest, PixelsFillRowsAcrossLines) {
     ReaderFixture fixture(c.input);
     fixture.Read(Kelvane::ReadPixmapTexture);
     ASSERT_EQ(fixture.window.savedTextures.size(), 1u) << c.name;
-    const Kelvane::TexturePicture& picture = fixture.window.savedTextures[0];
-    ASSERT_EQ(picture.InnerWidth(), c.width) << c.name;
-    ASSERT_EQ(picture.InnerHeight(), c.height) << c.name;
-    EXPECT_EQ(picture.Picture().rgb, c.pixels) << c.name;
+    const Kelvane::Image& picture = fixture.window.savedTextures[0];
+    ASSERT_EQ(picture.width, c.width) << c.name;
+    ASSERT_EQ(picture.height, c.height) << c.name;
+    EXPECT_EQ(picture.rgb, c.pixels) << c.name;
   }
 }
 
@@ -317,15 +321,15 @@ TEST(TextureReaderTest, EachTextureStartsFromBlackAndEmptySizesReadNoLines) {
   ReaderFixture fixture("PixmapTexture (\n1 1 3 24\n0xFFFFFF\n");
   fixture.Read(Kelvane::ReadPixmapTexture);
   ReaderFixture second("PixmapTexture (\n2 1 3 24\n0xFFFFFF\n");
-  second.window.picture = fixture.window.picture;  // the box keeps the last texture
+  second.picture = fixture.picture;  // the run's picture keeps the last texture
   second.Read(Kelvane::ReadPixmapTexture);
-  EXPECT_EQ(second.window.savedTextures[0].Picture().rgb,
+  EXPECT_EQ(second.window.savedTextures[0].rgb,
             (std::vector<std::uint32_t>{0xFFFFFF, 0x000000}));
 
   ReaderFixture empty("PixmapTexture (\n0 5 0 24\n0xFFFFFF\n");
   empty.Read(Kelvane::ReadPixmapTexture);
   ASSERT_EQ(empty.window.savedTextures.size(), 1u);
-  EXPECT_EQ(empty.window.savedTextures[0].InnerWidth(), 0);
+  EXPECT_EQ(empty.window.savedTextures[0].width, 0);
   EXPECT_EQ(empty.position, 26);  // behind the header line only
 }
 

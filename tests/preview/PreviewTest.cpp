@@ -11,9 +11,9 @@
 #include "FaultSupport.h"  // a full disk is made the Linux way
 #endif
 #include "TestSupport.h"
+#include "image/Bitmap.h"
 #include "image/Png.h"
 #include "image/PngReading.h"
-#include "image/TexturePicture.h"
 #include "preview/Preview.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"
@@ -393,7 +393,7 @@ TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
   WriteFile(dir.File("doc.t3d"), "Begin PolyList\r\n" +
                                      TexturedSquare("skin", "0,-1,1", "0,1,0", "0,0,-1") +
                                      "End PolyList\r\n");
-  Kelvane::TexturePicture picture(15 * 2, 15 * 2, 0);
+  Kelvane::Image picture = Kelvane::BlankPicture(2, 2);
   for (int i = 0; i < 4; ++i) picture.SetPixel(i % 2, i / 2, 0x00FF00);
   Kelvane::SaveBitmap(picture, dir.File("skin.bmp"));
   Kelvane::Preview::WritePreviewPng(dir.File("doc.t3d"), dir.File("doc.png"), 64, 64);
@@ -401,7 +401,7 @@ TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
   const Model model = Kelvane::Preview::ReadT3dFile(dir.File("doc.t3d"));
   const auto textures = Kelvane::Preview::LoadTextures(model, dir.File(""));
   ASSERT_EQ(textures.size(), 1u);
-  EXPECT_EQ(textures[0].rgb, picture.Picture().rgb);
+  EXPECT_EQ(textures[0].rgb, picture.rgb);
   EXPECT_EQ(png, Kelvane::PngBytes(Render(model, 64, 64, View{}, &textures)));
   EXPECT_NE(png, Kelvane::PngBytes(Render(model, 64, 64, View{})));
 }

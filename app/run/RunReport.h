@@ -6,46 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "app/run/RunSettings.h"
 #include "metafile/Scene.h"
-#include "t3d/T3dWriter.h"
+#include "t3d/Extent.h"
 #include "text/RunError.h"
 
 namespace Kelvane {
-
-// Everything a run takes once, as it starts: the window's boxes, or the
-// command line's options.
-struct RunSettings {
-  std::string inputPath{};
-  std::string outputPath{};
-  // The scale as typed: its leading number is the factor.
-  std::string scale = "20.0";
-  // All objects into one brush instead of a map of brush actors. A window
-  // is asked again during the run (RunSink::OneBrushNow).
-  bool oneBrush = false;
-  // Read and save the textures.
-  bool pictures = true;
-  // Read the whole 3DMF format instead of searching object keywords; a
-  // binary file is read so whatever this says.
-  bool wholeFormat = false;
-  // Polygons of textured objects name their texture and carry the model's
-  // own mapping (whole-format reader, textures saved).
-  bool textureMapping = false;
-  // Textures whose sides are not powers of two are resampled to the next
-  // ones up (whole-format reader).
-  bool powerOfTwo = false;
-  // Write the polygons as the editor writes them (t3d/EditorFrame.h):
-  // not mirrored, faces outward, unit normals, whole faces.
-  bool editorFrame = false;
-  // When not empty: the model is scaled so that its largest side is this
-  // many units (the leading number, above 0), and `scale` is not used.
-  std::string fit{};
-  // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
-  int bitmapDepth = 24;
-  // The folder the bitmaps are proposed in; empty: the output's.
-  std::string texturesFolder{};
-  // The map template; empty: StartMapFile.txt where the program finds it.
-  std::string templatePath{};
-};
 
 // A run that stopped on a failure: what and where.
 struct RunFailure {

@@ -19,8 +19,9 @@ class RunSink : public ReaderSink {
   virtual void ShowPhase(RunPhase phase) = 0;
   // "Processed " and the polygons written so far, after every object.
   virtual void ShowProcessed(std::int32_t polygons) = 0;
-  // Go is disabled for the run and enabled again after "Done".
-  virtual void SetGoEnabled(bool) {}
+  // The run has started (true) or reached "Done" (false); a window keeps
+  // a second run from starting meanwhile.
+  virtual void ShowRunning(bool) {}
   // Whether all objects go into one brush, asked before and after every
   // object and at the end: a window answers with its box as it stands now;
   // without one the answer is the setting the run began with.
@@ -33,12 +34,12 @@ class RunSink : public ReaderSink {
   }
 };
 
-// A sink that shows the run as the window's two labels: each call becomes
-// the caption the window shows.
+// A sink that shows the run as the window's two captions: the place and
+// phase ("curpos 17", "Done"), and the progress ("Processed 12").
 class CaptionSink : public RunSink {
  public:
-  virtual void SetLabelPos(std::string_view caption) = 0;
-  virtual void SetLabelProgress(std::string_view caption) = 0;
+  virtual void SetPositionCaption(std::string_view caption) = 0;
+  virtual void SetProgressCaption(std::string_view caption) = 0;
 
   void ShowPhase(RunPhase phase) override;
   void ShowPosition(std::int32_t scanPosition) override;

@@ -1,4 +1,4 @@
-#include "app/RunMessages.h"
+#include "app/run/RunMessages.h"
 
 #include <charconv>
 #include <cmath>
@@ -35,8 +35,8 @@ void AddLeftOut(const Metafile::SceneSummary& summary, std::vector<std::string>&
     notes.push_back("skipped objects of kinds this reader does not know: " + list(summary.unknown));
   }
   if (summary.zeroAreaTriangles > 0) {
-    notes.push_back("left out " + Counted(static_cast<std::int64_t>(summary.zeroAreaTriangles),
-                                          "triangle") +
+    notes.push_back("left out " +
+                    Counted(static_cast<std::int64_t>(summary.zeroAreaTriangles), "triangle") +
                     " of zero area from degenerate shapes");
   }
   if (!summary.noArea.empty()) {
@@ -98,8 +98,9 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
       if (!failure.place.empty()) messages.error += " (" + failure.place + ")";
     }
     if (!report.sideFile.empty()) {
-      messages.error += "; \"" + report.settings.outputPath + "\" is as it was, and what this run " +
-                        "wrote is in \"" + report.sideFile + "\"";
+      messages.error += "; \"" + report.settings.outputPath +
+                        "\" is as it was, and what this run " + "wrote is in \"" + report.sideFile +
+                        "\"";
     }
   } else {
     messages.wrote = "Wrote " + report.settings.outputPath + ": " +
@@ -119,10 +120,10 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
                     "); try " + std::string(askWholeFormat);
   } else if (report.completed && report.polygons == 0 && report.bitmaps.empty()) {
     const std::string& input = report.settings.inputPath;
-    messages.empty = report.wholeFormat ? "nothing was converted from " + input +
-                                              ": no polygon written, no texture saved"
-                                        : "no 3DMF object found in " + input +
-                                              "; is it a 3DMF file?";
+    messages.empty =
+        report.wholeFormat
+            ? "nothing was converted from " + input + ": no polygon written, no texture saved"
+            : "no 3DMF object found in " + input + "; is it a 3DMF file?";
   }
   return messages;
 }

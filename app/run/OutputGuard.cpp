@@ -1,4 +1,4 @@
-#include "app/OutputGuard.h"
+#include "app/run/OutputGuard.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "app/RunSink.h"
+#include "app/run/RunSink.h"
 
 #include <charconv>
 
@@ -19,30 +19,30 @@ std::string_view Numbered(std::string_view lead, Number value, char (&room)[40])
 void CaptionSink::ShowPhase(RunPhase phase) {
   switch (phase) {
     case RunPhase::Reading:
-      SetLabelPos("Reading file..");
+      SetPositionCaption("Reading file..");
       break;
     case RunPhase::Parsing:
-      SetLabelPos("Parsing file..");
+      SetPositionCaption("Parsing file..");
       break;
     case RunPhase::Done:
-      SetLabelPos("Done");
+      SetPositionCaption("Done");
       break;
   }
 }
 
 void CaptionSink::ShowPosition(std::int32_t scanPosition) {
   char room[40];
-  SetLabelPos(Numbered("curpos ", scanPosition, room));
+  SetPositionCaption(Numbered("curpos ", scanPosition, room));
 }
 
 void CaptionSink::ShowRow(std::size_t row) {
   char room[40];
-  SetLabelPos(Numbered("", row, room));
+  SetPositionCaption(Numbered("", row, room));
 }
 
 void CaptionSink::ShowProcessed(std::int32_t polygons) {
   char room[40];
-  SetLabelProgress(Numbered("Processed ", polygons, room));
+  SetProgressCaption(Numbered("Processed ", polygons, room));
 }
 
 }  // namespace Kelvane

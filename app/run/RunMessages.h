@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/RunReport.h"
+#include "app/run/RunReport.h"
 
 namespace Kelvane {
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+
+namespace Kelvane {
+
+// A size to fit the model to, as it was asked for: a number (the command
+// line's --fit, checked where it was read) or the text of a window's box,
+// which the run reads as it reads the scale.
+class FitRequest {
+ public:
+  FitRequest() = default;  // no size to fit: the scale is used
+  static FitRequest Size(double size);
+  static FitRequest Typed(std::string text);
+
+  bool Asked() const { return size_ > 0 || !typed_.empty(); }
+  // The size asked for. A typed text is read once here: one whose leading
+  // number is missing or not above 0 is an invalid scale, one too large for
+  // a double an overflow.
+  double Resolve() const;
+
+ private:
+  double size_ = 0;
+  std::string typed_;
+};
+
+// Everything a run takes once, as it starts: the window's boxes, or the
+// command line's options.
+struct RunSettings {
+  std::string inputPath{};
+  std::string outputPath{};
+  // The scale as typed: its leading number is the factor.
+  std::string scale = "20.0";
+  // All objects into one brush instead of a map of brush actors. A window
+  // is asked again during the run (RunSink::OneBrushNow).
+  bool oneBrush = false;
+  // Read and save the textures.
+  bool pictures = true;
+  // Read the whole 3DMF format instead of searching object keywords; a
+  // binary file is read so whatever this says.
+  bool wholeFormat = false;
+  // Polygons of textured objects name their texture and carry the model's
+  // own mapping (whole-format reader, textures saved).
+  bool textureMapping = false;
+  // Textures whose sides are not powers of two are resampled to the next
+  // ones up (whole-format reader).
+  bool powerOfTwo = false;
+  // Write the polygons as the editor writes them (t3d/EditorFrame.h):
+  // not mirrored, faces outward, unit normals, whole faces.
+  bool editorFrame = false;
+  // When asked: the model is scaled so that its largest side is that many
+  // units, and `scale` is not used.
+  FitRequest fit{};
+  // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
+  int bitmapDepth = 24;
+  // The folder the bitmaps are proposed in; empty: the output's.
+  std::string texturesFolder{};
+  // The map template; empty: StartMapFile.txt where the program finds it.
+  std::string templatePath{};
+};
+
+}  // namespace Kelvane
