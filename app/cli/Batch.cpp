@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/run/RunMessages.h"
 #include "app/cli/ConvertOne.h"
+#include "app/run/RunMessages.h"
 
 namespace Kelvane::Cli {
 
@@ -160,7 +160,7 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
   }
   // Bitmaps are named after their output; with --textures they all share
   // one folder, so two outputs of one name would write the same bitmaps.
-  const bool sharedTextures = options.pictures && !options.texturesDir.empty();
+  const bool sharedTextures = options.settings.pictures && !options.settings.texturesFolder.empty();
   std::map<std::string, std::size_t> outputs;
   std::map<std::string, std::size_t> bitmapStems;
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -181,12 +181,12 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
       // As the conversion names them: the output without ".t3d", its last part.
       const std::string stem =
           TextOf(PathOf(file.output.substr(0, file.output.size() - 4)).filename());
-      const auto [first, fresh] =
-          bitmapStems.emplace(PathKey(TextOf(PathOf(options.texturesDir) / PathOf(stem))), i);
+      const auto [first, fresh] = bitmapStems.emplace(
+          PathKey(TextOf(PathOf(options.settings.texturesFolder) / PathOf(stem))), i);
       if (!fresh) {
         throw UsageError("\"" + files[first->second].input + "\" and \"" + file.input +
                          "\" would both save their textures as \"" + stem + "_N.bmp\" in \"" +
-                         options.texturesDir + "\"");
+                         options.settings.texturesFolder + "\"");
       }
     }
     CheckOutputs(file.input, file.output, options);
@@ -202,26 +202,8 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
 
 std::vector<std::string> ChildArguments(const Options& options, const BatchFile& file,
                                         const char* program) {
-  std::vector<std::string> args = {program, "--quiet", "--result-line", "--reader",
-                                   options.wholeFormat ? "3dmf" : "keywords"};
-  if (options.fitSize > 0) {
-    args.insert(args.end(), {"--fit", ShortNumber(options.fitSize)});
-  } else {
-    args.insert(args.end(), {"--scale", options.scale});
-  }
-  if (options.oneBrush) args.push_back("--one-brush");
-  if (!options.pictures) args.push_back("--no-pictures");
-  if (options.textureMapping) args.push_back("--uv");
-  if (options.powerOfTwo) args.push_back("--pow2");
-  if (options.editorFrame) args.push_back("--editor-frame");
-  if (options.bitmapDepth != 24) args.insert(args.end(), {"--bitmap-depth", "8"});
-  if (!options.texturesDir.empty()) args.insert(args.end(), {"--textures", options.texturesDir});
-  if (!options.templatePath.empty()) args.insert(args.end(), {"--template", options.templatePath});
-  if (!options.preview.empty()) {
-    args.insert(args.end(), {"--preview", options.preview, "--preview-size",
-                             std::to_string(options.previewWidth) + "x" +
-                                 std::to_string(options.previewHeight)});
-  }
+  std::vector<std::string> args = {program, "--quiet", "--result-line"};
+  args.insert(args.end(), options.perFile.begin(), options.perFile.end());
   args.insert(args.end(), {"--", file.input, file.output});
   return args;
 }
@@ -312,8 +294,8 @@ int ConvertMany(const Options& options) {
     const std::string empties = empty > 0 ? " (" + std::to_string(empty) + " empty)" : "";
     std::printf("Total: %s, %zu converted%s, %zu failed, %s, %s\n",
                 Counted(static_cast<long long>(files.size()), "file").c_str(),
-                files.size() - failed, empties.c_str(), failed, Counted(polygons, "polygon").c_str(),
-                Seconds(seconds).c_str());
+                files.size() - failed, empties.c_str(), failed,
+                Counted(polygons, "polygon").c_str(), Seconds(seconds).c_str());
   }
   return failed == 0 ? 0 : 1;
 }

@@ -11,8 +11,8 @@
 #include "app/run/RunMessages.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
-#include "text/RunError.h"
 #include "text/Files.h"
+#include "text/RunError.h"
 
 namespace Kelvane::Cli {
 
@@ -141,21 +141,10 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
 }
 
 int ConvertOne(const Options& options) {
-  RunSettings settings{
-      .inputPath = options.paths[0],
-      .outputPath = options.paths.size() == 2 ? options.paths[1] : DefaultOutput(options.paths[0]),
-      .scale = options.scale,
-      .oneBrush = options.oneBrush,
-      .pictures = options.pictures,
-      .wholeFormat = options.wholeFormat,
-      .textureMapping = options.textureMapping,
-      .powerOfTwo = options.powerOfTwo,
-      .editorFrame = options.editorFrame,
-      .fit = options.fitSize > 0 ? FitRequest::Size(options.fitSize) : FitRequest(),
-      .bitmapDepth = options.bitmapDepth,
-      .texturesFolder = options.texturesDir,
-      .templatePath = options.templatePath,
-  };
+  RunSettings settings = options.settings;
+  settings.inputPath = options.paths[0];
+  settings.outputPath =
+      options.paths.size() == 2 ? options.paths[1] : DefaultOutput(options.paths[0]);
   if (settings.inputPath.empty()) throw UsageError("INPUT is empty");
   if (settings.outputPath.empty()) throw UsageError("OUTPUT is empty");
   CheckOutputs(settings.inputPath, settings.outputPath, options);
@@ -177,7 +166,8 @@ int ConvertOne(const Options& options) {
   }
   if (!messages.hint.empty())
     std::fprintf(stderr, "kelvane-convert: note: %s\n", messages.hint.c_str());
-  if (!messages.empty.empty()) std::fprintf(stderr, "kelvane-convert: %s\n", messages.empty.c_str());
+  if (!messages.empty.empty())
+    std::fprintf(stderr, "kelvane-convert: %s\n", messages.empty.c_str());
   if (report.completed) WritePreview(options, settings.outputPath);
   PrintResultLine(options, report, messages.error);
   return report.completed ? 0 : 1;

@@ -14,60 +14,6 @@ namespace Kelvane::Cli {
 
 const char* const kVersion = KELVANE_VERSION;
 
-const char* const kUsage =
-    "Usage: kelvane-convert INPUT [OUTPUT] [options]\n"
-    "       kelvane-convert INPUT... [--out-dir DIR] [--jobs N] [--recursive] [options]\n"
-    "Converts 3DMF models into Unreal T3D documents and saves their textures as\n"
-    "Windows bitmaps.\n"
-    "\n"
-    "  OUTPUT             the T3D file to write (default: INPUT without its\n"
-    "                     extension, followed by .t3d); never a 3DMF model (named\n"
-    "                     .3dmf, .3dm, .q3d or .qd3d, or holding one); an earlier\n"
-    "                     OUTPUT is replaced only by a whole document, a failed\n"
-    "                     run leaves it and writes OUTPUT.partial beside it\n"
-    "  INPUT...           with --out-dir, with three or more paths, or with a folder\n"
-    "                     among them, every path is an input and each converts to\n"
-    "                     its own <input without extension>.t3d; a folder gives its\n"
-    "                     .3dmf files (any letter case) in sorted order\n"
-    "  --out-dir DIR      write the T3D documents into DIR (made when missing)\n"
-    "                     instead of beside their inputs\n"
-    "  --jobs N           convert up to N files at once (default: the number of cores)\n"
-    "  --recursive        also take the .3dmf files in the folders' subfolders\n"
-    "  --scale TEXT       scale factor applied to every point (default 20.0)\n"
-    "  --fit SIZE         scale the model so that its largest side is SIZE units\n"
-    "                     (instead of --scale)\n"
-    "  --editor-frame     write polygons as the editor does: the model not mirrored,\n"
-    "                     faces outward with unit normals, whole faces, no polygon\n"
-    "                     of zero area\n"
-    "  --one-brush        write all objects into one brush instead of a map\n"
-    "  --reader NAME      keywords (default): find objects by their keywords;\n"
-    "                     3dmf: read the whole 3DMF format (groups, transforms,\n"
-    "                     references, every surface kind); a binary 3DMF file\n"
-    "                     is always read this way\n"
-    "  --no-pictures      do not read the textures\n"
-    "  --uv               polygons of textured objects name their texture and carry\n"
-    "                     the model's own texture mapping (reads with the 3DMF\n"
-    "                     reader; texture names are the bitmaps' names)\n"
-    "  --pow2             resample textures whose sides are not powers of two to the\n"
-    "                     next ones up (reads with the 3DMF reader)\n"
-    "  --bitmap-depth N   24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
-    "                     with a palette, as older editors need\n"
-    "  --textures DIR     folder for the texture bitmaps (default: the output's)\n"
-    "  --template FILE    map template (default: StartMapFile.txt beside this program,\n"
-    "                     else in ../share/kelvane/ from it)\n"
-    "  --preview FILE     after the conversion, draw the T3D's polygons into the PNG\n"
-    "                     picture FILE (one input only)\n"
-    "  --preview-size WxH size of that picture in pixels (default 800x600)\n"
-    "  --quiet            no progress line and no summary\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "\n"
-    "Every option applies to every input. With many inputs the program ends with\n"
-    "one line per file (result, polygons, seconds) and a total line.\n"
-    "\n"
-    "Exit status: 0 when every file converted, 1 when any conversion failed,\n"
-    "2 for a usage error (then nothing is written).\n";
-
 namespace {
 
 constexpr int kMaxJobs = 256;
@@ -89,8 +35,8 @@ void SetReader(const std::string& value, Options& options) {
   if (value != "keywords" && value != "3dmf") {
     throw UsageError("--reader takes keywords or 3dmf, not \"" + value + "\"");
   }
-  options.wholeFormat = value == "3dmf";
-  options.keywordsAsked = !options.wholeFormat;
+  options.settings.wholeFormat = value == "3dmf";
+  options.keywordsAsked = !options.settings.wholeFormat;
 }
 
 void SetBitmapDepth(const std::string& value, Options& options) {
@@ -102,7 +48,7 @@ void SetBitmapDepth(const std::string& value, Options& options) {
         "--bitmap-depth 8 is not in this build (it is made without Leptonica); "
         "use --bitmap-depth 24");
   }
-  options.bitmapDepth = value == "8" ? 8 : 24;
+  options.settings.bitmapDepth = value == "8" ? 8 : 24;
 }
 
 void SetJobs(const std::string& value, Options& options) {
@@ -119,11 +65,10 @@ void SetFit(const std::string& value, Options& options) {
   double size = 0;
   const char* const end = value.data() + value.size();
   const auto [stop, error] = std::from_chars(value.data(), end, size);
-  if (value.empty() || error != std::errc() || stop != end || !(size > 0) ||
-      !std::isfinite(size)) {
+  if (value.empty() || error != std::errc() || stop != end || !(size > 0) || !std::isfinite(size)) {
     throw UsageError("--fit takes a size above 0 in units, like 512, not \"" + value + "\"");
   }
-  options.fitSize = size;
+  options.settings.fit = FitRequest::Size(size);
 }
 
 void SetPreviewSize(const std::string& text, Options& options) {
@@ -147,69 +92,161 @@ void SetNonEmpty(const char* name, const std::string& value, std::string& field)
   field = value;
 }
 
-// The options that take a value, and what each does with it.
-struct ValueOption {
+// Where an option acts: on every file's conversion (a batch passes it on
+// to each child as it was given), on this run of the program, or instead
+// of a conversion.
+enum class Reach { kEveryFile, kThisRun, kAction };
+
+// One option, defined once: its names, its argument, its lines in --help
+// and what it sets.
+struct OptionSpec {
   const char* name;
+  const char* shortName;  // or nullptr
+  const char* argument;   // the value's name in --help; nullptr: it stands alone
+  const char* help;       // its lines in --help; nullptr: not shown
+  Reach reach;
   void (*take)(const std::string& value, Options& options);
 };
 
-constexpr ValueOption kValueOptions[] = {
-    {"--scale",
-     [](const std::string& v, Options& o) {
-       o.scale = v;
-       o.scaleGiven = true;
-     }},
-    {"--fit", SetFit},
-    {"--reader", SetReader},
-    {"--bitmap-depth", SetBitmapDepth},
-    {"--textures", [](const std::string& v, Options& o) { o.texturesDir = v; }},
-    {"--template", [](const std::string& v, Options& o) { o.templatePath = v; }},
-    {"--out-dir",
+constexpr OptionSpec kOptions[] = {
+    {"--out-dir", nullptr, "DIR",
+     "write the T3D documents into DIR (made when missing)\n"
+     "instead of beside their inputs",
+     Reach::kThisRun,
      [](const std::string& v, Options& o) {
        SetNonEmpty("--out-dir", v, o.outDir);
        o.outDirGiven = true;
      }},
-    {"--jobs", SetJobs},
-    {"--preview", [](const std::string& v, Options& o) { SetNonEmpty("--preview", v, o.preview); }},
-    {"--preview-size", SetPreviewSize},
+    {"--jobs", nullptr, "N", "convert up to N files at once (default: the number of cores)",
+     Reach::kThisRun, SetJobs},
+    {"--recursive", "-r", nullptr, "also take the .3dmf files in the folders' subfolders",
+     Reach::kThisRun, [](const std::string&, Options& o) { o.recursive = true; }},
+    {"--scale", nullptr, "TEXT", "scale factor applied to every point (default 20.0)",
+     Reach::kEveryFile,
+     [](const std::string& v, Options& o) {
+       o.settings.scale = v;
+       o.scaleGiven = true;
+     }},
+    {"--fit", nullptr, "SIZE",
+     "scale the model so that its largest side is SIZE units\n"
+     "(instead of --scale)",
+     Reach::kEveryFile, SetFit},
+    {"--editor-frame", nullptr, nullptr,
+     "write polygons as the editor does: the model not mirrored,\n"
+     "faces outward with unit normals, whole faces, no polygon\n"
+     "of zero area",
+     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.editorFrame = true; }},
+    {"--one-brush", nullptr, nullptr, "write all objects into one brush instead of a map",
+     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.oneBrush = true; }},
+    {"--reader", nullptr, "NAME",
+     "keywords (default): find objects by their keywords;\n"
+     "3dmf: read the whole 3DMF format (groups, transforms,\n"
+     "references, every surface kind); a binary 3DMF file\n"
+     "is always read this way",
+     Reach::kEveryFile, SetReader},
+    {"--no-pictures", nullptr, nullptr, "do not read the textures", Reach::kEveryFile,
+     [](const std::string&, Options& o) { o.settings.pictures = false; }},
+    {"--uv", nullptr, nullptr,
+     "polygons of textured objects name their texture and carry\n"
+     "the model's own texture mapping (reads with the 3DMF\n"
+     "reader; texture names are the bitmaps' names)",
+     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.textureMapping = true; }},
+    {"--pow2", nullptr, nullptr,
+     "resample textures whose sides are not powers of two to the\n"
+     "next ones up (reads with the 3DMF reader)",
+     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.powerOfTwo = true; }},
+    {"--bitmap-depth", nullptr, "N",
+     "24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
+     "with a palette, as older editors need",
+     Reach::kEveryFile, SetBitmapDepth},
+    {"--textures", nullptr, "DIR", "folder for the texture bitmaps (default: the output's)",
+     Reach::kEveryFile, [](const std::string& v, Options& o) { o.settings.texturesFolder = v; }},
+    {"--template", nullptr, "FILE",
+     "map template (default: StartMapFile.txt beside this program,\n"
+     "else in ../share/kelvane/ from it)",
+     Reach::kEveryFile, [](const std::string& v, Options& o) { o.settings.templatePath = v; }},
+    {"--preview", nullptr, "FILE",
+     "after the conversion, draw the T3D's polygons into the PNG\n"
+     "picture FILE (one input only)",
+     Reach::kEveryFile,
+     [](const std::string& v, Options& o) { SetNonEmpty("--preview", v, o.preview); }},
+    {"--preview-size", nullptr, "WxH", "size of that picture in pixels (default 800x600)",
+     Reach::kEveryFile, SetPreviewSize},
+    {"--quiet", "-q", nullptr, "no progress line and no summary", Reach::kThisRun,
+     [](const std::string&, Options& o) { o.quiet = true; }},
+    {"--help", "-h", nullptr, "show this help and exit", Reach::kAction, nullptr},
+    {"--version", nullptr, nullptr, "show the version and exit", Reach::kAction, nullptr},
+    // A batch's child prints the result line its parent reads.
+    {"--result-line", nullptr, nullptr, nullptr, Reach::kThisRun,
+     [](const std::string&, Options& o) { o.resultLine = true; }},
 };
 
-// The options that stand alone, with their short names.
-struct Flag {
-  const char* name;
-  const char* shortName;
-  bool Options::*field;
-  bool value;
-};
+constexpr const char* kUsageHead =
+    "Usage: kelvane-convert INPUT [OUTPUT] [options]\n"
+    "       kelvane-convert INPUT... [--out-dir DIR] [--jobs N] [--recursive] [options]\n"
+    "Converts 3DMF models into Unreal T3D documents and saves their textures as\n"
+    "Windows bitmaps.\n"
+    "\n"
+    "  OUTPUT             the T3D file to write (default: INPUT without its\n"
+    "                     extension, followed by .t3d); never a 3DMF model (named\n"
+    "                     .3dmf, .3dm, .q3d or .qd3d, or holding one); an earlier\n"
+    "                     OUTPUT is replaced only by a whole document, a failed\n"
+    "                     run leaves it and writes OUTPUT.partial beside it\n"
+    "  INPUT...           with --out-dir, with three or more paths, or with a folder\n"
+    "                     among them, every path is an input and each converts to\n"
+    "                     its own <input without extension>.t3d; a folder gives its\n"
+    "                     .3dmf files (any letter case) in sorted order\n";
 
-constexpr Flag kFlags[] = {
-    {"--one-brush", nullptr, &Options::oneBrush, true},
-    {"--no-pictures", nullptr, &Options::pictures, false},
-    {"--uv", nullptr, &Options::textureMapping, true},
-    {"--pow2", nullptr, &Options::powerOfTwo, true},
-    {"--editor-frame", nullptr, &Options::editorFrame, true},
-    {"--quiet", "-q", &Options::quiet, true},
-    {"--recursive", "-r", &Options::recursive, true},
-    {"--result-line", nullptr, &Options::resultLine, true},
-};
+constexpr const char* kUsageTail =
+    "\n"
+    "Every option applies to every input. With many inputs the program ends with\n"
+    "one line per file (result, polygons, seconds) and a total line.\n"
+    "\n"
+    "Exit status: 0 when every file converted, 1 when any conversion failed,\n"
+    "2 for a usage error (then nothing is written).\n";
+
+// The column where the options' help lines start.
+constexpr std::size_t kHelpColumn = 21;
 
 // Checks that hold between options once all are read.
 void CheckTogether(Options& options) {
+  RunSettings& settings = options.settings;
   if (options.paths.empty()) throw UsageError("no INPUT given");
-  if (options.scaleGiven && options.fitSize > 0) {
+  if (options.scaleGiven && settings.fit.Asked()) {
     throw UsageError("--fit and --scale both set the size; give one of them");
   }
-  if (options.textureMapping || options.powerOfTwo) {
-    const std::string option = options.textureMapping ? "--uv" : "--pow2";
+  if (settings.textureMapping || settings.powerOfTwo) {
+    const std::string option = settings.textureMapping ? "--uv" : "--pow2";
     if (options.keywordsAsked) throw UsageError(option + " needs --reader 3dmf");
-    if (options.textureMapping && !options.pictures) {
+    if (settings.textureMapping && !settings.pictures) {
       throw UsageError("--uv names the texture bitmaps, which --no-pictures leaves out");
     }
-    options.wholeFormat = true;
+    settings.wholeFormat = true;
   }
 }
 
 }  // namespace
+
+std::string UsageText() {
+  std::string text = kUsageHead;
+  for (const OptionSpec& option : kOptions) {
+    if (option.help == nullptr) continue;
+    std::string lead = std::string("  ") + option.name;
+    if (option.argument != nullptr) lead += std::string(" ") + option.argument;
+    lead.resize(std::max(lead.size() + 1, kHelpColumn), ' ');
+    std::string_view help = option.help;
+    for (;;) {
+      const std::size_t end = help.find('\n');
+      text += lead;
+      text += help.substr(0, end);
+      text += '\n';
+      if (end == std::string_view::npos) break;
+      help.remove_prefix(end + 1);
+      lead.assign(kHelpColumn, ' ');
+    }
+  }
+  return text + kUsageTail;
+}
 
 Command ParseArguments(const std::vector<std::string>& arguments) {
   Command command;
@@ -225,32 +262,34 @@ Command ParseArguments(const std::vector<std::string>& arguments) {
       optionsEnded = true;
       continue;
     }
-    if (arg == "--help" || arg == "-h" || arg == "--version") {
-      command.action = arg == "--version" ? Action::Version : Action::Help;
+    const OptionSpec* found = nullptr;
+    std::string value;
+    for (const OptionSpec& option : kOptions) {
+      const std::string name = option.name;
+      if (arg == name || (option.shortName != nullptr && arg == option.shortName)) {
+        found = &option;
+        if (option.argument == nullptr) break;
+        if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
+        value = arguments[++i];
+        break;
+      }
+      if (option.argument != nullptr && arg.rfind(name + "=", 0) == 0) {
+        found = &option;
+        value = arg.substr(name.size() + 1);
+        break;
+      }
+    }
+    if (found == nullptr) throw UsageError("unknown option " + arg);
+    if (found->reach == Reach::kAction) {
+      command.action =
+          std::string_view(found->name) == "--version" ? Action::Version : Action::Help;
       return command;
     }
-    const auto flag = std::find_if(std::begin(kFlags), std::end(kFlags), [&](const Flag& f) {
-      return arg == f.name || (f.shortName != nullptr && arg == f.shortName);
-    });
-    if (flag != std::end(kFlags)) {
-      options.*(flag->field) = flag->value;
-      continue;
+    found->take(value, options);
+    if (found->reach == Reach::kEveryFile) {
+      options.perFile.emplace_back(found->name);
+      if (found->argument != nullptr) options.perFile.push_back(value);
     }
-    bool taken = false;
-    for (const ValueOption& option : kValueOptions) {
-      const std::string name = option.name;
-      if (arg == name) {
-        if (i + 1 >= arguments.size()) throw UsageError(name + " needs a value");
-        option.take(arguments[++i], options);
-      } else if (arg.rfind(name + "=", 0) == 0) {
-        option.take(arg.substr(name.size() + 1), options);
-      } else {
-        continue;
-      }
-      taken = true;
-      break;
-    }
-    if (!taken) throw UsageError("unknown option " + arg);
   }
   CheckTogether(options);
   return command;

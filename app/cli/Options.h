@@ -4,29 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "app/run/RunSettings.h"
+
 // The command line's options: what kelvane-convert was asked to do.
 namespace Kelvane::Cli {
 
-extern const char* const kUsage;
 // The program's version, as the build names it.
 extern const char* const kVersion;
 
+// The --help text, made from the table of options.
+std::string UsageText();
+
 struct Options {
   std::vector<std::string> paths;  // as given, in order
-  std::string scale = "20.0";
+  // What every file's run takes; its paths are set per file.
+  RunSettings settings;
   bool scaleGiven = false;
-  double fitSize = 0;  // --fit SIZE; 0: not asked
-  bool editorFrame = false;
-  bool oneBrush = false;
-  bool pictures = true;
-  std::string texturesDir;
-  std::string templatePath;
-  bool quiet = false;
-  bool wholeFormat = false;
   bool keywordsAsked = false;  // --reader keywords given
-  bool textureMapping = false;
-  bool powerOfTwo = false;
-  int bitmapDepth = 24;
+  bool quiet = false;
   std::string outDir;
   bool outDirGiven = false;
   int jobs = 0;  // 0: the number of cores
@@ -35,6 +30,9 @@ struct Options {
   int previewWidth = 800;
   int previewHeight = 600;
   bool resultLine = false;  // set by a batch for its children only
+  // The options given that each file's conversion takes, as they were
+  // given: a batch passes them on to every child.
+  std::vector<std::string> perFile;
 };
 
 // A request the program refuses before it writes anything (exit status 2).

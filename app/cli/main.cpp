@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   try {
     const Command command = ParseArguments(arguments);
     if (command.action == Action::Help) {
-      std::fputs(kUsage, stdout);
+      std::fputs(UsageText().c_str(), stdout);
       return 0;
     }
     if (command.action == Action::Version) {
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     if (e.Brief()) {
       std::fprintf(stderr, "kelvane-convert: %s; see --help\n", e.what());
     } else {
-      std::fprintf(stderr, "kelvane-convert: %s\n\n%s", e.what(), kUsage);
+      std::fprintf(stderr, "kelvane-convert: %s\n\n%s", e.what(), UsageText().c_str());
     }
     return 2;
   }

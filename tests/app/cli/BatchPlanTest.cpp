@@ -12,7 +12,9 @@
 namespace {
 
 using Kelvane::Cli::BatchFile;
+using Kelvane::Cli::ChildArguments;
 using Kelvane::Cli::Options;
+using Kelvane::Cli::ParseArguments;
 using Kelvane::Cli::UsageError;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -86,7 +88,7 @@ TEST(BatchPlanTest, ClashesAreRefusedBeforeAnythingIsWritten) {
 
   Options sameBitmaps;  // different outputs, one textures folder
   sameBitmaps.paths = {m.dir.File("a.3dmf"), m.dir.File("sub/a.3dmf"), m.dir.File("B.3DMF")};
-  sameBitmaps.texturesDir = m.dir.File("tex");
+  sameBitmaps.settings.texturesFolder = m.dir.File("tex");
   refused(sameBitmaps, "would both save their textures as");
 
   Options overModel;  // an output that is a model
@@ -105,6 +107,39 @@ TEST(BatchPlanTest, ClashesAreRefusedBeforeAnythingIsWritten) {
   outDirIsAFile.outDirGiven = true;
   outDirIsAFile.outDir = m.dir.File("notes.txt");
   refused(outDirIsAFile, "is not a folder");
+}
+
+// What a file's conversion takes from its options, as one text.
+std::string PerFile(const Options& o) {
+  const Kelvane::RunSettings& s = o.settings;
+  return s.scale + "|" + std::to_string(s.oneBrush) + std::to_string(s.pictures) +
+         std::to_string(s.wholeFormat) + std::to_string(s.textureMapping) +
+         std::to_string(s.powerOfTwo) + std::to_string(s.editorFrame) + "|" +
+         (s.fit.Asked() ? std::to_string(s.fit.Resolve()) : "-") + "|" +
+         std::to_string(s.bitmapDepth) + "|" + s.texturesFolder + "|" + s.templatePath + "|" +
+         o.preview + "|" + std::to_string(o.previewWidth) + "x" + std::to_string(o.previewHeight);
+}
+
+TEST(BatchPlanTest, EachChildConvertsWithTheOptionsItsParentWasGiven) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"a", "b", "c"},
+      {"a", "--out-dir", "o", "--scale=-2.5", "--one-brush", "--no-pictures", "-q", "-r"},
+      {"a", "b", "c", "--reader", "3dmf", "--reader=keywords", "--editor-frame", "--fit", "0.5"},
+      {"a", "--out-dir", "o", "--uv", "--pow2", "--textures", "t x", "--template=m.txt",
+       "--jobs", "3"},
+      {"a", "--out-dir=o", "--preview", "p.png", "--preview-size", "64X48", "--scale", ""},
+  };
+  for (const auto& command : commands) {
+    const Options parent = ParseArguments(command).options;
+    const BatchFile file{.input = "in.3dmf", .output = "out.t3d"};
+    std::vector<std::string> child = ChildArguments(parent, file, "kelvane-convert");
+    child.erase(child.begin());
+    const Options options = ParseArguments(child).options;
+    EXPECT_EQ(PerFile(options), PerFile(parent)) << command[1];
+    EXPECT_EQ(options.paths, (std::vector<std::string>{"in.3dmf", "out.t3d"}));
+    EXPECT_TRUE(options.quiet && options.resultLine);
+    EXPECT_FALSE(Kelvane::Cli::IsBatch(options));
+  }
 }
 
 }  // namespace

@@ -15,20 +15,21 @@ using Args = std::vector<std::string>;
 
 // What a command line sets, read back as one text, so a table row is short.
 std::string Summary(const Options& o) {
+  const Kelvane::RunSettings& s = o.settings;
   std::string text;
   for (const std::string& path : o.paths) text += "[" + path + "]";
-  text += " scale=" + o.scale;
-  if (o.oneBrush) text += " one-brush";
-  if (!o.pictures) text += " no-pictures";
-  if (o.wholeFormat) text += " 3dmf";
+  text += " scale=" + s.scale;
+  if (s.oneBrush) text += " one-brush";
+  if (!s.pictures) text += " no-pictures";
+  if (s.wholeFormat) text += " 3dmf";
   if (o.keywordsAsked) text += " keywords";
-  if (o.textureMapping) text += " uv";
-  if (o.powerOfTwo) text += " pow2";
-  if (o.editorFrame) text += " editor";
-  if (o.fitSize > 0) text += " fit=" + std::to_string(o.fitSize);
-  if (o.bitmapDepth != 24) text += " depth=" + std::to_string(o.bitmapDepth);
-  if (!o.texturesDir.empty()) text += " textures=" + o.texturesDir;
-  if (!o.templatePath.empty()) text += " template=" + o.templatePath;
+  if (s.textureMapping) text += " uv";
+  if (s.powerOfTwo) text += " pow2";
+  if (s.editorFrame) text += " editor";
+  if (s.fit.Asked()) text += " fit=" + std::to_string(s.fit.Resolve());
+  if (s.bitmapDepth != 24) text += " depth=" + std::to_string(s.bitmapDepth);
+  if (!s.texturesFolder.empty()) text += " textures=" + s.texturesFolder;
+  if (!s.templatePath.empty()) text += " template=" + s.templatePath;
   if (o.quiet) text += " quiet";
   if (o.outDirGiven) text += " out-dir=" + o.outDir;
   if (o.jobs != 0) text += " jobs=" + std::to_string(o.jobs);
