@@ -1,7 +1,6 @@
 #include "app/cli/Batch.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "app/cli/ConvertOne.h"
+#include "app/run/OutputGuard.h"
 #include "app/run/RunMessages.h"
 
 namespace Kelvane::Cli {
@@ -21,20 +21,14 @@ namespace fs = std::filesystem;
 using Platform::PathOf;
 using Platform::TextOf;
 
-bool HasModelExtension(const fs::path& path) {
-  std::string extension = TextOf(path.extension());
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".3dmf";
-}
-
-// The .3dmf files of a folder (and its subfolders when asked), sorted.
+// The models of a folder (and its subfolders when asked), sorted.
 std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursive) {
   std::vector<std::string> found;
   std::error_code error;
   const auto take = [&](const fs::directory_entry& entry) {
     std::error_code ignored;
-    if (entry.is_regular_file(ignored) && HasModelExtension(entry.path()))
+    if (entry.is_regular_file(ignored) &&
+        !ModelExtensionOf(TextOf(entry.path().filename())).empty())
       found.push_back(TextOf(entry.path()));
   };
   if (recursive) {
@@ -142,8 +136,8 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
     }
     const std::vector<std::string> models = ModelsInFolder(path, options.recursive);
     if (models.empty()) {
-      warnings.push_back("no .3dmf file in the folder \"" + path + "\"" +
-                         (options.recursive ? " or its subfolders" : ""));
+      warnings.push_back("no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"" + path +
+                         "\"" + (options.recursive ? " or its subfolders" : ""));
     }
     for (const std::string& model : models) files.push_back({.input = model});
   }

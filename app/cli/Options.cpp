@@ -119,7 +119,7 @@ constexpr OptionSpec kOptions[] = {
      }},
     {"--jobs", nullptr, "N", "convert up to N files at once (default: the number of cores)",
      Reach::kThisRun, SetJobs},
-    {"--recursive", "-r", nullptr, "also take the .3dmf files in the folders' subfolders",
+    {"--recursive", "-r", nullptr, "also take the models in the folders' subfolders",
      Reach::kThisRun, [](const std::string&, Options& o) { o.recursive = true; }},
     {"--scale", nullptr, "TEXT", "scale factor applied to every point (default 20.0)",
      Reach::kEveryFile,
@@ -195,7 +195,8 @@ constexpr const char* kUsageHead =
     "  INPUT...           with --out-dir, with three or more paths, or with a folder\n"
     "                     among them, every path is an input and each converts to\n"
     "                     its own <input without extension>.t3d; a folder gives its\n"
-    "                     .3dmf files (any letter case) in sorted order\n";
+    "                     models (.3dmf, .3dm, .q3d, .qd3d, any letter case) in\n"
+    "                     sorted order\n";
 
 constexpr const char* kUsageTail =
     "\n"

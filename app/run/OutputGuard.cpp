@@ -62,11 +62,17 @@ bool BeginsLikeT3d(std::string_view text) {
 
 }  // namespace
 
+std::string_view ModelExtensionOf(std::string_view name) {
+  for (std::string_view extension : kModelExtensions) {
+    if (EndsWithNoCase(name, extension)) return name.substr(name.size() - extension.size());
+  }
+  return {};
+}
+
 std::optional<std::string> ModelReason(const std::string& path) {
   const std::string name = Platform::TextOf(Platform::PathOf(path).filename());
-  for (std::string_view extension : {".3dmf", ".3dm", ".q3d", ".qd3d"}) {
-    if (EndsWithNoCase(name, extension))
-      return "its name ends in " + name.substr(name.size() - extension.size());
+  if (const std::string_view extension = ModelExtensionOf(name); !extension.empty()) {
+    return "its name ends in " + std::string(extension);
   }
   // A file that cannot be read is not one the program would read.
   if (!Platform::IsRegularFile(path)) return std::nullopt;

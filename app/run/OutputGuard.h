@@ -3,10 +3,19 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The one rule by which every front end refuses an output: a T3D document is
 // never written over a file that this program would read as a 3DMF model.
 namespace Kelvane {
+
+// The extensions a 3DMF model's name ends in, in any letter case: the
+// names a batch takes from a folder, and that no output may have.
+inline constexpr std::string_view kModelExtensions[] = {".3dmf", ".3dm", ".q3d", ".qd3d"};
+
+// The extension of kModelExtensions that `name` ends in, as it is written
+// there; empty when none.
+std::string_view ModelExtensionOf(std::string_view name);
 
 // How much of an existing file the check reads at most: a model whose first
 // object keyword stands further in is not one anybody keeps.

@@ -217,7 +217,7 @@ TEST(BatchTest, FolderInputsTakeTheirModelsInSortedOrder) {
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(inputs(result.out),
             (std::vector<std::string>{"m/C.3DMF", "m/a.3Dmf", "m/b.3dmf", "Total:"}));
-  EXPECT_NE(result.err.find("warning: no .3dmf file in the folder \"empty\""), std::string::npos);
+  EXPECT_NE(result.err.find("warning: no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"empty\""), std::string::npos);
 
   result = Convert(dir.Path(), "--recursive m --out-dir rec");
   EXPECT_EQ(result.status, 0) << result.err;

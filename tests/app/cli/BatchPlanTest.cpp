@@ -19,11 +19,11 @@ using Kelvane::Cli::UsageError;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-// A folder of models: a.3dmf, B.3DMF, notes.txt, sub/c.3dmf, empty/.
+// A folder of models: a.3dmf, B.3DMF, notes.txt, sub/c.3dmf, sub/d.Q3D, empty/.
 struct Models {
   TempDir dir;
   Models() {
-    for (const char* name : {"a.3dmf", "B.3DMF", "notes.txt", "sub/c.3dmf"}) {
+    for (const char* name : {"a.3dmf", "B.3DMF", "notes.txt", "sub/c.3dmf", "sub/d.Q3D"}) {
       std::filesystem::create_directories(Kelvane::Platform::PathOf(dir.File(name)).parent_path());
       WriteFile(dir.File(name), "Polyhedron (\n)\n");
     }
@@ -56,7 +56,8 @@ TEST(BatchPlanTest, FoldersGiveTheirModelsSortedAndOutputsGoBesideOrIntoOutDir) 
   deep.outDirGiven = true;
   deep.outDir = m.dir.File("out");
   EXPECT_EQ(m.Plan(deep), (std::vector<std::string>{"B.3DMF -> out/B.t3d", "a.3dmf -> out/a.t3d",
-                                                    "sub/c.3dmf -> out/c.t3d"}));
+                                                    "sub/c.3dmf -> out/c.t3d",
+                                                    "sub/d.Q3D -> out/d.t3d"}));
   EXPECT_TRUE(std::filesystem::is_directory(Kelvane::Platform::PathOf(deep.outDir)));
 
   Options empty;
@@ -64,7 +65,7 @@ TEST(BatchPlanTest, FoldersGiveTheirModelsSortedAndOutputsGoBesideOrIntoOutDir) 
   std::vector<std::string> warnings;
   EXPECT_EQ(m.Plan(empty, &warnings), (std::vector<std::string>{"a.3dmf -> a.t3d"}));
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_NE(warnings[0].find("no .3dmf file in the folder"), std::string::npos);
+  EXPECT_NE(warnings[0].find("no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder"), std::string::npos);
 }
 
 TEST(BatchPlanTest, ClashesAreRefusedBeforeAnythingIsWritten) {
