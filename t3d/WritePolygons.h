@@ -44,6 +44,128 @@ inline std::int32_t RowSpot(const TriangleRow&, int, std::int32_t spot) { return
                                             std::to_string(size - 1));
 }
 
+// Makes the records of an object's rows, batch after batch in row order,
+// on whichever thread calls Fill: the corner table, the link numbers and
+// the box around the corners made belong to it, not to the writer.
+template <typename Point, typename Row, typename MakeCorner>
+class RecordMaker {
+ public:
+  RecordMaker(const std::vector<Point>& points, const std::vector<Row>& rows, MakeCorner corner,
+              double scale, std::int32_t firstLink, std::int32_t spot)
+      : points_(points),
+        rows_(rows),
+        corner_(corner),
+        scale_(scale),
+        // Only the mark of each corner is set here: a corner is filled in
+        // when a row first names it, so the table is not cleared first.
+        corners_(std::make_unique_for_overwrite<Corner[]>(points.size())),
+        link_(firstLink),
+        spot_(spot) {
+    for (std::size_t i = 0; i < points.size(); ++i) corners_[i].form.length = kNotMade;
+  }
+
+  // Makes the records of rows batch.first on, one after another at the
+  // start of batch.texts, whose room is kept from batch to batch; a failure
+  // is kept in the batch behind the records made before it. What the loop
+  // uses is copied into locals first: the calls inside it could change
+  // anything a reference reaches, so the compiler would fetch it again each
+  // time.
+  void Fill(RecordBatch& batch) {
+    const std::size_t first = batch.first;
+    const std::size_t last = std::min(rows_.size(), first + kRecordBatch);
+    const Row* const rowAt = rows_.data();
+    const Point* const pointAt = points_.data();
+    const std::size_t pointCount = points_.size();
+    Corner* const table = corners_.get();
+    const double factor = scale_;
+    Unreal::LinkDigits next{.value = link_};
+    std::size_t made = 0;
+    std::size_t used = 0;
+    try {
+      for (std::size_t r = first; r < last; ++r) {
+        const Corner* cornerOf[3];
+        for (int k = 0; k < 3; ++k) {
+          const std::int64_t index = RowIndex(rowAt[r], k);
+          if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
+            batch.failureSpot = RowSpot(rowAt[r], k, spot_);
+            ThrowOutsideTable(index, pointCount);
+          }
+          Corner& shared = table[static_cast<std::size_t>(index)];
+          if (shared.form.length == kNotMade) {
+            shared.point = corner_(pointAt[static_cast<std::size_t>(index)]);
+            if (factor != 1.0) shared.point = ModuleVector::VectorScale(shared.point, factor);
+            Unreal::MakeCornerForm(shared.form, shared.point);
+            extent_.Include(shared.point);
+          }
+          cornerOf[k] = &shared;
+        }
+        // Room for the largest record and the empty line after it.
+        if (batch.texts.size() - used < Unreal::kTriangleRoom + 2) {
+          batch.texts.resize(std::max(2 * batch.texts.size(), used + Unreal::kTriangleRoom + 2));
+        }
+        char* const start = batch.texts.data();
+        char* const end =
+            Unreal::PutTriangle(start + used, *cornerOf[0], *cornerOf[1], *cornerOf[2], next);
+        end[0] = '\r';
+        end[1] = '\n';
+        used = static_cast<std::size_t>(end + 2 - start);
+        batch.ends[made++] = used;
+      }
+    } catch (...) {
+      // Kept until the polygons made before it are written.
+      if (batch.failureSpot == 0) batch.failureSpot = spot_;
+      batch.failure = std::current_exception();
+    }
+    batch.made = made;
+    link_ = next.value;
+  }
+
+  // The box around the corners made so far.
+  const Unreal::Extent& Corners() const { return extent_; }
+
+ private:
+  // A corner not made yet has a form length that no made form has; this
+  // keeps the table of a big object at 72 bytes a point.
+  static constexpr std::uint8_t kNotMade = 0xFF;
+  static_assert(Unreal::CornerForm::kRoom < kNotMade);
+  using Corner = Unreal::FormedCorner;
+
+  const std::vector<Point>& points_;
+  const std::vector<Row>& rows_;
+  MakeCorner corner_;
+  double scale_;
+  std::unique_ptr<Corner[]> corners_;
+  std::int32_t link_;
+  std::int32_t spot_;
+  Unreal::Extent extent_;
+};
+
+// Writes a batch's records one by one, the writer's link counter set at
+// each write from where the object began; then raises the batch's failure,
+// if any, with `spot` on where it stood.
+template <typename BeforeWrite, typename AfterWrite>
+void WriteRecordBatch(Unreal::T3dWriter& writer, const RecordBatch& batch,
+                      std::int32_t counterStart, std::int32_t& spot, BeforeWrite& beforeWrite,
+                      AfterWrite& afterWrite) {
+  const std::string_view all = batch.texts;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < batch.made; ++i) {
+    const std::size_t row = batch.first + i;
+    writer.SetPolygonLinkCounter(
+        static_cast<std::int32_t>(counterStart + std::int64_t{1} + static_cast<std::int64_t>(row)));
+    beforeWrite(row);
+    writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
+    from = batch.ends[i];
+    afterWrite(row);
+  }
+  if (batch.failure) {
+    writer.SetPolygonLinkCounter(static_cast<std::int32_t>(
+        counterStart + static_cast<std::int64_t>(batch.first + batch.made)));
+    spot = batch.failureSpot;
+    std::rethrow_exception(batch.failure);
+  }
+}
+
 // Writes one polygon per row, in order: each corner is `corner(point)` of
 // the point its index names, scaled unless the factor is exactly 1.0; each
 // polygon is appended to the output at once. `beforeWrite(rowNumber)` runs
@@ -74,113 +196,26 @@ template <typename Point, typename Row, typename MakeCorner, typename BeforeWrit
 void WritePolygons(Unreal::T3dWriter& writer, double scale, std::int32_t& spot,
                    const std::vector<Point>& points, MakeCorner corner,
                    const std::vector<Row>& rows, BeforeWrite beforeWrite, AfterWrite afterWrite) {
-  // A corner not made yet has a form length that no made form has; this
-  // keeps the table of a big object at 72 bytes a point.
-  constexpr std::uint8_t kNotMade = 0xFF;
-  static_assert(Unreal::CornerForm::kRoom < kNotMade);
-  using Corner = Unreal::FormedCorner;
-  // The corner table and the link counter belong to whoever makes the
-  // records; the writer's counter is set at each write from where it began.
-  // Only the mark of each corner is set here: a corner is filled in when a
-  // row first names it, so the table is not cleared first.
-  const std::unique_ptr<Corner[]> corners = std::make_unique_for_overwrite<Corner[]>(points.size());
-  for (std::size_t i = 0; i < points.size(); ++i) corners[i].form.length = kNotMade;
   const std::int32_t counterStart = writer.PolygonLinkCounter();
-  const std::int32_t spotStart = spot;
-  std::int32_t link = counterStart;
-  Unreal::Extent extent;  // of the corners made, on whichever thread makes them
-
-  // Makes the polygons of rows batch.first on, one after another at the
-  // start of batch.texts, whose room is kept from batch to batch. What the
-  // loop uses is copied into locals first: the calls inside it could change
-  // anything a reference reaches, so the compiler would fetch it again each
-  // time.
-  auto fill = [&](RecordBatch& batch) {
-    const std::size_t first = batch.first;
-    const std::size_t last = std::min(rows.size(), first + kRecordBatch);
-    const Row* const rowAt = rows.data();
-    const Point* const pointAt = points.data();
-    const std::size_t pointCount = points.size();
-    Corner* const table = corners.get();
-    const double factor = scale;
-    Unreal::LinkDigits next{.value = link};
-    std::size_t made = 0;
-    std::size_t used = 0;
-    try {
-      for (std::size_t r = first; r < last; ++r) {
-        const Corner* cornerOf[3];
-        for (int k = 0; k < 3; ++k) {
-          const std::int64_t index = RowIndex(rowAt[r], k);
-          if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
-            batch.failureSpot = RowSpot(rowAt[r], k, spotStart);
-            ThrowOutsideTable(index, pointCount);
-          }
-          Corner& shared = table[static_cast<std::size_t>(index)];
-          if (shared.form.length == kNotMade) {
-            shared.point = corner(pointAt[static_cast<std::size_t>(index)]);
-            if (factor != 1.0) shared.point = ModuleVector::VectorScale(shared.point, factor);
-            Unreal::MakeCornerForm(shared.form, shared.point);
-            extent.Include(shared.point);
-          }
-          cornerOf[k] = &shared;
-        }
-        // Room for the largest record and the empty line after it.
-        if (batch.texts.size() - used < Unreal::kTriangleRoom + 2) {
-          batch.texts.resize(std::max(2 * batch.texts.size(), used + Unreal::kTriangleRoom + 2));
-        }
-        char* const start = batch.texts.data();
-        char* const end =
-            Unreal::PutTriangle(start + used, *cornerOf[0], *cornerOf[1], *cornerOf[2], next);
-        end[0] = '\r';
-        end[1] = '\n';
-        used = static_cast<std::size_t>(end + 2 - start);
-        batch.ends[made++] = used;
-      }
-    } catch (...) {
-      // Kept until the polygons made before it are written.
-      if (batch.failureSpot == 0) batch.failureSpot = spotStart;
-      batch.failure = std::current_exception();
-    }
-    batch.made = made;
-    link = next.value;
-  };
-  // Writes a batch's polygons one by one; then raises its failure, if any.
-  auto write = [&](const RecordBatch& batch) {
-    const std::string_view all = batch.texts;
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < batch.made; ++i) {
-      const std::size_t row = batch.first + i;
-      writer.SetPolygonLinkCounter(static_cast<std::int32_t>(counterStart + std::int64_t{1} +
-                                                             static_cast<std::int64_t>(row)));
-      beforeWrite(row);
-      writer.AppendRecord(std::string_view(all.data() + from, batch.ends[i] - from));
-      from = batch.ends[i];
-      afterWrite(row);
-    }
-    if (batch.failure) {
-      writer.SetPolygonLinkCounter(static_cast<std::int32_t>(
-          counterStart + static_cast<std::int64_t>(batch.first + batch.made)));
-      spot = batch.failureSpot;
-      std::rethrow_exception(batch.failure);
-    }
-  };
-
+  RecordMaker<Point, Row, MakeCorner> maker(points, rows, corner, scale, counterStart, spot);
   if (MakeRecordsAhead(rows.size())) {
-    RecordsAhead ahead(rows.size(), fill);
-    while (const RecordBatch* batch = ahead.Next()) write(*batch);
+    RecordsAhead ahead(rows.size(), [&](RecordBatch& batch) { maker.Fill(batch); });
+    while (const RecordBatch* batch = ahead.Next()) {
+      WriteRecordBatch(writer, *batch, counterStart, spot, beforeWrite, afterWrite);
+    }
   } else {
     RecordBatch batch;
     for (std::size_t first = 0; first < rows.size(); first += batch.made) {
       batch.first = first;
       batch.made = 0;
       batch.failureSpot = 0;
-      fill(batch);
-      write(batch);
+      maker.Fill(batch);
+      WriteRecordBatch(writer, batch, counterStart, spot, beforeWrite, afterWrite);
     }
   }
   writer.SetPolygonLinkCounter(
       static_cast<std::int32_t>(counterStart + static_cast<std::int64_t>(rows.size())));
-  writer.IncludeCorners(extent);
+  writer.IncludeCorners(maker.Corners());
 }
 
 // WritePolygons in the editor's form (EditorFrame.h): each row's corners

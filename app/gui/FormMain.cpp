@@ -120,45 +120,56 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   resize(Twips(13400), Twips(6660));
   setMinimumSize(size());
 
-  auto place = [this](QWidget* control, const char* name, QRect geometry) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-  };
-  auto label = [&](const char* name, const char* caption, QRect geometry) {
-    auto* control = new QLabel(QString::fromLatin1(caption), this);
-    control->setWordWrap(true);
-    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    place(control, name, geometry);
-    return control;
-  };
-  auto button = [&](const char* name, const char* caption, QRect geometry) {
-    auto* control = new QPushButton(QString::fromLatin1(caption), this);
-    place(control, name, geometry);
-    return control;
-  };
-  auto textBox = [&](const char* name, const char* text, QRect geometry) {
-    auto* control = new QLineEdit(QString::fromLatin1(text), this);
-    place(control, name, geometry);
-    return control;
-  };
-  auto checkBox = [&](const char* name, const char* caption, bool on, QRect geometry) {
-    auto* control = new QCheckBox(QString::fromLatin1(caption), this);
-    control->setChecked(on);
-    place(control, name, geometry);
-    return control;
-  };
+  MakeFormControls();
+  MakeOptionControls();
+  ChainControls();
+}
 
-  CommandGo = button("CommandGo", "Go", TwipsRect(3675, 1440, 975, 375));
-  LabelProgress = label("LabelProgress", "Label1", TwipsRect(1470, 1365, 1095, 435));
-  LabelPos = label("LabelPos", "LabelPos", TwipsRect(120, 1440, 1215, 435));
-  Label1 = label("Label1", "Input 3DMF Ascii File", TwipsRect(120, 105, 1695, 255));
-  TextInFileName = textBox("TextInFileName", "", TwipsRect(120, 360, 3855, 285));
-  CommandBrowseInput = button("CommandBrowseInput", "...", TwipsRect(4080, 360, 495, 255));
-  Label2 = label("Label2", "Output Unreal Ascii Brush File", TwipsRect(120, 840, 2175, 270));
-  TextOutFileName = textBox("TextOutFileName", "", TwipsRect(120, 1080, 3855, 285));
-  CommandBrowseOutput = button("CommandBrowseOutput", "...", TwipsRect(4080, 1080, 495, 255));
-  CheckMapOrBrush = checkBox("CheckMapOrBrush", "All objects to one brush?", false,
-                             TwipsRect(120, 1890, 2175, 255));
+QLabel* FormMain::NewLabel(const char* name, const char* caption, QRect geometry) {
+  auto* control = new QLabel(QString::fromLatin1(caption), this);
+  control->setWordWrap(true);
+  control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Place(control, name, geometry);
+  return control;
+}
+
+QPushButton* FormMain::NewButton(const char* name, const char* caption, QRect geometry) {
+  auto* control = new QPushButton(QString::fromLatin1(caption), this);
+  Place(control, name, geometry);
+  return control;
+}
+
+QLineEdit* FormMain::NewTextBox(const char* name, const char* text, QRect geometry) {
+  auto* control = new QLineEdit(QString::fromLatin1(text), this);
+  Place(control, name, geometry);
+  return control;
+}
+
+QCheckBox* FormMain::NewCheckBox(const char* name, const char* caption, bool on, QRect geometry) {
+  auto* control = new QCheckBox(QString::fromLatin1(caption), this);
+  control->setChecked(on);
+  Place(control, name, geometry);
+  return control;
+}
+
+void FormMain::Place(QWidget* control, const char* name, QRect geometry) {
+  control->setObjectName(QString::fromLatin1(name));
+  control->setGeometry(geometry);
+}
+
+// The controls of the original layout, under their own names.
+void FormMain::MakeFormControls() {
+  CommandGo = NewButton("CommandGo", "Go", TwipsRect(3675, 1440, 975, 375));
+  LabelProgress = NewLabel("LabelProgress", "Label1", TwipsRect(1470, 1365, 1095, 435));
+  LabelPos = NewLabel("LabelPos", "LabelPos", TwipsRect(120, 1440, 1215, 435));
+  Label1 = NewLabel("Label1", "Input 3DMF Ascii File", TwipsRect(120, 105, 1695, 255));
+  TextInFileName = NewTextBox("TextInFileName", "", TwipsRect(120, 360, 3855, 285));
+  CommandBrowseInput = NewButton("CommandBrowseInput", "...", TwipsRect(4080, 360, 495, 255));
+  Label2 = NewLabel("Label2", "Output Unreal Ascii Brush File", TwipsRect(120, 840, 2175, 270));
+  TextOutFileName = NewTextBox("TextOutFileName", "", TwipsRect(120, 1080, 3855, 285));
+  CommandBrowseOutput = NewButton("CommandBrowseOutput", "...", TwipsRect(4080, 1080, 495, 255));
+  CheckMapOrBrush = NewCheckBox("CheckMapOrBrush", "All objects to one brush?", false,
+                                TwipsRect(120, 1890, 2175, 255));
 
   // The picture box sits in a frameless scroll area of its own size, so a
   // texture larger than the window can still be seen whole.
@@ -174,44 +185,52 @@ FormMain::FormMain(Dialogs* dialogs, QWidget* parent)
   PictureTexture->setFocusPolicy(Qt::TabFocus);  // arrows then scroll a large texture
   pictureArea_->setWidget(PictureTexture);
 
-  CheckDoPics = checkBox("CheckDoPics", "Do pictures?", true, TwipsRect(2415, 1890, 1230, 255));
-  Label3 = label("Label3", "Scale:", TwipsRect(3150, 735, 495, 255));
-  TextScale = textBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
+  CheckDoPics = NewCheckBox("CheckDoPics", "Do pictures?", true, TwipsRect(2415, 1890, 1230, 255));
+  Label3 = NewLabel("Label3", "Scale:", TwipsRect(3150, 735, 495, 255));
+  TextScale = NewTextBox("TextScale", "20.0", TwipsRect(3675, 735, 915, 285));
+}
+
+// Beyond the original layout: the reader and texture options, the preview
+// and the summary of the last run.
+void FormMain::MakeOptionControls() {
   CheckWholeFormat =
-      checkBox("CheckWholeFormat", "Whole 3DMF", false, TwipsRect(3675, 1890, 1485, 255));
+      NewCheckBox("CheckWholeFormat", "Whole 3DMF", false, TwipsRect(3675, 1890, 1485, 255));
   CheckWholeFormat->setToolTip(QStringLiteral(
       "Read the whole 3DMF format: groups, transforms, references and every surface kind, "
       "instead of searching the object keywords. Binary 3DMF files are always read so."));
   // The texture options, in a row above the preview.
   CheckTextureMapping =
-      checkBox("CheckTextureMapping", "UV mapping", false, TwipsRect(5280, 105, 1500, 255));
+      NewCheckBox("CheckTextureMapping", "UV mapping", false, TwipsRect(5280, 105, 1500, 255));
   CheckTextureMapping->setToolTip(QStringLiteral(
       "Polygons of textured objects name their texture (the bitmap's name) and carry the "
       "model's own texture mapping. Reads with the whole-format reader and saves the textures."));
   CheckPowerOfTwo =
-      checkBox("CheckPowerOfTwo", "Power of two", false, TwipsRect(6900, 105, 1560, 255));
+      NewCheckBox("CheckPowerOfTwo", "Power of two", false, TwipsRect(6900, 105, 1560, 255));
   CheckPowerOfTwo->setToolTip(QStringLiteral(
       "Resample textures whose sides are not powers of two to the next ones up, as the editor "
       "imports them. Reads with the whole-format reader."));
-  CheckBitmap8 = checkBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
+  CheckBitmap8 =
+      NewCheckBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
   CheckBitmap8->setToolTip(
       QStringLiteral("Save textures as 256-colour bitmaps with a palette, as older editors need."));
   CheckEditorFrame =
-      checkBox("CheckEditorFrame", "Editor frame", false, TwipsRect(10400, 105, 1500, 255));
+      NewCheckBox("CheckEditorFrame", "Editor frame", false, TwipsRect(10400, 105, 1500, 255));
   CheckEditorFrame->setToolTip(QStringLiteral(
       "Write the polygons as the editor writes them: the model not mirrored, faces turned "
       "outward with unit normals, each flat convex face one polygon, no polygon of zero area."));
-  LabelFit = label("LabelFit", "Fit:", TwipsRect(12000, 120, 330, 255));
-  TextFit = textBox("TextFit", "", TwipsRect(12330, 105, 900, 285));
+  LabelFit = NewLabel("LabelFit", "Fit:", TwipsRect(12000, 120, 330, 255));
+  TextFit = NewTextBox("TextFit", "", TwipsRect(12330, 105, 900, 285));
   TextFit->setToolTip(QStringLiteral(
       "Scale the model so that its largest side is this many units; empty: use the scale."));
   PicturePreview = new PreviewView(this);
-  place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 7955, 5445));
-  LabelSummary = label("LabelSummary", "", TwipsRect(5280, 5970, 7955, 660));
+  Place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 7955, 5445));
+  LabelSummary = NewLabel("LabelSummary", "", TwipsRect(5280, 5970, 7955, 660));
   LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
                                   PicturePreview->geometry().bottom() + 1);
+}
 
+void FormMain::ChainControls() {
   // Labels take no focus, so the chain holds the other controls in order.
   QWidget* const tabOrder[] = {CommandGo,        TextInFileName,      CommandBrowseInput,
                                TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,

@@ -73,6 +73,15 @@ class FormMain : public QWidget {
   };
   static FileState StateOf(const std::string& path);
 
+  void MakeFormControls();
+  void MakeOptionControls();
+  // The tab order, the focus, where drops go and the buttons' handlers.
+  void ChainControls();
+  QLabel* NewLabel(const char* name, const char* caption, QRect geometry);
+  QPushButton* NewButton(const char* name, const char* caption, QRect geometry);
+  QLineEdit* NewTextBox(const char* name, const char* text, QRect geometry);
+  QCheckBox* NewCheckBox(const char* name, const char* caption, bool on, QRect geometry);
+  void Place(QWidget* control, const char* name, QRect geometry);
   void FitFontToLayout();
   int Twips(int twips) const;
   QRect TwipsRect(int left, int top, int width, int height) const;
