@@ -42,11 +42,11 @@ GROUPS = [
                    r"(^|::)(WriteAll|Floor)$|^main$"),
     ("record building", r"WriteTriangleRecord|WriteTriangle|PutTriangle|PutWholeRecord|"
                         r"AxesOf|UnitOrZero|BeginPolygon|TriangleNormal|VectorNormalize|"
-                        r"VectorScale|VectorSubtract|WritePolygons|RecordBatch|CornerPoint|"
+                        r"VectorScale|VectorSubtract|WritePolygons|RecordBatch|RecordMaker|CornerPoint|"
                         r"ModuleVector"),
     ("reading", r"TextRoutines::|ReadIndexRows|ReadTriMesh|ReadMesh|ReadPolyhedron|"
-                r"LineTokens|StreamNumber|MakeTable|Metafile::|MetafileSink|from_chars|strtod|"
-                r"ConversionRun::Search|memchr|basic_string_view::find"),
+                r"LineTokens|StreamNumber|MakeTable|Metafile::|WholeFormatPass|from_chars|strtod|"
+                r"KeywordPass::Search|memchr|basic_string_view::find"),
     ("memory", r"mem(set|cpy|move|cmp)|malloc|free|operator new|operator delete|_int_"),
 ]
 
@@ -99,7 +99,7 @@ def callgrind(out_file, command):
 
 # The number form's functions, which the compiler inlines into the records
 # and corner forms: their lines count as number form wherever they stand.
-NUMBER_FORM_FILE = "t3d/Unreal.cpp"
+NUMBER_FORM_FILES = ("t3d/NumberForm.h", "t3d/NumberForm.cpp", "t3d/PolygonRecords.cpp")
 NUMBER_FORM_FUNCTIONS = ["PutFiveDigitsQuick", "PutLongWhole", "PutNumber", "PutNumberAnyRange",
                          "PutPadded", "PutFiveDigits", "PutVector", "PutLink",
                          "MakeCornerForm"]
@@ -133,14 +133,16 @@ def function_lines(path, names):
     return ranges
 
 
-NUMBER_FORM_LINES = function_lines(
-    os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", NUMBER_FORM_FILE),
-    NUMBER_FORM_FUNCTIONS)
+NUMBER_FORM_LINES = {
+    name: function_lines(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", name),
+                         NUMBER_FORM_FUNCTIONS)
+    for name in NUMBER_FORM_FILES}
 
 
 def group_of_line(path, function, line):
-    if path.endswith(NUMBER_FORM_FILE) and any(a <= line <= b for a, b in NUMBER_FORM_LINES):
-        return "number form"
+    for name, ranges in NUMBER_FORM_LINES.items():
+        if path.endswith(name) and any(a <= line <= b for a, b in ranges):
+            return "number form"
     if any(part in path for part in READING_FILES):
         return "reading"
     return group_of(function)
