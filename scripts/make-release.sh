@@ -25,8 +25,13 @@ done
 cp "$source/StartMapFile.txt" "$source/README.md" "$stage/$win/"
 qt=$("$source/scripts/build-qt-windows.sh" --print-prefix)
 lept=$("$source/scripts/build-leptonica.sh" --print-prefix mingw-w64)
-for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "$windows/libkelvane_gui.a" \
-  "$windows/libkelvane_core.a" "$lept/lib/liblept.a" /usr/x86_64-w64-mingw32/lib/libz.a; do
+# The window's layers: every library of the build but the command line's.
+layers=()
+for library in "$windows"/libkelvane_*.a; do
+  [ "$(basename "$library")" = libkelvane_cli.a ] || layers+=("$library")
+done
+for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "${layers[@]}" \
+  "$lept/lib/liblept.a" /usr/x86_64-w64-mingw32/lib/libz.a; do
   x86_64-w64-mingw32-strip --strip-debug -o "$stage/$win/relink/$(basename "$object")" "$object"
 done
 cp "$source/packaging/windows/relink/CMakeLists.txt" "$stage/$win/relink/"
