@@ -38,8 +38,8 @@ class CheckingSink : public SceneSink {
 
   void Geometry(const Object& object, TriangleSet& set) override {
     CheckInTree(object);
-    for (const Point3& p : set.points) {
-      Check(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+    for (const Vector3& p : set.points) {
+      Check(std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z),
             "a point handed to the writer is not finite");
     }
     for (const auto& triangle : set.triangles) {

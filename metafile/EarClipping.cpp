@@ -380,22 +380,22 @@ class EarClipper {
 
 }  // namespace
 
-Point3 NewellNormal(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour) {
-  Point3 n;
+Vector3 NewellNormal(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& contour) {
+  Vector3 n;
   for (std::size_t i = 0, j = contour.size() - 1; i < contour.size(); j = i++) {
-    const Point3& a = points[contour[j]];
-    const Point3& b = points[contour[i]];
-    n.x += (a.y - b.y) * (a.z + b.z);
-    n.y += (a.z - b.z) * (a.x + b.x);
-    n.z += (a.x - b.x) * (a.y + b.y);
+    const Vector3& a = points[contour[j]];
+    const Vector3& b = points[contour[i]];
+    n.X += (a.Y - b.Y) * (a.Z + b.Z);
+    n.Y += (a.Z - b.Z) * (a.X + b.X);
+    n.Z += (a.X - b.X) * (a.Y + b.Y);
   }
   return n;
 }
 
-PlaneAxes DominantPlane(const Point3& normal) {
-  const double ax = std::fabs(normal.x);
-  const double ay = std::fabs(normal.y);
-  const double az = std::fabs(normal.z);
+PlaneAxes DominantPlane(const Vector3& normal) {
+  const double ax = std::fabs(normal.X);
+  const double ay = std::fabs(normal.Y);
+  const double az = std::fabs(normal.Z);
   // Cyclic pairs (y z), (z x), (x y): each keeps the right-hand rule about
   // the dropped axis.
   if (ax > ay && ax > az) return {1, 2};
@@ -403,20 +403,20 @@ PlaneAxes DominantPlane(const Point3& normal) {
   return {0, 1};
 }
 
-double SignedArea(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour,
+double SignedArea(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& contour,
                   PlaneAxes axes) {
   if (contour.empty()) return 0;
   double sum = 0;
   for (std::size_t i = 0, j = contour.size() - 1; i < contour.size(); j = i++) {
-    const Point3& a = points[contour[j]];
-    const Point3& b = points[contour[i]];
+    const Vector3& a = points[contour[j]];
+    const Vector3& b = points[contour[i]];
     sum += Coordinate(a, axes.u) * Coordinate(b, axes.v) -
            Coordinate(b, axes.u) * Coordinate(a, axes.v);
   }
   return sum / 2;
 }
 
-void Triangulate(const std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+void Triangulate(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& outer,
                  const std::vector<std::vector<std::uint32_t>>& holes,
                  std::vector<TriangleIndices>& out) {
   std::size_t total = outer.size();

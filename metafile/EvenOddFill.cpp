@@ -47,8 +47,8 @@ struct FlatFace {
   PlaneAxes axes;
   int w = 2;         // the axis looked along
   int exponent = 0;  // scaled = real * 2^-exponent
-  Point3 normal;     // scaled
-  Point3 centre;     // scaled: the plane goes through it
+  Vector3 normal;     // scaled
+  Vector3 centre;     // scaled: the plane goes through it
   double lowU = 0;
   double lowV = 0;
   double lowW = 0;
@@ -61,23 +61,23 @@ struct FlatFace {
 // vanishes (a figure of eight with equal loops): from the first point, the
 // one farthest from it, then the one farthest off that line. Zero when all
 // lie on one line.
-Point3 SpanNormal(const std::vector<Point3>& face) {
+Vector3 SpanNormal(const std::vector<Vector3>& face) {
   if (face.empty()) return {};
-  const Point3& origin = face[0];
-  Point3 far = origin;
+  const Vector3& origin = face[0];
+  Vector3 far = origin;
   double best = 0;
-  for (const Point3& p : face) {
-    const Point3 d = Minus(p, origin);
+  for (const Vector3& p : face) {
+    const Vector3 d = p - origin;
     if (Dot(d, d) > best) {
       best = Dot(d, d);
       far = p;
     }
   }
-  const Point3 axis = Minus(far, origin);
-  Point3 normal;
+  const Vector3 axis = far - origin;
+  Vector3 normal;
   best = 0;
-  for (const Point3& p : face) {
-    const Point3 n = Cross(axis, Minus(p, origin));
+  for (const Vector3& p : face) {
+    const Vector3 n = Cross(axis, p - origin);
     if (Dot(n, n) > best) {
       best = Dot(n, n);
       normal = n;
@@ -92,37 +92,37 @@ Point3 SpanNormal(const std::vector<Point3>& face) {
 // then there is no plane to fill in.
 constexpr std::size_t kLargestContour = static_cast<std::size_t>(-1);
 
-bool FlattenFace(const std::vector<Point3>& points,
+bool FlattenFace(const std::vector<Vector3>& points,
                  const std::vector<std::vector<std::uint32_t>>& contours, std::size_t planeContour,
                  FlatFace& face) {
   double largest = 0;
   for (const auto& contour : contours) {
     for (std::uint32_t index : contour) {
-      const Point3& p = points[index];
-      if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return false;
-      largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+      const Vector3& p = points[index];
+      if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) return false;
+      largest = std::max({largest, std::fabs(p.X), std::fabs(p.Y), std::fabs(p.Z)});
     }
   }
   std::frexp(largest, &face.exponent);
   const auto scaled = [&](std::uint32_t index) {
-    const Point3& p = points[index];
-    return Point3{std::ldexp(p.x, -face.exponent), std::ldexp(p.y, -face.exponent),
-                  std::ldexp(p.z, -face.exponent)};
+    const Vector3& p = points[index];
+    return Vector3{std::ldexp(p.X, -face.exponent), std::ldexp(p.Y, -face.exponent),
+                  std::ldexp(p.Z, -face.exponent)};
   };
 
-  std::vector<Point3> all;
-  Point3 newell;
+  std::vector<Vector3> all;
+  Vector3 newell;
   double size = -1;
   for (std::size_t c = 0; c < contours.size(); ++c) {
     const auto& contour = contours[c];
     if (contour.empty()) continue;
-    Point3 n;
+    Vector3 n;
     for (std::size_t i = 0, j = contour.size() - 1; i < contour.size(); j = i++) {
-      const Point3 a = scaled(contour[j]);
-      const Point3 b = scaled(contour[i]);
-      n.x += (a.y - b.y) * (a.z + b.z);
-      n.y += (a.z - b.z) * (a.x + b.x);
-      n.z += (a.x - b.x) * (a.y + b.y);
+      const Vector3 a = scaled(contour[j]);
+      const Vector3 b = scaled(contour[i]);
+      n.X += (a.Y - b.Y) * (a.Z + b.Z);
+      n.Y += (a.Z - b.Z) * (a.X + b.X);
+      n.Z += (a.X - b.X) * (a.Y + b.Y);
       all.push_back(b);
     }
     const bool chosen = planeContour == kLargestContour ? Dot(n, n) > size : c == planeContour;
@@ -132,28 +132,28 @@ bool FlattenFace(const std::vector<Point3>& points,
     }
   }
   if (all.empty()) return false;
-  Point3 low = all[0];
-  Point3 high = all[0];
-  for (const Point3& p : all) {
-    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-    face.centre = Add(face.centre, p);
+  Vector3 low = all[0];
+  Vector3 high = all[0];
+  for (const Vector3& p : all) {
+    low = {std::min(low.X, p.X), std::min(low.Y, p.Y), std::min(low.Z, p.Z)};
+    high = {std::max(high.X, p.X), std::max(high.Y, p.Y), std::max(high.Z, p.Z)};
+    face.centre = face.centre + p;
   }
   const double count = static_cast<double>(all.size());
-  face.centre = {face.centre.x / count, face.centre.y / count, face.centre.z / count};
+  face.centre = face.centre / count;
 
   // A Newell normal lost in rounding (loops that cancel) gives no plane;
   // the points themselves still span one. It keeps the sense of the Newell
   // normal where that has one.
-  const Point3 span = Minus(high, low);
+  const Vector3 span = high - low;
   const double tiny = Tolerance(std::sqrt(Dot(span, span)));
   face.normal = newell;
   if (Dot(newell, newell) <= tiny * tiny) {
     face.normal = SpanNormal(all);
     if (Dot(face.normal, newell) < 0)
-      face.normal = {-face.normal.x, -face.normal.y, -face.normal.z};
+      face.normal = -face.normal;
   }
-  if (face.normal.x == 0 && face.normal.y == 0 && face.normal.z == 0) return false;
+  if (face.normal == Vector3{}) return false;
 
   face.axes = DominantPlane(face.normal);
   face.w = 3 - face.axes.u - face.axes.v;
@@ -168,7 +168,7 @@ bool FlattenFace(const std::vector<Point3>& points,
     std::vector<Point2>& flat = face.contours.emplace_back();
     flat.reserve(contour.size());
     for (std::uint32_t index : contour) {
-      const Point3 p = scaled(index);
+      const Vector3 p = scaled(index);
       flat.push_back(
           {Coordinate(p, face.axes.u) - face.lowU, Coordinate(p, face.axes.v) - face.lowV});
     }
@@ -179,7 +179,7 @@ bool FlattenFace(const std::vector<Point3>& points,
 // The point of the face's plane seen at (x, y), in the file's units. Kept
 // within the face's box along the axis looked along, which a flat face's
 // points are anyway.
-Point3 Lift(const FlatFace& face, double x, double y) {
+Vector3 Lift(const FlatFace& face, double x, double y) {
   const double u = x + face.lowU;
   const double v = y + face.lowV;
   const double nu = Coordinate(face.normal, face.axes.u);
@@ -189,7 +189,7 @@ Point3 Lift(const FlatFace& face, double x, double y) {
                                                 nv * (Coordinate(face.centre, face.axes.v) - v)) /
                                                    nw;
   w = std::clamp(w, face.lowW, face.highW);
-  Point3 p;
+  Vector3 p;
   SetCoordinate(p, face.axes.u, std::ldexp(u, face.exponent));
   SetCoordinate(p, face.axes.v, std::ldexp(v, face.exponent));
   SetCoordinate(p, face.w, std::ldexp(w, face.exponent));
@@ -326,12 +326,12 @@ bool CounterclockwiseLike(const FlatFace& face, std::size_t contour) {
 // goes round once (its direction in u changes sign at most twice). Such a
 // contour cannot cross itself, and most faces of a Mesh are such; this
 // finds them without the cost of the search for crossings.
-bool PlainlyConvex(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour) {
+bool PlainlyConvex(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& contour) {
   const std::size_t n = contour.size();
   if (n < 3) return false;
   const PlaneAxes axes = DominantPlane(NewellNormal(points, contour));
   const auto at = [&](std::size_t i) {
-    const Point3& p = points[contour[i]];
+    const Vector3& p = points[contour[i]];
     return Point2{Coordinate(p, axes.u), Coordinate(p, axes.v)};
   };
   Point2 a = at(n - 2);
@@ -458,7 +458,7 @@ std::uint64_t SlabWork(const std::vector<SlabEdge>& edges, const std::vector<dou
 // the whole face is filled.
 class SlabFill {
  public:
-  SlabFill(const std::vector<Point3>& points, const FlatFace& face, bool counterclockwise,
+  SlabFill(const std::vector<Vector3>& points, const FlatFace& face, bool counterclockwise,
            const std::vector<SlabEdge>& edges, const std::vector<double>& heights)
       : points_(points),
         face_(face),
@@ -482,7 +482,7 @@ class SlabFill {
     }
   }
 
-  void AppendTo(std::vector<Point3>& points, std::vector<TriangleIndices>& out) const {
+  void AppendTo(std::vector<Vector3>& points, std::vector<TriangleIndices>& out) const {
     points.insert(points.end(), fresh_.begin(), fresh_.end());
     out.insert(out.end(), triangles_.begin(), triangles_.end());
   }
@@ -591,7 +591,7 @@ class SlabFill {
   // origin, and their triangle then has no area (or turns the wrong way by
   // a rounding); Emit leaves such triangles out.
   Point2 Placed(std::uint32_t index) const {
-    const Point3& p = index < base_ ? points_[index] : fresh_[index - base_];
+    const Vector3& p = index < base_ ? points_[index] : fresh_[index - base_];
     return Point2{std::ldexp(Coordinate(p, face_.axes.u), -face_.exponent) - face_.lowU,
                   std::ldexp(Coordinate(p, face_.axes.v), -face_.exponent) - face_.lowV};
   }
@@ -605,7 +605,7 @@ class SlabFill {
     }
   }
 
-  const std::vector<Point3>& points_;
+  const std::vector<Vector3>& points_;
   const FlatFace& face_;
   bool counterclockwise_;
   const std::vector<SlabEdge>& edges_;
@@ -620,7 +620,7 @@ class SlabFill {
   std::vector<std::uint32_t> bottomPoints_;
   std::vector<std::uint32_t> topPoints_;
   std::vector<Border> lastBorder_;  // by edge
-  std::vector<Point3> fresh_;
+  std::vector<Vector3> fresh_;
   std::vector<TriangleIndices> triangles_;
 };
 
@@ -629,7 +629,7 @@ class SlabFill {
 // edge meets a slab's border off its ends, a point of the plane is appended
 // to `points`. False, with nothing appended, when the crossings or the
 // work would pass kSlabWorkBudget.
-bool FillSlabs(std::vector<Point3>& points, const std::vector<std::vector<std::uint32_t>>& contours,
+bool FillSlabs(std::vector<Vector3>& points, const std::vector<std::vector<std::uint32_t>>& contours,
                const FlatFace& face, bool counterclockwise, std::vector<TriangleIndices>& out) {
   // New points are at most two per edge in a slab.
   if (points.size() > std::numeric_limits<std::uint32_t>::max() - 2 * kSlabWorkBudget) {
@@ -646,7 +646,7 @@ bool FillSlabs(std::vector<Point3>& points, const std::vector<std::vector<std::u
 
 }  // namespace
 
-void TriangulateFace(std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+void TriangulateFace(std::vector<Vector3>& points, const std::vector<std::uint32_t>& outer,
                      const std::vector<std::vector<std::uint32_t>>& holes,
                      std::vector<TriangleIndices>& out) {
   std::size_t corners = outer.size();
@@ -668,7 +668,7 @@ void TriangulateFace(std::vector<Point3>& points, const std::vector<std::uint32_
   Triangulate(points, outer, holes, out);
 }
 
-void TriangulateEvenOdd(std::vector<Point3>& points,
+void TriangulateEvenOdd(std::vector<Vector3>& points,
                         const std::vector<std::vector<std::uint32_t>>& contours,
                         std::vector<TriangleIndices>& out) {
   const std::size_t count = contours.size();
@@ -711,13 +711,13 @@ void TriangulateEvenOdd(std::vector<Point3>& points,
   }
 
   // One plane for all contours: that of the largest.
-  Point3 normal;
+  Vector3 normal;
   double largest = -1;
   std::size_t corners = 0;
   for (const auto& contour : contours) {
     corners += contour.size();
     if (contour.empty()) continue;
-    const Point3 n = NewellNormal(points, contour);
+    const Vector3 n = NewellNormal(points, contour);
     const double size = Dot(n, n);
     if (size > largest) {
       largest = size;

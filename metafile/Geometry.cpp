@@ -16,7 +16,7 @@ namespace {
 constexpr std::array<std::string_view, 8> kSurfaceKinds = {
     "TriMesh", "Polyhedron", "Mesh", "Triangle", "Polygon", "GeneralPolygon", "TriGrid", "Box"};
 
-void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Point3>& points) {
+void ReadPoints(Fields& fields, std::uint64_t count, std::vector<Vector3>& points) {
   fields.CheckCount(count, 3, 12, "point");
   points.reserve(points.size() + count);
   for (std::uint64_t i = 0; i < count; ++i) points.push_back(ReadPoint(fields));
@@ -276,11 +276,11 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
 
 void DecodeBox(Fields& fields, TriangleSet& out) {
   // Fields missing at the end take the unit box's values.
-  Point3 orientation{0, 1, 0};
-  Point3 major{0, 0, 1};
-  Point3 minor{1, 0, 0};
-  Point3 origin{0, 0, 0};
-  for (Point3* field : {&orientation, &major, &minor, &origin}) {
+  Vector3 orientation{0, 1, 0};
+  Vector3 major{0, 0, 1};
+  Vector3 minor{1, 0, 0};
+  Vector3 origin{0, 0, 0};
+  for (Vector3* field : {&orientation, &major, &minor, &origin}) {
     if (fields.AtEnd()) break;
     *field = ReadPoint(fields);
   }
@@ -290,18 +290,14 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
     const double s = k & 1;
     const double t = (k >> 1) & 1;
     const double u = (k >> 2) & 1;
-    out.points.push_back({origin.x + s * orientation.x + t * major.x + u * minor.x,
-                          origin.y + s * orientation.y + t * major.y + u * minor.y,
-                          origin.z + s * orientation.z + t * major.z + u * minor.z});
+    out.points.push_back(origin + s * orientation + t * major + u * minor);
   }
   // The faces counterclockwise seen from outside when the three axes are
   // right-handed (as the unit box's are); a left-handed box is turned
   // round, so that its faces still face out.
   static constexpr std::uint32_t kFaces[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
                                                  {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
-  const double handedness = orientation.x * (major.y * minor.z - major.z * minor.y) +
-                            orientation.y * (major.z * minor.x - major.x * minor.z) +
-                            orientation.z * (major.x * minor.y - major.y * minor.x);
+  const double handedness = Dot(orientation, Cross(major, minor));
   for (const auto& f : kFaces) {
     const std::size_t firstTriangle = out.triangles.size();
     if (handedness < 0) {
@@ -319,9 +315,9 @@ void DecodeBox(Fields& fields, TriangleSet& out) {
 
 }  // namespace
 
-bool HasNoArea(const Point3& a, const Point3& b, const Point3& c) {
-  const Point3 ab = Minus(b, a);
-  const Point3 ac = Minus(c, a);
+bool HasNoArea(const Vector3& a, const Vector3& b, const Vector3& c) {
+  const Vector3 ab = b - a;
+  const Vector3 ac = c - a;
   if (Norm(ab) == 0 || Norm(ac) == 0) return true;
   return Norm(Cross(Unit(ab), Unit(ac))) <= 1e-9;
 }
@@ -351,11 +347,11 @@ void DropZeroAreaTriangles(TriangleSet& set) {
   set.faces.resize(faces);
 }
 
-Point3 ReadPoint(Fields& fields) {
-  Point3 p;
-  p.x = fields.Float32();
-  p.y = fields.Float32();
-  p.z = fields.Float32();
+Vector3 ReadPoint(Fields& fields) {
+  Vector3 p;
+  p.X = fields.Float32();
+  p.Y = fields.Float32();
+  p.Z = fields.Float32();
   return p;
 }
 

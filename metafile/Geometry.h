@@ -7,16 +7,13 @@
 
 #include "metafile/Fields.h"
 #include "metafile/Mapping.h"
+#include "vector/Vector3.h"
 
 // The surface geometry of 3DMF objects as triangles. Each decoder reads one
 // object's data through Fields and gives its points (in the file's own axes,
 // untransformed) and its triangles as indices into them, in the corner order
 // the file gives, so that a TriMesh keeps its triangles exactly.
 namespace Kelvane::Metafile {
-
-struct Point3 {
-  double x = 0, y = 0, z = 0;
-};
 
 // A face of the file that was cut into triangles: a polygon without holes
 // whose corners faceCorners[firstCorner, firstCorner + corners) run round it
@@ -30,7 +27,7 @@ struct SourceFace {
 };
 
 struct TriangleSet {
-  std::vector<Point3> points;
+  std::vector<Vector3> points;
   std::vector<std::array<std::uint32_t, 3>> triangles;
   // The faces the triangles were cut from, in triangle order, where the
   // file has such faces (Polygon, Mesh faces without holes, Box sides,
@@ -51,7 +48,7 @@ struct TriangleSet {
 // Whether a triangle has no area: a side of length 0, or corners in one
 // line (the sine of its angle at `a` at most 1e-9, far below any triangle a
 // surface is cut into, far above the rounding of a collapsed one).
-bool HasNoArea(const Point3& a, const Point3& b, const Point3& c);
+bool HasNoArea(const Vector3& a, const Vector3& b, const Vector3& c);
 
 // Leaves out the triangles of the set that have no area, adding their
 // number to zeroAreaLeftOut. Points stay as they are; a face that lost a
@@ -59,7 +56,7 @@ bool HasNoArea(const Point3& a, const Point3& b, const Point3& c);
 void DropZeroAreaTriangles(TriangleSet& set);
 
 // A point or vector: three Float32 fields.
-Point3 ReadPoint(Fields& fields);
+Vector3 ReadPoint(Fields& fields);
 
 // Whether the kind is one that DecodeGeometry turns into triangles.
 bool IsSurfaceGeometry(std::string_view kind);

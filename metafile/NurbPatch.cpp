@@ -321,8 +321,8 @@ void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet
         sum.z += uBasis[k] * p.z;
         sum.w += uBasis[k] * p.w;
       }
-      const Point3 point{sum.x / sum.w, sum.y / sum.w, sum.z / sum.w};
-      if (!std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z)) {
+      const Vector3 point{sum.x / sum.w, sum.y / sum.w, sum.z / sum.w};
+      if (!std::isfinite(point.X) || !std::isfinite(point.Y) || !std::isfinite(point.Z)) {
         fields.Fail(ErrorKind::Overflow, "The NURBPatch's point at u = " + Number(us.at[c]) +
                                              ", v = " + Number(vs.at[r]) +
                                              " is beyond the range of numbers");

@@ -26,11 +26,6 @@ constexpr double kDefaultAlong = 16;
 // ScreenSpace: the object's largest radius is taken as this many pixels.
 constexpr double kScreenRadiusPixels = 100;
 
-// a + s b, the step every surface point is made of.
-Point3 AddScaled(const Point3& a, const Point3& b, double s) {
-  return {a.x + s * b.x, a.y + s * b.y, a.z + s * b.z};
-}
-
 std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
@@ -42,10 +37,10 @@ enum class Kind { Ellipsoid, Cylinder, Cone, Disk, Torus };
 struct Shape {
   Kind kind = Kind::Ellipsoid;
   std::string name;
-  Point3 orientation{0, 0, 1};
-  Point3 major{0, 1, 0};
-  Point3 minor{1, 0, 0};
-  Point3 origin{0, 0, 0};
+  Vector3 orientation{0, 0, 1};
+  Vector3 major{0, 1, 0};
+  Vector3 minor{1, 0, 0};
+  Vector3 origin{0, 0, 0};
   double ratio = 1;
   double uMin = 0, uMax = 1, vMin = 0, vMax = 1;
   // Axes that span no volume (a disk: radii that span no area): the shape
@@ -71,7 +66,7 @@ Range Wrapping(double low, double high) {
 }
 
 // Whether two radii span no area: one has length 0, or they are parallel.
-bool SpanNoArea(const Point3& a, const Point3& b) {
+bool SpanNoArea(const Vector3& a, const Vector3& b) {
   if (Norm(a) == 0 || Norm(b) == 0) return true;
   return Norm(Cross(Unit(a), Unit(b))) <= 1e-12;
 }
@@ -83,12 +78,12 @@ class ShapeReader {
   void Read() {
     Shape& s = shape_;
     // Once a field is absent all after it are, and keep their defaults.
-    if (s.kind != Kind::Disk && !fields_.AtEnd()) s.orientation = Triple();
-    if (!fields_.AtEnd()) s.major = Triple();
-    if (!fields_.AtEnd()) s.minor = Triple();
+    if (s.kind != Kind::Disk && !fields_.AtEnd()) s.orientation = ReadPoint(fields_);
+    if (!fields_.AtEnd()) s.major = ReadPoint(fields_);
+    if (!fields_.AtEnd()) s.minor = ReadPoint(fields_);
     s.degenerate = s.kind == Kind::Disk ? SpanNoArea(s.major, s.minor)
                                         : SpanNoVolume(s.orientation, s.major, s.minor);
-    if (!fields_.AtEnd()) s.origin = Triple();
+    if (!fields_.AtEnd()) s.origin = ReadPoint(fields_);
     if (s.kind == Kind::Torus && !fields_.AtEnd()) {
       s.ratio = fields_.Float32();
       if (!(s.ratio > 0)) {
@@ -106,14 +101,6 @@ class ShapeReader {
   }
 
  private:
-  Point3 Triple() {
-    Point3 p;
-    p.x = fields_.Float32();
-    p.y = fields_.Float32();
-    p.z = fields_.Float32();
-    return p;
-  }
-
   double Fraction(const char* field) {
     const double value = fields_.Float32();
     if (!(value >= 0 && value <= 1)) {
@@ -135,7 +122,7 @@ class ShapeReader {
   void CheckSize() {
     const Shape& s = shape_;
     const double origin =
-        std::max({std::fabs(s.origin.x), std::fabs(s.origin.y), std::fabs(s.origin.z)});
+        std::max({std::fabs(s.origin.X), std::fabs(s.origin.Y), std::fabs(s.origin.Z)});
     double reach = origin + Norm(s.major) + Norm(s.minor);
     if (s.kind != Kind::Disk) reach += Norm(s.orientation);
     if (s.kind == Kind::Torus) reach += s.ratio * Norm(s.orientation);
@@ -151,10 +138,10 @@ class ShapeReader {
 
 // The largest singular value of the matrix with columns a, b, c: the most
 // the shape stretches a unit step of its parameters' unit shape.
-double LargestStretch(const Point3& a, const Point3& b, const Point3& c) {
+double LargestStretch(const Vector3& a, const Vector3& b, const Vector3& c) {
   const double scale = std::max({Norm(a), Norm(b), Norm(c)});
   if (!(scale > 0) || !std::isfinite(scale)) return scale;
-  const std::array<Point3, 3> v = {Scale(a, 1 / scale), Scale(b, 1 / scale), Scale(c, 1 / scale)};
+  const std::array<Vector3, 3> v = {a * (1 / scale), b * (1 / scale), c * (1 / scale)};
   double g[3][3];
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) g[i][j] = Dot(v[i], v[j]);
@@ -179,13 +166,13 @@ double LargestStretch(const Point3& a, const Point3& b, const Point3& c) {
 }
 
 // The longest and shortest R(u) = cos(t) major + sin(t) minor over a turn.
-void RadiusBounds(const Point3& major, const Point3& minor, double& longest, double& shortest) {
+void RadiusBounds(const Vector3& major, const Vector3& minor, double& longest, double& shortest) {
   const double scale = std::max(Norm(major), Norm(minor));
-  const Point3 a = Scale(major, 1 / scale);
-  const Point3 b = Scale(minor, 1 / scale);
+  const Vector3 a = major * (1 / scale);
+  const Vector3 b = minor * (1 / scale);
   const double aa = Dot(a, a), bb = Dot(b, b), ab = Dot(a, b);
   const double high = (aa + bb) / 2 + std::hypot((aa - bb) / 2, ab);
-  const Point3 across = Cross(a, b);
+  const Vector3 across = Cross(a, b);
   const double low = Dot(across, across) / high;  // the product of the two is the determinant
   longest = scale * std::sqrt(high) * (1 + 1e-9);
   shortest = scale * std::sqrt(low);
@@ -243,7 +230,7 @@ Steps ChooseSteps(const Shape& s, const Layout& layout, const Subdivision& style
       alongU = 2 * longest * (1 + k / shortest) * turnAngle;
       alongV = 2 * std::hypot(k, Norm(s.orientation)) * 2 * kPi * dv;
     } else {
-      const Point3 none{0, 0, 0};
+      const Vector3 none{0, 0, 0};
       const double stretch =
           LargestStretch(s.kind == Kind::Disk ? none : s.orientation, s.major, s.minor);
       switch (s.kind) {
@@ -326,7 +313,7 @@ class Mesh {
  public:
   Mesh(TriangleSet& out, bool turned) : out_(out), turned_(turned) {}
 
-  std::uint32_t Point(const Point3& p) {
+  std::uint32_t Point(const Vector3& p) {
     out_.points.push_back(p);
     return static_cast<std::uint32_t>(out_.points.size() - 1);
   }
@@ -455,8 +442,8 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
   g.single[0] = layout.southPole;
   g.single[g.V] = layout.northPole;
 
-  const Point3& A = s.orientation;
-  const Point3& O = s.origin;
+  const Vector3& A = s.orientation;
+  const Vector3& O = s.origin;
   // A disk faces majorRadius x minorRadius whatever its frame; the grid's
   // own sense (u, then v outwards) faces the other way.
   // A degenerate frame has no outside to face: its parts that keep an area
@@ -467,9 +454,9 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
 
   std::vector<double> cu, su;
   Angles(layout.u, g.U, 2 * kPi, cu, su);
-  std::vector<Point3> around(g.U + 1);  // R(u) at each column
+  std::vector<Vector3> around(g.U + 1);  // R(u) at each column
   for (std::uint32_t i = 0; i <= g.U; ++i) {
-    around[i] = Add(Scale(s.major, cu[i]), Scale(s.minor, su[i]));
+    around[i] = s.major * cu[i] + s.minor * su[i];
   }
 
   const bool partial = !layout.u.whole;
@@ -490,13 +477,13 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
     out.points.reserve(g.PointCount() + 2);
     out.triangles.reserve(static_cast<std::size_t>(2) * g.U * g.V + 2 * g.U + 2 * g.V);
     const double k = s.ratio * Norm(A);
-    std::vector<Point3> outward(g.U + 1);  // k R(u) / |R(u)|
+    std::vector<Vector3> outward(g.U + 1);  // k R(u) / |R(u)|
     for (std::uint32_t i = 0; i <= g.U; ++i) {
       // Where R(u) is 0 (radii of length 0, or parallel) the tube has no
       // direction across: its cross section there is a line along the
       // orientation.
       const double length = Norm(around[i]);
-      outward[i] = length == 0 ? Point3{0, 0, 0} : Scale(around[i], k / length);
+      outward[i] = length == 0 ? Vector3{0, 0, 0} : around[i] * (k / length);
     }
     g.rowStart.resize(g.StoredRows());
     for (std::uint32_t j = 0; j < g.StoredRows(); ++j) {
@@ -506,8 +493,8 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
         continue;
       }
       for (std::uint32_t i = 0; i < g.Columns(); ++i) {
-        const Point3 p = AddScaled(Add(O, around[i]), outward[i], -cv[j]);
-        mesh.Point(AddScaled(p, A, -sv[j]));
+        const Vector3 p = O + around[i] - cv[j] * outward[i];
+        mesh.Point(p - sv[j] * A);
       }
     }
     mesh.Cells(g);
@@ -517,7 +504,7 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
       // The tube's cross section at each cut; a whole one round its centre.
       for (std::uint32_t column : {0u, g.U}) {
         std::vector<std::uint32_t> section;
-        if (layout.v.whole) section.push_back(mesh.Point(Add(O, around[column])));
+        if (layout.v.whole) section.push_back(mesh.Point(O + around[column]));
         for (std::uint32_t j = 0; j < g.V; ++j) section.push_back(g.At(column, j));
         section.push_back(g.At(column, g.V));  // the first again on a whole tube
         mesh.Fan(section, column == g.U);
@@ -561,13 +548,13 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
   g.rowStart.resize(g.StoredRows());
   for (std::uint32_t j = 0; j <= g.V; ++j) {
     g.rowStart[j] = static_cast<std::uint32_t>(out.points.size());
-    const Point3 centre = AddScaled(O, A, axial[j]);
+    const Vector3 centre = O + axial[j] * A;
     if (g.single[j]) {
       mesh.Point(centre);  // a pole exactly
       continue;
     }
     for (std::uint32_t i = 0; i < g.Columns(); ++i) {
-      mesh.Point(AddScaled(centre, around[i], radial[j]));
+      mesh.Point(centre + radial[j] * around[i]);
     }
   }
   mesh.Cells(g);
@@ -576,8 +563,8 @@ void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, Tr
   // The axis points at the two ends, shared by the caps and the faces on
   // the cuts.
   std::uint32_t south = 0, north = 0;
-  if (cutSouth && (bottomCap || sideFaces)) south = mesh.Point(AddScaled(O, A, axial[0]));
-  if (cutNorth && (topCap || sideFaces)) north = mesh.Point(AddScaled(O, A, axial[g.V]));
+  if (cutSouth && (bottomCap || sideFaces)) south = mesh.Point(O + axial[0] * A);
+  if (cutNorth && (topCap || sideFaces)) north = mesh.Point(O + axial[g.V] * A);
   if (bottomCap) mesh.Cap(g, 0, south, false);
   if (topCap) mesh.Cap(g, g.V, north, true);
   if (sideFaces) {

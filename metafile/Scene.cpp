@@ -15,11 +15,11 @@ namespace {
 
 constexpr EnumName kAxes[] = {{"X", 0}, {"Y", 1}, {"Z", 2}};
 
-Matrix4 Translation(const Point3& t) {
+Matrix4 Translation(const Vector3& t) {
   Matrix4 m;
-  m.m[3][0] = t.x;
-  m.m[3][1] = t.y;
-  m.m[3][2] = t.z;
+  m.m[3][0] = t.X;
+  m.m[3][1] = t.Y;
+  m.m[3][2] = t.Z;
   m.identity = false;
   return m;
 }
@@ -56,8 +56,8 @@ Matrix4 Rotation(double x, double y, double z, double radians) {
   return m;
 }
 
-Matrix4 About(const Point3& point, const Matrix4& rotation) {
-  return Multiply(Multiply(Translation({-point.x, -point.y, -point.z}), rotation),
+Matrix4 About(const Vector3& point, const Matrix4& rotation) {
+  return Multiply(Multiply(Translation(-point), rotation),
                   Translation(point));
 }
 
@@ -77,17 +77,15 @@ Matrix4 Multiply(const Matrix4& a, const Matrix4& b) {
   return r;
 }
 
-Point3 Apply(const Matrix4& matrix, const Point3& p) {
+Vector3 Apply(const Matrix4& matrix, const Vector3& p) {
   if (matrix.identity) return p;
   const auto& m = matrix.m;
-  Point3 r{p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0],
-           p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1],
-           p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + m[3][2]};
-  const double w = p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + m[3][3];
+  Vector3 r{p.X * m[0][0] + p.Y * m[1][0] + p.Z * m[2][0] + m[3][0],
+           p.X * m[0][1] + p.Y * m[1][1] + p.Z * m[2][1] + m[3][1],
+           p.X * m[0][2] + p.Y * m[1][2] + p.Z * m[2][2] + m[3][2]};
+  const double w = p.X * m[0][3] + p.Y * m[1][3] + p.Z * m[2][3] + m[3][3];
   if (w != 1.0 && w != 0.0) {
-    r.x /= w;
-    r.y /= w;
-    r.z /= w;
+    r = r / w;
   }
   return r;
 }
@@ -106,11 +104,11 @@ bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool&
   if (kind == "Translate") {
     matrix = Translation(ReadPoint(fields));
   } else if (kind == "Scale") {
-    const Point3 s = ReadPoint(fields);
+    const Vector3 s = ReadPoint(fields);
     matrix = Matrix4{};
-    matrix.m[0][0] = s.x;
-    matrix.m[1][1] = s.y;
-    matrix.m[2][2] = s.z;
+    matrix.m[0][0] = s.X;
+    matrix.m[1][1] = s.Y;
+    matrix.m[2][2] = s.Z;
     matrix.identity = false;
   } else if (kind == "Rotate") {
     const std::uint32_t axis = fields.Enum({kAxes[0], kAxes[1], kAxes[2]});
@@ -120,14 +118,15 @@ bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool&
     const double radians = fields.Float32();
     matrix = About(ReadPoint(fields), AxisRotation(axis, radians));
   } else if (kind == "RotateAboutAxis") {
-    const Point3 origin = ReadPoint(fields);
-    const Point3 axis = ReadPoint(fields);
+    const Vector3 origin = ReadPoint(fields);
+    const Vector3 axis = ReadPoint(fields);
     const double radians = fields.Float32();
-    const double length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
+    const double length = Length(axis);
     if (!(length > 0) || !std::isfinite(length)) {
       fields.Fail(ErrorKind::InvalidArgument, "The axis of a RotateAboutAxis has no direction");
     }
-    matrix = About(origin, Rotation(axis.x / length, axis.y / length, axis.z / length, radians));
+    const Vector3 unit = axis / length;
+    matrix = About(origin, Rotation(unit.X, unit.Y, unit.Z, radians));
   } else if (kind == "Matrix") {
     matrix = Matrix4{};
     for (auto& row : matrix.m)
@@ -270,9 +269,9 @@ class Walk {
         }
       }
       set.mirrored = Mirrors(state.matrix);
-      for (Point3& p : set.points) {
+      for (Vector3& p : set.points) {
         p = Apply(state.matrix, p);
-        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+        if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) {
           Fail(object, ErrorKind::Overflow,
                "A point of this " + kind + " is beyond the range of numbers once transformed");
         }

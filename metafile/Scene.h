@@ -23,7 +23,7 @@ struct Matrix4 {
 
 // a M b: `a` acts first.
 Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
-Point3 Apply(const Matrix4& matrix, const Point3& point);
+Vector3 Apply(const Matrix4& matrix, const Vector3& point);
 // Whether the matrix turns a right-handed frame into a left-handed one.
 bool Mirrors(const Matrix4& matrix);
 

@@ -42,13 +42,13 @@ struct PlaneAxes {
 // The normal of a contour by Newell's method: its length is twice the area,
 // its direction the contour's sense by the right-hand rule. Zero for a
 // degenerate contour.
-Point3 NewellNormal(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour);
+Vector3 NewellNormal(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& contour);
 
 // The plane to look at a polygon of that normal in (x-y for a zero normal).
-PlaneAxes DominantPlane(const Point3& normal);
+PlaneAxes DominantPlane(const Vector3& normal);
 
 // The contour's area in that plane, positive when counterclockwise.
-double SignedArea(const std::vector<Point3>& points, const std::vector<std::uint32_t>& contour,
+double SignedArea(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& contour,
                   PlaneAxes axes);
 
 // Appends the triangles of one face: the `outer` contour less the `holes`
@@ -58,7 +58,7 @@ double SignedArea(const std::vector<Point3>& points, const std::vector<std::uint
 // triangles, never fewer. Every triangle turns the same way as `outer` does
 // (holes may be given either way round). Faces of more than
 // kEarClippingLimit corners are cut as a fan.
-void Triangulate(const std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+void Triangulate(const std::vector<Vector3>& points, const std::vector<std::uint32_t>& outer,
                  const std::vector<std::vector<std::uint32_t>>& holes,
                  std::vector<TriangleIndices>& out);
 
@@ -71,7 +71,7 @@ void Triangulate(const std::vector<Point3>& points, const std::vector<std::uint3
 // count formula holds. Otherwise, and above kEvenOddEdgeLimit corners, as
 // Triangulate: V + 2h - 2 triangles, no new point. Triangles turn as the
 // outer contour does.
-void TriangulateFace(std::vector<Point3>& points, const std::vector<std::uint32_t>& outer,
+void TriangulateFace(std::vector<Vector3>& points, const std::vector<std::uint32_t>& outer,
                      const std::vector<std::vector<std::uint32_t>>& holes,
                      std::vector<TriangleIndices>& out);
 
@@ -85,7 +85,7 @@ void TriangulateFace(std::vector<Point3>& points, const std::vector<std::uint32_
 // same way as the first contour that lies inside no other (judged by its
 // first corner). With so many contours that finding their nesting would
 // take too long, each contour is filled on its own.
-void TriangulateEvenOdd(std::vector<Point3>& points,
+void TriangulateEvenOdd(std::vector<Vector3>& points,
                         const std::vector<std::vector<std::uint32_t>>& contours,
                         std::vector<TriangleIndices>& out);
 

@@ -26,15 +26,9 @@ TriangleSet Decode(std::string_view kind, std::string_view data) {
   return set;
 }
 
-Point3 Cross(const Point3& a, const Point3& b, const Point3& c) {
-  const Point3 u{b.x - a.x, b.y - a.y, b.z - a.z};
-  const Point3 v{c.x - a.x, c.y - a.y, c.z - a.z};
-  return {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-}
+Vector3 Cross(const Vector3& a, const Vector3& b, const Vector3& c) { return Cross(b - a, c - a); }
 
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-Point3 Normal(const TriangleSet& set, const Tri& t) {
+Vector3 Normal(const TriangleSet& set, const Tri& t) {
   return Cross(set.points[t[0]], set.points[t[1]], set.points[t[2]]);
 }
 
@@ -248,9 +242,9 @@ TEST(GeometryTest, TriMeshKeepsTheFilesRowsAndPoints) {
   const TriangleSet set = Decode("TriMesh", kTriMeshFancy);
   EXPECT_EQ(set.triangles, (std::vector<Tri>{{0, 3, 1}, {0, 2, 3}, {2, 4, 3}, {4, 5, 3}}));
   ASSERT_EQ(set.points.size(), 6u);
-  EXPECT_EQ(set.points[1].x, -20);
-  EXPECT_EQ(set.points[1].y, 10);
-  EXPECT_EQ(set.points[5].x, 20);
+  EXPECT_EQ(set.points[1].X, -20);
+  EXPECT_EQ(set.points[1].Y, 10);
+  EXPECT_EQ(set.points[5].X, 20);
   // Without its bounding box the TriMesh reads the same.
   const TriangleSet bare = Decode("TriMesh", "1 0 0 0 3 0  2 1 0  0 0 0  1 0 0  0 1 0");
   EXPECT_EQ(bare.triangles, (std::vector<Tri>{{2, 1, 0}}));
@@ -272,9 +266,9 @@ TEST(GeometryTest, PolyhedronGivesItsTrianglesInFileOrder) {
   EXPECT_EQ(set.points.size(), 4u);
   // Outward all round: the file's sense is kept.
   for (const Tri& t : set.triangles) {
-    const Point3 n = Normal(set, t);
-    const Point3 toCentre{0.25 - set.points[t[0]].x, 0.25 - set.points[t[0]].y,
-                          0.25 - set.points[t[0]].z};
+    const Vector3 n = Normal(set, t);
+    const Vector3 toCentre{0.25 - set.points[t[0]].X, 0.25 - set.points[t[0]].Y,
+                          0.25 - set.points[t[0]].Z};
     EXPECT_LT(Dot(n, toCentre), 0);
   }
 }
@@ -315,7 +309,7 @@ TEST(GeometryTest, PolygonsKeepTheFilesSense) {
     SCOPED_TRACE(c.name);
     const TriangleSet set = Decode(c.kind, c.data);
     ASSERT_FALSE(set.triangles.empty());
-    for (const Tri& t : set.triangles) EXPECT_GT(Normal(set, t).z * c.z, 0);
+    for (const Tri& t : set.triangles) EXPECT_GT(Normal(set, t).Z * c.z, 0);
   }
 }
 
@@ -337,12 +331,12 @@ TEST(GeometryTest, GeneralPolygonFillsEvenOdd) {
 int Cover(const TriangleSet& set, double x, double y) {
   int count = 0;
   for (const Tri& t : set.triangles) {
-    const Point3& a = set.points[t[0]];
-    const Point3& b = set.points[t[1]];
-    const Point3& c = set.points[t[2]];
-    const double d1 = (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
-    const double d2 = (c.x - b.x) * (y - b.y) - (c.y - b.y) * (x - b.x);
-    const double d3 = (a.x - c.x) * (y - c.y) - (a.y - c.y) * (x - c.x);
+    const Vector3& a = set.points[t[0]];
+    const Vector3& b = set.points[t[1]];
+    const Vector3& c = set.points[t[2]];
+    const double d1 = (b.X - a.X) * (y - a.Y) - (b.Y - a.Y) * (x - a.X);
+    const double d2 = (c.X - b.X) * (y - b.Y) - (c.Y - b.Y) * (x - b.X);
+    const double d3 = (a.X - c.X) * (y - c.Y) - (a.Y - c.Y) * (x - c.X);
     if ((d1 > 0 && d2 > 0 && d3 > 0) || (d1 < 0 && d2 < 0 && d3 < 0)) ++count;
   }
   return count;
@@ -425,7 +419,7 @@ TEST(GeometryTest, CrossingContoursFillTheEvenOddRegion) {
     EXPECT_NEAR(Area(set), c.area, 1e-9);
     for (const auto& [x, y] : c.inside) EXPECT_EQ(Cover(set, x, y), 1) << x << " " << y;
     for (const auto& [x, y] : c.outside) EXPECT_EQ(Cover(set, x, y), 0) << x << " " << y;
-    for (const Tri& t : set.triangles) EXPECT_GT(Normal(set, t).z * c.z, 0);
+    for (const Tri& t : set.triangles) EXPECT_GT(Normal(set, t).Z * c.z, 0);
   }
 }
 
@@ -436,10 +430,10 @@ TEST(GeometryTest, PointsAddedByTheFillComeAfterTheFilesVertices) {
                                  "8  0 0 0  4 4 0  4 0 0  0 4 0  10 0 0  11 0 0  11 1 0  10 1 0"
                                  "  2 0  4 0 1 2 3  4 4 5 6 7");
   ASSERT_GT(set.points.size(), 8u);
-  EXPECT_EQ(set.points[4].x, 10);
-  EXPECT_EQ(set.points[7].y, 1);
-  EXPECT_NEAR(set.points[8].x, 2, 1e-12);  // where the bowtie crosses
-  EXPECT_NEAR(set.points[8].y, 2, 1e-12);
+  EXPECT_EQ(set.points[4].X, 10);
+  EXPECT_EQ(set.points[7].Y, 1);
+  EXPECT_NEAR(set.points[8].X, 2, 1e-12);  // where the bowtie crosses
+  EXPECT_NEAR(set.points[8].Y, 2, 1e-12);
   ASSERT_GE(set.triangles.size(), 2u);
   // The square comes last, in the file's vertices as before.
   const Tri& a = set.triangles[set.triangles.size() - 2];
@@ -470,8 +464,8 @@ TEST(GeometryTest, TriGridCutsEachCellByTheDocumentedDiagonal) {
 struct BoxCase {
   std::string name;
   std::string data;
-  Point3 low;
-  Point3 high;
+  Vector3 low;
+  Vector3 high;
 };
 
 TEST(GeometryTest, BoxIsClosedAndFacesOut) {
@@ -486,21 +480,21 @@ TEST(GeometryTest, BoxIsClosedAndFacesOut) {
     const TriangleSet set = Decode("Box", c.data);
     ASSERT_EQ(set.triangles.size(), 12u);
     ASSERT_EQ(set.points.size(), 8u);
-    const Point3 centre{(c.low.x + c.high.x) / 2, (c.low.y + c.high.y) / 2,
-                        (c.low.z + c.high.z) / 2};
-    for (const Point3& p : set.points) {
-      EXPECT_TRUE(p.x == c.low.x || p.x == c.high.x);
-      EXPECT_TRUE(p.y == c.low.y || p.y == c.high.y);
-      EXPECT_TRUE(p.z == c.low.z || p.z == c.high.z);
+    const Vector3 centre{(c.low.X + c.high.X) / 2, (c.low.Y + c.high.Y) / 2,
+                        (c.low.Z + c.high.Z) / 2};
+    for (const Vector3& p : set.points) {
+      EXPECT_TRUE(p.X == c.low.X || p.X == c.high.X);
+      EXPECT_TRUE(p.Y == c.low.Y || p.Y == c.high.Y);
+      EXPECT_TRUE(p.Z == c.low.Z || p.Z == c.high.Z);
     }
     // Each edge once each way: closed, and every face turned alike.
     std::map<std::pair<std::uint32_t, std::uint32_t>, int> edges;
     for (const Tri& t : set.triangles) {
-      const Point3& a = set.points[t[0]];
-      const Point3& b = set.points[t[1]];
-      const Point3& d = set.points[t[2]];
-      const Point3 out{(a.x + b.x + d.x) / 3 - centre.x, (a.y + b.y + d.y) / 3 - centre.y,
-                       (a.z + b.z + d.z) / 3 - centre.z};
+      const Vector3& a = set.points[t[0]];
+      const Vector3& b = set.points[t[1]];
+      const Vector3& d = set.points[t[2]];
+      const Vector3 out{(a.X + b.X + d.X) / 3 - centre.X, (a.Y + b.Y + d.Y) / 3 - centre.Y,
+                       (a.Z + b.Z + d.Z) / 3 - centre.Z};
       EXPECT_GT(Dot(Normal(set, t), out), 0);
       for (int i = 0; i < 3; ++i) ++edges[{t[i], t[(i + 1) % 3]}];
     }

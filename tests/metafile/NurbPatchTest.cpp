@@ -20,7 +20,7 @@ using Kelvane::RunError;
 namespace {
 
 using Tri = std::array<std::uint32_t, 3>;
-using Net = std::vector<std::vector<Point3>>;  // [row][column]
+using Net = std::vector<std::vector<Vector3>>;  // [row][column]
 
 struct Patch {
   std::uint32_t uOrder = 2;
@@ -46,8 +46,8 @@ std::string Data(const Patch& p) {
   for (std::size_t r = 0; r < rows; ++r) {
     for (std::size_t c = 0; c < columns; ++c) {
       const double w = p.weights.empty() ? 1.0 : p.weights[r * columns + c];
-      const Point3& q = p.points[r][c];
-      s += Num(q.x * w) + " " + Num(q.y * w) + " " + Num(q.z * w) + " " + Num(w) + "\n";
+      const Vector3& q = p.points[r][c];
+      s += Num(q.X * w) + " " + Num(q.Y * w) + " " + Num(q.Z * w) + " " + Num(w) + "\n";
     }
   }
   for (double k : p.uKnots) s += Num(k) + " ";
@@ -66,42 +66,33 @@ TriangleSet Decode(const std::string& data, const Subdivision& style) {
   return set;
 }
 
-Point3 Sub(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Point3 Add(const Point3& a, const Point3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Point3 Scale(const Point3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-Point3 Lerp(const Point3& a, const Point3& b, double t) {
-  return Add(Scale(a, 1 - t), Scale(b, t));
+Vector3 Lerp(const Vector3& a, const Vector3& b, double t) {
+  return a * (1 - t) + b * t;
 }
-Point3 Cross(const Point3& a, const Point3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double Length(const Point3& a) { return std::sqrt(Dot(a, a)); }
-
-Point3 Normal(const TriangleSet& set, const Tri& t) {
-  return Cross(Sub(set.points[t[1]], set.points[t[0]]), Sub(set.points[t[2]], set.points[t[0]]));
+Vector3 Normal(const TriangleSet& set, const Tri& t) {
+  return Cross(set.points[t[1]] - set.points[t[0]], set.points[t[2]] - set.points[t[0]]);
 }
 
 double LongestEdge(const TriangleSet& set) {
   double longest = 0;
   for (const Tri& t : set.triangles) {
     for (int k = 0; k < 3; ++k) {
-      longest = std::max(longest, Length(Sub(set.points[t[k]], set.points[t[(k + 1) % 3]])));
+      longest = std::max(longest, Length(set.points[t[k]] - set.points[t[(k + 1) % 3]]));
     }
   }
   return longest;
 }
 
-void ExpectNear(const Point3& got, const Point3& want, double tolerance) {
-  EXPECT_NEAR(got.x, want.x, tolerance);
-  EXPECT_NEAR(got.y, want.y, tolerance);
-  EXPECT_NEAR(got.z, want.z, tolerance);
+void ExpectNear(const Vector3& got, const Vector3& want, double tolerance) {
+  EXPECT_NEAR(got.X, want.X, tolerance);
+  EXPECT_NEAR(got.Y, want.Y, tolerance);
+  EXPECT_NEAR(got.Z, want.Z, tolerance);
 }
 
 // A plane patch: corner p0, sides along `du` (columns) and `dv` (rows).
-Patch Bilinear(const Point3& p0, const Point3& du, const Point3& dv) {
+Patch Bilinear(const Vector3& p0, const Vector3& du, const Vector3& dv) {
   Patch p;
-  p.points = {{p0, Add(p0, du)}, {Add(p0, dv), Add(Add(p0, du), dv)}};
+  p.points = {{p0, p0 + du}, {p0 + dv, p0 + du + dv}};
   p.uKnots = {0, 0, 1, 1};
   p.vKnots = {0, 0, 1, 1};
   return p;
@@ -114,12 +105,12 @@ const Net kBezierNet = {
     {{0, 2, 0}, {1, 2.4, -1}, {2, 2, 2}},
 };
 
-Point3 Bezier3(const Point3& a, const Point3& b, const Point3& c, double t) {
-  return Add(Add(Scale(a, (1 - t) * (1 - t)), Scale(b, 2 * t * (1 - t))), Scale(c, t * t));
+Vector3 Bezier3(const Vector3& a, const Vector3& b, const Vector3& c, double t) {
+  return a * ((1 - t) * (1 - t)) + b * (2 * t * (1 - t)) + c * (t * t);
 }
 
-Point3 BezierSurface(double u, double v) {
-  Point3 rows[3];
+Vector3 BezierSurface(double u, double v) {
+  Vector3 rows[3];
   for (int r = 0; r < 3; ++r)
     rows[r] = Bezier3(kBezierNet[r][0], kBezierNet[r][1], kBezierNet[r][2], u);
   return Bezier3(rows[0], rows[1], rows[2], v);
@@ -145,9 +136,9 @@ Patch BezierWithKnot(double a, int times) {
   for (int k = 0; k < times; ++k) p.uKnots.push_back(a);
   p.uKnots.insert(p.uKnots.end(), {1, 1, 1});
   for (const auto& row : kBezierNet) {
-    const Point3 left = Lerp(row[0], row[1], a);
-    const Point3 right = Lerp(row[1], row[2], a);
-    const Point3 mid = Lerp(left, right, a);
+    const Vector3 left = Lerp(row[0], row[1], a);
+    const Vector3 right = Lerp(row[1], row[2], a);
+    const Vector3 mid = Lerp(left, right, a);
     if (times == 0) p.points.push_back(row);
     if (times == 1) p.points.push_back({row[0], left, right, row[2]});
     if (times == 2) p.points.push_back({row[0], left, mid, right, row[2]});
@@ -173,9 +164,9 @@ Patch QuarterCylinder(double radius) {
 }
 
 TEST(NurbPatchTest, BilinearPatchIsItsParallelogram) {
-  const Point3 p0{1, -2, 0.5};
-  const Point3 du{4, 0, 1};
-  const Point3 dv{0.5, 3, -2};
+  const Vector3 p0{1, -2, 0.5};
+  const Vector3 du{4, 0, 1};
+  const Vector3 dv{0.5, 3, -2};
   // A v range away from [0, 1] and a weight other than 1, the same on every
   // point: neither moves the surface.
   Patch patch = Bilinear(p0, du, dv);
@@ -186,7 +177,7 @@ TEST(NurbPatchTest, BilinearPatchIsItsParallelogram) {
   for (int r = 0; r <= 3; ++r) {
     for (int c = 0; c <= 4; ++c) {
       SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c));
-      ExpectNear(set.points[r * 5 + c], Add(Add(p0, Scale(du, c / 4.0)), Scale(dv, r / 3.0)),
+      ExpectNear(set.points[r * 5 + c], p0 + du * (c / 4.0) + dv * (r / 3.0),
                  1e-12);
     }
   }
@@ -225,10 +216,10 @@ TEST(NurbPatchTest, RationalQuarterCylinderIsExact) {
     SCOPED_TRACE(style.method);
     const TriangleSet set = Decode(Data(QuarterCylinder(1)), style);
     ASSERT_FALSE(set.points.empty());
-    for (const Point3& q : set.points) {
-      EXPECT_NEAR(std::hypot(q.x, q.y), 1, 1e-12);
-      EXPECT_GE(q.x, -1e-15);
-      EXPECT_GE(q.y, -1e-15);
+    for (const Vector3& q : set.points) {
+      EXPECT_NEAR(std::hypot(q.X, q.Y), 1, 1e-12);
+      EXPECT_GE(q.X, -1e-15);
+      EXPECT_GE(q.Y, -1e-15);
     }
   }
 }
@@ -239,20 +230,20 @@ TEST(NurbPatchTest, TrianglesTurnFromUToV) {
   struct Case {
     const char* name;
     Patch patch;
-    std::function<Point3(const Point3&)> side;  // the side dS/du x dS/dv points to
+    std::function<Vector3(const Vector3&)> side;  // the side dS/du x dS/dv points to
   };
   const Case cases[] = {
       {"plane up", Bilinear({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
-       [](const Point3&) {
-         return Point3{0, 0, 1};
+       [](const Vector3&) {
+         return Vector3{0, 0, 1};
        }},
       {"plane down", Bilinear({0, 0, 0}, {0, 1, 0}, {1, 0, 0}),
-       [](const Point3&) {
-         return Point3{0, 0, -1};
+       [](const Vector3&) {
+         return Vector3{0, 0, -1};
        }},
       {"cylinder out", QuarterCylinder(3),
-       [](const Point3& q) {
-         return Point3{q.x, q.y, 0};
+       [](const Vector3& q) {
+         return Vector3{q.X, q.Y, 0};
        }},
   };
   for (const Case& c : cases) {
@@ -260,8 +251,8 @@ TEST(NurbPatchTest, TrianglesTurnFromUToV) {
     const TriangleSet set = Decode(Data(c.patch), Style(0, 6, 4));
     ASSERT_EQ(set.triangles.size(), 2u * 6u * 4u);
     for (const Tri& t : set.triangles) {
-      const Point3 centre =
-          Scale(Add(Add(set.points[t[0]], set.points[t[1]]), set.points[t[2]]), 1.0 / 3);
+      const Vector3 centre =
+          (set.points[t[0]] + set.points[t[1]] + set.points[t[2]]) * (1.0 / 3);
       EXPECT_GT(Dot(Normal(set, t), c.side(centre)), 0);
     }
   }

@@ -36,28 +36,21 @@ TriangleSet Decode(std::string_view kind, std::string_view data, std::uint32_t c
   return set;
 }
 
-Point3 Sub(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Point3 Cross(const Point3& a, const Point3& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Length(const Point3& a) { return std::sqrt(Dot(a, a)); }
-
-Point3 Normal(const TriangleSet& set, const Tri& t) {
-  return Cross(Sub(set.points[t[1]], set.points[t[0]]), Sub(set.points[t[2]], set.points[t[0]]));
+Vector3 Normal(const TriangleSet& set, const Tri& t) {
+  return Cross(set.points[t[1]] - set.points[t[0]], set.points[t[2]] - set.points[t[0]]);
 }
 
 // The shape as its data states it, every field written out.
 struct Shape {
   std::string kind;
-  Point3 orientation, major, minor, origin;
+  Vector3 orientation, major, minor, origin;
   double ratio = 1;
   double uMin = 0, uMax = 1, vMin = 0, vMax = 1;
 
   bool IsDisk() const { return kind == "Disk"; }
   bool IsTorus() const { return kind == "Torus"; }
   // The third axis of the frame; a disk has none, so its normal stands in.
-  Point3 Axis() const { return IsDisk() ? Cross(major, minor) : orientation; }
+  Vector3 Axis() const { return IsDisk() ? Cross(major, minor) : orientation; }
   double Triple() const { return Dot(Axis(), Cross(major, minor)); }
   double USpan() const { return uMax > uMin ? uMax - uMin : 1 - uMin + uMax; }
   double VLow() const { return IsTorus() ? vMin : std::min(vMin, vMax); }
@@ -72,7 +65,7 @@ Shape Parse(const std::string& kind, const std::string& data) {
   Shape s;
   s.kind = kind;
   std::istringstream in(data);
-  auto vec = [&](Point3& p) { in >> p.x >> p.y >> p.z; };
+  auto vec = [&](Vector3& p) { in >> p.X >> p.Y >> p.Z; };
   if (kind != "Disk") vec(s.orientation);
   vec(s.major);
   vec(s.minor);
@@ -84,9 +77,9 @@ Shape Parse(const std::string& kind, const std::string& data) {
 
 // Where a point stands in the shape's frame: p = origin + a axis + b major
 // + c minor.
-std::array<double, 3> Frame(const Shape& s, const Point3& p) {
-  const Point3 d = Sub(p, s.origin);
-  const Point3 axis = s.Axis();
+std::array<double, 3> Frame(const Shape& s, const Vector3& p) {
+  const Vector3 d = p - s.origin;
+  const Vector3 axis = s.Axis();
   const double t = s.Triple();
   return {Dot(d, Cross(s.major, s.minor)) / t, Dot(d, Cross(s.minor, axis)) / t,
           Dot(d, Cross(axis, s.major)) / t};
@@ -103,7 +96,7 @@ bool Near(double a, double b) { return std::fabs(a - b) <= 1e-9; }
 
 // Whether the point lies on the analytic surface within its ranges, or is
 // one of the axis points that caps and cut faces add.
-bool OnShape(const Shape& s, const Point3& p) {
+bool OnShape(const Shape& s, const Vector3& p) {
   const auto [a, b, c] = Frame(s, p);
   const double r = std::hypot(b, c);
   const double turn = std::atan2(c, b) / (2 * kPi);
@@ -128,9 +121,9 @@ bool OnShape(const Shape& s, const Point3& p) {
   // Torus: b major + c minor = r R(turn); the tube puts r = 1 - cos(t) k / |R|
   // and a = -sin(t).
   const double angle = 2 * kPi * turn;
-  const Point3 R{s.major.x * std::cos(angle) + s.minor.x * std::sin(angle),
-                 s.major.y * std::cos(angle) + s.minor.y * std::sin(angle),
-                 s.major.z * std::cos(angle) + s.minor.z * std::sin(angle)};
+  const Vector3 R{s.major.X * std::cos(angle) + s.minor.X * std::sin(angle),
+                 s.major.Y * std::cos(angle) + s.minor.Y * std::sin(angle),
+                 s.major.Z * std::cos(angle) + s.minor.Z * std::sin(angle)};
   const double k = s.ratio * Length(s.orientation);
   const double cosT = (1 - r) * Length(R) / k;
   const double sinT = -a;
@@ -140,24 +133,24 @@ bool OnShape(const Shape& s, const Point3& p) {
                            InTurn(std::atan2(sinT, cosT) / (2 * kPi), s.vMin, s.VSpan()) && inU);
 }
 
-Point3 Centroid(const TriangleSet& set, const Tri& t) {
-  const Point3 &a = set.points[t[0]], &b = set.points[t[1]], &c = set.points[t[2]];
-  return {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3, (a.z + b.z + c.z) / 3};
+Vector3 Centroid(const TriangleSet& set, const Tri& t) {
+  const Vector3 &a = set.points[t[0]], &b = set.points[t[1]], &c = set.points[t[2]];
+  return {(a.X + b.X + c.X) / 3, (a.Y + b.Y + c.Y) / 3, (a.Z + b.Z + c.Z) / 3};
 }
 
 // The point inside the solid beside a surface point: the centre, the axis
 // at its height, or the tube's centre line at its angle.
-Point3 Inside(const Shape& s, const Point3& p) {
+Vector3 Inside(const Shape& s, const Vector3& p) {
   const auto [a, b, c] = Frame(s, p);
   if (s.kind == "Ellipsoid") return s.origin;
   if (!s.IsTorus()) {
-    return {s.origin.x + a * s.orientation.x, s.origin.y + a * s.orientation.y,
-            s.origin.z + a * s.orientation.z};
+    return {s.origin.X + a * s.orientation.X, s.origin.Y + a * s.orientation.Y,
+            s.origin.Z + a * s.orientation.Z};
   }
   const double t = std::atan2(c, b);
-  return {s.origin.x + s.major.x * std::cos(t) + s.minor.x * std::sin(t),
-          s.origin.y + s.major.y * std::cos(t) + s.minor.y * std::sin(t),
-          s.origin.z + s.major.z * std::cos(t) + s.minor.z * std::sin(t)};
+  return {s.origin.X + s.major.X * std::cos(t) + s.minor.X * std::sin(t),
+          s.origin.Y + s.major.Y * std::cos(t) + s.minor.Y * std::sin(t),
+          s.origin.Z + s.major.Z * std::cos(t) + s.minor.Z * std::sin(t)};
 }
 
 // The enclosed volume, when the mesh is closed: positive when the faces
@@ -305,13 +298,13 @@ TEST(ParametricTest, MeshesFollowTheSurfaceAndCloseWhereCapped) {
     const TriangleSet set = Decode(c.kind, data, c.caps, Constant(c.u, V));
 
     EXPECT_EQ(set.triangles.size(), Expected(shape, c.caps, c.u, c.v));
-    for (const Point3& p : set.points) {
-      ASSERT_TRUE(OnShape(shape, p)) << p.x << " " << p.y << " " << p.z;
+    for (const Vector3& p : set.points) {
+      ASSERT_TRUE(OnShape(shape, p)) << p.X << " " << p.Y << " " << p.Z;
     }
     // Points stand apart: poles, seams and rims are shared, not repeated.
     for (std::size_t i = 0; i < set.points.size(); ++i) {
       for (std::size_t j = i + 1; j < set.points.size(); ++j) {
-        ASSERT_GT(Length(Sub(set.points[i], set.points[j])), 1e-9) << i << " " << j;
+        ASSERT_GT(Length(set.points[i] - set.points[j]), 1e-9) << i << " " << j;
       }
     }
     for (const Tri& t : set.triangles) {
@@ -324,8 +317,8 @@ TEST(ParametricTest, MeshesFollowTheSurfaceAndCloseWhereCapped) {
     // minor. With cap faces, a closed mesh shows it by its volume below.
     if (Expected(shape, c.caps, c.u, c.v) == Expected(shape, 0, c.u, c.v)) {
       for (const Tri& t : set.triangles) {
-        const Point3 away = shape.IsDisk() ? Cross(shape.major, shape.minor)
-                                           : Sub(Centroid(set, t), Inside(shape, Centroid(set, t)));
+        const Vector3 away = shape.IsDisk() ? Cross(shape.major, shape.minor)
+                                           : (Centroid(set, t)) - (Inside(shape, Centroid(set, t)));
         EXPECT_GT(Dot(Normal(set, t), away), 0);
       }
     }
@@ -369,9 +362,9 @@ TEST(ParametricTest, AbsentFieldsTakeTheirDefaults) {
     EXPECT_EQ(a.triangles, b.triangles);
     ASSERT_EQ(a.points.size(), b.points.size());
     for (std::size_t i = 0; i < a.points.size(); ++i) {
-      EXPECT_EQ(a.points[i].x, b.points[i].x);
-      EXPECT_EQ(a.points[i].y, b.points[i].y);
-      EXPECT_EQ(a.points[i].z, b.points[i].z);
+      EXPECT_EQ(a.points[i].X, b.points[i].X);
+      EXPECT_EQ(a.points[i].Y, b.points[i].Y);
+      EXPECT_EQ(a.points[i].Z, b.points[i].Z);
     }
   }
 }
@@ -381,7 +374,7 @@ TEST(ParametricTest, AbsentFieldsTakeTheirDefaults) {
 TEST(ParametricTest, FieldsPlaceTheShape) {
   struct Case {
     std::string name, kind, data;
-    Point3 low, high;
+    Vector3 low, high;
   };
   const std::vector<Case> cases = {
       {"Ellipsoid", "Ellipsoid", "0 0 4  2 0 0  0 3 0  1 1 1  0 1 0 1", {-1, -2, -3}, {3, 4, 5}},
@@ -412,12 +405,12 @@ TEST(ParametricTest, FieldsPlaceTheShape) {
     const TriangleSet set = Decode(c.kind, c.data, 0, Constant(16, 8));
     for (const auto& [bound, sign] : {std::pair{c.low, -1.0}, std::pair{c.high, 1.0}}) {
       double x = -1e300, y = -1e300, z = -1e300;  // the farthest out, each way
-      for (const Point3& p : set.points) {
-        x = std::max(x, sign * p.x), y = std::max(y, sign * p.y), z = std::max(z, sign * p.z);
+      for (const Vector3& p : set.points) {
+        x = std::max(x, sign * p.X), y = std::max(y, sign * p.Y), z = std::max(z, sign * p.Z);
       }
-      EXPECT_NEAR(sign * x, bound.x, 1e-12);
-      EXPECT_NEAR(sign * y, bound.y, 1e-12);
-      EXPECT_NEAR(sign * z, bound.z, 1e-12);
+      EXPECT_NEAR(sign * x, bound.X, 1e-12);
+      EXPECT_NEAR(sign * y, bound.Y, 1e-12);
+      EXPECT_NEAR(sign * z, bound.Z, 1e-12);
     }
   }
 }
@@ -480,7 +473,7 @@ double LongestEdge(const TriangleSet& set) {
   double longest = 0;
   for (const Tri& t : set.triangles) {
     for (int i = 0; i < 3; ++i) {
-      longest = std::max(longest, Length(Sub(set.points[t[i]], set.points[t[(i + 1) % 3]])));
+      longest = std::max(longest, Length(set.points[t[i]] - set.points[t[(i + 1) % 3]]));
     }
   }
   return longest;
@@ -545,7 +538,7 @@ TEST(ParametricTest, KindsAndAReusedSet) {
   for (const char* kind : {"Box", "Ellipse", "TriMesh", ""}) EXPECT_FALSE(IsParametricKind(kind));
 
   TriangleSet set;
-  set.points.assign(5, Point3{9, 9, 9});
+  set.points.assign(5, Vector3{9, 9, 9});
   set.triangles.assign(3, Tri{0, 1, 2});
   DecodeParametric("Disk", *TextFieldsOf(""), 0, Constant(6, 1), set);
   EXPECT_EQ(set.points.size(), 7u);
@@ -626,15 +619,15 @@ TEST(ParametricTest, DegenerateShapesKeepWhatHasArea) {
     ASSERT_NO_THROW(set = Decode(c.kind, c.data, c.caps, c.style));
     EXPECT_EQ(set.triangles.size(), c.kept);
     EXPECT_EQ(set.triangles.size() + set.zeroAreaLeftOut, c.full);
-    for (const Point3& p : set.points) {
-      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+    for (const Vector3& p : set.points) {
+      ASSERT_TRUE(std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z));
       if (c.flatAxis >= 0) {
-        EXPECT_EQ(c.flatAxis == 0 ? p.x : c.flatAxis == 1 ? p.y : p.z, 0);
+        EXPECT_EQ(c.flatAxis == 0 ? p.X : c.flatAxis == 1 ? p.Y : p.Z, 0);
       }
     }
     for (const Tri& t : set.triangles) {
-      const Point3 ab = Sub(set.points[t[1]], set.points[t[0]]);
-      const Point3 ac = Sub(set.points[t[2]], set.points[t[0]]);
+      const Vector3 ab = set.points[t[1]] - set.points[t[0]];
+      const Vector3 ac = set.points[t[2]] - set.points[t[0]];
       EXPECT_GT(Length(Normal(set, t)), 1e-9 * Length(ab) * Length(ac));
     }
   }

@@ -50,7 +50,7 @@ TEST(SceneTest, EachTransformMovesThePointsThatFollowIt) {
   const double h = std::sqrt(0.5);
   const struct {
     std::string transforms;
-    Point3 expect[3];  // where (1,0,0), (0,1,0), (0,0,1) go
+    Vector3 expect[3];  // where (1,0,0), (0,1,0), (0,0,1) go
   } cases[] = {
       {"", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
       {"Translate ( 1 2 3 )", {{2, 2, 3}, {1, 3, 3}, {1, 2, 4}}},
@@ -76,9 +76,9 @@ TEST(SceneTest, EachTransformMovesThePointsThatFollowIt) {
     ASSERT_EQ(walked.recorder.sets.size(), 1u) << c.transforms;
     const auto& points = walked.recorder.sets[0].points;
     for (int k = 0; k < 3; ++k) {
-      EXPECT_NEAR(points[k].x, c.expect[k].x, 1e-12) << c.transforms << " corner " << k;
-      EXPECT_NEAR(points[k].y, c.expect[k].y, 1e-12) << c.transforms << " corner " << k;
-      EXPECT_NEAR(points[k].z, c.expect[k].z, 1e-12) << c.transforms << " corner " << k;
+      EXPECT_NEAR(points[k].X, c.expect[k].X, 1e-12) << c.transforms << " corner " << k;
+      EXPECT_NEAR(points[k].Y, c.expect[k].Y, 1e-12) << c.transforms << " corner " << k;
+      EXPECT_NEAR(points[k].Z, c.expect[k].Z, 1e-12) << c.transforms << " corner " << k;
     }
   }
 }
@@ -91,11 +91,11 @@ TEST(SceneTest, LeavingAGroupRestoresItsTransform) {
       kUnitTriangle + "  BeginGroup ( OrderedDisplayGroup ( ) ) Scale ( 2 2 2 ) EndGroup ( )\n" +
       kUnitTriangle + "EndGroup ( )\n" + kUnitTriangle + "EndGroup ( )\n" + kUnitTriangle);
   ASSERT_EQ(walked.recorder.sets.size(), 4u);
-  EXPECT_EQ(walked.recorder.sets[0].points[0].y, 5);
-  EXPECT_EQ(walked.recorder.sets[1].points[0].x, 2);  // the inner Scale is gone
-  EXPECT_EQ(walked.recorder.sets[2].points[0].y, 0);
-  EXPECT_EQ(walked.recorder.sets[2].points[0].x, 2);
-  EXPECT_EQ(walked.recorder.sets[3].points[0].x, 2);  // a stray EndGroup changes nothing
+  EXPECT_EQ(walked.recorder.sets[0].points[0].Y, 5);
+  EXPECT_EQ(walked.recorder.sets[1].points[0].X, 2);  // the inner Scale is gone
+  EXPECT_EQ(walked.recorder.sets[2].points[0].Y, 0);
+  EXPECT_EQ(walked.recorder.sets[2].points[0].X, 2);
+  EXPECT_EQ(walked.recorder.sets[3].points[0].X, 2);  // a stray EndGroup changes nothing
   EXPECT_EQ(walked.summary.strayEndGroups, 1u);
 }
 
@@ -110,11 +110,11 @@ TEST(SceneTest, AnObjectDrawnThroughTwoReferencesConvertsTwice) {
   // The group in place, the group again through its reference (its own
   // transform restored after it), then the bare triangle.
   ASSERT_EQ(walked.recorder.sets.size(), 3u);
-  EXPECT_EQ(walked.recorder.sets[0].points[0].z, 1);
-  EXPECT_EQ(walked.recorder.sets[1].points[0].x, 101);
-  EXPECT_EQ(walked.recorder.sets[1].points[0].z, 1);
-  EXPECT_EQ(walked.recorder.sets[2].points[0].x, 101);
-  EXPECT_EQ(walked.recorder.sets[2].points[0].z, 0);
+  EXPECT_EQ(walked.recorder.sets[0].points[0].Z, 1);
+  EXPECT_EQ(walked.recorder.sets[1].points[0].X, 101);
+  EXPECT_EQ(walked.recorder.sets[1].points[0].Z, 1);
+  EXPECT_EQ(walked.recorder.sets[2].points[0].X, 101);
+  EXPECT_EQ(walked.recorder.sets[2].points[0].Z, 0);
   EXPECT_EQ(walked.summary.geometryObjects, 3u);
   EXPECT_EQ(walked.summary.triangles, 3u);
 }

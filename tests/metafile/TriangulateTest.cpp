@@ -15,35 +15,28 @@
 #include "metafile/TextFields.h"
 #include "metafile/Triangulate.h"
 
+using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 using namespace Kelvane::Metafile;
 
 namespace {
 
 using Contour = std::vector<std::uint32_t>;
 
-Point3 Cross(const Point3& a, const Point3& b, const Point3& c) {
-  const Point3 u{b.x - a.x, b.y - a.y, b.z - a.z};
-  const Point3 v{c.x - a.x, c.y - a.y, c.z - a.z};
-  return {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
-}
+Vector3 Cross(const Vector3& a, const Vector3& b, const Vector3& c) { return Cross(b - a, c - a); }
 
-double Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-double Length(const Point3& a) { return std::sqrt(Dot(a, a)); }
-
-double ContourArea(const std::vector<Point3>& points, const Contour& contour) {
+double ContourArea(const std::vector<Vector3>& points, const Contour& contour) {
   return Length(NewellNormal(points, contour)) / 2;
 }
 
 // Points of a 2D drawing in the plane z = 0, and its contours, numbered in
 // drawing order.
 struct Drawing {
-  std::vector<Point3> points;
+  std::vector<Vector3> points;
   Contour outer;
   std::vector<Contour> holes;
 };
 
-Contour Add(std::vector<Point3>& points, const std::vector<std::pair<double, double>>& xy) {
+Contour Add(std::vector<Vector3>& points, const std::vector<std::pair<double, double>>& xy) {
   Contour c;
   for (const auto& [x, y] : xy) {
     c.push_back(static_cast<std::uint32_t>(points.size()));
@@ -60,20 +53,20 @@ Drawing Make(const std::vector<std::pair<double, double>>& outer,
   return d;
 }
 
-bool InContour2D(double x, double y, const std::vector<Point3>& points, const Contour& c) {
+bool InContour2D(double x, double y, const std::vector<Vector3>& points, const Contour& c) {
   bool in = false;
   for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++) {
-    const Point3& a = points[c[j]];
-    const Point3& b = points[c[i]];
-    if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x)) in = !in;
+    const Vector3& a = points[c[j]];
+    const Vector3& b = points[c[i]];
+    if ((a.Y > y) != (b.Y > y) && x < a.X + (y - a.Y) / (b.Y - a.Y) * (b.X - a.X)) in = !in;
   }
   return in;
 }
 
-bool InTriangle2D(double x, double y, const Point3& a, const Point3& b, const Point3& c) {
-  const double d1 = (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
-  const double d2 = (c.x - b.x) * (y - b.y) - (c.y - b.y) * (x - b.x);
-  const double d3 = (a.x - c.x) * (y - c.y) - (a.y - c.y) * (x - c.x);
+bool InTriangle2D(double x, double y, const Vector3& a, const Vector3& b, const Vector3& c) {
+  const double d1 = (b.X - a.X) * (y - a.Y) - (b.Y - a.Y) * (x - a.X);
+  const double d2 = (c.X - b.X) * (y - b.Y) - (c.Y - b.Y) * (x - b.X);
+  const double d3 = (a.X - c.X) * (y - c.Y) - (a.Y - c.Y) * (x - c.X);
   return (d1 > 0 && d2 > 0 && d3 > 0) || (d1 < 0 && d2 < 0 && d3 < 0);
 }
 
@@ -81,14 +74,14 @@ bool InTriangle2D(double x, double y, const Point3& a, const Point3& b, const Po
 // passes through) and counts the points where the number of triangles
 // covering them differs from what the region asks (1 inside, 0 outside).
 // Catches triangles outside the face, overlaps and gaps alike.
-int CoverageFaults(const std::vector<Point3>& points, const std::vector<TriangleIndices>& tris,
+int CoverageFaults(const std::vector<Vector3>& points, const std::vector<TriangleIndices>& tris,
                    const std::function<bool(double, double)>& inRegion) {
   double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-  for (const Point3& p : points) {
-    minX = std::min(minX, p.x);
-    maxX = std::max(maxX, p.x);
-    minY = std::min(minY, p.y);
-    maxY = std::max(maxY, p.y);
+  for (const Vector3& p : points) {
+    minX = std::min(minX, p.X);
+    maxX = std::max(maxX, p.X);
+    minY = std::min(minY, p.Y);
+    maxY = std::max(maxY, p.Y);
   }
   int faults = 0;
   constexpr int kSteps = 97;
@@ -116,16 +109,16 @@ std::function<bool(double, double)> Region(const Drawing& d) {
   };
 }
 
-double TrianglesArea(const std::vector<Point3>& points, const std::vector<TriangleIndices>& tris) {
+double TrianglesArea(const std::vector<Vector3>& points, const std::vector<TriangleIndices>& tris) {
   double sum = 0;
   for (const auto& t : tris) sum += Length(Cross(points[t[0]], points[t[1]], points[t[2]])) / 2;
   return sum;
 }
 
 // Every triangle turns with the outer contour (or has no area).
-bool SameSense(const std::vector<Point3>& points, const Contour& outer,
+bool SameSense(const std::vector<Vector3>& points, const Contour& outer,
                const std::vector<TriangleIndices>& tris) {
-  const Point3 n = NewellNormal(points, outer);
+  const Vector3 n = NewellNormal(points, outer);
   for (const auto& t : tris) {
     if (Dot(Cross(points[t[0]], points[t[1]], points[t[2]]), n) < -1e-9) return false;
   }
@@ -213,38 +206,38 @@ TEST(TriangulateTest, FacesInAnyPlaneKeepTheirSense) {
       Make({{0, 0}, {6, 0}, {6, 2}, {2, 2}, {2, 6}, {0, 6}}, {{{3, 0.5}, {4, 1.5}, {5, 0.5}}});
   struct Placement {
     std::string name;
-    std::function<Point3(const Point3&)> move;
+    std::function<Vector3(const Vector3&)> move;
   };
   const std::vector<Placement> placements = {
       {"XZ",
-       [](const Point3& p) {
-         return Point3{p.x, 5, p.y};
+       [](const Vector3& p) {
+         return Vector3{p.X, 5, p.Y};
        }},
       {"ZX",
-       [](const Point3& p) {
-         return Point3{p.y, -5, p.x};
+       [](const Vector3& p) {
+         return Vector3{p.Y, -5, p.X};
        }},
       {"YZ",
-       [](const Point3& p) {
-         return Point3{2, p.x, p.y};
+       [](const Vector3& p) {
+         return Vector3{2, p.X, p.Y};
        }},
       {"Tilted",
-       [](const Point3& p) {
-         return Point3{p.x, 0.6 * p.y, 0.8 * p.y + 100};
+       [](const Vector3& p) {
+         return Vector3{p.X, 0.6 * p.Y, 0.8 * p.Y + 100};
        }},
       {"Mirrored",
-       [](const Point3& p) {
-         return Point3{-p.x, p.y, 0};
+       [](const Vector3& p) {
+         return Vector3{-p.X, p.Y, 0};
        }},
       {"FarFromTheOrigin",
-       [](const Point3& p) {
-         return Point3{p.x + 1e7, p.y - 1e7, 3};
+       [](const Vector3& p) {
+         return Vector3{p.X + 1e7, p.Y - 1e7, 3};
        }},
   };
   for (const Placement& placement : placements) {
     SCOPED_TRACE(placement.name);
-    std::vector<Point3> points;
-    for (const Point3& p : flat.points) points.push_back(placement.move(p));
+    std::vector<Vector3> points;
+    for (const Vector3& p : flat.points) points.push_back(placement.move(p));
     std::vector<TriangleIndices> tris;
     Triangulate(points, flat.outer, flat.holes, tris);
     EXPECT_EQ(tris.size(), 6u + 3u + 2u - 2u);
@@ -328,7 +321,7 @@ TEST(TriangulateTest, LargeFacesFinishWithTheCount) {
   EXPECT_TRUE(SameSense(d.points, d.outer, tris));
 
   const std::size_t n = 1'000'000;
-  std::vector<Point3> circle;
+  std::vector<Vector3> circle;
   Contour outer;
   for (std::size_t i = 0; i < n; ++i) {
     const double a = 2 * std::numbers::pi * static_cast<double>(i) / n;
@@ -374,7 +367,7 @@ TEST(TriangulateTest, EvenOddFillsNestedContours) {
   };
   for (const EvenOddCase& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<Point3> points;
+    std::vector<Vector3> points;
     std::vector<Contour> contours;
     for (const auto& xy : c.contours) contours.push_back(Add(points, xy));
     std::vector<TriangleIndices> tris;
@@ -392,8 +385,8 @@ TEST(TriangulateTest, EvenOddFillsNestedContours) {
     for (std::size_t i = 0; i < contours.size(); ++i) {
       bool free = true;
       for (std::size_t j = 0; j < contours.size(); ++j) {
-        const Point3& p = points[contours[i][0]];
-        if (i != j && InContour2D(p.x, p.y, points, contours[j])) free = false;
+        const Vector3& p = points[contours[i][0]];
+        if (i != j && InContour2D(p.X, p.Y, points, contours[j])) free = false;
       }
       if (free) {
         reference = i;
@@ -406,7 +399,7 @@ TEST(TriangulateTest, EvenOddFillsNestedContours) {
 
 // ---- Contours that cross: the even-odd region, exactly ----
 
-bool EvenOddInside(double x, double y, const std::vector<Point3>& points,
+bool EvenOddInside(double x, double y, const std::vector<Vector3>& points,
                    const std::vector<Contour>& contours) {
   int inside = 0;
   for (const Contour& k : contours) inside += InContour2D(x, y, points, k) ? 1 : 0;
@@ -417,22 +410,22 @@ bool EvenOddInside(double x, double y, const std::vector<Point3>& points,
 // out along x: on a vertical line the region's length changes linearly
 // between the xs of corners and of crossings, so its length at the middle
 // of each strip between them gives the strip's area.
-double EvenOddArea(const std::vector<Point3>& points, const std::vector<Contour>& contours) {
-  std::vector<std::pair<Point3, Point3>> edges;
+double EvenOddArea(const std::vector<Vector3>& points, const std::vector<Contour>& contours) {
+  std::vector<std::pair<Vector3, Vector3>> edges;
   for (const Contour& c : contours) {
     for (std::size_t i = 0; i < c.size(); ++i) {
       edges.push_back({points[c[i]], points[c[(i + 1) % c.size()]]});
     }
   }
   std::vector<double> xs;
-  for (const auto& [a, b] : edges) xs.push_back(a.x);
+  for (const auto& [a, b] : edges) xs.push_back(a.X);
   for (const auto& [a, b] : edges) {
     for (const auto& [c, d] : edges) {
-      const double denom = (b.x - a.x) * (d.y - c.y) - (b.y - a.y) * (d.x - c.x);
+      const double denom = (b.X - a.X) * (d.Y - c.Y) - (b.Y - a.Y) * (d.X - c.X);
       if (denom == 0) continue;
-      const double t = ((c.x - a.x) * (d.y - c.y) - (c.y - a.y) * (d.x - c.x)) / denom;
-      const double u = ((c.x - a.x) * (b.y - a.y) - (c.y - a.y) * (b.x - a.x)) / denom;
-      if (t >= 0 && t <= 1 && u >= 0 && u <= 1) xs.push_back(a.x + t * (b.x - a.x));
+      const double t = ((c.X - a.X) * (d.Y - c.Y) - (c.Y - a.Y) * (d.X - c.X)) / denom;
+      const double u = ((c.X - a.X) * (b.Y - a.Y) - (c.Y - a.Y) * (b.X - a.X)) / denom;
+      if (t >= 0 && t <= 1 && u >= 0 && u <= 1) xs.push_back(a.X + t * (b.X - a.X));
     }
   }
   std::sort(xs.begin(), xs.end());
@@ -441,8 +434,8 @@ double EvenOddArea(const std::vector<Point3>& points, const std::vector<Contour>
     const double middle = (xs[k] + xs[k + 1]) / 2;
     std::vector<double> ys;
     for (const auto& [a, b] : edges) {
-      if ((a.x <= middle) != (b.x <= middle)) {
-        ys.push_back(a.y + (middle - a.x) / (b.x - a.x) * (b.y - a.y));
+      if ((a.X <= middle) != (b.X <= middle)) {
+        ys.push_back(a.Y + (middle - a.X) / (b.X - a.X) * (b.Y - a.Y));
       }
     }
     std::sort(ys.begin(), ys.end());
@@ -458,13 +451,13 @@ double EvenOddArea(const std::vector<Point3>& points, const std::vector<Contour>
 // exactly once and nothing else, their area is the region's, each has an
 // area and turns as contour `sense` does, the input's points are kept and
 // every added point lies on the contours' plane.
-void ExpectEvenOddFill(const std::vector<Point3>& points, std::size_t given,
+void ExpectEvenOddFill(const std::vector<Vector3>& points, std::size_t given,
                        const std::vector<Contour>& contours, std::size_t sense,
                        const std::vector<TriangleIndices>& tris) {
   ASSERT_GE(points.size(), given);
   for (const auto& t : tris) {
     for (std::uint32_t i : t) ASSERT_LT(i, points.size());
-    const Point3 n = Cross(points[t[0]], points[t[1]], points[t[2]]);
+    const Vector3 n = Cross(points[t[0]], points[t[1]], points[t[2]]);
     EXPECT_GT(Length(n), 0);
   }
   const double area = EvenOddArea(points, contours);
@@ -475,18 +468,18 @@ void ExpectEvenOddFill(const std::vector<Point3>& points, std::size_t given,
       0);
   EXPECT_TRUE(SameSense(points, contours[sense], tris));
   for (std::size_t i = given; i < points.size(); ++i) {
-    EXPECT_TRUE(std::isfinite(points[i].x) && std::isfinite(points[i].y));
-    EXPECT_EQ(points[i].z, 0) << "point " << i;
+    EXPECT_TRUE(std::isfinite(points[i].X) && std::isfinite(points[i].Y));
+    EXPECT_EQ(points[i].Z, 0) << "point " << i;
   }
 }
 
 // Triangles meeting at a new corner share its point: no two added points
 // stand at one place (in a frame of small whole numbers, where rounding
 // cannot merge places).
-void ExpectAddedPointsApart(const std::vector<Point3>& points, std::size_t given) {
+void ExpectAddedPointsApart(const std::vector<Vector3>& points, std::size_t given) {
   std::vector<std::array<double, 3>> added;
   for (std::size_t i = given; i < points.size(); ++i) {
-    added.push_back({points[i].x, points[i].y, points[i].z});
+    added.push_back({points[i].X, points[i].Y, points[i].Z});
   }
   std::sort(added.begin(), added.end());
   EXPECT_EQ(std::adjacent_find(added.begin(), added.end()), added.end());
@@ -501,7 +494,7 @@ struct CrossingCase {
   std::size_t sense;  // the contour the triangles turn with
 };
 
-std::vector<TriangleIndices> Fill(bool face, std::vector<Point3>& points,
+std::vector<TriangleIndices> Fill(bool face, std::vector<Vector3>& points,
                                   const std::vector<Contour>& contours) {
   std::vector<TriangleIndices> tris;
   if (face) {
@@ -554,7 +547,7 @@ std::vector<CrossingCase> CrossingCases() {
 TEST(TriangulateTest, CrossingContoursFillTheEvenOddRegionOnce) {
   for (const CrossingCase& c : CrossingCases()) {
     SCOPED_TRACE(c.name);
-    std::vector<Point3> points;
+    std::vector<Vector3> points;
     std::vector<Contour> contours;
     for (const auto& xy : c.contours) contours.push_back(Add(points, xy));
     const std::size_t given = points.size();
@@ -816,80 +809,80 @@ TEST(TriangulateTest, CrossingModelsFillTheEvenOddRegionOnce) {
 TEST(TriangulateTest, CrossingFacesInAnyPlaneAndAtAnyScale) {
   struct Placement {
     std::string name;
-    std::function<Point3(const Point3&)> move;
-    std::function<Point3(const Point3&)> back;
+    std::function<Vector3(const Vector3&)> move;
+    std::function<Vector3(const Vector3&)> back;
     // How far a point is off the plane the drawing is moved to, against
     // the size of the coordinates there.
-    std::function<double(const Point3&)> offPlane;
+    std::function<double(const Vector3&)> offPlane;
   };
   const std::vector<Placement> placements = {
       {"Tilted",
-       [](const Point3& p) {
-         return Point3{p.x, 0.6 * p.y, 0.8 * p.y + 100};
+       [](const Vector3& p) {
+         return Vector3{p.X, 0.6 * p.Y, 0.8 * p.Y + 100};
        },
-       [](const Point3& p) {
-         return Point3{p.x, p.y / 0.6, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X, p.Y / 0.6, 0};
        },
-       [](const Point3& p) { return (0.6 * (p.z - 100) - 0.8 * p.y) / 100; }},
+       [](const Vector3& p) { return (0.6 * (p.Z - 100) - 0.8 * p.Y) / 100; }},
       {"StandingInYZ",
-       [](const Point3& p) {
-         return Point3{2, p.x, p.y};
+       [](const Vector3& p) {
+         return Vector3{2, p.X, p.Y};
        },
-       [](const Point3& p) {
-         return Point3{p.y, p.z, 0};
+       [](const Vector3& p) {
+         return Vector3{p.Y, p.Z, 0};
        },
-       [](const Point3& p) { return p.x - 2; }},
+       [](const Vector3& p) { return p.X - 2; }},
       {"FarFromTheOrigin",
-       [](const Point3& p) {
-         return Point3{p.x + 1e7, p.y - 1e7, 3};
+       [](const Vector3& p) {
+         return Vector3{p.X + 1e7, p.Y - 1e7, 3};
        },
-       [](const Point3& p) {
-         return Point3{p.x - 1e7, p.y + 1e7, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X - 1e7, p.Y + 1e7, 0};
        },
-       [](const Point3& p) { return p.z - 3; }},
+       [](const Vector3& p) { return p.Z - 3; }},
       {"Huge",
-       [](const Point3& p) {
-         return Point3{p.x * 1e30, p.y * 1e30, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X * 1e30, p.Y * 1e30, 0};
        },
-       [](const Point3& p) {
-         return Point3{p.x / 1e30, p.y / 1e30, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X / 1e30, p.Y / 1e30, 0};
        },
-       [](const Point3& p) { return p.z / 1e30; }},
+       [](const Vector3& p) { return p.Z / 1e30; }},
       {"NearTheLargestDouble",
-       [](const Point3& p) {
-         return Point3{p.x * 1e300, p.y * 1e300, -1e307};
+       [](const Vector3& p) {
+         return Vector3{p.X * 1e300, p.Y * 1e300, -1e307};
        },
-       [](const Point3& p) {
-         return Point3{p.x / 1e300, p.y / 1e300, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X / 1e300, p.Y / 1e300, 0};
        },
-       [](const Point3& p) { return (p.z + 1e307) / 1e307; }},
+       [](const Vector3& p) { return (p.Z + 1e307) / 1e307; }},
       {"Tiny",
-       [](const Point3& p) {
-         return Point3{p.x * 1e-300, p.y * 1e-300, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X * 1e-300, p.Y * 1e-300, 0};
        },
-       [](const Point3& p) {
-         return Point3{p.x / 1e-300, p.y / 1e-300, 0};
+       [](const Vector3& p) {
+         return Vector3{p.X / 1e-300, p.Y / 1e-300, 0};
        },
-       [](const Point3& p) { return p.z / 1e-300; }},
+       [](const Vector3& p) { return p.Z / 1e-300; }},
   };
   for (const Placement& placement : placements) {
     for (const CrossingCase& c : CrossingCases()) {
       SCOPED_TRACE(placement.name + " " + c.name);
-      std::vector<Point3> drawn;
+      std::vector<Vector3> drawn;
       std::vector<Contour> contours;
       for (const auto& xy : c.contours) contours.push_back(Add(drawn, xy));
-      std::vector<Point3> points;
-      for (const Point3& p : drawn) points.push_back(placement.move(p));
+      std::vector<Vector3> points;
+      for (const Vector3& p : drawn) points.push_back(placement.move(p));
       const std::size_t given = points.size();
       const std::vector<TriangleIndices> tris = Fill(c.face, points, contours);
       for (std::size_t i = given; i < points.size(); ++i) {
         EXPECT_LE(std::fabs(placement.offPlane(points[i])), 1e-12) << "point " << i;
       }
-      std::vector<Point3> flat;
-      for (const Point3& p : points) flat.push_back(placement.back(p));
+      std::vector<Vector3> flat;
+      for (const Vector3& p : points) flat.push_back(placement.back(p));
       for (std::size_t i = 0; i < given; ++i) {
-        EXPECT_NEAR(flat[i].x, drawn[i].x, 1e-9);
-        EXPECT_NEAR(flat[i].y, drawn[i].y, 1e-9);
+        EXPECT_NEAR(flat[i].X, drawn[i].X, 1e-9);
+        EXPECT_NEAR(flat[i].Y, drawn[i].Y, 1e-9);
       }
       ExpectEvenOddFill(flat, given, contours, c.sense, tris);
     }
@@ -901,7 +894,7 @@ TEST(TriangulateTest, CrossingFacesInAnyPlaneAndAtAnyScale) {
 TEST(TriangulateTest, FacesThatDoNotCrossKeepTheirCut) {
   for (const FaceCase& c : FaceCases()) {
     SCOPED_TRACE(c.name);
-    std::vector<Point3> points = c.drawing.points;
+    std::vector<Vector3> points = c.drawing.points;
     std::vector<TriangleIndices> before;
     Triangulate(points, c.drawing.outer, c.drawing.holes, before);
     std::vector<TriangleIndices> tris;
@@ -929,7 +922,7 @@ TEST(TriangulateTest, DegenerateCrossingContoursStayFinite) {
   };
   for (const DegenerateCase& c : cases) {
     SCOPED_TRACE(c.drawing.name);
-    std::vector<Point3> points;
+    std::vector<Vector3> points;
     std::vector<Contour> contours;
     for (const auto& xy : c.drawing.contours) contours.push_back(Add(points, xy));
     const std::size_t given = points.size();
@@ -938,8 +931,8 @@ TEST(TriangulateTest, DegenerateCrossingContoursStayFinite) {
       for (std::uint32_t i : t) EXPECT_LT(i, points.size());
     }
     for (std::size_t i = given; i < points.size(); ++i) {
-      EXPECT_TRUE(std::isfinite(points[i].x) && std::isfinite(points[i].y) &&
-                  std::isfinite(points[i].z));
+      EXPECT_TRUE(std::isfinite(points[i].X) && std::isfinite(points[i].Y) &&
+                  std::isfinite(points[i].Z));
     }
     if (!std::isnan(c.area)) {
       EXPECT_NEAR(TrianglesArea(points, tris), c.area, 1e-12);
@@ -974,7 +967,7 @@ TEST(TriangulateTest, CrossingFacesBeyondTheBoundsKeepTheCount) {
   }
   teeth.push_back({0, -1});
   for (const auto& contour : {twisted, star, teeth}) {
-    std::vector<Point3> points;
+    std::vector<Vector3> points;
     const Contour outer = Add(points, contour);
     std::vector<TriangleIndices> tris;
     TriangulateFace(points, outer, {}, tris);
