@@ -10,7 +10,7 @@
 #include "app/RunReport.h"
 #include "app/RunSink.h"
 #include "keyword/ReaderSupport.h"
-#include "metafile/Document.h"
+#include "metafile/format/Document.h"
 #include "t3d/Unreal.h"
 
 namespace Kelvane {

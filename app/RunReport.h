@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "metafile/Scene.h"
+#include "metafile/scene/Scene.h"
 #include "t3d/Unreal.h"
 #include "text/RunError.h"
 

@@ -24,9 +24,7 @@ namespace {
 
 // A point of the model as a corner of the document, as every reader maps
 // the axes; function objects, so that WritePolygons takes them inline.
-constexpr auto CornerPoint = [](const Vector3& p) {
-  return Unreal::MapAxes(p.X, p.Y, p.Z);
-};
+constexpr auto CornerPoint = [](const Vector3& p) { return Unreal::MapAxes(p.X, p.Y, p.Z); };
 constexpr auto EditorPoint = [](const Vector3& p) {
   return Unreal::MapAxesToEditor(p.X, p.Y, p.Z);
 };

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "metafile/Scene.h"
+#include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code

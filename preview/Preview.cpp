@@ -449,8 +449,7 @@ class Painter {
         const double facing = std::min(1.0, std::fabs(normal.Z) / length);
         if (texture != nullptr) {
           const float* corners[3] = {p, previousCorner, nextCorner};
-          Textured({first.point, previous.point, next.point}, corners, *mapping, *texture,
-                   facing);
+          Textured({first.point, previous.point, next.point}, corners, *mapping, *texture, facing);
         } else {
           raster_.Triangle(first.point, previous.point, next.point,
                            shades_[static_cast<std::size_t>(std::lround(facing * 255))]);
@@ -461,9 +460,7 @@ class Painter {
     }
   }
 
-  void Outline() {
-    raster_.Outline(static_cast<float>(kOutlineJump / framing_.scale), kOutline);
-  }
+  void Outline() { raster_.Outline(static_cast<float>(kOutlineJump / framing_.scale), kOutline); }
 
  private:
   // A corner in the viewer's frame (model units) and on the picture.
@@ -503,10 +500,9 @@ class Painter {
     }
     const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
     raster_.Triangle(at[0], at[1], at[2], [&](double wa, double wb, double wc) {
-      return Blend(0,
-                   Texel(texture, wa * s[0] + wb * s[1] + wc * s[2],
-                         wa * t[0] + wb * t[1] + wc * t[2]),
-                   light);
+      return Blend(
+          0, Texel(texture, wa * s[0] + wb * s[1] + wc * s[2], wa * t[0] + wb * t[1] + wc * t[2]),
+          light);
     });
   }
 

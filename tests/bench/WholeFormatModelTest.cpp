@@ -8,8 +8,8 @@
 #include "app/ConversionRun.h"
 #include "app/FakeWindow.h"
 #include "bench/ModelText.h"
-#include "metafile/Document.h"
-#include "metafile/Scene.h"
+#include "metafile/format/Document.h"
+#include "metafile/scene/Scene.h"
 #include "t3d/Unreal.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
