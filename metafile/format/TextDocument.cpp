@@ -123,9 +123,6 @@ class Scanner {
     return !(result.ec == std::errc() && result.ptr == token.data() + token.size());
   }
 
-  // Objects one after another until the closing ")" of `parent` (or the end
-  // of the text at the top level). Tokens that are not objects are the
-  // parent's own data and are passed over.
   // A custom kind's name: "Apple Computer, Inc.:NameElement" (a colon with
   // a letter after it in its last word).
   static bool IsCustomName(std::string_view lastWord) {
@@ -135,7 +132,15 @@ class Scanner {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
   }
 
-  void ScanSequence(std::size_t parent, int depth, std::vector<std::size_t>& members) {
+  // One sequence of objects being scanned: the objects inside `parent`
+  // (kNone: the top level), `depth` levels down.
+  struct Level {
+    Level(std::size_t parent, int depth, std::vector<std::size_t>& members)
+        : parent(parent), depth(depth), members(members) {}
+
+    std::size_t parent;
+    int depth;
+    std::vector<std::size_t>& members;
     // The tokens on one line before the current one that are not labels
     // or parentheses: the last is an object's name when "(" follows, and so
     // is the whole run when it ends in a custom name.
@@ -148,100 +153,120 @@ class Scanner {
     // Data seen since the last object inside closed (or since "("): what a
     // file cut off inside an object ends with.
     bool looseData = false;
-    const bool topLevel = parent == kNone;
-    // At the top level only labels and objects stand.
-    auto noDataAtTop = [&] {
-      if (topLevel && runTokens > 0) {
-        Fail(ErrorKind::InvalidArgument,
-             "Expected an object here, found " +
-                 Quote(text_.substr(runStart, previousStart + previous.size() - runStart)),
-             runStart);
-      }
-    };
+
+    bool TopLevel() const { return parent == kNone; }
+  };
+
+  // Objects one after another until the closing ")" of `parent` (or the end
+  // of the text at the top level). Tokens that are not objects are the
+  // parent's own data and are passed over.
+  void ScanSequence(std::size_t parent, int depth, std::vector<std::size_t>& members) {
+    Level level(parent, depth, members);
     for (;;) {
-      if (!topLevel) PassDataLines();
+      if (!level.TopLevel()) PassDataLines();
       const std::string_view token = Next();
       const std::size_t start = tokenStart_;
       if (newLine_ && token != "(") {
-        noDataAtTop();
-        runTokens = 0;
+        NoDataAtTop(level);
+        level.runTokens = 0;
       }
-      if (token.empty()) {
-        if (!topLevel) {
-          Object& open = doc_.objects[parent];
-          if (open.kind == "Container" && !looseData && label.empty()) {
-            open.dataEnd = text_.size();
-            doc_.warnings.push_back("the Container object is never closed by ')'; it ends with "
-                                    "the file (" +
-                                    TextPlace(text_, open.start) + ")");
-            return;
-          }
-          Fail(ErrorKind::InvalidArgument,
-               "The " + open.kind + " object that begins here is never closed by ')'", open.start);
-        }
-        if (!label.empty()) {
-          Fail(ErrorKind::InvalidArgument, "The label " + Quote(label) + " stands before no object",
-               labelStart_);
-        }
-        return;
-      }
+      if (token.empty()) return EndOfText(level);
       if (token == ")") {
-        if (topLevel) Fail(ErrorKind::InvalidArgument, "This ')' closes no object", start);
+        if (level.TopLevel()) Fail(ErrorKind::InvalidArgument, "This ')' closes no object", start);
         doc_.objects[parent].dataEnd = start;
         return;
       }
       if (token == "(") {
-        std::size_t nameStart = previousStart;
-        if (runTokens > 1 && IsCustomName(previous)) {
-          nameStart = runStart;
-        } else if (runTokens == 0 || !IsWord(previous)) {
-          Fail(ErrorKind::InvalidArgument, "This '(' follows no object name", start);
-        } else if (runTokens > 1 && topLevel) {
-          // Data before the name on its line; inside an object, the
-          // object's own.
-          std::string_view before = text_.substr(runStart, previousStart - runStart);
-          while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
-          Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(before),
-               runStart);
-        }
-        runTokens = 0;
-        if (depth >= kMaxNesting) {
-          Fail(ErrorKind::OutOfRange,
-               "Objects nest more than " + std::to_string(kMaxNesting) + " deep", start);
-        }
-        const std::size_t index = doc_.objects.size();
-        doc_.objects.push_back({});
-        Object& object = doc_.objects.back();
-        object.kind =
-            std::string(text_.substr(nameStart, previousStart + previous.size() - nameStart));
-        object.start = nameStart;
-        object.dataBegin = pos_;
-        if (!label.empty()) {
-          labels_.emplace(label, index);
-          label = {};
-        }
-        if (lastMember != kNone) doc_.objects[lastMember].next = index;
-        lastMember = index;
-        members.push_back(index);
-        std::vector<std::size_t> children;
-        ScanSequence(index, depth + 1, children);
-        doc_.objects[index].children = std::move(children);
-        looseData = false;
+        OpenObject(level, start);
         continue;
       }
       if (token.size() > 1 && token.back() == ':') {
-        noDataAtTop();
-        runTokens = 0;
-        label = token.substr(0, token.size() - 1);
+        NoDataAtTop(level);
+        level.runTokens = 0;
+        level.label = token.substr(0, token.size() - 1);
         labelStart_ = start;
         continue;
       }
-      if (runTokens == 0) runStart = start;
-      ++runTokens;
-      looseData = true;
-      previous = token;
-      previousStart = start;
+      if (level.runTokens == 0) level.runStart = start;
+      ++level.runTokens;
+      level.looseData = true;
+      level.previous = token;
+      level.previousStart = start;
     }
+  }
+
+  // At the top level only labels and objects stand.
+  void NoDataAtTop(const Level& level) {
+    if (level.TopLevel() && level.runTokens > 0) {
+      Fail(ErrorKind::InvalidArgument,
+           "Expected an object here, found " +
+               Quote(text_.substr(level.runStart,
+                                  level.previousStart + level.previous.size() - level.runStart)),
+           level.runStart);
+    }
+  }
+
+  // The text ends: an object still open is cut off, an error, but for a
+  // Container left open with nothing after its last complete object, which
+  // ends with the file.
+  void EndOfText(const Level& level) {
+    if (!level.TopLevel()) {
+      Object& open = doc_.objects[level.parent];
+      if (open.kind == "Container" && !level.looseData && level.label.empty()) {
+        open.dataEnd = text_.size();
+        doc_.warnings.push_back(
+            "the Container object is never closed by ')'; it ends with the file (" +
+            TextPlace(text_, open.start) + ")");
+        return;
+      }
+      Fail(ErrorKind::InvalidArgument,
+           "The " + open.kind + " object that begins here is never closed by ')'", open.start);
+    }
+    if (!level.label.empty()) {
+      Fail(ErrorKind::InvalidArgument,
+           "The label " + Quote(level.label) + " stands before no object", labelStart_);
+    }
+  }
+
+  // A "(" at `start`: the object named before it, its data and the objects
+  // inside it, to its ")".
+  void OpenObject(Level& level, std::size_t start) {
+    std::size_t nameStart = level.previousStart;
+    if (level.runTokens > 1 && IsCustomName(level.previous)) {
+      nameStart = level.runStart;
+    } else if (level.runTokens == 0 || !IsWord(level.previous)) {
+      Fail(ErrorKind::InvalidArgument, "This '(' follows no object name", start);
+    } else if (level.runTokens > 1 && level.TopLevel()) {
+      // Data before the name on its line; inside an object, the object's
+      // own.
+      std::string_view before = text_.substr(level.runStart, level.previousStart - level.runStart);
+      while (!before.empty() && IsBlank(before.back())) before.remove_suffix(1);
+      Fail(ErrorKind::InvalidArgument, "Expected an object here, found " + Quote(before),
+           level.runStart);
+    }
+    level.runTokens = 0;
+    if (level.depth >= kMaxNesting) {
+      Fail(ErrorKind::OutOfRange, "Objects nest more than " + std::to_string(kMaxNesting) + " deep",
+           start);
+    }
+    const std::size_t index = doc_.objects.size();
+    doc_.objects.push_back({});
+    Object& object = doc_.objects.back();
+    object.kind = std::string(
+        text_.substr(nameStart, level.previousStart + level.previous.size() - nameStart));
+    object.start = nameStart;
+    object.dataBegin = pos_;
+    if (!level.label.empty()) {
+      labels_.emplace(level.label, index);
+      level.label = {};
+    }
+    if (level.lastMember != kNone) doc_.objects[level.lastMember].next = index;
+    level.lastMember = index;
+    level.members.push_back(index);
+    std::vector<std::size_t> children;
+    ScanSequence(index, level.depth + 1, children);
+    doc_.objects[index].children = std::move(children);
+    level.looseData = false;
   }
 
   // Inside an object, at the end of a line: passes over the lines that

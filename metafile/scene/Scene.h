@@ -14,24 +14,6 @@
 // a sink.
 namespace Kelvane::Metafile {
 
-// A 4 x 4 matrix acting on row vectors: p' = p M, as the format's
-// transforms are defined.
-struct Matrix4 {
-  double m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-  bool identity = true;
-};
-
-// a M b: `a` acts first.
-Matrix4 Multiply(const Matrix4& a, const Matrix4& b);
-Vector3 Apply(const Matrix4& matrix, const Vector3& point);
-// Whether the matrix turns a right-handed frame into a left-handed one.
-bool Mirrors(const Matrix4& matrix);
-
-// The matrix of a transform object (Translate, Scale, Rotate,
-// RotateAboutPoint, RotateAboutAxis, Matrix, Quaternion, Reset), read from
-// its data; false for a kind that is no transform.
-bool ReadTransform(std::string_view kind, Fields& fields, Matrix4& matrix, bool& reset);
-
 class SceneSink {
  public:
   virtual ~SceneSink() = default;

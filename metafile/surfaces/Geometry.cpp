@@ -7,6 +7,7 @@
 #include <string>
 
 #include "metafile/polygon/Triangulate.h"
+#include "metafile/surfaces/GridCells.h"
 #include "metafile/surfaces/Span.h"
 
 namespace Kelvane::Metafile {
@@ -255,23 +256,18 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
   // Cells row by row; the diagonal alternates from column to column, so
   // that a grid over a curved surface does not lean one way.
   out.triangles.reserve(2 * std::uint64_t{rows - 1} * (columns - 1));
-  for (std::uint32_t r = 0; r + 1 < rows; ++r) {
-    for (std::uint32_t c = 0; c + 1 < columns; ++c) {
-      const std::uint32_t a = r * columns + c;
-      const std::uint32_t b = a + 1;
-      const std::uint32_t d = a + columns;
-      const std::uint32_t e = d + 1;
-      const std::size_t firstTriangle = out.triangles.size();
-      if (c % 2 == 0) {
-        out.triangles.push_back({a, b, d});
-        out.triangles.push_back({d, b, e});
-      } else {
-        out.triangles.push_back({a, e, d});
-        out.triangles.push_back({a, b, e});
-      }
-      AddFace(out, firstTriangle, {a, b, e, d});
+  ForEachCell(rows, columns, [&](const GridCell& cell) {
+    const auto [c, a, b, d, e] = cell;
+    const std::size_t firstTriangle = out.triangles.size();
+    if (c % 2 == 0) {
+      out.triangles.push_back({a, b, d});
+      out.triangles.push_back({d, b, e});
+    } else {
+      out.triangles.push_back({a, e, d});
+      out.triangles.push_back({a, b, e});
     }
-  }
+    AddFace(out, firstTriangle, {a, b, e, d});
+  });
 }
 
 void DecodeBox(Fields& fields, TriangleSet& out) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "metafile/format/Fields.h"
-
 // How a texture lies on a surface: the UV coordinates of its points and the
-// texture shaders that cover its triangles. Read only when asked for, so
-// that a run without texture mapping never meets these objects' faults.
+// texture shaders that cover its triangles. The scene walk fills it
+// (scene/Attributes.h reads the objects) only when asked for, so that a run
+// without texture mapping never meets these objects' faults.
 namespace Kelvane::Metafile {
 
 struct Object;
@@ -53,34 +53,5 @@ struct SurfaceMapping {
   // Adds a use, or finds the same one; returns its index.
   std::uint32_t Add(const TextureUse& use);
 };
-
-// The attribute types and places of an AttributeArray that matter here.
-enum AttributeType : std::uint32_t {
-  kSurfaceUV = 1,
-  kShadingUV = 2,
-  kSurfaceShader = 11,
-};
-enum ArrayPlace : std::uint32_t {
-  kTriangleArray = 0,
-  kEdgeArray = 1,
-  kVertexArray = 2,
-};
-
-struct AttributeArrayHead {
-  std::uint32_t type = 0;
-  std::uint32_t place = 0;
-  std::uint32_t positionInArray = 0;
-  std::uint32_t useFlag = 0;
-};
-
-// The five fields that begin an AttributeArray. A place other than 0 to 2
-// is an error.
-AttributeArrayHead ReadAttributeArrayHead(Fields& fields);
-
-// The `count` UV pairs after the head of a UV array.
-std::vector<UV> ReadUVs(Fields& fields, std::uint64_t count);
-
-// A ShaderUVTransform's nine numbers.
-UVTransform ReadUVTransform(Fields& fields);
 
 }  // namespace Kelvane::Metafile

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "metafile/surfaces/GridCells.h"
+
 namespace Kelvane::Metafile {
 
 namespace {
@@ -221,24 +223,8 @@ Samples Sample(const Direction& d, std::vector<double> at) {
   return s;
 }
 
-}  // namespace
-
-void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet& out) {
-  out.points.clear();
-  out.triangles.clear();
-
-  Direction u;
-  Direction v;
-  u.name = "u";
-  v.name = "v";
-  u.order = ReadOrder(fields, "u");
-  v.order = ReadOrder(fields, "v");
-  v.count = fields.Uns32();  // numRows
-  u.count = fields.Uns32();  // numColumns
-  CheckCountAgainstOrder(fields, v, "rows");
-  CheckCountAgainstOrder(fields, u, "columns");
-
-  // Row by row, each row's points by increasing u.
+// The control net, row by row, each row's points by increasing u.
+std::vector<Homogeneous> ReadNet(Fields& fields, const Direction& u, const Direction& v) {
   const std::uint64_t netSize = std::uint64_t{v.count} * u.count;
   fields.CheckCount(netSize, 4, 16, "control point");
   std::vector<Homogeneous> net(netSize);
@@ -252,11 +238,13 @@ void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet
                                                   Number(p.w) + "; it must be above 0");
     }
   }
-  ReadKnots(fields, u);
-  ReadKnots(fields, v);
+  return net;
+}
 
-  std::vector<double> uAt;
-  std::vector<double> vAt;
+// Where the grid lines fall along u and along v, as the subdivision asks.
+void GridLines(Fields& fields, const Subdivision& subdivision, const Direction& u,
+               const Direction& v, const std::vector<Homogeneous>& net, std::vector<double>& uAt,
+               std::vector<double>& vAt) {
   if (subdivision.given && subdivision.method == 0) {
     uAt = Uniform(u, ConstantSegments(fields, subdivision.c1));
     vAt = Uniform(v, ConstantSegments(fields, subdivision.c2));
@@ -275,75 +263,103 @@ void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet
     fields.Fail(ErrorKind::InvalidArgument,
                 "Unknown subdivision method " + std::to_string(subdivision.method));
   }
-  CheckSurfaceCells(fields, uAt.size() - 1, vAt.size() - 1);
-  const Samples us = Sample(u, std::move(uAt));
-  const Samples vs = Sample(v, std::move(vAt));
-  const auto across = static_cast<std::uint32_t>(us.at.size());
-  const auto down = static_cast<std::uint32_t>(vs.at.size());
+}
 
-  // Blend each grid row's control rows into one row of points first
-  // (only the columns some grid point needs), then each grid point from
-  // `order` of them: the work grows with the grid, not with grid times net.
-  std::vector<std::uint32_t> columns;
-  {
-    std::vector<bool> needed(u.count, false);
-    for (const std::uint32_t span : us.span) {
-      for (std::uint32_t k = 0; k < u.order; ++k) needed[span + 1 - u.order + k] = true;
-    }
-    for (std::uint32_t c = 0; c < u.count; ++c) {
-      if (needed[c]) columns.push_back(c);
-    }
+// The weighted sum of `order` points, `stride` apart from `first`.
+Homogeneous Blend(const Homogeneous* first, std::size_t stride, const double* basis,
+                  std::uint32_t order) {
+  Homogeneous sum;
+  for (std::uint32_t k = 0; k < order; ++k) {
+    const Homogeneous& p = first[k * stride];
+    sum.x += basis[k] * p.x;
+    sum.y += basis[k] * p.y;
+    sum.z += basis[k] * p.z;
+    sum.w += basis[k] * p.w;
   }
+  return sum;
+}
+
+// The columns of the net that some grid point blends.
+std::vector<std::uint32_t> NeededColumns(const Direction& u, const Samples& us) {
+  std::vector<bool> needed(u.count, false);
+  for (const std::uint32_t span : us.span) {
+    for (std::uint32_t k = 0; k < u.order; ++k) needed[span + 1 - u.order + k] = true;
+  }
+  std::vector<std::uint32_t> columns;
+  for (std::uint32_t c = 0; c < u.count; ++c) {
+    if (needed[c]) columns.push_back(c);
+  }
+  return columns;
+}
+
+// The patch's points at the grid's parameters, row by row (v), each row by
+// increasing u. Each grid row's control rows are blended into one row of
+// points first (only the columns some grid point needs), then each grid
+// point from `order` of them: the work grows with the grid, not with grid
+// times net.
+void EvaluateGrid(Fields& fields, const Direction& u, const Direction& v,
+                  const std::vector<Homogeneous>& net, const Samples& us, const Samples& vs,
+                  std::vector<Vector3>& points) {
+  const std::vector<std::uint32_t> columns = NeededColumns(u, us);
   std::vector<Homogeneous> blended(u.count);
-  out.points.reserve(std::size_t{across} * down);
-  for (std::uint32_t r = 0; r < down; ++r) {
+  points.reserve(us.at.size() * vs.at.size());
+  for (std::size_t r = 0; r < vs.at.size(); ++r) {
     const std::uint32_t firstRow = vs.span[r] + 1 - v.order;
-    const double* vBasis = &vs.basis[std::size_t{r} * v.order];
+    const double* vBasis = &vs.basis[r * v.order];
     for (const std::uint32_t c : columns) {
-      Homogeneous sum;
-      for (std::uint32_t k = 0; k < v.order; ++k) {
-        const Homogeneous& p = net[std::size_t{firstRow + k} * u.count + c];
-        sum.x += vBasis[k] * p.x;
-        sum.y += vBasis[k] * p.y;
-        sum.z += vBasis[k] * p.z;
-        sum.w += vBasis[k] * p.w;
-      }
-      blended[c] = sum;
+      blended[c] = Blend(&net[std::size_t{firstRow} * u.count + c], u.count, vBasis, v.order);
     }
-    for (std::uint32_t c = 0; c < across; ++c) {
+    for (std::size_t c = 0; c < us.at.size(); ++c) {
       const std::uint32_t firstColumn = us.span[c] + 1 - u.order;
-      const double* uBasis = &us.basis[std::size_t{c} * u.order];
-      Homogeneous sum;
-      for (std::uint32_t k = 0; k < u.order; ++k) {
-        const Homogeneous& p = blended[firstColumn + k];
-        sum.x += uBasis[k] * p.x;
-        sum.y += uBasis[k] * p.y;
-        sum.z += uBasis[k] * p.z;
-        sum.w += uBasis[k] * p.w;
-      }
+      const Homogeneous sum = Blend(&blended[firstColumn], 1, &us.basis[c * u.order], u.order);
       const Vector3 point{sum.x / sum.w, sum.y / sum.w, sum.z / sum.w};
       if (!std::isfinite(point.X) || !std::isfinite(point.Y) || !std::isfinite(point.Z)) {
         fields.Fail(ErrorKind::Overflow, "The NURBPatch's point at u = " + Number(us.at[c]) +
                                              ", v = " + Number(vs.at[r]) +
                                              " is beyond the range of numbers");
       }
-      out.points.push_back(point);
+      points.push_back(point);
     }
   }
+}
 
-  // Per cell, corners a (u, v), b (u + 1, v), d (u, v + 1), e (u + 1, v + 1):
-  // (a b e) and (a e d) both turn from the u direction to the v direction.
+}  // namespace
+
+void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet& out) {
+  out.points.clear();
+  out.triangles.clear();
+
+  Direction u;
+  Direction v;
+  u.name = "u";
+  v.name = "v";
+  u.order = ReadOrder(fields, "u");
+  v.order = ReadOrder(fields, "v");
+  v.count = fields.Uns32();  // numRows
+  u.count = fields.Uns32();  // numColumns
+  CheckCountAgainstOrder(fields, v, "rows");
+  CheckCountAgainstOrder(fields, u, "columns");
+  const std::vector<Homogeneous> net = ReadNet(fields, u, v);
+  ReadKnots(fields, u);
+  ReadKnots(fields, v);
+
+  std::vector<double> uAt;
+  std::vector<double> vAt;
+  GridLines(fields, subdivision, u, v, net, uAt, vAt);
+  CheckSurfaceCells(fields, uAt.size() - 1, vAt.size() - 1);
+  const Samples us = Sample(u, std::move(uAt));
+  const Samples vs = Sample(v, std::move(vAt));
+  EvaluateGrid(fields, u, v, net, us, vs, out.points);
+
+  // Per cell (a b e) and (a e d): both turn from the u direction to the v
+  // direction.
+  const auto across = static_cast<std::uint32_t>(us.at.size());
+  const auto down = static_cast<std::uint32_t>(vs.at.size());
   out.triangles.reserve(2 * std::size_t{across - 1} * (down - 1));
-  for (std::uint32_t r = 0; r + 1 < down; ++r) {
-    for (std::uint32_t c = 0; c + 1 < across; ++c) {
-      const std::uint32_t a = r * across + c;
-      const std::uint32_t b = a + 1;
-      const std::uint32_t d = a + across;
-      const std::uint32_t e = d + 1;
-      out.triangles.push_back({a, b, e});
-      out.triangles.push_back({a, e, d});
-    }
-  }
+  ForEachCell(down, across, [&](const GridCell& cell) {
+    out.triangles.push_back({cell.a, cell.b, cell.e});
+    out.triangles.push_back({cell.a, cell.e, cell.d});
+  });
 }
 
 }  // namespace Kelvane::Metafile

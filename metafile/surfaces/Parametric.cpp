@@ -196,10 +196,31 @@ std::uint32_t Given(double count) {
 struct Layout {
   Range u;
   Range v;         // v in turns on a torus, else in the 0..1 parameter
+  double vLow;     // the v range's ends in order (not a torus)
+  double vHigh;
   bool southPole;  // row 0 is one point (pole, disk centre)
   bool northPole;  // row V is one point (pole, cone tip)
   bool tubeBand;   // a torus tube cut along v and closed by Interior
 };
+
+Layout LayOut(const Shape& s, bool interior) {
+  const bool torus = s.kind == Kind::Torus;
+  Layout layout;
+  layout.u = Wrapping(s.uMin, s.uMax);
+  layout.vLow = std::min(s.vMin, s.vMax);
+  layout.vHigh = std::max(s.vMin, s.vMax);
+  if (torus) {
+    layout.v = Wrapping(s.vMin, s.vMax);
+  } else {
+    layout.v.start = layout.vLow;
+    layout.v.span = layout.vHigh - layout.vLow;
+    layout.v.whole = false;
+  }
+  layout.southPole = (s.kind == Kind::Ellipsoid || s.kind == Kind::Disk) && layout.vLow == 0;
+  layout.northPole = (s.kind == Kind::Ellipsoid || s.kind == Kind::Cone) && layout.vHigh == 1;
+  layout.tubeBand = torus && !layout.v.whole && interior;
+  return layout;
+}
 
 Steps ChooseSteps(const Shape& s, const Layout& layout, const Subdivision& style) {
   const bool flatAlongV = s.kind == Kind::Cylinder || s.kind == Kind::Disk;
@@ -404,174 +425,199 @@ bool IsHornTorus(const Shape& s) {
          std::fabs(k - a) <= tolerance;
 }
 
-void Tessellate(const Shape& s, std::uint32_t caps, const Subdivision& style, TriangleSet& out,
-                Fields& fields) {
-  const bool disk = s.kind == Kind::Disk;
-  const bool torus = s.kind == Kind::Torus;
-  const bool interior = (caps & kCapInterior) != 0;
+// Whether the grid's own sense faces in: a disk faces majorRadius x
+// minorRadius whatever its frame, and the grid (u, then v outwards) faces
+// the other way; the other kinds face out in a right-handed frame. A
+// degenerate frame has no outside to face: its parts that keep an area face
+// as the grid turns.
+bool TurnedRound(const Shape& s) {
+  if (s.kind == Kind::Disk) return true;
+  const double handedness =
+      s.degenerate ? 0 : Dot(Unit(s.orientation), Cross(Unit(s.major), Unit(s.minor)));
+  return handedness < 0;
+}
 
-  Layout layout;
-  layout.u = Wrapping(s.uMin, s.uMax);
-  const double vLow = std::min(s.vMin, s.vMax);
-  const double vHigh = std::max(s.vMin, s.vMax);
-  if (torus) {
-    layout.v = Wrapping(s.vMin, s.vMax);
-  } else {
-    layout.v.start = vLow;
-    layout.v.span = vHigh - vLow;
-    layout.v.whole = false;
-  }
-  layout.southPole = (s.kind == Kind::Ellipsoid || disk) && vLow == 0;
-  layout.northPole = (s.kind == Kind::Ellipsoid || s.kind == Kind::Cone) && vHigh == 1;
-  layout.tubeBand = torus && !layout.v.whole && interior;
-  const Steps steps = ChooseSteps(s, layout, style);
-  CheckSurfaceCells(fields, steps.u, steps.v);
+// Lays a shape out on its grid and makes its points and triangles.
+class Tessellator {
+ public:
+  Tessellator(const Shape& s, std::uint32_t caps, TriangleSet& out)
+      : s_(s),
+        caps_(caps),
+        interior_((caps & kCapInterior) != 0),
+        layout_(LayOut(s, interior_)),
+        out_(out),
+        mesh_(out, TurnedRound(s)),
+        sideFaces_(!layout_.u.whole && interior_ && s.kind != Kind::Disk) {}
 
-  Grid g;
-  g.U = steps.u;
-  g.V = steps.v;
-  g.uWhole = layout.u.whole;
-  g.vWhole = torus && layout.v.whole;
-  g.single.assign(g.V + 1, 0);
-  g.single[0] = layout.southPole;
-  g.single[g.V] = layout.northPole;
+  void Run(const Subdivision& style, Fields& fields) {
+    const Steps steps = ChooseSteps(s_, layout_, style);
+    CheckSurfaceCells(fields, steps.u, steps.v);
+    g_.U = steps.u;
+    g_.V = steps.v;
+    g_.uWhole = layout_.u.whole;
+    g_.vWhole = s_.kind == Kind::Torus && layout_.v.whole;
+    g_.single.assign(g_.V + 1, 0);
+    g_.single[0] = layout_.southPole;
+    g_.single[g_.V] = layout_.northPole;
 
-  const Vector3& A = s.orientation;
-  const Vector3& O = s.origin;
-  // A disk faces majorRadius x minorRadius whatever its frame; the grid's
-  // own sense (u, then v outwards) faces the other way.
-  // A degenerate frame has no outside to face: its parts that keep an area
-  // face as the grid turns.
-  const double handedness = s.degenerate ? 0 : Dot(Unit(A), Cross(Unit(s.major), Unit(s.minor)));
-  Mesh mesh(out, disk ? true : handedness < 0);
+    std::vector<double> cu, su;
+    Angles(layout_.u, g_.U, 2 * kPi, cu, su);
+    around_.resize(g_.U + 1);
+    for (std::uint32_t i = 0; i <= g_.U; ++i) around_[i] = s_.major * cu[i] + s_.minor * su[i];
 
-  std::vector<double> cu, su;
-  Angles(layout.u, g.U, 2 * kPi, cu, su);
-  std::vector<Vector3> around(g.U + 1);  // R(u) at each column
-  for (std::uint32_t i = 0; i <= g.U; ++i) {
-    around[i] = s.major * cu[i] + s.minor * su[i];
-  }
-
-  const bool partial = !layout.u.whole;
-  const bool sideFaces = partial && interior && !disk;
-
-  if (torus) {
-    std::vector<double> cv, sv;
-    Angles(layout.v, g.V, 2 * kPi, cv, sv);
-    if (IsHornTorus(s)) {
-      // Rows at a whole turn of v are the single point where the tube
-      // meets itself.
-      for (std::uint32_t j = 0; j <= g.V; ++j) {
-        const double at = j == g.V ? layout.v.start + layout.v.span
-                                   : layout.v.start + layout.v.span * j / static_cast<double>(g.V);
-        if (at == std::floor(at)) g.single[j] = 1;
-      }
+    if (s_.kind == Kind::Torus) {
+      Torus();
+    } else {
+      AroundAxis();
     }
-    out.points.reserve(g.PointCount() + 2);
-    out.triangles.reserve(static_cast<std::size_t>(2) * g.U * g.V + 2 * g.U + 2 * g.V);
-    const double k = s.ratio * Norm(A);
-    std::vector<Vector3> outward(g.U + 1);  // k R(u) / |R(u)|
-    for (std::uint32_t i = 0; i <= g.U; ++i) {
+  }
+
+ private:
+  static constexpr std::uint32_t kNoPoint = 0xFFFFFFFFu;
+
+  void Torus() {
+    const Vector3& A = s_.orientation;
+    const Vector3& O = s_.origin;
+    std::vector<double> cv, sv;
+    Angles(layout_.v, g_.V, 2 * kPi, cv, sv);
+    if (IsHornTorus(s_)) MarkWholeTurnsOfV();
+    out_.points.reserve(g_.PointCount() + 2);
+    out_.triangles.reserve(static_cast<std::size_t>(2) * g_.U * g_.V + 2 * g_.U + 2 * g_.V);
+    const double k = s_.ratio * Norm(A);
+    std::vector<Vector3> outward(g_.U + 1);  // k R(u) / |R(u)|
+    for (std::uint32_t i = 0; i <= g_.U; ++i) {
       // Where R(u) is 0 (radii of length 0, or parallel) the tube has no
       // direction across: its cross section there is a line along the
       // orientation.
-      const double length = Norm(around[i]);
-      outward[i] = length == 0 ? Vector3{0, 0, 0} : around[i] * (k / length);
+      const double length = Norm(around_[i]);
+      outward[i] = length == 0 ? Vector3{0, 0, 0} : around_[i] * (k / length);
     }
-    g.rowStart.resize(g.StoredRows());
-    for (std::uint32_t j = 0; j < g.StoredRows(); ++j) {
-      g.rowStart[j] = static_cast<std::uint32_t>(out.points.size());
-      if (g.single[j]) {
-        mesh.Point(O);
+    g_.rowStart.resize(g_.StoredRows());
+    for (std::uint32_t j = 0; j < g_.StoredRows(); ++j) {
+      g_.rowStart[j] = static_cast<std::uint32_t>(out_.points.size());
+      if (g_.single[j]) {
+        mesh_.Point(O);
         continue;
       }
-      for (std::uint32_t i = 0; i < g.Columns(); ++i) {
-        const Vector3 p = O + around[i] - cv[j] * outward[i];
-        mesh.Point(p - sv[j] * A);
+      for (std::uint32_t i = 0; i < g_.Columns(); ++i) {
+        const Vector3 p = O + around_[i] - cv[j] * outward[i];
+        mesh_.Point(p - sv[j] * A);
       }
     }
-    mesh.Cells(g);
+    mesh_.Cells(g_);
     // The flat band across the tube between its two cut edges.
-    if (layout.tubeBand) mesh.Strip(g, g.V, 0);
-    if (sideFaces) {
-      // The tube's cross section at each cut; a whole one round its centre.
-      for (std::uint32_t column : {0u, g.U}) {
-        std::vector<std::uint32_t> section;
-        if (layout.v.whole) section.push_back(mesh.Point(O + around[column]));
-        for (std::uint32_t j = 0; j < g.V; ++j) section.push_back(g.At(column, j));
-        section.push_back(g.At(column, g.V));  // the first again on a whole tube
-        mesh.Fan(section, column == g.U);
-      }
+    if (layout_.tubeBand) mesh_.Strip(g_, g_.V, 0);
+    if (!sideFaces_) return;
+    // The tube's cross section at each cut; a whole one round its centre
+    // (its last row is then its first again).
+    for (std::uint32_t column : {0u, g_.U}) {
+      CutFace(column, layout_.v.whole ? mesh_.Point(O + around_[column]) : kNoPoint, kNoPoint);
     }
-    return;
+  }
+
+  // A torus whose tube just reaches its axis: rows at a whole turn of v are
+  // the single point where the tube meets itself.
+  void MarkWholeTurnsOfV() {
+    for (std::uint32_t j = 0; j <= g_.V; ++j) {
+      const double at = j == g_.V
+                            ? layout_.v.start + layout_.v.span
+                            : layout_.v.start + layout_.v.span * j / static_cast<double>(g_.V);
+      if (at == std::floor(at)) g_.single[j] = 1;
+    }
   }
 
   // The other kinds: p = O + a A + b R(u), for each row's axial and radial
   // factors a and b.
-  std::vector<double> axial(g.V + 1), radial(g.V + 1);
-  const std::vector<double> v = Rows(vLow, vHigh, g.V);
-  for (std::uint32_t j = 0; j <= g.V; ++j) {
-    switch (s.kind) {
-      case Kind::Ellipsoid:
-        axial[j] = -std::cos(kPi * v[j]);
-        radial[j] = std::sin(kPi * v[j]);
-        break;
-      case Kind::Cylinder:
-        axial[j] = v[j];
-        radial[j] = 1;
-        break;
-      case Kind::Cone:
-        axial[j] = v[j];
-        radial[j] = 1 - v[j];
-        break;
-      default:  // Disk
-        axial[j] = 0;
-        radial[j] = v[j];
-        break;
+  void AroundAxis() {
+    const Vector3& A = s_.orientation;
+    const Vector3& O = s_.origin;
+    const bool disk = s_.kind == Kind::Disk;
+    std::vector<double> axial(g_.V + 1), radial(g_.V + 1);
+    RowFactors(axial, radial);
+
+    const bool cutSouth = !layout_.southPole && !disk;
+    const bool cutNorth = !layout_.northPole && !disk;
+    const bool bottomCap = cutSouth && (caps_ & kCapBottom) != 0;
+    const bool topCap =
+        cutNorth && ((caps_ & kCapTop) != 0 || (s_.kind == Kind::Cone && interior_));
+    out_.points.reserve(g_.PointCount() + 2);
+    out_.triangles.reserve(static_cast<std::size_t>(2) * g_.U * g_.V + 2 * g_.U + 2 * g_.V + 4);
+
+    g_.rowStart.resize(g_.StoredRows());
+    for (std::uint32_t j = 0; j <= g_.V; ++j) {
+      g_.rowStart[j] = static_cast<std::uint32_t>(out_.points.size());
+      const Vector3 centre = O + axial[j] * A;
+      if (g_.single[j]) {
+        mesh_.Point(centre);  // a pole exactly
+        continue;
+      }
+      for (std::uint32_t i = 0; i < g_.Columns(); ++i) {
+        mesh_.Point(centre + radial[j] * around_[i]);
+      }
+    }
+    mesh_.Cells(g_);
+    if (disk) return;
+
+    // The axis points at the two ends, shared by the caps and the faces on
+    // the cuts.
+    std::uint32_t south = 0, north = 0;
+    if (cutSouth && (bottomCap || sideFaces_)) south = mesh_.Point(O + axial[0] * A);
+    if (cutNorth && (topCap || sideFaces_)) north = mesh_.Point(O + axial[g_.V] * A);
+    if (bottomCap) mesh_.Cap(g_, 0, south, false);
+    if (topCap) mesh_.Cap(g_, g_.V, north, true);
+    if (!sideFaces_) return;
+    // Each cut, from the axis out to the surface's cut edge.
+    for (std::uint32_t column : {0u, g_.U}) {
+      CutFace(column, cutSouth ? south : kNoPoint, cutNorth ? north : kNoPoint);
     }
   }
 
-  const bool cutSouth = !layout.southPole && !disk;
-  const bool cutNorth = !layout.northPole && !disk;
-  const bool bottomCap = cutSouth && (caps & kCapBottom) != 0;
-  const bool topCap = cutNorth && ((caps & kCapTop) != 0 || (s.kind == Kind::Cone && interior));
-  out.points.reserve(g.PointCount() + 2);
-  out.triangles.reserve(static_cast<std::size_t>(2) * g.U * g.V + 2 * g.U + 2 * g.V + 4);
-
-  g.rowStart.resize(g.StoredRows());
-  for (std::uint32_t j = 0; j <= g.V; ++j) {
-    g.rowStart[j] = static_cast<std::uint32_t>(out.points.size());
-    const Vector3 centre = O + axial[j] * A;
-    if (g.single[j]) {
-      mesh.Point(centre);  // a pole exactly
-      continue;
-    }
-    for (std::uint32_t i = 0; i < g.Columns(); ++i) {
-      mesh.Point(centre + radial[j] * around[i]);
-    }
-  }
-  mesh.Cells(g);
-  if (disk) return;
-
-  // The axis points at the two ends, shared by the caps and the faces on
-  // the cuts.
-  std::uint32_t south = 0, north = 0;
-  if (cutSouth && (bottomCap || sideFaces)) south = mesh.Point(O + axial[0] * A);
-  if (cutNorth && (topCap || sideFaces)) north = mesh.Point(O + axial[g.V] * A);
-  if (bottomCap) mesh.Cap(g, 0, south, false);
-  if (topCap) mesh.Cap(g, g.V, north, true);
-  if (sideFaces) {
-    // Each cut, from the axis out to the surface's cut edge: a convex
-    // polygon, counterclockwise seen from outside at the start of the range.
-    for (std::uint32_t column : {0u, g.U}) {
-      std::vector<std::uint32_t> face;
-      if (cutSouth) face.push_back(south);
-      for (std::uint32_t j = 0; j <= g.V; ++j) face.push_back(g.At(column, j));
-      if (cutNorth) face.push_back(north);
-      mesh.Fan(face, column == g.U);
+  void RowFactors(std::vector<double>& axial, std::vector<double>& radial) const {
+    const std::vector<double> v = Rows(layout_.vLow, layout_.vHigh, g_.V);
+    for (std::uint32_t j = 0; j <= g_.V; ++j) {
+      switch (s_.kind) {
+        case Kind::Ellipsoid:
+          axial[j] = -std::cos(kPi * v[j]);
+          radial[j] = std::sin(kPi * v[j]);
+          break;
+        case Kind::Cylinder:
+          axial[j] = v[j];
+          radial[j] = 1;
+          break;
+        case Kind::Cone:
+          axial[j] = v[j];
+          radial[j] = 1 - v[j];
+          break;
+        default:  // Disk
+          axial[j] = 0;
+          radial[j] = v[j];
+          break;
+      }
     }
   }
-}
+
+  // The flat face that closes a partial turn at one of its two cuts: from
+  // `first` (when it is a point) through the cut's grid points, row 0 to
+  // row V, to `last` (likewise). A convex polygon, counterclockwise seen
+  // from outside at the start of the range.
+  void CutFace(std::uint32_t column, std::uint32_t first, std::uint32_t last) {
+    std::vector<std::uint32_t> face;
+    if (first != kNoPoint) face.push_back(first);
+    for (std::uint32_t j = 0; j <= g_.V; ++j) face.push_back(g_.At(column, j));
+    if (last != kNoPoint) face.push_back(last);
+    mesh_.Fan(face, column == g_.U);
+  }
+
+  const Shape& s_;
+  std::uint32_t caps_;
+  bool interior_;
+  Layout layout_;
+  TriangleSet& out_;
+  Mesh mesh_;
+  bool sideFaces_;
+  Grid g_;
+  std::vector<Vector3> around_;  // R(u) at each column
+};
 
 }  // namespace
 
@@ -617,7 +663,7 @@ void DecodeParametric(std::string_view kind, Fields& fields, std::uint32_t caps,
   static constexpr const char* kNames[] = {"Ellipsoid", "Cylinder", "Cone", "Disk", "Torus"};
   shape.name = kNames[static_cast<int>(shape.kind)];
   ShapeReader(fields, shape).Read();
-  Tessellate(shape, caps, subdivision, out, fields);
+  Tessellator(shape, caps, out).Run(subdivision, fields);
   if (shape.degenerate) DropZeroAreaTriangles(out);
 }
 
