@@ -14,11 +14,8 @@
 #include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
-using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
-
+namespace Kelvane::Metafile {
 namespace {
-
-using namespace Kelvane::Metafile;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "metafile check failed: %s\n", what.c_str());
@@ -164,3 +161,4 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
 }
 
 }  // namespace
+}  // namespace Kelvane::Metafile

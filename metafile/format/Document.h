@@ -11,10 +11,11 @@
 #include "metafile/format/Fields.h"
 
 // The object model of a 3DMF file: one tree of objects, whichever form the
-// file has. The text front end (ReadTextDocument) and the binary front end
-// (ReadBinaryDocument) build it; the scene walk (Scene.h) turns it into
-// triangles and textures. Only the structure is built here: an object's data
-// is decoded later, through Fields, when the walk reaches it.
+// file has; the format folder's contract. The text front end
+// (ReadTextDocument) and the binary front end (ReadBinaryDocument) build it;
+// the scene walk (scene/Scene.h) turns it into triangles and textures. Only
+// the structure is built here: an object's data is decoded later, through
+// Fields, when the walk reaches it.
 namespace Kelvane::Metafile {
 
 enum class Form { Text, Binary };

@@ -7,12 +7,14 @@
 
 #include "vector/Vector3.h"
 
-// Cutting planar polygons (with holes) into triangles. Pure functions: the
-// points are given as a table, contours as index lists into it, and the
-// triangles come back as index triples into the same table. Only the
-// even-odd fill of crossing contours adds points (at the end of the table).
-// Ear clipping is in EarClipping.cpp, the even-odd fill and the choice
-// between the two in EvenOddFill.cpp.
+// Cutting planar polygons (with holes) into triangles: the polygon folder's
+// contract. Pure functions on points in space (Vector3), knowing nothing
+// of any file format: the points are given as a table, contours as index
+// lists into it, and the triangles come back as index triples into the
+// same table. Only the even-odd fill of crossing contours adds points (at
+// the end of the table). Ear clipping is in EarClipping.cpp; the even-odd
+// fill (FlatFace.h: the face in its plane, its crossings, its slabs) and
+// the choice between the two in EvenOddFill.cpp.
 namespace Kelvane::Polygon {
 
 using TriangleIndices = std::array<std::uint32_t, 3>;

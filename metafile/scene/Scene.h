@@ -8,8 +8,9 @@
 #include "metafile/surfaces/Geometry.h"
 #include "metafile/texture/Texture.h"
 
-// The scene walk: goes through a Document in file order as a renderer
-// would draw it (groups, transforms, containers, references) and hands each
+// The scene walk, the scene folder's contract and the whole-format
+// reader's top: goes through a Document in file order as a renderer would
+// draw it (groups, transforms, containers, references) and hands each
 // geometry object placed, as triangles in world space, and each texture to
 // a sink.
 namespace Kelvane::Metafile {

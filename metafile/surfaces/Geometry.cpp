@@ -256,8 +256,7 @@ void DecodeTriGrid(Fields& fields, TriangleSet& out) {
   // Cells row by row; the diagonal alternates from column to column, so
   // that a grid over a curved surface does not lean one way.
   out.triangles.reserve(2 * std::uint64_t{rows - 1} * (columns - 1));
-  ForEachCell(rows, columns, [&](const GridCell& cell) {
-    const auto [c, a, b, d, e] = cell;
+  ForEachCell(rows, columns, [&](auto c, auto a, auto b, auto d, auto e) {
     const std::size_t firstTriangle = out.triangles.size();
     if (c % 2 == 0) {
       out.triangles.push_back({a, b, d});

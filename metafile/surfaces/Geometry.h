@@ -9,10 +9,12 @@
 #include "metafile/surfaces/Mapping.h"
 #include "vector/Vector3.h"
 
-// The surface geometry of 3DMF objects as triangles. Each decoder reads one
-// object's data through Fields and gives its points (in the file's own axes,
-// untransformed) and its triangles as indices into them, in the corner order
-// the file gives, so that a TriMesh keeps its triangles exactly.
+// The surface geometry of 3DMF objects as triangles: the surfaces folder's
+// contract (Parametric.h and NurbPatch.h give the curved kinds the same
+// TriangleSet). Each decoder reads one object's data through Fields and
+// gives its points (in the file's own axes, untransformed) and its
+// triangles as indices into them, in the corner order the file gives, so
+// that a TriMesh keeps its triangles exactly.
 namespace Kelvane::Metafile {
 
 // A face of the file that was cut into triangles: a polygon without holes

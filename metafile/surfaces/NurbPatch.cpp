@@ -356,9 +356,9 @@ void DecodeNurbPatch(Fields& fields, const Subdivision& subdivision, TriangleSet
   const auto across = static_cast<std::uint32_t>(us.at.size());
   const auto down = static_cast<std::uint32_t>(vs.at.size());
   out.triangles.reserve(2 * std::size_t{across - 1} * (down - 1));
-  ForEachCell(down, across, [&](const GridCell& cell) {
-    out.triangles.push_back({cell.a, cell.b, cell.e});
-    out.triangles.push_back({cell.a, cell.e, cell.d});
+  ForEachCell(down, across, [&](auto, auto a, auto b, auto d, auto e) {
+    out.triangles.push_back({a, b, e});
+    out.triangles.push_back({a, e, d});
   });
 }
 

@@ -100,6 +100,14 @@ void DecodeRows(const std::vector<std::uint8_t>& data, const Picture& picture,
   }
 }
 
+// A pixel of 8-bit channels: red, green and blue at these bytes of it.
+template <int kRed, int kGreen, int kBlue>
+struct Channels {
+  std::uint32_t operator()(const std::uint8_t* p) const {
+    return std::uint32_t{p[kRed]} << 16 | std::uint32_t{p[kGreen]} << 8 | p[kBlue];
+  }
+};
+
 // 5- and 6-bit channels are widened by repeating their high bits below them,
 // so that full intensity becomes 255 rather than 248 or 252.
 std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
@@ -113,41 +121,13 @@ void DecodePixels(const std::vector<std::uint8_t>& data, const Picture& picture,
   switch (type) {
     case kRGB32:
     case kARGB32:
-      if (bigEndian) {
-        DecodeRows(
-            data, picture, 4,
-            [](const std::uint8_t* p) {
-              return std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-            },
-            out);
-      } else {
-        DecodeRows(
-            data, picture, 4,
-            [](const std::uint8_t* p) {
-              return std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-            },
-            out);
-      }
-      return;
+      if (bigEndian) return DecodeRows(data, picture, 4, Channels<1, 2, 3>{}, out);
+      return DecodeRows(data, picture, 4, Channels<2, 1, 0>{}, out);
     case kRGB24:
       // A pixel is one 24-bit number: red is its high byte, first in big
       // endian order and last in little endian.
-      if (bigEndian) {
-        DecodeRows(
-            data, picture, 3,
-            [](const std::uint8_t* p) {
-              return std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-            },
-            out);
-      } else {
-        DecodeRows(
-            data, picture, 3,
-            [](const std::uint8_t* p) {
-              return std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-            },
-            out);
-      }
-      return;
+      if (bigEndian) return DecodeRows(data, picture, 3, Channels<0, 1, 2>{}, out);
+      return DecodeRows(data, picture, 3, Channels<2, 1, 0>{}, out);
     default: {
       const bool is565 = type == kRGB16_565;
       DecodeRows(

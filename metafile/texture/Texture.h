@@ -6,7 +6,8 @@
 #include "image/Image.h"
 #include "metafile/format/Fields.h"
 
-// Texture images of 3DMF objects, decoded to plain colours.
+// Texture images of 3DMF objects, decoded to plain colours: the texture
+// folder's contract. Read through Fields like every object's data.
 namespace Kelvane::Metafile {
 
 // The largest texture decoded, in pixels: what the picture box can hold, so
