@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "fuzz/MetafileChecks.h"
-#include "metafile/Document.h"
-#include "metafile/Scene.h"
+#include "metafile/format/Document.h"
+#include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code

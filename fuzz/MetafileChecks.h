@@ -11,14 +11,11 @@
 #include <set>
 #include <string>
 
-#include "metafile/Scene.h"
+#include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
-using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
-
+namespace Kelvane::Metafile {
 namespace {
-
-using namespace Kelvane::Metafile;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "metafile check failed: %s\n", what.c_str());
@@ -38,8 +35,8 @@ class CheckingSink : public SceneSink {
 
   void Geometry(const Object& object, TriangleSet& set) override {
     CheckInTree(object);
-    for (const Point3& p : set.points) {
-      Check(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+    for (const Vector3& p : set.points) {
+      Check(std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z),
             "a point handed to the writer is not finite");
     }
     for (const auto& triangle : set.triangles) {
@@ -164,3 +161,4 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
 }
 
 }  // namespace
+}  // namespace Kelvane::Metafile

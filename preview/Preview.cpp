@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "text/RunError.h"
 #include "text/Files.h"
+#include "vector/Vector3.h"
 
 namespace Kelvane::Preview {
 
@@ -313,9 +314,9 @@ std::uint32_t Blend(std::uint32_t from, std::uint32_t to, double share) {
 // The viewer's axes in the model's space: to the right, up, and the way it
 // looks.
 struct Axes {
-  double right[3];
-  double up[3];
-  double ahead[3];
+  Vector3 right;
+  Vector3 up;
+  Vector3 ahead;
 };
 
 Axes AxesOf(double yaw, double pitch) {
@@ -325,8 +326,13 @@ Axes AxesOf(double yaw, double pitch) {
   return {{-sy, cy, 0}, {-sp * cy, -sp * sy, cp}, {cp * cy, cp * sy, sp}};
 }
 
-double Dot(const double axis[3], const float* p) {
-  return axis[0] * p[0] + axis[1] * p[1] + axis[2] * p[2];
+// Three floats of the model (a corner, or a texture axis) as a vector.
+Vector3 VectorOf(const float* p) { return {p[0], p[1], p[2]}; }
+
+// A corner in the viewer's frame: along its right, up and ahead axes.
+Vector3 InView(const Axes& axes, const float* p) {
+  const Vector3 corner = VectorOf(p);
+  return {Dot(axes.right, corner), Dot(axes.up, corner), Dot(axes.ahead, corner)};
 }
 
 // The corners ReadT3d takes; larger ones would overflow the depths.
@@ -367,6 +373,148 @@ std::uint32_t Texel(const Image& texture, double s, double t) {
   const int y = wrap(t, texture.height);
   return texture.Pixel(x, y);
 }
+
+// Where the model stands in the picture: its middle in the viewer's frame
+// (depths measured from it keep float's precision for models far from the
+// origin) and the pixels per model unit.
+struct Framing {
+  Vector3 middle;
+  double scale = 1;
+};
+
+// Fits the model's outline at this angle (rather than a sphere around the
+// model, so that a flat or long model fills the picture too) into the
+// picture less its margins, then zooms. False for a model with no polygon
+// to draw.
+bool FrameModel(const Model& model, const Axes& axes, int width, int height, double zoom,
+                Framing& framing) {
+  Vector3 low{HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  Vector3 high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t) {
+    for (std::uint32_t i = 0; i < count; ++i, p += 3) {
+      const Vector3 v = InView(axes, p);
+      low = {std::min(low.X, v.X), std::min(low.Y, v.Y), std::min(low.Z, v.Z)};
+      high = {std::max(high.X, v.X), std::max(high.Y, v.Y), std::max(high.Z, v.Z)};
+    }
+  });
+  if (!(low.X <= high.X)) return false;
+
+  const double spanX = high.X - low.X;
+  const double spanY = high.Y - low.Y;
+  const double roomX = width * (1 - 2 * kMargin);
+  const double roomY = height * (1 - 2 * kMargin);
+  double scale = 1;
+  if (spanX > 0 && spanY > 0) {
+    scale = std::min(roomX / spanX, roomY / spanY);
+  } else if (spanX > 0) {
+    scale = roomX / spanX;
+  } else if (spanY > 0) {
+    scale = roomY / spanY;
+  }
+  framing.scale = scale * zoom;
+  framing.middle = (low + high) / 2;
+  return true;
+}
+
+// Draws the model's polygons, each as a fan from its first corner, shaded
+// by how squarely it faces the viewer, textured where it has a texture.
+class Painter {
+ public:
+  Painter(Image& picture, const Axes& axes, const Framing& framing, const Model& model,
+          const std::vector<Image>* textures)
+      : raster_(picture),
+        axes_(axes),
+        framing_(framing),
+        model_(model),
+        textures_(textures),
+        halfWidth_(picture.width / 2.0),
+        halfHeight_(picture.height / 2.0) {
+    for (std::size_t i = 0; i < shades_.size(); ++i) {
+      shades_[i] = Blend(kEdgeOn, kFacing, i / 255.0);
+    }
+  }
+
+  void Polygon(const float* p, std::uint32_t count, std::size_t polygon) {
+    const TextureMapping* mapping = nullptr;
+    const Image* texture = TextureOf(polygon, mapping);
+    const Placed first = Place(p);
+    Placed previous = Place(p + 3);
+    const float* previousCorner = p + 3;
+    for (std::uint32_t i = 2; i < count; ++i) {
+      const Placed next = Place(p + 3 * i);
+      const float* nextCorner = p + 3 * i;
+      const Vector3 normal = Cross(previous.view - first.view, next.view - first.view);
+      const double length = Length(normal);
+      if (length > 0 && std::isfinite(length)) {
+        const double facing = std::min(1.0, std::fabs(normal.Z) / length);
+        if (texture != nullptr) {
+          const float* corners[3] = {p, previousCorner, nextCorner};
+          Textured({first.point, previous.point, next.point}, corners, *mapping, *texture, facing);
+        } else {
+          raster_.Triangle(first.point, previous.point, next.point,
+                           shades_[static_cast<std::size_t>(std::lround(facing * 255))]);
+        }
+      }
+      previous = next;
+      previousCorner = nextCorner;
+    }
+  }
+
+  void Outline() { raster_.Outline(static_cast<float>(kOutlineJump / framing_.scale), kOutline); }
+
+ private:
+  // A corner in the viewer's frame (model units) and on the picture.
+  struct Placed {
+    Vector3 view;
+    Point point;
+  };
+
+  Placed Place(const float* p) const {
+    Placed placed{InView(axes_, p) - framing_.middle, {}};
+    placed.point = {halfWidth_ + placed.view.X * framing_.scale,
+                    halfHeight_ - placed.view.Y * framing_.scale,
+                    static_cast<float>(placed.view.Z)};
+    return placed;
+  }
+
+  // The texture the polygon shows, when it has one and it was loaded.
+  const Image* TextureOf(std::size_t polygon, const TextureMapping*& mapping) const {
+    if (textures_ == nullptr || polygon >= model_.mappings.size()) return nullptr;
+    mapping = &model_.mappings[polygon];
+    const auto index = static_cast<std::size_t>(mapping->texture);
+    if (mapping->texture < 0 || index >= textures_->size() || (*textures_)[index].width <= 0) {
+      return nullptr;
+    }
+    return &(*textures_)[index];
+  }
+
+  // Texels at the corners; inside, shared out as the picture shares the
+  // corners (exact, the projection being orthographic).
+  void Textured(const std::array<Point, 3>& at, const float* const corners[3],
+                const TextureMapping& mapping, const Image& texture, double facing) {
+    double s[3], t[3];
+    for (int k = 0; k < 3; ++k) {
+      const Vector3 offset = VectorOf(corners[k]) - VectorOf(mapping.origin);
+      s[k] = Dot(offset, VectorOf(mapping.u));
+      t[k] = Dot(offset, VectorOf(mapping.v));
+    }
+    const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
+    raster_.Triangle(at[0], at[1], at[2], [&](double wa, double wb, double wc) {
+      return Blend(
+          0, Texel(texture, wa * s[0] + wb * s[1] + wc * s[2], wa * t[0] + wb * t[1] + wc * t[2]),
+          light);
+    });
+  }
+
+  Rasterizer raster_;
+  const Axes& axes_;
+  const Framing& framing_;
+  const Model& model_;
+  const std::vector<Image>* textures_;
+  double halfWidth_;
+  double halfHeight_;
+  std::array<std::uint32_t, 256> shades_{};
+};
 
 }  // namespace
 
@@ -425,117 +573,13 @@ Image Render(const Model& model, int width, int height, const View& view,
   const double pitch = std::isfinite(view.pitch) ? view.pitch : standard.pitch;
   const double zoom = std::isfinite(view.zoom) && view.zoom > 0 ? view.zoom : standard.zoom;
   const Axes axes = AxesOf(yaw, pitch);
-
-  // The outline at this angle: fitting it (rather than a sphere around the
-  // model) lets a flat or long model fill the picture too.
-  double low[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
-  double high[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t) {
-    for (std::uint32_t i = 0; i < count; ++i, p += 3) {
-      const double v[3] = {Dot(axes.right, p), Dot(axes.up, p), Dot(axes.ahead, p)};
-      for (int k = 0; k < 3; ++k) {
-        low[k] = std::min(low[k], v[k]);
-        high[k] = std::max(high[k], v[k]);
-      }
-    }
-  });
-  if (!(low[0] <= high[0])) return picture;
-
-  const double spanX = high[0] - low[0];
-  const double spanY = high[1] - low[1];
-  const double roomX = width * (1 - 2 * kMargin);
-  const double roomY = height * (1 - 2 * kMargin);
-  double scale = 1;
-  if (spanX > 0 && spanY > 0) {
-    scale = std::min(roomX / spanX, roomY / spanY);
-  } else if (spanX > 0) {
-    scale = roomX / spanX;
-  } else if (spanY > 0) {
-    scale = roomY / spanY;
-  }
-  scale *= zoom;
-  const double midX = (low[0] + high[0]) / 2;
-  const double midY = (low[1] + high[1]) / 2;
-  // Depths measured from the model's middle keep float's precision for
-  // models far from the origin.
-  const double midZ = (low[2] + high[2]) / 2;
-
-  std::array<std::uint32_t, 256> shades{};
-  for (std::size_t i = 0; i < shades.size(); ++i) shades[i] = Blend(kEdgeOn, kFacing, i / 255.0);
-
-  Rasterizer raster(picture);
-  // A corner in the viewer's frame (model units) and on the picture.
-  struct Placed {
-    double view[3];
-    Point point;
-  };
-  auto place = [&](const float* p) {
-    Placed placed{{Dot(axes.right, p) - midX, Dot(axes.up, p) - midY, Dot(axes.ahead, p) - midZ},
-                  {}};
-    placed.point = {width / 2.0 + placed.view[0] * scale, height / 2.0 - placed.view[1] * scale,
-                    static_cast<float>(placed.view[2])};
-    return placed;
-  };
+  Framing framing;
+  if (!FrameModel(model, axes, width, height, zoom, framing)) return picture;
+  Painter painter(picture, axes, framing, model, textures);
   ForEachPolygon(model, [&](const float* p, std::uint32_t count, std::size_t polygon) {
-    // The texture this polygon shows, if it has one and it was loaded.
-    const TextureMapping* mapping = nullptr;
-    const Image* texture = nullptr;
-    if (textures != nullptr && polygon < model.mappings.size()) {
-      mapping = &model.mappings[polygon];
-      const auto index = static_cast<std::size_t>(mapping->texture);
-      if (mapping->texture >= 0 && index < textures->size() && (*textures)[index].width > 0) {
-        texture = &(*textures)[index];
-      }
-    }
-    const Placed first = place(p);
-    Placed previous = place(p + 3);
-    const float* previousCorner = p + 3;
-    for (std::uint32_t i = 2; i < count; ++i) {
-      const Placed next = place(p + 3 * i);
-      const float* nextCorner = p + 3 * i;
-      double e1[3], e2[3];
-      for (int k = 0; k < 3; ++k) {
-        e1[k] = previous.view[k] - first.view[k];
-        e2[k] = next.view[k] - first.view[k];
-      }
-      const double nx = e1[1] * e2[2] - e1[2] * e2[1];
-      const double ny = e1[2] * e2[0] - e1[0] * e2[2];
-      const double nz = e1[0] * e2[1] - e1[1] * e2[0];
-      const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-      if (length > 0 && std::isfinite(length)) {
-        const double facing = std::min(1.0, std::fabs(nz) / length);
-        if (texture != nullptr) {
-          // Texels at the corners; inside, shared out as the picture shares
-          // the corners (exact, the projection being orthographic).
-          double s[3], t[3];
-          const float* corners[3] = {p, previousCorner, nextCorner};
-          for (int k = 0; k < 3; ++k) {
-            const double offset[3] = {corners[k][0] - static_cast<double>(mapping->origin[0]),
-                                      corners[k][1] - static_cast<double>(mapping->origin[1]),
-                                      corners[k][2] - static_cast<double>(mapping->origin[2])};
-            s[k] =
-                offset[0] * mapping->u[0] + offset[1] * mapping->u[1] + offset[2] * mapping->u[2];
-            t[k] =
-                offset[0] * mapping->v[0] + offset[1] * mapping->v[1] + offset[2] * mapping->v[2];
-          }
-          const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
-          raster.Triangle(first.point, previous.point, next.point,
-                          [&](double wa, double wb, double wc) {
-                            return Blend(0,
-                                         Texel(*texture, wa * s[0] + wb * s[1] + wc * s[2],
-                                               wa * t[0] + wb * t[1] + wc * t[2]),
-                                         light);
-                          });
-        } else {
-          raster.Triangle(first.point, previous.point, next.point,
-                          shades[static_cast<std::size_t>(std::lround(facing * 255))]);
-        }
-      }
-      previous = next;
-      previousCorner = nextCorner;
-    }
+    painter.Polygon(p, count, polygon);
   });
-  raster.Outline(static_cast<float>(kOutlineJump / scale), kOutline);
+  painter.Outline();
   return picture;
 }
 

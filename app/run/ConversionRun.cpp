@@ -13,7 +13,7 @@
 #include "app/run/ReportBuilder.h"
 #include "app/run/RunMessages.h"
 #include "app/run/WholeFormatPass.h"
-#include "metafile/Document.h"
+#include "metafile/format/Document.h"
 #include "platform/Platform.h"
 #include "text/Files.h"
 #include "text/Numbers.h"

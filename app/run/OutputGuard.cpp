@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "keyword/Readers.h"
-#include "metafile/Document.h"
+#include "metafile/format/Document.h"
 #include "platform/Platform.h"
 
 namespace Kelvane {

@@ -7,7 +7,7 @@
 #include "app/run/BitmapSaver.h"
 #include "image/Image.h"
 #include "keyword/ReaderSink.h"
-#include "metafile/Document.h"
+#include "metafile/format/Document.h"
 #include "platform/Platform.h"
 #include "t3d/EditorFrame.h"
 #include "t3d/PolygonRecords.h"
@@ -21,11 +21,11 @@ namespace {
 
 // A point of the model as a corner of the document, as every reader maps
 // the axes; function objects, so that WritePolygons takes them inline.
-constexpr auto CornerPoint = [](const Metafile::Point3& p) {
-  return Unreal::MapAxes(p.x, p.y, p.z);
+constexpr auto CornerPoint = [](const Vector3& p) {
+  return Unreal::MapAxes(p.X, p.Y, p.Z);
 };
-constexpr auto EditorPoint = [](const Metafile::Point3& p) {
-  return Unreal::MapAxesToEditor(p.x, p.y, p.z);
+constexpr auto EditorPoint = [](const Vector3& p) {
+  return Unreal::MapAxesToEditor(p.X, p.Y, p.Z);
 };
 
 // Whether every corner of the triangle has a UV (the object's UVs are

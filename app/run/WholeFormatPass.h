@@ -15,7 +15,7 @@
 #include "app/run/ReportBuilder.h"
 #include "app/run/RunSettings.h"
 #include "app/run/RunSink.h"
-#include "metafile/Scene.h"
+#include "metafile/scene/Scene.h"
 #include "t3d/TextureAxes.h"
 
 namespace Kelvane {

@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "metafile/Document.h"
-#include "metafile/TextFields.h"
+#include "metafile/format/Document.h"
+#include "metafile/format/TextFields.h"
 #include "text/RunError.h"
 
 namespace Kelvane::Reference {

@@ -8,8 +8,8 @@
 #include "app/run/ConversionRun.h"
 #include "app/FakeWindow.h"
 #include "bench/ModelText.h"
-#include "metafile/Document.h"
-#include "metafile/Scene.h"
+#include "metafile/format/Document.h"
+#include "metafile/scene/Scene.h"
 #include "t3d/T3dWriter.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
@@ -128,9 +128,9 @@ TEST(WholeFormatModelTest, BinaryHoldsTheTextModelInFloat32) {
       ASSERT_EQ(t.triangles, b.triangles) << c.triangles << " object " << k;
       ASSERT_EQ(t.points.size(), b.points.size());
       for (std::size_t i = 0; i < t.points.size(); ++i) {
-        ASSERT_EQ(b.points[i].x, static_cast<float>(t.points[i].x)) << i;
-        ASSERT_EQ(b.points[i].y, static_cast<float>(t.points[i].y)) << i;
-        ASSERT_EQ(b.points[i].z, static_cast<float>(t.points[i].z)) << i;
+        ASSERT_EQ(b.points[i].X, static_cast<float>(t.points[i].X)) << i;
+        ASSERT_EQ(b.points[i].Y, static_cast<float>(t.points[i].Y)) << i;
+        ASSERT_EQ(b.points[i].Z, static_cast<float>(t.points[i].Z)) << i;
       }
     }
     // The first object stands right after the 24-byte header.

@@ -7,8 +7,6 @@
 
 #include "text/RunError.h"
 
-using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
-
 namespace testing_support {
 
 // One object's data that its decoder must refuse.
