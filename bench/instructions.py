@@ -104,8 +104,8 @@ NUMBER_FORM_FUNCTIONS = ["PutFiveDigitsQuick", "PutLongWhole", "PutNumber", "Put
                          "PutPadded", "PutFiveDigits", "PutVector", "PutLink",
                          "MakeCornerForm"]
 # Files whose lines are reading, whatever function they are inlined into.
-READING_FILES = ("text/QuickLines.h", "text/QuickNumbers.h",
-                 "keyword/", "metafile/")
+READING_FILES = ("/text/QuickLines.h", "/text/QuickNumbers.h",
+                 "/keyword/", "/metafile/")
 
 
 def function_lines(path, names):
@@ -143,7 +143,7 @@ def group_of_line(path, function, line):
     for name, ranges in NUMBER_FORM_LINES.items():
         if path.endswith(name) and any(a <= line <= b for a, b in ranges):
             return "number form"
-    if any(part in path for part in READING_FILES):
+    if any(part in "/" + path for part in READING_FILES):
         return "reading"
     return group_of(function)
 

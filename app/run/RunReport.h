@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/run/RunSettings.h"
-#include "metafile/scene/Scene.h"
+#include "metafile/scene/SceneSummary.h"
 #include "t3d/Extent.h"
 #include "text/RunError.h"
 
