@@ -57,9 +57,11 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
   }
   // An existing file opens at the first call, as every append of a run
   // does; a missing one is made by a second, which tells that it was made.
-  int fd = ::open(path.c_str(), flags);
-  bool created = false;
-  if (fd < 0 && errno == ENOENT && mode != Mode::kRead) {
+  // A new file, made either way, gets 0666 less the umask: with O_CREAT
+  // the mode is read whatever stands there, so it is always given.
+  int fd = ::open(path.c_str(), flags, 0666);
+  bool created = fd >= 0 && mode == Mode::kCreate;
+  if (fd < 0 && errno == ENOENT && mode != Mode::kRead && mode != Mode::kCreate) {
     fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
     created = fd >= 0;
     // Made meanwhile by someone else, or a link to a missing file: opened

@@ -438,6 +438,38 @@ TEST(FileFaultTest, ReplacingAnEarlierOutputKeepsItsModeAndLinks) {
   EXPECT_FALSE(fs::exists(link + ".partial"));
 }
 
+// Every file a run makes gets 0666 less the umask, the side file beside an
+// earlier output included (it once got whatever the stack held).
+TEST(FileFaultTest, NewFilesTakeTheirModeFromTheUmask) {
+  constexpr char kTexturedModel[] =
+      "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 1 0\n0 1 2\n)\n"
+      "PixmapTexture (\n1 1 3 24\n0x0000FF\n)\n";
+  constexpr char kFailingModel[] = "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 1 0\n0 1 7\n)\n";
+  const auto modeOf = [](const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+  };
+  for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{077}, mode_t{0}}) {
+    SCOPED_TRACE(mask);
+    const mode_t before = ::umask(mask);
+    const mode_t expected = 0666 & ~mask;
+    Scene fresh(false);
+    WriteFile(fresh.input, kTexturedModel);
+    fresh.window.bitmapFolder = fresh.dir.File("");
+    EXPECT_FALSE(Convert(fresh.window).has_value());
+    EXPECT_EQ(modeOf(fresh.output), expected);
+    EXPECT_EQ(modeOf(fresh.dir.File("texture_1.bmp")), expected);
+
+    Scene over;  // an earlier output: the failed run writes a side file
+    WriteFile(over.input, kFailingModel);
+    ASSERT_TRUE(Convert(over.window).has_value());
+    EXPECT_EQ(ReadFile(over.output), kOlderOutput);
+    EXPECT_EQ(modeOf(over.output + ".partial"), expected);
+    ::umask(before);
+  }
+}
+
 // What the user of kelvane-convert sees for the faults found before the
 // first write: exit status 1, one line with the kind, the path and the
 // reason, and an older output left as it was.
