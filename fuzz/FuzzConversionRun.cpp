@@ -20,7 +20,6 @@
 #include <string_view>
 
 #include "app/run/ConversionRun.h"
-#include "image/TexturePicture.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
@@ -55,14 +54,7 @@ class FuzzWindow : public Kelvane::RunSink {
   void ShowRow(std::size_t) override {}
   void ShowProcessed(std::int32_t) override {}
   void DoEvents() override {}
-  Kelvane::TexturePicture& PictureTexture() override { return picture_; }
   std::string ChooseBitmapPath(int, const std::string&) override { return Folder + "/texture.bmp"; }
-
- private:
-  // One pixel to start with: every texture sizes the box to itself, and a
-  // large first box would cost each run a fill of its pixels.
-  Kelvane::TexturePicture picture_{5 * Kelvane::TexturePicture::kTwipsPerPixel,
-                                   5 * Kelvane::TexturePicture::kTwipsPerPixel, 2};
 };
 
 std::size_t Count(std::string_view text, std::string_view word) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a fixed time, one process at a time, and keeps
 # what it finds: new corpus entries in fuzz/corpus-TARGET/ (seeded from
-# fuzz/seeds/, examples/ and ../shared/samples/ when present) and inputs
+# fuzz/seeds/, fuzz/regressions/, examples/ and ../shared/samples/ when
+# present) and inputs
 # that fail in fuzz/findings/. Exits non-zero when any target found one.
 # Usage: run-fuzz.sh BIN_DIR SECONDS_PER_TARGET TARGET...
 set -uo pipefail
@@ -11,7 +12,7 @@ bin=$1
 seconds=$2
 shift 2
 
-seeds=(fuzz/seeds)
+seeds=(fuzz/seeds fuzz/regressions)
 for extra in examples ../shared/samples; do
   [ -d "$extra" ] && seeds+=("$extra")
 done
