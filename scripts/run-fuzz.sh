@@ -2,8 +2,8 @@
 # Runs each fuzz target for a fixed time, one process at a time, and keeps
 # what it finds: new corpus entries in fuzz/corpus-TARGET/ (seeded from
 # fuzz/seeds/, fuzz/regressions/, examples/ and ../shared/samples/ when
-# present) and inputs
-# that fail in fuzz/findings/. Exits non-zero when any target found one.
+# present) and inputs that fail in fuzz/findings/, which `make test` then
+# replays until they are mended. Exits non-zero when any target found one.
 # Usage: run-fuzz.sh BIN_DIR SECONDS_PER_TARGET TARGET...
 set -uo pipefail
 cd "$(dirname "$0")/.."
