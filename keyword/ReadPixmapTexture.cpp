@@ -95,6 +95,8 @@ void ReadPixmapTexture(ReaderArgs& args) {
       }
     }
   }
+  // The input ended before the last row: the rest stays black.
+  if (row < height && width > 0) args.notes.PastEnd(args.scanPosition);
   args.saver.SaveTexture(picture);
 }
 

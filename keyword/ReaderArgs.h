@@ -12,6 +12,29 @@ namespace Unreal {
 class T3dWriter;
 }
 
+// What the readers took that the input did not hold, counted with the
+// 1-based position of the first of each: reads from past the end of the
+// input (a file cut off inside an object), each taken as 0, and tokens
+// without a number at their start ("nan", "inf", words), read as 0. The
+// documents do not change for it; the run tells the user at its end.
+struct ReadingNotes {
+  std::int64_t pastEnd = 0;
+  std::int32_t firstPastEnd = 0;
+  std::int64_t notNumbers = 0;
+  std::int32_t firstNotNumber = 0;
+  std::string_view firstNotNumberToken{};
+
+  void PastEnd(std::int32_t position) {
+    if (pastEnd++ == 0) firstPastEnd = position;
+  }
+  void NotANumber(std::string_view token, std::int32_t position) {
+    if (notNumbers++ == 0) {
+      firstNotNumber = position;
+      firstNotNumberToken = token;
+    }
+  }
+};
+
 // The arguments of every reader, kept by the run. The scan position is
 // where the next search starts; the spot is the input position the reader
 // last read from, for error messages.
@@ -29,6 +52,7 @@ struct ReaderArgs {
   // Points in the editor's frame (MapAxesToEditor) instead of the usual
   // mapping (MapAxes); polygons written as the editor writes them.
   bool editorFrame = false;
+  ReadingNotes notes{};
 };
 
 }  // namespace Kelvane

@@ -25,14 +25,23 @@
 namespace Kelvane {
 
 
+// The value of a token that is no plain number, by the numeric-value rule
+// (which may fail); one without a number at its start is 0, and noted with
+// `at`, its position.
+inline double GeneralValue(std::string_view token, std::int32_t at, ReadingNotes& notes) {
+  const double value = TextRoutines::NumericValue(token);
+  if (!TextRoutines::StartsWithNumber(token)) notes.NotANumber(token, at);
+  return value;
+}
+
 // A line taken from the input, read token by token from line position 1.
 class LineTokens {
  public:
   // `beforeBreak`: the line's break stands right after the view in memory,
   // as in a text that ends in a break.
   LineTokens(std::string_view line, std::int32_t lineStart, std::int32_t& spot,
-             bool beforeBreak = false)
-      : line_(line), lineStart_(lineStart), spot_(spot), beforeBreak_(beforeBreak) {}
+             ReadingNotes& notes, bool beforeBreak = false)
+      : line_(line), lineStart_(lineStart), spot_(spot), notes_(notes), beforeBreak_(beforeBreak) {}
 
   std::string_view Line() const { return line_; }
   std::int32_t Start() const { return lineStart_; }
@@ -54,7 +63,7 @@ class LineTokens {
     std::string_view token;
     const bool plain = TextRoutines::NextTokenValue(line_, position_, token, value);
     spot_ = lineStart_ + position_ - static_cast<std::int32_t>(token.size());
-    return plain ? value : TextRoutines::NumericValue(token);
+    return plain ? value : GeneralValue(token, spot_, notes_);
   }
   std::int16_t Count() {
     std::string_view token;
@@ -71,21 +80,31 @@ class LineTokens {
   std::int32_t lineStart_;
   std::int32_t position_ = 1;
   std::int32_t& spot_;
+  ReadingNotes& notes_;
   bool beforeBreak_;
 };
 
+// A read at the scan position finds the input at its end: it is taken as
+// the read of an empty line (or of 0), as ever, and noted.
+inline void NotePastEnd(ReaderArgs& args) {
+  if (static_cast<std::size_t>(args.scanPosition) > args.inputText.size()) [[unlikely]]
+    args.notes.PastEnd(args.scanPosition);
+}
+
 // The next line of the input at the scan position.
 inline LineTokens TakeLine(ReaderArgs& args) {
+  NotePastEnd(args);
   const std::int32_t start = args.scanPosition;
   args.spot = start;
   const std::string_view line = TextRoutines::NextLine(args.inputText, args.scanPosition);
   const bool endsInBreak =
       !args.inputText.empty() && TextRoutines::Scan::IsBreak(args.inputText.back());
-  return LineTokens(line, start, args.spot, endsInBreak);
+  return LineTokens(line, start, args.spot, args.notes, endsInBreak);
 }
 
 // Passes over one line of the input.
 inline void SkipLine(ReaderArgs& args) {
+  NotePastEnd(args);
   args.spot = args.scanPosition;
   TextRoutines::NextLine(args.inputText, args.scanPosition);
 }
@@ -99,8 +118,12 @@ inline double StreamNumber(ReaderArgs& args) {
   std::string_view token;
   const bool plain = TextRoutines::NextTokenValue(args.inputText, args.scanPosition, token, value);
   args.spot = args.scanPosition - static_cast<std::int32_t>(token.size()) + 1;
-  if (token.empty()) args.spot = args.scanPosition;
-  return plain ? value : TextRoutines::NumericValue(token);
+  if (token.empty()) {
+    // Only the end of the input leaves no token.
+    args.spot = args.scanPosition;
+    args.notes.PastEnd(args.scanPosition);
+  }
+  return plain ? value : GeneralValue(token, args.spot, args.notes);
 }
 
 // Shows "curpos " and the scan position on LabelPos.
@@ -120,8 +143,10 @@ inline Vector3 ReadPointLine(ReaderArgs& args) {
     args.spot = place[2];
     return MapPoint(args, value[0], value[1], value[2]);
   }
+  NotePastEnd(args);
   args.spot = start;
-  LineTokens tokens(TextRoutines::NextLine(args.inputText, args.scanPosition), start, args.spot);
+  LineTokens tokens(TextRoutines::NextLine(args.inputText, args.scanPosition), start, args.spot,
+                    args.notes);
   const double a = tokens.Number();
   const double b = tokens.Number();
   const double c = tokens.Number();

@@ -66,6 +66,8 @@ class File {
   bool Length(std::int64_t& length, bool& folder, int& error) const;
   // Up to `count` bytes: how many were read, 0 at the end, -1 on failure.
   std::int64_t Read(char* buffer, std::size_t count, int& error);
+  // The next read starts at byte `offset` from the file's start.
+  bool Seek(std::int64_t offset, int& error);
   // Writes the pieces in order as far as one system call takes them: how
   // many bytes went out (maybe fewer than all), -1 when none did.
   std::int64_t Write(const Piece* pieces, int count, int& error);

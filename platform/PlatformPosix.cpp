@@ -101,6 +101,14 @@ std::int64_t File::Read(char* buffer, std::size_t count, int& error) {
   }
 }
 
+bool File::Seek(std::int64_t offset, int& error) {
+  if (::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    error = errno;
+    return false;
+  }
+  return true;
+}
+
 std::int64_t File::Write(const Piece* pieces, int count, int& error) {
   // One piece goes out by a plain write, which costs the system less than
   // gathering; it is every polygon's way, so it comes first, before the

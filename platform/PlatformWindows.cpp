@@ -169,6 +169,16 @@ std::int64_t File::Read(char* buffer, std::size_t count, int& error) {
   return got;
 }
 
+bool File::Seek(std::int64_t offset, int& error) {
+  LARGE_INTEGER to{};
+  to.QuadPart = offset;
+  if (!::SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+    error = static_cast<int>(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
 std::int64_t File::Write(const Piece* pieces, int count, int& error) {
   // Windows does not gather; the pieces go out as one buffer, so that one
   // piece of output is still one call.

@@ -25,6 +25,35 @@ std::string SideFileName(const std::string& output, int n) {
 void T3dWriter::StartDocument() {
   targetPath_ = outputPath_;
   sideWanted_ = Platform::IsRegularFile(outputPath_);
+  headWritten_ = false;
+  recordsWritten_ = 0;
+}
+
+bool EndsAsWholeDocument(const std::string& path) {
+  constexpr std::string_view kEnds[] = {"End Map\r\n", "End PolyList\r\n"};
+  Platform::File file;
+  int error = 0;
+  std::int64_t length = 0;
+  bool folder = false;
+  if (!file.Open(path, Platform::File::Mode::kRead, error) || !file.Length(length, folder, error) ||
+      folder) {
+    return false;
+  }
+  char end[16];
+  const std::int64_t want = length < 16 ? length : 16;
+  if (!file.Seek(length - want, error)) return false;
+  std::int64_t got = 0;
+  while (got < want) {
+    const std::int64_t n = file.Read(end + got, static_cast<std::size_t>(want - got), error);
+    if (n <= 0) return false;
+    got += n;
+  }
+  const std::string_view tail(end, static_cast<std::size_t>(got));
+  for (const std::string_view ending : kEnds) {
+    if (tail.size() >= ending.size() && tail.substr(tail.size() - ending.size()) == ending)
+      return true;
+  }
+  return false;
 }
 
 void T3dWriter::MakeSideFile() {
@@ -105,14 +134,17 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
       targetPath_ = outputPath_;
       throw;
     }
+    headWritten_ = true;
     return;
   }
   TextRoutines::WriteTextFile(targetPath_, piece, append);
+  if (!append) headWritten_ = true;
 }
 
-void T3dWriter::AppendRecord(std::string_view record) const {
+void T3dWriter::AppendRecord(std::string_view record) {
   if (!writeFiles_) return;
   TextRoutines::WriteTextLine(targetPath_, record, true);
+  ++recordsWritten_;
 }
 
 void T3dWriter::BeginPolygon(std::string& text, const Vector3& A, const Vector3& B,

@@ -67,7 +67,11 @@ class T3dWriter {
   void WritePiece(std::string_view piece, bool append);
   // Appends text that already ends its last line (a polygon record and the
   // empty line after it).
-  void AppendRecord(std::string_view record) const;
+  void AppendRecord(std::string_view record);
+  // What is on disk of this document: whether its head went in (then the
+  // target holds the pieces written since), and the polygon records after it.
+  bool HeadWritten() const { return headWritten_; }
+  std::int64_t RecordsWritten() const { return recordsWritten_; }
 
   // Begins a document that must not cost the user an earlier one: when the
   // output is an existing file, the pieces go to a side file beside it
@@ -96,11 +100,18 @@ class T3dWriter {
   std::string replacedPath_;
   bool writeFiles_;
   bool sideWanted_ = false;
+  bool headWritten_ = false;
+  std::int64_t recordsWritten_ = 0;
   std::int32_t polygonLinkCounter_ = 0;
   std::int32_t brushLink_ = 0;
   Extent extent_;
   std::int64_t zeroAreaLeftOut_ = 0;
 };
+
+// Whether the file ends as every whole T3D document does, with "End Map"
+// or "End PolyList" and CR LF; false when it cannot be read. An earlier
+// output that does not was most likely left by a run that failed.
+bool EndsAsWholeDocument(const std::string& path);
 
 // The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
 // "OUTPUT.2.partial", ... A name that does not end in ".t3d" keeps an

@@ -126,6 +126,13 @@ bool IsTooLarge(const ParsedNumber& number) {
   return integerDigits - 1 - leading + exponent > 0;
 }
 
+// The text as a message quotes it: without the blanks and breaks after it
+// (a token's closing delimiter).
+std::string Quoted(std::string_view text) {
+  while (!text.empty() && (IsIgnored(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+  return Kelvane::Quote(text);
+}
+
 }  // namespace
 
 namespace {
@@ -151,7 +158,7 @@ double NumericValue(std::string_view text) {
   const ParsedNumber number = ParseNumber(text);
   if (number.hex) {
     if (!std::isfinite(number.hexValue)) {
-      throw RunError(ErrorKind::Overflow, "The number " + Kelvane::Quote(text) + " is too large");
+      throw RunError(ErrorKind::Overflow, "The number " + Quoted(text) + " is too large");
     }
     return number.hexValue;
   }
@@ -167,7 +174,7 @@ double NumericValue(std::string_view text) {
   if (result.ec == std::errc::result_out_of_range) {
     if (IsTooLarge(number)) {
       throw RunError(ErrorKind::Overflow,
-                     "The number " + Kelvane::Quote(text) + " is too large for a double");
+                     "The number " + Quoted(text) + " is too large for a double");
     }
     return 0.0;
   }
@@ -175,6 +182,15 @@ double NumericValue(std::string_view text) {
 }
 
 bool StartsWithNumber(std::string_view text) { return ParseNumber(text).mantissaDigits > 0; }
+
+std::string PlainDecimal(double value) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : value < 0 ? "-inf" : "inf";
+  // The fewest digits that read back as the same double, never with an
+  // exponent: 1e+05 is not how anyone writes 100000.
+  char text[400];
+  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return {text, end.ptr};
+}
 
 std::int16_t ToCount(double value) {
   // Counts and indices are written as whole numbers: nothing to round.
@@ -185,10 +201,8 @@ std::int16_t ToCount(double value) {
   double rounded = std::round(value);  // halves away from zero
   if (std::fabs(value - std::trunc(value)) == 0.5) rounded = 2.0 * std::round(value / 2.0);
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
-    char shown[64];
-    const auto end = std::to_chars(shown, shown + sizeof shown, value);
     throw RunError(ErrorKind::Overflow,
-                   "The count " + std::string(shown, end.ptr) + " is outside -32768 to 32767");
+                   "The count " + PlainDecimal(value) + " is outside -32768 to 32767");
   }
   return static_cast<std::int16_t>(rounded);
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -20,6 +21,10 @@ double NumericValue(std::string_view text);
 
 // Whether the text starts with a number by the rule above (a digit is read).
 bool StartsWithNumber(std::string_view text);
+
+// A value as messages show it: plain decimal, the fewest digits that read
+// back as the same double ("100000", "0.25", "-3").
+std::string PlainDecimal(double value);
 
 // A count or index: the value rounded to the nearest integer, halves to even,
 // then checked against the 16-bit range (overflow error outside it).

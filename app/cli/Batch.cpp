@@ -21,15 +21,18 @@ namespace fs = std::filesystem;
 using Platform::PathOf;
 using Platform::TextOf;
 
-// The models of a folder (and its subfolders when asked), sorted.
-std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursive) {
-  std::vector<std::string> found;
+// The models of a folder (and its subfolders when asked), sorted, each
+// with its path below the folder.
+std::vector<BatchFile> ModelsInFolder(const std::string& folder, bool recursive) {
+  std::vector<BatchFile> found;
   std::error_code error;
   const auto take = [&](const fs::directory_entry& entry) {
     std::error_code ignored;
     if (entry.is_regular_file(ignored) &&
-        !ModelExtensionOf(TextOf(entry.path().filename())).empty())
-      found.push_back(TextOf(entry.path()));
+        !ModelExtensionOf(TextOf(entry.path().filename())).empty()) {
+      found.push_back({.input = TextOf(entry.path()),
+                       .belowFolder = TextOf(entry.path().lexically_relative(PathOf(folder)))});
+    }
   };
   if (recursive) {
     fs::recursive_directory_iterator it(PathOf(folder),
@@ -40,8 +43,15 @@ std::vector<std::string> ModelsInFolder(const std::string& folder, bool recursiv
     for (; !error && it != fs::directory_iterator(); it.increment(error)) take(*it);
   }
   if (error) throw UsageError("cannot read the folder \"" + folder + "\": " + error.message());
-  std::sort(found.begin(), found.end());
+  std::sort(found.begin(), found.end(),
+            [](const BatchFile& a, const BatchFile& b) { return a.input < b.input; });
   return found;
+}
+
+// "no 3DMF model (...) in the folder "F"", and its subfolders when asked.
+std::string NoModelIn(const std::string& folder, bool recursive) {
+  return "no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"" + folder + "\"" +
+         (recursive ? " or its subfolders" : "");
 }
 
 // One spelling for every way of naming a file, so that two names of one
@@ -127,6 +137,7 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
   if (!options.preview.empty() && options.paths.size() > 1) {
     throw UsageError("--preview draws one conversion; give it with one INPUT only");
   }
+  std::vector<std::string> emptyFolders;
   for (const std::string& path : options.paths) {
     if (path.empty()) throw UsageError("an INPUT is empty");
     std::error_code ignored;
@@ -134,14 +145,17 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
       files.push_back({.input = path});
       continue;
     }
-    const std::vector<std::string> models = ModelsInFolder(path, options.recursive);
-    if (models.empty()) {
-      warnings.push_back("no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"" + path +
-                         "\"" + (options.recursive ? " or its subfolders" : ""));
-    }
-    for (const std::string& model : models) files.push_back({.input = model});
+    const std::vector<BatchFile> models = ModelsInFolder(path, options.recursive);
+    if (models.empty()) emptyFolders.push_back(path);
+    files.insert(files.end(), models.begin(), models.end());
   }
-  if (files.empty()) throw UsageError("no 3DMF model to convert");
+  if (files.empty()) {
+    std::string told;
+    for (const std::string& folder : emptyFolders) told += (told.empty() ? "" : "; ") + NoModelIn(folder, options.recursive);
+    throw UsageError(told.empty() ? "no 3DMF model to convert" : told);
+  }
+  for (const std::string& folder : emptyFolders)
+    warnings.push_back(NoModelIn(folder, options.recursive));
   if (!options.preview.empty() && files.size() > 1) {
     throw UsageError("--preview draws one conversion; the folder holds " +
                      std::to_string(files.size()) + " models");
@@ -160,8 +174,9 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
   for (std::size_t i = 0; i < files.size(); ++i) {
     BatchFile& file = files[i];
     if (options.outDirGiven) {
-      const std::string name = TextOf(PathOf(file.input).filename());
-      file.output = TextOf(PathOf(options.outDir) / PathOf(DefaultOutput(name)));
+      const std::string below =
+          file.belowFolder.empty() ? TextOf(PathOf(file.input).filename()) : file.belowFolder;
+      file.output = TextOf(PathOf(options.outDir) / PathOf(DefaultOutput(below)));
     } else {
       file.output = DefaultOutput(file.input);
     }
@@ -169,7 +184,7 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
     if (!added) {
       throw UsageError("\"" + files[at->second].input + "\" and \"" + file.input +
                        "\" would both be written to \"" + file.output +
-                       "\"; convert them in separate runs or with --out-dir");
+                       "\"; convert them in separate runs");
     }
     if (sharedTextures) {
       // As the conversion names them: the output without ".t3d", its last part.
@@ -183,14 +198,23 @@ std::vector<BatchFile> PlanBatch(const Options& options, std::vector<std::string
                          options.settings.texturesFolder + "\"");
       }
     }
-    CheckOutputs(file.input, file.output, options);
+    CheckOutputs(file.input, file.output, options, OutputNamed::kByBatch);
   }
   if (options.outDirGiven) {
     std::error_code error;
     fs::create_directories(PathOf(options.outDir), error);
     if (error)
       throw UsageError("cannot make --out-dir \"" + options.outDir + "\": " + error.message());
+    // The subfolders the models came from.
+    for (const BatchFile& file : files) {
+      if (file.belowFolder.empty()) continue;
+      fs::create_directories(PathOf(file.output).parent_path(), error);
+      if (error) {
+        throw UsageError("cannot make the folder of \"" + file.output + "\": " + error.message());
+      }
+    }
   }
+  MakeTexturesFolder(options);
   return files;
 }
 
@@ -219,9 +243,11 @@ void FinishChild(const Platform::ProgramResult& child, double seconds, BatchFile
   std::string word;
   long long polygons = -1;
   long long bitmaps = 0;
-  if (fields >> word >> polygons >> bitmaps) {
+  std::string reader;
+  if (fields >> word >> polygons >> bitmaps >> reader) {
     file.polygons = polygons;
     file.bitmaps = bitmaps;
+    file.wholeFormat = reader == "3dmf";
     std::getline(fields >> std::ws, file.error);
   }
   const bool exitedZero = child.exited && child.exitCode == 0;
@@ -266,17 +292,21 @@ int ConvertMany(const Options& options) {
   std::size_t failed = 0;
   std::size_t empty = 0;
   long long polygons = 0;
+  long long bitmaps = 0;
   for (const BatchFile& file : files) {
     if (!file.converted) ++failed;
     if (file.converted && file.polygons > 0) polygons += file.polygons;
+    if (file.converted) bitmaps += file.bitmaps;
     // A document without polygon or bitmap is what the format allows, but
     // rarely what was meant: such a file is marked, not failed.
     const bool nothing = file.converted && file.polygons == 0 && file.bitmaps == 0;
     if (nothing) ++empty;
     if (options.quiet) continue;
-    // Columns: file, result, polygons, seconds; then why it failed.
+    // Columns: file, result, reader, polygons, bitmaps, seconds; then why
+    // it failed.
     std::string line = file.input + " -> " + file.output + ": ";
     line += nothing ? "empty" : file.converted ? "converted" : "failed";
+    if (file.converted) line += file.wholeFormat ? " (whole-format reader)" : " (keyword reader)";
     line +=
         ", " + (file.polygons < 0 ? std::string("? polygons") : Counted(file.polygons, "polygon"));
     if (file.converted) line += ", " + Counted(file.bitmaps, "bitmap");
@@ -286,10 +316,11 @@ int ConvertMany(const Options& options) {
   }
   if (!options.quiet) {
     const std::string empties = empty > 0 ? " (" + std::to_string(empty) + " empty)" : "";
-    std::printf("Total: %s, %zu converted%s, %zu failed, %s, %s\n",
+    std::printf("Total: %s, %zu converted%s, %zu failed, %s, %s, %s\n",
                 Counted(static_cast<long long>(files.size()), "file").c_str(),
                 files.size() - failed, empties.c_str(), failed,
-                Counted(polygons, "polygon").c_str(), Seconds(seconds).c_str());
+                Counted(polygons, "polygon").c_str(), Counted(bitmaps, "bitmap").c_str(),
+                Seconds(seconds).c_str());
   }
   return failed == 0 ? 0 : 1;
 }

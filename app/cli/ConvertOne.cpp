@@ -74,6 +74,10 @@ class ConsoleSink : public RunSink {
   std::chrono::steady_clock::time_point lastShown_{};
 };
 
+// How the messages name the options they point to.
+const OptionWords kOptionWords = {
+    .wholeFormat = "--reader 3dmf", .keywords = "--reader keywords", .powerOfTwo = "--pow2"};
+
 // A text on one line, for the result line a batch reads.
 std::string OneLine(std::string text) {
   std::replace_if(
@@ -84,7 +88,8 @@ std::string OneLine(std::string text) {
 void PrintResultLine(const Options& options, const RunReport& report, const std::string& error) {
   if (!options.resultLine) return;
   std::string line = std::string(kResultTag) + (error.empty() ? " converted " : " failed ") +
-                     std::to_string(report.polygons) + " " + std::to_string(report.bitmaps.size());
+                     std::to_string(report.polygons) + " " + std::to_string(report.bitmaps.size()) +
+                     (report.wholeFormat ? " 3dmf" : " keywords");
   if (!error.empty()) line += " " + OneLine(error);
   std::printf("%s\n", line.c_str());
 }
@@ -118,7 +123,8 @@ std::string DefaultOutput(const std::string& input) {
   }
 }
 
-void CheckOutputs(const std::string& input, const std::string& output, const Options& options) {
+void CheckOutputs(const std::string& input, const std::string& output, const Options& options,
+                  OutputNamed named) {
   std::error_code ignored;
   if (fs::is_directory(PathOf(output), ignored)) {
     throw UsageError("the output \"" + output + "\" is a folder; give --out-dir to write into it");
@@ -126,10 +132,17 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
   // Running over the input itself is the run's own error ("Same file").
   if (!Platform::SameFile(input, output)) {
     if (const auto reason = ModelReason(output)) {
+      // A model's name as OUTPUT may have been meant as a second input.
+      const bool byName = !ModelExtensionOf(output).empty();
+      const std::string advice =
+          named == OutputNamed::kGiven
+              ? byName ? "choose another OUTPUT, or give --out-dir DIR to convert both"
+                       : "choose another OUTPUT"
+          : named == OutputNamed::kByDefault ? "give an OUTPUT of another name"
+          : options.outDirGiven              ? "move it away or give another --out-dir"
+                                             : "give --out-dir DIR to write the documents elsewhere";
       throw UsageError("will not write a T3D document over \"" + output +
-                           "\": it is a 3DMF model (" + *reason +
-                           "); to convert several models, give --out-dir DIR",
-                       true);
+                       "\": it is a 3DMF model (" + *reason + "); " + advice);
     }
   }
   if (options.preview.empty()) return;
@@ -140,6 +153,17 @@ void CheckOutputs(const std::string& input, const std::string& output, const Opt
   }
 }
 
+void MakeTexturesFolder(const Options& options) {
+  const std::string& folder = options.settings.texturesFolder;
+  if (folder.empty() || !options.settings.pictures) return;
+  std::error_code error;
+  if (fs::exists(PathOf(folder), error) && !fs::is_directory(PathOf(folder), error)) {
+    throw UsageError("--textures \"" + folder + "\" is not a folder");
+  }
+  fs::create_directories(PathOf(folder), error);
+  if (error) throw UsageError("cannot make --textures \"" + folder + "\": " + error.message());
+}
+
 int ConvertOne(const Options& options) {
   RunSettings settings = options.settings;
   settings.inputPath = options.paths[0];
@@ -147,7 +171,10 @@ int ConvertOne(const Options& options) {
       options.paths.size() == 2 ? options.paths[1] : DefaultOutput(options.paths[0]);
   if (settings.inputPath.empty()) throw UsageError("INPUT is empty");
   if (settings.outputPath.empty()) throw UsageError("OUTPUT is empty");
-  CheckOutputs(settings.inputPath, settings.outputPath, options);
+  CheckOutputs(settings.inputPath, settings.outputPath, options,
+               options.paths.size() == 2 ? OutputNamed::kGiven : OutputNamed::kByDefault);
+  // A batch's child finds the folder its parent made.
+  if (!options.resultLine) MakeTexturesFolder(options);
 
   ConsoleSink sink(options);
   ConversionRun run(settings, sink);
@@ -155,7 +182,7 @@ int ConvertOne(const Options& options) {
   const RunReport report = run.CommandGo_Click();
   sink.ClearProgress();
 
-  const RunMessages messages = MessagesOf(report, "--reader 3dmf");
+  const RunMessages messages = MessagesOf(report, kOptionWords);
   for (const std::string& warning : messages.warnings)
     std::fprintf(stderr, "kelvane-convert: warning: %s\n", warning.c_str());
   if (!messages.error.empty()) {

@@ -9,6 +9,8 @@
 
 #include "image/Palette.h"
 #include "platform/Platform.h"
+#include "text/Numbers.h"
+#include "text/RunError.h"
 
 namespace Kelvane::Cli {
 
@@ -32,11 +34,12 @@ std::optional<int> WholeNumber(std::string_view text, int low, int high) {
 }
 
 void SetReader(const std::string& value, Options& options) {
-  if (value != "keywords" && value != "3dmf") {
-    throw UsageError("--reader takes keywords or 3dmf, not \"" + value + "\"");
+  if (value != "auto" && value != "keywords" && value != "3dmf") {
+    throw UsageError("--reader takes auto, keywords or 3dmf, not \"" + value + "\"");
   }
+  options.settings.readerByHeader = value == "auto";
   options.settings.wholeFormat = value == "3dmf";
-  options.keywordsAsked = !options.settings.wholeFormat;
+  options.keywordsAsked = value == "keywords";
 }
 
 void SetBitmapDepth(const std::string& value, Options& options) {
@@ -139,10 +142,12 @@ constexpr OptionSpec kOptions[] = {
     {"--one-brush", nullptr, nullptr, "write all objects into one brush instead of a map",
      Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.oneBrush = true; }},
     {"--reader", nullptr, "NAME",
-     "keywords (default): find objects by their keywords;\n"
-     "3dmf: read the whole 3DMF format (groups, transforms,\n"
-     "references, every surface kind); a binary 3DMF file\n"
-     "is always read this way",
+     "auto (default): 3dmf for a file that begins with a 3DMF\n"
+     "header (text or binary), keywords for any other;\n"
+     "keywords: find objects by their keywords (documents the\n"
+     "same to the byte as ever); 3dmf: read the whole 3DMF\n"
+     "format (groups, transforms, references, every surface\n"
+     "kind); a binary 3DMF file is always read this way",
      Reach::kEveryFile, SetReader},
     {"--no-pictures", nullptr, nullptr, "do not read the textures", Reach::kEveryFile,
      [](const std::string&, Options& o) { o.settings.pictures = false; }},
@@ -201,13 +206,69 @@ constexpr const char* kUsageHead =
 constexpr const char* kUsageTail =
     "\n"
     "Every option applies to every input. With many inputs the program ends with\n"
-    "one line per file (result, polygons, seconds) and a total line.\n"
+    "one line per file (result, reader, polygons, bitmaps, seconds) and a total\n"
+    "line (files, results, polygons, bitmaps, seconds).\n"
     "\n"
     "Exit status: 0 when every file converted, 1 when any conversion failed,\n"
     "2 for a usage error (then nothing is written).\n";
 
 // The column where the options' help lines start.
 constexpr std::size_t kHelpColumn = 21;
+
+// Whether a text is one number and nothing else (blanks around it
+// allowed): a decimal with an optional sign and exponent, or "&H" and hex
+// digits, as the numeric-value rule reads them.
+bool WhollyANumber(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (text.size() > 2 && text.substr(0, 2) == "&H") {
+    return text.find_first_not_of("0123456789ABCDEFabcdef", 2) == std::string_view::npos;
+  }
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return !text.empty() && error == std::errc() && stop == end;
+}
+
+// The run reads --scale by the number at its start, as it reads the
+// window's box; the command line says when that is not all of it, and
+// when it is 0. A scale without a number at its start is the run's own
+// error (exit status 1), as in the window.
+void CheckScale(Options& options) {
+  const std::string& text = options.settings.scale;
+  if (!options.scaleGiven || !TextRoutines::StartsWithNumber(text)) return;
+  double value = 0;
+  try {
+    value = TextRoutines::NumericValue(text);
+  } catch (const RunError&) {
+    return;  // beyond a double: the run says so
+  }
+  const bool zero = value == 0;
+  if (!WhollyANumber(text)) {
+    options.warnings.push_back("--scale " + text + " was read as " +
+                               TextRoutines::PlainDecimal(value) +
+                               ": only the number at its start counts" +
+                               (zero ? ", and 0 puts every point at the origin" : ""));
+  } else if (zero) {
+    options.warnings.push_back("--scale " + text + " puts every point at the origin");
+  }
+}
+
+// OUTPUT, the second of two paths, names a folder that exists. Taken as an
+// input it would make a batch that writes beside the first path, which is
+// not what was asked: the user is told how to write into it.
+void CheckOutputIsNoFolder(const Options& options) {
+  if (options.outDirGiven || options.resultLine || options.paths.size() != 2) return;
+  std::error_code ignored;
+  if (std::filesystem::is_directory(Platform::PathOf(options.paths[0]), ignored) ||
+      !std::filesystem::is_directory(Platform::PathOf(options.paths[1]), ignored)) {
+    return;
+  }
+  throw UsageError("the OUTPUT \"" + options.paths[1] +
+                   "\" is a folder; to write into it, give --out-dir \"" + options.paths[1] +
+                   "\"");
+}
 
 // Checks that hold between options once all are read.
 void CheckTogether(Options& options) {
@@ -224,6 +285,8 @@ void CheckTogether(Options& options) {
     }
     settings.wholeFormat = true;
   }
+  CheckOutputIsNoFolder(options);
+  CheckScale(options);
 }
 
 }  // namespace
@@ -252,6 +315,7 @@ std::string UsageText() {
 Command ParseArguments(const std::vector<std::string>& arguments) {
   Command command;
   Options& options = command.options;
+  options.settings.readerByHeader = true;  // --reader auto
   bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];

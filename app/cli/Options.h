@@ -33,19 +33,16 @@ struct Options {
   // The options given that each file's conversion takes, as they were
   // given: a batch passes them on to every child.
   std::vector<std::string> perFile;
+  // What the options were taken as, where that may not be what was meant
+  // ("--scale 1,5 was read as 1"); told once, before any conversion.
+  std::vector<std::string> warnings;
 };
 
-// A request the program refuses before it writes anything (exit status 2).
-// A brief one is told in its one line and "see --help", without the usage
-// text: the options were right, the file they name was not.
+// A request the program refuses before it writes anything (exit status 2),
+// told in one line that ends in "see --help".
 class UsageError : public std::runtime_error {
  public:
-  explicit UsageError(const std::string& text, bool brief = false)
-      : std::runtime_error(text), brief_(brief) {}
-  bool Brief() const { return brief_; }
-
- private:
-  bool brief_;
+  explicit UsageError(const std::string& text) : std::runtime_error(text) {}
 };
 
 enum class Action { Convert, Help, Version };
@@ -58,7 +55,8 @@ struct Command {
 // Reads the arguments after the program's name. "--name VALUE" and
 // "--name=VALUE" both work; a value is taken as it stands, also when empty
 // or starting with "-"; after "--" every argument is a path. Raises
-// UsageError for what it cannot take.
+// UsageError for what it cannot take, an existing folder as OUTPUT among
+// them (its name would make it an input).
 Command ParseArguments(const std::vector<std::string>& arguments);
 
 // With --out-dir, three or more paths, or a folder among them, every path

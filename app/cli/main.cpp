@@ -28,15 +28,16 @@ int main(int argc, char** argv) {
       return 0;
     }
     const Options& options = command.options;
+    // A batch's child takes its parent's options, which told their warnings.
+    if (!options.resultLine) {
+      for (const std::string& warning : options.warnings)
+        std::fprintf(stderr, "kelvane-convert: warning: %s\n", warning.c_str());
+    }
     if (IsBatch(options)) return ConvertMany(options);
     if (options.paths.size() > 2) throw UsageError("too many arguments: " + options.paths[2]);
     return ConvertOne(options);
   } catch (const UsageError& e) {
-    if (e.Brief()) {
-      std::fprintf(stderr, "kelvane-convert: %s; see --help\n", e.what());
-    } else {
-      std::fprintf(stderr, "kelvane-convert: %s\n\n%s", e.what(), UsageText().c_str());
-    }
+    std::fprintf(stderr, "kelvane-convert: %s; see --help\n", e.what());
     return 2;
   }
 }

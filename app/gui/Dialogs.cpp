@@ -45,4 +45,15 @@ void QtDialogs::ShowMessage(QWidget* parent, MessageKind kind, const QString& ti
   }
 }
 
+bool QtDialogs::AskYesNo(QWidget* parent, MessageKind kind, const QString& title,
+                         const QString& text) {
+  const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                                 : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                : QMessageBox::Question;
+  QMessageBox box(icon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace Kelvane::Gui

@@ -34,6 +34,10 @@ class Dialogs {
   enum class MessageKind { Error, Warning, Information };
   virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                            const QString& text) = 0;
+  // A message that asks a question: true for Yes, false for No (or when it
+  // is closed).
+  virtual bool AskYesNo(QWidget* parent, MessageKind kind, const QString& title,
+                        const QString& text) = 0;
 };
 
 class QtDialogs : public Dialogs {
@@ -42,6 +46,8 @@ class QtDialogs : public Dialogs {
                                                  const FileDialogRequest& request) override;
   void ShowMessage(QWidget* parent, MessageKind kind, const QString& title,
                    const QString& text) override;
+  bool AskYesNo(QWidget* parent, MessageKind kind, const QString& title,
+                const QString& text) override;
 };
 
 }  // namespace Kelvane::Gui

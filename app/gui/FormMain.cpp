@@ -339,15 +339,23 @@ void FormMain::CommandGo_Click() {
   }
   ShowPreview(report && report->completed, outputBefore, report ? report->sideFile : "");
   if (report) {
-    ShowReport(*report);
+    if (ShowReport(*report)) {
+      // Asked for in the message: the same run with the whole-format reader.
+      CheckWholeFormat->setChecked(true);
+      CommandGo_Click();
+    }
   } else if (!failure.isEmpty()) {
     ReportFailure(failure);
   }
 }
 
-void FormMain::ShowReport(const Kelvane::RunReport& report) {
-  const Kelvane::RunMessages messages = Kelvane::MessagesOf(
-      report, QStringLiteral("ticking \"%1\"").arg(CheckWholeFormat->text()).toStdString());
+bool FormMain::ShowReport(const Kelvane::RunReport& report) {
+  const auto ticking = [](const QCheckBox* box) {
+    return QStringLiteral("ticking \"%1\"").arg(box->text()).toStdString();
+  };
+  // The hint comes as a question here, so it names no box.
+  const Kelvane::RunMessages messages =
+      Kelvane::MessagesOf(report, {.powerOfTwo = ticking(CheckPowerOfTwo)});
   // Each message a paragraph of its own, beginning with a capital.
   QStringList paragraphs;
   const auto add = [&](const std::string& text) {
@@ -367,12 +375,18 @@ void FormMain::ShowReport(const Kelvane::RunReport& report) {
                                                    : messages.wrote);
   for (const std::string& note : messages.notes) summary << QString::fromStdString(note);
   LabelSummary->setText(summary.join(QLatin1Char('\n')));
-  if (report.failure) {
-    ReportFailure(paragraphs.join(QStringLiteral("\n\n")));
-  } else if (!paragraphs.isEmpty()) {
-    dialogs_.ShowMessage(this, Dialogs::MessageKind::Warning, kCaption,
-                         paragraphs.join(QStringLiteral("\n\n")));
+  const Dialogs::MessageKind kind =
+      report.failure ? Dialogs::MessageKind::Error : Dialogs::MessageKind::Warning;
+  const QString opening = report.failure ? QStringLiteral("The conversion stopped.\n\n") : QString();
+  if (report.wholeFormatWouldRead && !CheckWholeFormat->isChecked()) {
+    paragraphs << QStringLiteral("Tick \"%1\" and convert again?").arg(CheckWholeFormat->text());
+    return dialogs_.AskYesNo(this, kind, kCaption,
+                             opening + paragraphs.join(QStringLiteral("\n\n")));
   }
+  if (!paragraphs.isEmpty()) {
+    dialogs_.ShowMessage(this, kind, kCaption, opening + paragraphs.join(QStringLiteral("\n\n")));
+  }
+  return false;
 }
 
 FormMain::FileState FormMain::StateOf(const std::string& path) {

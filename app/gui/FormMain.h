@@ -91,9 +91,11 @@ class FormMain : public QWidget {
   void ReportFailure(const QString& text);
   // The settings a run takes from the controls as it starts.
   Kelvane::RunSettings Settings() const;
-  // What a run did: its summary and notes under the preview; its error,
-  // warnings and the whole-format hint in a message box.
-  void ShowReport(const Kelvane::RunReport& report);
+  // What a run did: its summary and notes under the preview; its error and
+  // warnings in a message box, which asks whether to convert again with the
+  // whole-format reader when that reader reads what this run could not.
+  // True when the user says yes.
+  bool ShowReport(const Kelvane::RunReport& report);
   bool NamesRunFile(const std::string& path) const;
   // Shows what the run left in its output (or in the side file of a failed
   // run): the document, or why there is none to show.

@@ -17,6 +17,7 @@
 #include "platform/Platform.h"
 #include "text/Files.h"
 #include "text/Numbers.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 namespace Kelvane {
@@ -40,11 +41,13 @@ class MeasuringSink : public RunSink {
 };
 
 // The settings' choice of reader: the whole-format reader for a binary
-// file, when asked, and for what only it does (texture mapping, power of
-// two); the keyword reader otherwise.
+// file, when asked, for what only it does (texture mapping, power of two)
+// and, when the input chooses, for a file with a 3DMF header; the keyword
+// reader otherwise.
 bool ReadsWholeFormat(const RunSettings& settings, std::string_view text) {
   return Metafile::IsBinaryMetafile(text) || settings.wholeFormat || settings.textureMapping ||
-         settings.powerOfTwo;
+         settings.powerOfTwo ||
+         (settings.readerByHeader && Metafile::BeginsWithMetafileHeader(text));
 }
 
 }  // namespace
@@ -67,10 +70,15 @@ class ConversionRun::Conversion {
 
  private:
   void Convert();
-  // The pass that reads `text_` into `frame` at `scale`.
-  std::unique_ptr<Pass> MakePass(double scale, DocumentFrame& frame, RunSink& sink,
-                                 TextureSaver& saver, ReportBuilder& report);
+  // The pass that reads `text_` into `frame` at `scale`, with the
+  // whole-format reader or the keyword reader.
+  std::unique_ptr<Pass> MakePass(bool wholeFormat, double scale, DocumentFrame& frame,
+                                 RunSink& sink, TextureSaver& saver, ReportBuilder& report);
   double FitScale(double size);
+  // What the other reader would make of the input after this run failed on
+  // its content or wrote no polygon (RunReport::wholeFormatWouldRead and
+  // keywordsWouldWrite).
+  void TryTheOtherReader(RunReport& report);
 
   const RunSettings& settings_;
   RunSink& sink_;
@@ -83,10 +91,11 @@ class ConversionRun::Conversion {
   double scale_ = 1;
 };
 
-std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(double scale, DocumentFrame& frame,
-                                                          RunSink& sink, TextureSaver& saver,
+std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(bool wholeFormat, double scale,
+                                                          DocumentFrame& frame, RunSink& sink,
+                                                          TextureSaver& saver,
                                                           ReportBuilder& report) {
-  if (ReadsWholeFormat(settings_, text_)) {
+  if (wholeFormat) {
     // Mapped polygons name their bitmaps: the textures are saved too.
     const bool pictures = settings_.pictures || settings_.textureMapping;
     return std::make_unique<WholeFormatPass>(text_, scale, settings_, pictures, frame, sink, saver,
@@ -104,7 +113,8 @@ double ConversionRun::Conversion::FitScale(double size) {
   DocumentFrame frame(settings_, quiet, Unreal::T3dWriter::Output::kNone);
   ReportBuilder notes;  // what measuring meets is told by the real pass
   BitmapSaver saver(settings_, quiet, frame.Writer(), notes);
-  const std::unique_ptr<Pass> measure = MakePass(1.0, frame, quiet, saver, notes);
+  const std::unique_ptr<Pass> measure =
+      MakePass(ReadsWholeFormat(settings_, text_), 1.0, frame, quiet, saver, notes);
   try {
     measure->Run();
   } catch (const RunError& e) {
@@ -143,7 +153,7 @@ void ConversionRun::Conversion::Convert() {
   sink_.ShowPhase(RunPhase::Parsing);
   sink_.DoEvents();
   if (fit) scale_ = FitScale(fitSize);
-  pass_ = MakePass(scale_, frame_, sink_, saver_, report_);
+  pass_ = MakePass(ReadsWholeFormat(settings_, text_), scale_, frame_, sink_, saver_, report_);
   pass_->Run();
   sink_.ShowPhase(RunPhase::Done);
   sink_.ShowRunning(false);
@@ -164,17 +174,80 @@ RunReport ConversionRun::Conversion::Run() {
         .text = "Out of memory while converting \"" + settings_.inputPath + "\"",
     };
   }
+  if (pass_) report_.Warn(pass_->Warnings());
   const Unreal::T3dWriter& writer = frame_.Writer();
-  if (report.failure) report.sideFile = writer.SideFile();
+  if (report.failure) {
+    report.sideFile = writer.SideFile();
+    if (!report.sideFile.empty()) {
+      report.earlierOutputWhole = Unreal::EndsAsWholeDocument(settings_.outputPath);
+    } else if (writer.HeadWritten()) {
+      report.polygonsLeftInOutput = writer.RecordsWritten();
+    }
+  }
   report.polygons = writer.PolygonLinkCounter();
   report.scale = scale_;
   report.extent = writer.CornersWritten();
   report.degenerateLeftOut = writer.ZeroAreaLeftOut();
-  const bool failedToRead = report.failure && !report.failure->outOfMemory;
-  if (!report.wholeFormat && (failedToRead || (report.completed && report.polygons == 0))) {
-    report.wholeFormatWouldRead = WholeFormatWouldRead(text_);
-  }
+  TryTheOtherReader(report);
   return std::move(report);
+}
+
+namespace {
+
+// A failure in what the input holds, which another reader may not meet;
+// not one of the files around it (writing, the template), the settings or
+// memory, where it would fail alike.
+bool FailedOnContent(const RunReport& report) {
+  if (!report.failure || report.failure->outOfMemory) return false;
+  switch (report.failure->kind) {
+    case ErrorKind::Overflow:
+    case ErrorKind::OutOfRange:
+    case ErrorKind::InvalidArgument:
+    case ErrorKind::ArithmeticError:
+      return true;
+    case ErrorKind::FileError:
+    case ErrorKind::InvalidScale:
+    case ErrorKind::SameFile:
+    case ErrorKind::OutputIsModel:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ConversionRun::Conversion::TryTheOtherReader(RunReport& report) {
+  if (text_.empty() || !(FailedOnContent(report) || (report.completed && report.polygons == 0))) {
+    return;
+  }
+  // Only where the user may pick the other reader: the keyword reader is
+  // never the one for a binary file or for what only the whole-format
+  // reader does, and the keyword reader's own run names no other unless
+  // the input's header chose the reader.
+  const bool wholeFormat = !ReadsWholeFormat(settings_, text_);
+  if (!wholeFormat && (!settings_.readerByHeader || settings_.wholeFormat ||
+                       settings_.textureMapping || settings_.powerOfTwo ||
+                       Metafile::IsBinaryMetafile(text_))) {
+    return;
+  }
+  // A pass of the other reader as this run was set, writing nothing: it
+  // must end without error and write polygons.
+  MeasuringSink quiet(sink_);
+  DocumentFrame frame(settings_, quiet, Unreal::T3dWriter::Output::kNone);
+  ReportBuilder notes;
+  BitmapSaver saver(settings_, quiet, frame.Writer(), notes);
+  try {
+    MakePass(wholeFormat, scale_, frame, quiet, saver, notes)->Run();
+  } catch (const RunError&) {
+    return;
+  }
+  const std::int32_t polygons = frame.Writer().PolygonLinkCounter();
+  if (polygons == 0) return;
+  if (wholeFormat) {
+    report.wholeFormatWouldRead = notes.LeftOut().geometryObjects;
+  } else {
+    report.keywordsWouldWrite = polygons;
+  }
 }
 
 ConversionRun::ConversionRun(RunSettings settings, RunSink& sink)

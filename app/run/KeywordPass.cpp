@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "keyword/Readers.h"
+#include "text/RunError.h"
+#include "text/Scanning.h"
 
 namespace Kelvane {
 
@@ -42,12 +44,40 @@ KeywordPass::KeywordPass(std::string_view text, double scale, bool editorFrame, 
             .picture = picture,
             .editorFrame = editorFrame} {}
 
+std::string KeywordPass::Where(std::int32_t position) const {
+  const InputPlace place = Kelvane::PlaceOf(args_.inputText, position);
+  return "input line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+}
+
 std::string KeywordPass::PlaceOf(const RunError& error) const {
   if (!error.Place().empty()) return error.Place();
   if (args_.spot < 1) return {};
-  const InputPlace place = Kelvane::PlaceOf(args_.inputText, args_.spot);
-  return "input line " + std::to_string(place.line) + ", column " + std::to_string(place.column);
+  return Where(args_.spot);
 }
+
+std::vector<std::string> KeywordPass::Warnings() const {
+  const ReadingNotes& notes = args_.notes;
+  std::vector<std::string> warnings;
+  if (notes.notNumbers > 0) {
+    std::string_view token = notes.firstNotNumberToken;
+    while (!token.empty() && TextRoutines::Scan::IsDelimiter(token.back())) token.remove_suffix(1);
+    const bool one = notes.notNumbers == 1;
+    warnings.push_back("the keyword reader took 0 for " +
+                       (one ? std::string("a token") : std::to_string(notes.notNumbers) + " tokens") +
+                       " that do" + (one ? "es" : "") + " not start with a number, " +
+                       (one ? "" : "the first ") + Quote(token) + " at " +
+                       Where(notes.firstNotNumber));
+  }
+  if (notes.pastEnd > 0) {
+    const std::int64_t n = notes.pastEnd;
+    warnings.push_back("the keyword reader read past the end of the input " +
+                       (n == 1 ? std::string("once") : std::to_string(n) + " times") +
+                       " and took 0 for what was missing, first at " + Where(notes.firstPastEnd) +
+                       ": the file may be cut off");
+  }
+  return warnings;
+}
+
 
 std::int32_t KeywordPass::Search(Kind kind, std::int32_t from) const {
   if (from < 1 || static_cast<std::size_t>(from - 1) > args_.inputText.size()) return 0;

@@ -35,6 +35,9 @@ class KeywordPass : public Pass {
   void Run() override;
   std::int32_t ScanPosition() const override { return args_.scanPosition; }
   std::string PlaceOf(const RunError& error) const override;
+  // What the readers took that the input did not hold (ReadingNotes): the
+  // documents are what they always were, but the user hears of it.
+  std::vector<std::string> Warnings() const override;
 
  private:
   // Which keyword each object kind is found by, and its reader.
@@ -44,6 +47,7 @@ class KeywordPass : public Pass {
   static constexpr std::int32_t kFarMarker = 2000000000;
 
   std::int32_t Search(Kind kind, std::int32_t from) const;
+  std::string Where(std::int32_t position) const;
   void ApplyFarMarker();
   void ReadObject(Kind kind);
 

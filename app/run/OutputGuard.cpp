@@ -40,18 +40,6 @@ bool ReadUpTo(Platform::File& file, std::string& head, std::size_t size) {
   return true;
 }
 
-// The text after blank lines and "#" comment lines.
-std::string_view AfterComments(std::string_view text) {
-  for (;;) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    text.remove_prefix(i);
-    if (text.empty() || text.front() != '#') return text;
-    const std::size_t end = text.find_first_of("\r\n");
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end);
-  }
-}
-
 bool BeginsLikeT3d(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::size_t i = 0;
@@ -85,7 +73,7 @@ std::optional<std::string> ModelReason(const std::string& path) {
   if (Metafile::IsBinaryMetafile(head)) return "it begins with the binary 3DMF header";
   if (BeginsLikeT3d(head)) return std::nullopt;
   if (!ReadUpTo(file, head, kModelCheckBytes)) return std::nullopt;
-  if (AfterComments(head).substr(0, 10) == "3DMetafile") {
+  if (Metafile::AfterCommentLines(head).substr(0, 10) == "3DMetafile") {
     return "it begins with the 3DMF text header";
   }
   if (BeginsLikeT3d(head)) return std::nullopt;  // after more than the first blanks

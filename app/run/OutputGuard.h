@@ -25,8 +25,8 @@ constexpr std::size_t kModelCheckBytes = std::size_t{4} << 20;
 // .3dmf"); nothing when it is not one. It is one when:
 // - its name ends in .3dmf, .3dm, .q3d or .qd3d, in any letter case (also
 //   before the file exists);
-// - it begins with the text header "3DMetafile", after blank lines and
-//   lines that begin with "#";
+// - it begins with the text header "3DMetafile", after a byte order mark,
+//   blank lines and lines that begin with "#";
 // - it begins with the binary header ("3DMF", or "FMD3" in the other byte
 //   order);
 // - it does not begin with "Begin" and a blank, as every T3D document does

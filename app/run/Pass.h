@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "text/RunError.h"
 
@@ -18,6 +19,8 @@ class Pass {
   // Where the pass stood when `error` stopped it: the error's own place
   // when it carries one, else where the reader stood; empty when unknown.
   virtual std::string PlaceOf(const RunError& error) const = 0;
+  // What the pass tells the user once it has ended, however it ended.
+  virtual std::vector<std::string> Warnings() const { return {}; }
 };
 
 }  // namespace Kelvane

@@ -20,6 +20,9 @@ class ReportBuilder {
   MappingSummary& Mapping() { return report_.mapping; }
   Metafile::SceneSummary& LeftOut() { return report_.leftOut; }
   void ReadWholeFormat() { report_.wholeFormat = true; }
+  void NotPowerOfTwo(std::string name, int width, int height) {
+    report_.notPowerOfTwo.push_back({std::move(name), width, height});
+  }
 
   RunReport& Report() { return report_; }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <map>
 
+#include "text/Numbers.h"
+
 namespace Kelvane {
 
 namespace {
@@ -79,16 +81,40 @@ std::string SizeOf(const Unreal::Extent& extent) {
          " x " + side(extent.low.Z, extent.high.Z) + " units)";
 }
 
-}  // namespace
+// The bitmaps a summary line names; the rest are counted.
+constexpr std::size_t kNamedBitmaps = 3;
 
-std::string ShortNumber(double value) {
-  char text[32];
-  return {text, std::to_chars(text, text + sizeof text, value).ptr};
+// What a failed run left of the output, as the error line ends.
+std::string WhatWasLeft(const RunReport& report) {
+  const std::string& output = report.settings.outputPath;
+  if (!report.sideFile.empty()) {
+    return "; \"" + output + "\" is as it was" +
+           (report.earlierOutputWhole
+                ? std::string()
+                : " (itself without a document's end, as a failed run leaves it)") +
+           ", and what this run wrote is in \"" + report.sideFile + "\"";
+  }
+  if (const auto polygons = report.polygonsLeftInOutput) {
+    return "; \"" + output + "\" holds the pieces this run wrote before the failure (" +
+           Counted(*polygons, "polygon") + "), without the document's end";
+  }
+  return {};
 }
 
-RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat) {
+}  // namespace
+
+std::string ShortNumber(double value) { return TextRoutines::PlainDecimal(value); }
+
+RunMessages MessagesOf(const RunReport& report, const OptionWords& words) {
   RunMessages messages;
   messages.warnings = report.warnings;
+  for (const RunReport::OddTexture& odd : report.notPowerOfTwo) {
+    messages.warnings.push_back(
+        "the texture " + odd.name + " is " + std::to_string(odd.width) + " x " +
+        std::to_string(odd.height) +
+        " pixels; the editor imports textures whose sides are powers of two" +
+        (words.powerOfTwo.empty() ? std::string() : " (" + words.powerOfTwo + " resamples it)"));
+  }
   if (report.failure) {
     const RunFailure& failure = *report.failure;
     if (failure.outOfMemory) {
@@ -97,17 +123,16 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
       messages.error = std::string(KindName(failure.kind)) + ": " + failure.text;
       if (!failure.place.empty()) messages.error += " (" + failure.place + ")";
     }
-    if (!report.sideFile.empty()) {
-      messages.error += "; \"" + report.settings.outputPath +
-                        "\" is as it was, and what this run " + "wrote is in \"" + report.sideFile +
-                        "\"";
-    }
+    messages.error += WhatWasLeft(report);
   } else {
-    messages.wrote = "Wrote " + report.settings.outputPath + ": " +
+    messages.wrote = "Wrote " + report.settings.outputPath + " (" +
+                     (report.wholeFormat ? "whole-format" : "keyword") + " reader): " +
                      Counted(report.polygons, "polygon") + SizeOf(report.extent) + ", " +
                      Counted(static_cast<std::int64_t>(report.bitmaps.size()), "bitmap");
-    for (std::size_t i = 0; i < report.bitmaps.size(); ++i)
+    for (std::size_t i = 0; i < report.bitmaps.size() && i < kNamedBitmaps; ++i)
       messages.wrote += (i == 0 ? ": " : ", ") + report.bitmaps[i];
+    if (report.bitmaps.size() > kNamedBitmaps)
+      messages.wrote += " and " + std::to_string(report.bitmaps.size() - kNamedBitmaps) + " more";
     if (report.wholeFormat) AddLeftOut(report.leftOut, messages.notes);
     if (report.degenerateLeftOut > 0) {
       messages.notes.push_back("left out " + Counted(report.degenerateLeftOut, "triangle") +
@@ -115,15 +140,18 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
     }
     if (report.settings.textureMapping) AddMapping(report.mapping, messages.notes);
   }
+  const auto tryIt = [](const std::string& words) {
+    return words.empty() ? std::string() : "; try " + words;
+  };
   if (const auto objects = report.wholeFormatWouldRead) {
-    messages.hint = "the 3DMF reader reads this file (" + Counted(*objects, "geometry object") +
-                    "); try " + std::string(askWholeFormat);
+    messages.hint = "the whole-format reader reads this file (" +
+                    Counted(static_cast<std::int64_t>(*objects), "geometry object") + ")" +
+                    tryIt(words.wholeFormat);
+  } else if (const auto polygons = report.keywordsWouldWrite) {
+    messages.hint = "the keyword reader reads this file (" + Counted(*polygons, "polygon") + ")" +
+                    tryIt(words.keywords);
   } else if (report.completed && report.polygons == 0 && report.bitmaps.empty()) {
-    const std::string& input = report.settings.inputPath;
-    messages.empty =
-        report.wholeFormat
-            ? "nothing was converted from " + input + ": no polygon written, no texture saved"
-            : "no 3DMF object found in " + input + "; is it a 3DMF file?";
+    messages.empty = "nothing was converted: no polygon written, no texture saved";
   }
   return messages;
 }

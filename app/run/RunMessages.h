@@ -15,31 +15,39 @@ struct RunMessages {
   // saved: ...").
   std::vector<std::string> warnings;
   // Why the run stopped: "Kind: text (place)"; empty when it completed.
-  // When the run wrote to a side file, it ends by naming it and saying that
-  // the earlier output is as it was.
+  // It ends by saying what became of the output: when the run wrote to a
+  // side file, that the earlier output is as it was and where the side file
+  // is; when it wrote pieces to the output itself, how many polygons they
+  // hold.
   std::string error;
-  // After a completed run: "Wrote OUTPUT: N polygons, M bitmaps: a.bmp, ...".
+  // After a completed run: "Wrote OUTPUT (keyword reader): N polygons, M
+  // bitmaps: a.bmp, ..." (the first few names, then how many more).
   std::string wrote;
   // After a completed run that wrote no polygon and saved no texture:
-  // "no 3DMF object found in INPUT; is it a 3DMF file?" (the whole-format
-  // reader: "nothing was converted from INPUT: ..."). Empty otherwise, and
-  // when the hint below says more.
+  // "nothing was converted: ...". Empty otherwise, and when the hint below
+  // says more.
   std::string empty;
   // After a completed run: what the reader left out and what became of the
   // textured polygons, one line each.
   std::vector<std::string> notes;
-  // When the keyword reader failed or wrote no polygon on a file the
-  // whole-format reader reads: "the 3DMF reader reads this file (N geometry
-  // objects); try " and `askWholeFormat`.
+  // When the other reader converts what this one failed on or wrote no
+  // polygon from: "the whole-format reader reads this file (N geometry
+  // objects); try " and the front end's words for it.
   std::string hint;
 };
 
-// A number in its shortest form that reads back as the same double ("512",
-// "0.25").
+// How a front end asks for what the messages point to ("--reader 3dmf",
+// "ticking \"Whole 3DMF\""); an empty one is left out of the hint.
+struct OptionWords {
+  std::string wholeFormat;
+  std::string keywords;
+  std::string powerOfTwo;
+};
+
+// A number as messages show it: in plain decimal, the fewest digits that
+// read back as the same double ("512", "0.25", "100000").
 std::string ShortNumber(double value);
 
-// `askWholeFormat` says how the user asks for the whole-format reader in
-// this front end ("--reader 3dmf").
-RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat);
+RunMessages MessagesOf(const RunReport& report, const OptionWords& words);
 
 }  // namespace Kelvane

@@ -60,10 +60,28 @@ struct RunReport {
   // the earlier output it left as it was; empty when the run wrote to the
   // output itself, or wrote nothing.
   std::string sideFile;
-  // After a keyword run that failed or wrote no polygon: the geometry
-  // objects the whole-format reader reads in the same input, when it reads
-  // it without error and finds any.
+  // With a side file: whether the earlier output ends as a whole document
+  // does (one that does not is most likely what a failed run left).
+  bool earlierOutputWhole = true;
+  // After a failure that left pieces in the output itself (it did not exist
+  // before): the polygon records among them. Nothing when no piece went in.
+  std::optional<std::int64_t> polygonsLeftInOutput;
+  // After a keyword run that failed on the input's content or wrote no
+  // polygon: the geometry objects the whole-format reader reads in the same
+  // input, when it converts it (as this run was set, writing nothing)
+  // without error and writes polygons.
   std::optional<std::size_t> wholeFormatWouldRead;
+  // The same the other way round, after a whole-format run that the input's
+  // header chose: the polygons the keyword reader writes from it.
+  std::optional<std::int32_t> keywordsWouldWrite;
+  // With texture mapping and without the power-of-two option: the saved
+  // textures whose sides are not powers of two, which the editor refuses.
+  struct OddTexture {
+    std::string name;
+    int width = 0;
+    int height = 0;
+  };
+  std::vector<OddTexture> notPowerOfTwo;
 };
 
 }  // namespace Kelvane

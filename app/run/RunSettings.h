@@ -39,6 +39,10 @@ struct RunSettings {
   // Read the whole 3DMF format instead of searching object keywords; a
   // binary file is read so whatever this says.
   bool wholeFormat = false;
+  // Choose the reader by the input's first bytes instead: the whole-format
+  // reader for a file that begins with a 3DMF header (Metafile::
+  // BeginsWithMetafileHeader), the keyword reader for any other.
+  bool readerByHeader = false;
   // Polygons of textured objects name their texture and carry the model's
   // own mapping (whole-format reader, textures saved).
   bool textureMapping = false;

@@ -149,12 +149,7 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
                  " in the T3D document: a texture name takes only letters, digits and _");
   }
-  if (!powerSides && !settings_.powerOfTwo) {
-    report_.Warn("the texture " + name + " is " + std::to_string(width) + " x " +
-                 std::to_string(height) +
-                 " pixels; the editor imports textures whose sides are powers of two (the "
-                 "power-of-two option resamples it)");
-  }
+  if (!powerSides && !settings_.powerOfTwo) report_.NotPowerOfTwo(name, width, height);
 }
 
 const WholeFormatPass::SavedTexture* WholeFormatPass::SavedTextureOf(
@@ -314,33 +309,6 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   frame_.Writer().AppendRecord(text);
   sink_.DoEvents();
   return true;
-}
-
-namespace {
-
-// Counts what the walk would convert, writing nothing.
-class CountingSink : public Metafile::SceneSink {
- public:
-  void Reached(const Metafile::Object&) override {}
-  void Geometry(const Metafile::Object&, Metafile::TriangleSet&) override { ++objects; }
-  void Texture(const Metafile::Object&, const Image&) override {}
-  std::size_t objects = 0;
-};
-
-}  // namespace
-
-std::optional<std::size_t> WholeFormatWouldRead(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  try {
-    const auto document = Metafile::ReadDocument(text);
-    CountingSink counter;
-    Metafile::SceneSummary summary;
-    Metafile::WalkScene(*document, counter, false, summary);
-    if (counter.objects == 0) return std::nullopt;
-    return counter.objects;
-  } catch (const RunError&) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace Kelvane

@@ -75,8 +75,5 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   std::unordered_map<const Metafile::Object*, SavedTexture> saved_;
 };
 
-// The geometry objects the whole-format reader would read in a text, when
-// it reads it without error and finds any.
-std::optional<std::size_t> WholeFormatWouldRead(std::string_view text);
 
 }  // namespace Kelvane

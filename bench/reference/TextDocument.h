@@ -76,7 +76,13 @@ class TextDocument final : public Metafile::Document {
 // "(", their data runs to the matching ")".
 class Scanner {
  public:
-  Scanner(TextDocument& document) : doc_(document), text_(document.input) {}
+  // A byte order mark before the first token is passed over.
+  Scanner(TextDocument& document)
+      : doc_(document),
+        text_(document.input),
+        pos_(text_.substr(0, Metafile::kByteOrderMark.size()) == Metafile::kByteOrderMark
+                 ? Metafile::kByteOrderMark.size()
+                 : 0) {}
 
   void Run() {
     std::vector<std::size_t> top;

@@ -74,6 +74,19 @@ class Document {
 // "FMD3", the same header written in the other byte order).
 bool IsBinaryMetafile(std::string_view input);
 
+// The UTF-8 byte order mark some editors put before a text; the text front
+// end passes over it, as over a blank.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The text after a byte order mark, blank lines and lines that begin with
+// "#" (after blanks): where a 3DMF text file's header stands.
+std::string_view AfterCommentLines(std::string_view text);
+
+// Whether the input begins as a 3DMF file does: with the binary header, or
+// with "3DMetafile" after AfterCommentLines, followed by a blank, "(" or
+// nothing. Such a file is one the whole-format reader is made for.
+bool BeginsWithMetafileHeader(std::string_view input);
+
 // Builds the tree of a text file ("3DMetafile ( ... )" and the objects after
 // it). Structural faults (unbalanced parentheses, a label without an object,
 // nesting deeper than kMaxNesting) raise a RunError with the place. A

@@ -79,7 +79,13 @@ class TextDocument final : public Document {
 // "(", their data runs to the matching ")".
 class Scanner {
  public:
-  Scanner(TextDocument& document) : doc_(document), text_(document.input) {}
+  // A byte order mark before the first token is passed over; places still
+  // count every byte of the file.
+  Scanner(TextDocument& document)
+      : doc_(document),
+        text_(document.input),
+        pos_(text_.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size()
+                                                                      : 0) {}
 
   void Run() {
     std::vector<std::size_t> top;
@@ -344,6 +350,29 @@ std::unique_ptr<Document> ReadTextDocument(std::string_view input) {
 
 bool IsBinaryMetafile(std::string_view input) {
   return input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3";
+}
+
+std::string_view AfterCommentLines(std::string_view text) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    text.remove_prefix(kByteOrderMark.size());
+  }
+  for (;;) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || IsBreak(text[i]))) ++i;
+    text.remove_prefix(i);
+    if (text.empty() || text.front() != '#') return text;
+    const std::size_t end = text.find_first_of("\r\n");
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+  }
+}
+
+bool BeginsWithMetafileHeader(std::string_view input) {
+  if (IsBinaryMetafile(input)) return true;
+  constexpr std::string_view kHeader = "3DMetafile";
+  const std::string_view text = AfterCommentLines(input);
+  if (text.substr(0, kHeader.size()) != kHeader) return false;
+  return text.size() == kHeader.size() || text[kHeader.size()] == '(' ||
+         IsBlank(text[kHeader.size()]);
 }
 
 std::unique_ptr<Document> ReadDocument(std::string_view input) {

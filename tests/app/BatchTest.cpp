@@ -79,6 +79,9 @@ const std::string kTriangle = "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 2\n)\
 const std::string kBadIndex = "Polyhedron (\n3 0 1\n0 0 0 1 0 0 0 0 1\n0 1 7\n";
 const std::string kBadIndexError =
     "Out of range: Point index 7 is outside the table 0 to 2 (input line 4, column 5)";
+const std::string kBadIndexLeft =
+    "; \"bad.t3d\" holds the pieces this run wrote before the failure (0 polygons), without the "
+    "document's end";
 
 // Textures, a binary model of thousands of polygons, a model the keyword
 // reader fails on: one run per file is the reference for every batch form.
@@ -130,12 +133,12 @@ TEST(BatchTest, AFailingFileIsReportedWhileTheOthersConvert) {
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 5u) << result.out;
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"a.3dmf -> a.t3d: converted, 1 polygon, 0 bitmaps, ", " s"},
-      {"bad.3dmf -> bad.t3d: failed, 0 polygons, ", " s: " + kBadIndexError},
+      {"a.3dmf -> a.t3d: converted (keyword reader), 1 polygon, 0 bitmaps, ", " s"},
+      {"bad.3dmf -> bad.t3d: failed, 0 polygons, ", " s: " + kBadIndexError + kBadIndexLeft},
       {"missing.3dmf -> missing.t3d: failed, 0 polygons, ",
        " s: File error: Cannot open \"missing.3dmf\": " + testing_support::kNoSuchFile},
-      {"c.3dmf -> c.t3d: converted, 2 polygons, 0 bitmaps, ", " s"},
-      {"Total: 4 files, 2 converted, 2 failed, 3 polygons, ", " s"}};
+      {"c.3dmf -> c.t3d: converted (keyword reader), 2 polygons, 0 bitmaps, ", " s"},
+      {"Total: 4 files, 2 converted, 2 failed, 3 polygons, 0 bitmaps, ", " s"}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const auto& [head, tail] = expected[i];
     EXPECT_EQ(lines[i].rfind(head, 0), 0u) << lines[i];
@@ -143,7 +146,7 @@ TEST(BatchTest, AFailingFileIsReportedWhileTheOthersConvert) {
     EXPECT_EQ(lines[i].substr(lines[i].size() - tail.size()), tail) << lines[i];
   }
   // The error reaches stderr as it happens, naming its file.
-  EXPECT_NE(result.err.find("kelvane-convert: bad.3dmf: " + kBadIndexError + "\n"),
+  EXPECT_NE(result.err.find("kelvane-convert: bad.3dmf: " + kBadIndexError + kBadIndexLeft + "\n"),
             std::string::npos)
       << result.err;
   EXPECT_EQ(ReadFile(dir.File("bad.t3d")).rfind("Begin Map\r\n", 0), 0u);  // what was written stays
@@ -163,10 +166,10 @@ TEST(BatchTest, RefusedRunsWriteNothing) {
   }
   fs::create_directory(Platform::PathOf(dir.File("c/z.t3d")));
   WriteFile(dir.File("model.3dmf"), "3DMetafile ( 1 6 Normal toc> )\n" + kTriangle);
-  const auto before = Snapshot(dir.Path());
 
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"a/x.3dmf b/x.3dmf --out-dir out", "would both be written to \"" + Native("out/x.t3d")},
+      {"a/x.3dmf b/x.3dmf --out-dir out",
+       "would both be written to \"" + Native("out/x.t3d") + "\"; convert them in separate runs"},
       {"a/x.3dmf b/y.3dmf a/x.3dmf", "would both be written to \"a/x.t3d\""},
       {"a/x.3dmf b/x.3dmf b/y.3dmf --textures .", "would both save their textures as \"x_N.bmp\""},
       {"c/z.3dmf --out-dir c", "the output \"" + Native("c/z.t3d") + "\" is a folder"},
@@ -178,13 +181,19 @@ TEST(BatchTest, RefusedRunsWriteNothing) {
       {"a b --jobs 0", "--jobs takes a whole number from 1 to 256"},
       {"a b --jobs many", "--jobs takes a whole number"},
       {"a/x.3dmf --out-dir model.3dmf", "--out-dir \"model.3dmf\" is not a folder"},
-      {"c/z.t3d", "no 3DMF model to convert"},
+      {"c/z.t3d", "no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"c/z.t3d\""},
+      {"-r c/z.t3d empty", "in the folder \"c/z.t3d\" or its subfolders; no 3DMF model"},
+      {"a/x.3dmf c", "the OUTPUT \"c\" is a folder; to write into it, give --out-dir \"c\""},
   };
+  fs::create_directory(Platform::PathOf(dir.File("empty")));
+  const auto before = Snapshot(dir.Path());
   for (const auto& [arguments, message] : cases) {
     const Result result = Convert(dir.Path(), arguments);
     EXPECT_EQ(result.status, 2) << arguments;
     EXPECT_NE(result.err.find(message), std::string::npos) << arguments << "\n" << result.err;
-    EXPECT_NE(result.err.find("Usage: kelvane-convert"), std::string::npos) << arguments;
+    // One line, and no usage text after it.
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    EXPECT_NE(result.err.find("; see --help\n"), std::string::npos) << arguments;
     EXPECT_EQ(Differences(Snapshot(dir.Path()), before), "") << arguments;
   }
 }
@@ -219,12 +228,21 @@ TEST(BatchTest, FolderInputsTakeTheirModelsInSortedOrder) {
             (std::vector<std::string>{"m/C.3DMF", "m/a.3Dmf", "m/b.3dmf", "Total:"}));
   EXPECT_NE(result.err.find("warning: no 3DMF model (.3dmf, .3dm, .q3d or .qd3d) in the folder \"empty\""), std::string::npos);
 
+  // Below --out-dir the subfolders are kept, so models of one name in two
+  // of them do not clash.
+  WriteFile(dir.File("m/sub/deeper/b.3dmf"), kTriangle + kTriangle);
   result = Convert(dir.Path(), "--recursive m --out-dir rec");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(inputs(result.out),
             (std::vector<std::string>{"m/C.3DMF", "m/a.3Dmf", "m/b.3dmf", "m/sub/d.3dmf",
-                                      "m/sub/deeper/e.3dmf", "Total:"}));
-  EXPECT_TRUE(fs::exists(Platform::PathOf(dir.File("rec/e.t3d"))));
+                                      "m/sub/deeper/b.3dmf", "m/sub/deeper/e.3dmf", "Total:"}));
+  for (const char* output : {"rec/C.t3d", "rec/b.t3d", "rec/sub/d.t3d", "rec/sub/deeper/b.t3d",
+                             "rec/sub/deeper/e.t3d"}) {
+    EXPECT_TRUE(fs::exists(Platform::PathOf(dir.File(output)))) << output;
+  }
+  EXPECT_NE(ReadFile(dir.File("rec/sub/deeper/b.t3d")).find("Name=Brush3"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("rec/b.t3d")).find("Name=Brush3"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("rec/e.t3d"))));
 }
 
 // A T3D document never goes over a 3DMF model: not as the OUTPUT of one
@@ -248,7 +266,13 @@ TEST(BatchTest, NoOutputIsEverWrittenOverAModel) {
     EXPECT_EQ(result.err.rfind(line, 0), 0u) << result.err;
     EXPECT_NE(result.err.find(c.because), std::string::npos) << result.err;
     EXPECT_EQ(result.err.substr(result.err.find('\n')), "\n") << result.err;
-    EXPECT_NE(result.err.find("give --out-dir DIR; see --help"), std::string::npos);
+    // A model's name as OUTPUT may have been meant as a second input.
+    EXPECT_NE(result.err.find(c.because.rfind("its name", 0) == 0
+                                  ? "; choose another OUTPUT, or give --out-dir DIR to convert "
+                                    "both; see --help"
+                                  : "; choose another OUTPUT; see --help"),
+              std::string::npos)
+        << result.err;
     EXPECT_EQ(ReadFile(dir.File(c.name)), c.bytes);
     EXPECT_EQ(fs::exists(Platform::PathOf(dir.File(c.name))), !c.bytes.empty());
     EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("a.t3d"))));
@@ -261,6 +285,9 @@ TEST(BatchTest, NoOutputIsEverWrittenOverAModel) {
     result = Convert(dir.Path(), "a.3dmf z.3dmf --out-dir out");
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("\": it is a 3DMF model ("), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("; move it away or give another --out-dir; see --help"),
+              std::string::npos)
+        << result.err;
     EXPECT_EQ(ReadFile(dir.File("out/a.t3d")), c.bytes);
     EXPECT_FALSE(fs::exists(Platform::PathOf(dir.File("out/z.t3d"))));
   }
@@ -273,7 +300,8 @@ TEST(BatchTest, PreviewAfterOneConversionAndOnlyAWarningWhenItFails) {
   Result result = Convert(dir.Path(), "a.3dmf --preview p.png --preview-size 64x48");
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out,
-            "Wrote a.t3d: 1 polygon (20 x 20 x 0 units), 0 bitmaps\nWrote preview p.png: 64 x 48 "
+            "Wrote a.t3d (keyword reader): 1 polygon (20 x 20 x 0 units), 0 bitmaps\nWrote preview "
+            "p.png: 64 x 48 "
             "pixels\n");
   EXPECT_EQ(ReadFile(dir.File("p.png")).substr(0, 8), kPngSignature);
 

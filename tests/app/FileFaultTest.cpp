@@ -378,14 +378,17 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
     const std::size_t thirdPolygon = expected.find("Link= 2");
     ASSERT_NE(thirdPolygon, std::string::npos);
 
-    for (const bool older : {false, true}) {
+    // No earlier output, a whole one, and one a failed run left unfinished.
+    const std::string wholeOutput = "Begin Map\r\nEnd Map\r\n";
+    for (const std::string& earlier : {std::string(), wholeOutput, std::string(kOlderOutput)}) {
+      const bool older = !earlier.empty();
       for (const rlim_t limit : {rlim_t{5}, rlim_t{headEnd}, rlim_t{thirdPolygon + 40}}) {
-        SCOPED_TRACE(std::to_string(limit) + (older ? " over an earlier output" : ""));
+        SCOPED_TRACE(std::to_string(limit) + (older ? " over " + earlier : ""));
         const std::string output = dir.File("out.t3d");
         const std::string side = output + ".partial";
         std::filesystem::remove(output);
         std::filesystem::remove(side);
-        if (older) WriteFile(output, kOlderOutput);
+        if (older) WriteFile(output, earlier);
         std::vector<std::string> limitedArgs = args;
         limitedArgs.push_back(output);
         EXPECT_EQ(testing_support::RunProgram(limitedArgs, err, limit), 1);
@@ -401,12 +404,34 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
           EXPECT_EQ(ReadFile(written), expected.substr(0, kept));
         }
         if (older) {
-          EXPECT_EQ(ReadFile(output), kOlderOutput);
+          EXPECT_EQ(ReadFile(output), earlier);
           if (kept > 0) {
-            EXPECT_NE(err.find("\"" + output + "\" is as it was, and what this run wrote is in \"" +
+            const std::string asItWas =
+                earlier == wholeOutput
+                    ? " is as it was, and"
+                    : " is as it was (itself without a document's end, as a failed run leaves "
+                      "it), and";
+            EXPECT_NE(err.find("\"" + output + "\"" + asItWas + " what this run wrote is in \"" +
                                side + "\""),
                       std::string::npos)
                 << err;
+          }
+        } else {
+          // The error counts the polygons that made it to the disk, and
+          // says nothing of pieces when not even the head did.
+          std::size_t polygons = 0;
+          const std::string pieces = expected.substr(0, kept);
+          for (std::size_t at = pieces.find("Begin Polygon"); at != std::string::npos;
+               at = pieces.find("Begin Polygon", at + 1))
+            ++polygons;
+          const std::string left = "; \"" + output +
+                                   "\" holds the pieces this run wrote before the failure (" +
+                                   std::to_string(polygons) + (polygons == 1 ? " polygon" : " polygons") +
+                                   "), without the document's end\n";
+          if (kept == 0) {
+            EXPECT_EQ(err.find("holds the pieces"), std::string::npos) << err;
+          } else {
+            EXPECT_NE(err.find(left), std::string::npos) << err;
           }
         }
       }

@@ -25,6 +25,7 @@ inline std::vector<ModelOutputCase> ModelOutputCases() {
       {"b.t3d", "3DMetafile ( 1 6 Normal toc> )\n" + kModelTriangle, "the 3DMF text header"},
       {"c.t3d", "# made by hand\n\n  # Mesh\n3DMetafile ( 1 6 Normal )\n", "the 3DMF text header"},
       {"d.t3d", "\r\n3DMetafile ( 1 6 Normal )\r\n", "the 3DMF text header"},
+      {"n.t3d", "\xEF\xBB\xBF" "3DMetafile ( 1 6 Normal )\n", "the 3DMF text header"},
       {"e.t3d", std::string("3DMF\0\0\0\x10\0\x01\0\x06", 12), "the binary 3DMF header"},
       {"f.t3d", std::string("FMD3\x10\0\0\0\x01\0\x06\0", 12), "the binary 3DMF header"},
       {"g.t3d", kModelTriangle, "finds a Polyhedron object"},

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/run/RunMessages.h"
 
 namespace {
 
 using Kelvane::MessagesOf;
+using Kelvane::OptionWords;
 using Kelvane::RunReport;
+
+const OptionWords kCommandLine = {
+    .wholeFormat = "--reader 3dmf", .keywords = "--reader keywords", .powerOfTwo = "--pow2"};
 
 TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   RunReport report;
@@ -18,6 +24,7 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   report.polygons = 1;
   report.bitmaps = {"out_1.bmp", "out_2.bmp"};
   report.warnings = {"texture 3 not saved: disk full"};
+  report.notPowerOfTwo = {{"out_1", 3, 5}};
   report.leftOut.noSurface = {{"Line", 2}, {"Marker", 1}};
   report.leftOut.unknown = {{"Fog", 1}};
   report.leftOut.untrimmedPatches = 1;
@@ -25,9 +32,14 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   report.leftOut.zeroAreaTriangles = 20;
   report.leftOut.noArea = {{"Box", 1}, {"Disk", 2}};
   report.mapping = {.mapped = 1, .withoutUV = 2, .flat = 1, .bitmapMissing = 4};
-  const auto messages = MessagesOf(report, "--reader 3dmf");
-  EXPECT_EQ(messages.wrote, "Wrote out.t3d: 1 polygon, 2 bitmaps: out_1.bmp, out_2.bmp");
-  EXPECT_EQ(messages.warnings, report.warnings);
+  const auto messages = MessagesOf(report, kCommandLine);
+  EXPECT_EQ(messages.wrote,
+            "Wrote out.t3d (whole-format reader): 1 polygon, 2 bitmaps: out_1.bmp, out_2.bmp");
+  const std::vector<std::string> warnings = {
+      "texture 3 not saved: disk full",
+      "the texture out_1 is 3 x 5 pixels; the editor imports textures whose sides are powers of "
+      "two (--pow2 resamples it)"};
+  EXPECT_EQ(messages.warnings, warnings);
   EXPECT_EQ(messages.error, "");
   EXPECT_EQ(messages.hint, "");
   const std::vector<std::string> notes = {
@@ -46,46 +58,121 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   // The keyword reader's runs have nothing left out to tell.
   report.wholeFormat = false;
   report.settings.textureMapping = false;
-  EXPECT_TRUE(MessagesOf(report, "").notes.empty());
+  EXPECT_TRUE(MessagesOf(report, kCommandLine).notes.empty());
 }
 
-TEST(RunMessagesTest, AFailedRunSaysWhatWhereAndWhatElseReadsTheFile) {
-  RunReport report;
-  report.failure = Kelvane::RunFailure{.kind = Kelvane::ErrorKind::OutOfRange,
-                                       .text = "Point index 7 is outside the table 0 to 2",
-                                       .place = "input line 5, column 7"};
-  report.wholeFormatWouldRead = 2;
-  const auto messages = MessagesOf(report, "--reader 3dmf");
-  EXPECT_EQ(messages.error,
-            "Out of range: Point index 7 is outside the table 0 to 2 (input line 5, column 7)");
-  EXPECT_EQ(messages.wrote, "");
-  EXPECT_EQ(messages.hint,
-            "the 3DMF reader reads this file (2 geometry objects); try --reader 3dmf");
-
-  report.failure = Kelvane::RunFailure{.outOfMemory = true, .text = "Out of memory"};
-  report.wholeFormatWouldRead.reset();
-  EXPECT_EQ(MessagesOf(report, "").error, "Out of memory");
-  EXPECT_EQ(MessagesOf(report, "").hint, "");
-
-  // Over an earlier output: the error names where this run's pieces are.
-  report.settings.outputPath = "good.t3d";
-  report.sideFile = "good.t3d.partial";
-  EXPECT_EQ(MessagesOf(report, "").error,
-            "Out of memory; \"good.t3d\" is as it was, and what this run wrote is in "
-            "\"good.t3d.partial\"");
+// The summary line: which reader read the input, the size in plain decimal
+// (never 1e+05), and at most three bitmap names with a count of the rest.
+TEST(RunMessagesTest, TheSummaryLineNamesTheReaderAndAFewBitmaps) {
+  struct Case {
+    bool wholeFormat;
+    double side;
+    int bitmaps;
+    const char* wrote;
+  };
+  const Case cases[] = {
+      {false, 512, 0, "Wrote m.t3d (keyword reader): 2 polygons (512 x 0 x 512 units), 0 bitmaps"},
+      {true, 100000, 1,
+       "Wrote m.t3d (whole-format reader): 2 polygons (100000 x 0 x 100000 units), 1 bitmap: "
+       "m_1.bmp"},
+      {false, 0.25, 3,
+       "Wrote m.t3d (keyword reader): 2 polygons (0.25 x 0 x 0.25 units), 3 bitmaps: m_1.bmp, "
+       "m_2.bmp, m_3.bmp"},
+      {true, 1e-3, 35,
+       "Wrote m.t3d (whole-format reader): 2 polygons (0 x 0 x 0 units), 35 bitmaps: m_1.bmp, "
+       "m_2.bmp, m_3.bmp and 32 more"},
+      {false, 1e20, 4,
+       "Wrote m.t3d (keyword reader): 2 polygons (100000000000000000000 x 0 x "
+       "100000000000000000000 units), 4 bitmaps: m_1.bmp, m_2.bmp, m_3.bmp and 1 more"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wrote);
+    RunReport report;
+    report.completed = true;
+    report.wholeFormat = c.wholeFormat;
+    report.settings.outputPath = "m.t3d";
+    report.polygons = 2;
+    report.extent.Include(Kelvane::Vector3{0, 0, 0});
+    report.extent.Include(Kelvane::Vector3{c.side, 0, c.side});
+    for (int i = 1; i <= c.bitmaps; ++i) report.bitmaps.push_back("m_" + std::to_string(i) + ".bmp");
+    EXPECT_EQ(MessagesOf(report, kCommandLine).wrote, c.wrote);
+  }
+  EXPECT_EQ(Kelvane::ShortNumber(1e5), "100000");
+  EXPECT_EQ(Kelvane::ShortNumber(-0.125), "-0.125");
 }
 
-// A run that wrote no polygon and saved no texture says so, unless the
-// hint already says where the objects are.
+// The error line and what it says of the output: as it was beside a side
+// file (unfinished itself, when it lacks a document's end), or the pieces
+// the output now holds; then the other reader, where it reads the file.
+TEST(RunMessagesTest, AFailedRunSaysWhatWhereWhatIsLeftAndWhatElseReadsTheFile) {
+  const std::string error =
+      "Out of range: Point index 7 is outside the table 0 to 2 (input line 5, column 7)";
+  struct Case {
+    const char* name;
+    std::string sideFile;
+    bool earlierWhole;
+    std::optional<std::int64_t> leftInOutput;
+    std::optional<std::size_t> wholeFormatWouldRead;
+    std::optional<std::int32_t> keywordsWouldWrite;
+    OptionWords words;
+    std::string errorEnd;
+    std::string hint;
+  };
+  const Case cases[] = {
+      {"nothing written, no other reader", "", true, std::nullopt, std::nullopt, std::nullopt,
+       kCommandLine, "", ""},
+      {"pieces in a new output", "", true, 3, 2, std::nullopt, kCommandLine,
+       "; \"good.t3d\" holds the pieces this run wrote before the failure (3 polygons), "
+       "without the document's end",
+       "the whole-format reader reads this file (2 geometry objects); try --reader 3dmf"},
+      {"only the head in a new output", "", true, 0, std::nullopt, 12, kCommandLine,
+       "; \"good.t3d\" holds the pieces this run wrote before the failure (0 polygons), "
+       "without the document's end",
+       "the keyword reader reads this file (12 polygons); try --reader keywords"},
+      {"beside a whole earlier output", "good.t3d.partial", true, std::nullopt, 1, std::nullopt,
+       OptionWords{},
+       "; \"good.t3d\" is as it was, and what this run wrote is in \"good.t3d.partial\"",
+       "the whole-format reader reads this file (1 geometry object)"},
+      {"beside an unfinished earlier output", "good.t3d.2.partial", false, std::nullopt,
+       std::nullopt, std::nullopt, kCommandLine,
+       "; \"good.t3d\" is as it was (itself without a document's end, as a failed run leaves "
+       "it), and what this run wrote is in \"good.t3d.2.partial\"",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunReport report;
+    report.settings.outputPath = "good.t3d";
+    report.failure = Kelvane::RunFailure{.kind = Kelvane::ErrorKind::OutOfRange,
+                                         .text = "Point index 7 is outside the table 0 to 2",
+                                         .place = "input line 5, column 7"};
+    report.sideFile = c.sideFile;
+    report.earlierOutputWhole = c.earlierWhole;
+    report.polygonsLeftInOutput = c.leftInOutput;
+    report.wholeFormatWouldRead = c.wholeFormatWouldRead;
+    report.keywordsWouldWrite = c.keywordsWouldWrite;
+    const auto messages = MessagesOf(report, c.words);
+    EXPECT_EQ(messages.error, error + c.errorEnd);
+    EXPECT_EQ(messages.hint, c.hint);
+    EXPECT_EQ(messages.wrote, "");
+    EXPECT_EQ(messages.empty, "");
+  }
+  RunReport memory;
+  memory.failure = Kelvane::RunFailure{.outOfMemory = true, .text = "Out of memory"};
+  EXPECT_EQ(MessagesOf(memory, kCommandLine).error, "Out of memory");
+}
+
+// A run that wrote no polygon and saved no texture says so, in one wording
+// for both readers, unless the hint already says where the objects are.
 TEST(RunMessagesTest, ARunThatWroteNothingSaysSo) {
   RunReport report;
   report.completed = true;
   report.settings.inputPath = "pic.3dmf";
-  EXPECT_EQ(MessagesOf(report, "").empty, "no 3DMF object found in pic.3dmf; is it a 3DMF file?");
+  const std::string nothing = "nothing was converted: no polygon written, no texture saved";
+  EXPECT_EQ(MessagesOf(report, kCommandLine).empty, nothing);
   report.wholeFormat = true;
-  EXPECT_EQ(MessagesOf(report, "").empty,
-            "nothing was converted from pic.3dmf: no polygon written, no texture saved");
-  const auto something = [&](RunReport changed) { return MessagesOf(changed, "").empty; };
+  EXPECT_EQ(MessagesOf(report, kCommandLine).empty, nothing);
+  const auto something = [&](RunReport changed) { return MessagesOf(changed, kCommandLine).empty; };
   RunReport withPolygon = report;
   withPolygon.polygons = 1;
   RunReport withBitmap = report;
@@ -95,7 +182,10 @@ TEST(RunMessagesTest, ARunThatWroteNothingSaysSo) {
   failed.failure = Kelvane::RunFailure{.kind = Kelvane::ErrorKind::FileError, .text = "x"};
   RunReport hinted = report;
   hinted.wholeFormatWouldRead = 1;
-  for (const RunReport& r : {withPolygon, withBitmap, failed, hinted}) EXPECT_EQ(something(r), "");
+  RunReport hintedKeywords = report;
+  hintedKeywords.keywordsWouldWrite = 4;
+  for (const RunReport& r : {withPolygon, withBitmap, failed, hinted, hintedKeywords})
+    EXPECT_EQ(something(r), "");
 }
 
 }  // namespace

@@ -334,9 +334,10 @@ TEST_F(TextureMappingTest, ATextureWhoseBitmapWasNotSavedIsNamedNowhere) {
 TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheMappingFollowing) {
   const std::string model = kHead + Square(kUVs, AttributeSet(Shader(3, 5)));
   ASSERT_EQ(run.Run(model), std::nullopt);
-  ASSERT_EQ(run.report.warnings.size(), 1u);
-  EXPECT_NE(run.report.warnings[0].find("texture_1 is 3 x 5 pixels"), std::string::npos)
-      << run.report.warnings[0];
+  ASSERT_EQ(run.report.notPowerOfTwo.size(), 1u);
+  EXPECT_EQ(run.report.notPowerOfTwo[0].name, "texture_1");
+  EXPECT_EQ(run.report.notPowerOfTwo[0].width, 3);
+  EXPECT_EQ(run.report.notPowerOfTwo[0].height, 5);
   ExpectTexel(Records(run.Output())[0], 2, 3, 0);
 
   RunFixture resampled;
@@ -345,6 +346,7 @@ TEST_F(TextureMappingTest, OtherSizesWarnAndThePowerOfTwoOptionResamplesWithTheM
   resampled.window.powerOfTwo = 1;
   ASSERT_EQ(resampled.Run(model), std::nullopt);
   EXPECT_TRUE(resampled.report.warnings.empty());
+  EXPECT_TRUE(resampled.report.notPowerOfTwo.empty());
   ASSERT_EQ(resampled.window.savedTextures.size(), 1u);
   EXPECT_EQ(resampled.window.savedTextures[0].width, 4);
   EXPECT_EQ(resampled.window.savedTextures[0].height, 8);

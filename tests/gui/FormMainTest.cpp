@@ -52,8 +52,13 @@ struct CommandLineResult {
   std::string stderrText;
 };
 
+// The window reads with the keyword reader unless "Whole 3DMF" is ticked:
+// so does the command line, unless the arguments name a reader.
 CommandLineResult RunCommandLine(const std::string& arguments) {
-  const testing_support::ProgramRun run = testing_support::RunConvert("--quiet " + arguments);
+  const std::string reader =
+      arguments.find("--reader") == std::string::npos ? "--reader keywords " : "";
+  const testing_support::ProgramRun run =
+      testing_support::RunConvert("--quiet " + reader + arguments);
   return {run.status, run.err + run.out};
 }
 
@@ -481,7 +486,7 @@ TEST_F(FormMainTest, AFailureOverAnEarlierDocumentAndAnEmptyInputAreTold) {
   EXPECT_EQ(ReadFile(dir.File("bad.t3d")), "Begin Map\r\nthe level as it was\r\nEnd Map\r\n");
   EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
   EXPECT_NE(dialogs.messages[1].text.toStdString().find(
-                "No 3DMF object found in " + dir.File("pic.3dmf") + "; is it a 3DMF file?"),
+                "Nothing was converted: no polygon written, no texture saved."),
             std::string::npos)
       << dialogs.messages[1].text.toStdString();
 }
@@ -540,22 +545,56 @@ TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
   }
 }
 
-TEST_F(FormMainTest, AKeywordRunThatFindsNothingNamesTheWholeFormatBox) {
-  // The keyword search fails on the header comment of one sample and finds
-  // nothing in the other; the whole-format reader reads both.
-  WriteFile(dir.File("mesh.3dmf"), TestModel("samples/Mesh.3dmf"));
-  SetRun(dir.File("mesh.3dmf"), dir.File("mesh.t3d"));
-  Click("CommandGo");
-  WriteFile(dir.File("triangle.3dmf"), TestModel("samples/Triangle.3dmf"));
-  SetRun(dir.File("triangle.3dmf"), dir.File("triangle.t3d"));
-  Click("CommandGo");
-  ASSERT_EQ(dialogs.messages.size(), 2u);
-  EXPECT_EQ(dialogs.messages[0].kind, Kelvane::Gui::Dialogs::MessageKind::Error);
-  EXPECT_EQ(dialogs.messages[1].kind, Kelvane::Gui::Dialogs::MessageKind::Warning);
-  for (const auto& message : dialogs.messages) {
-    EXPECT_TRUE(message.text.contains("try ticking \"Whole 3DMF\"")) << message.text.toStdString();
+// When the keyword reader fails on a file or finds nothing in it, and the
+// whole-format reader reads it, the message asks whether to convert again
+// with that reader: Yes ticks "Whole 3DMF" and converts, writing what
+// --reader 3dmf writes; No leaves the box and the output as they are.
+TEST_F(FormMainTest, AKeywordRunThatFindsNothingOffersTheWholeFormatReader) {
+  struct Case {
+    const char* sample;
+    bool failed;  // the keyword run stops, or finds nothing
+    bool yes;
+  };
+  const Case cases[] = {
+      {"samples/Mesh.3dmf", true, true},
+      {"samples/Triangle.3dmf", false, true},
+      {"samples/Mesh.3dmf", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.sample) + (c.yes ? " yes" : " no"));
+    auto* box = Control<QCheckBox>("CheckWholeFormat");
+    box->setChecked(false);
+    dialogs.messages.clear();
+    const std::string name = std::string(c.yes ? "yes-" : "no-") + (c.failed ? "failed" : "empty");
+    const std::string line3dmf = dir.File(name + "-line.3dmf");
+    const std::string lineT3d = dir.File(name + "-line.t3d");
+    WriteFile(dir.File(name + ".3dmf"), TestModel(c.sample));
+    WriteFile(line3dmf, TestModel(c.sample));
+    SetRun(dir.File(name + ".3dmf"), dir.File(name + ".t3d"));
+    if (c.yes) dialogs.AnswerYes();
+    Click("CommandGo");
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const auto& question = dialogs.messages[0];
+    EXPECT_TRUE(question.question);
+    EXPECT_EQ(question.kind, c.failed ? Kelvane::Gui::Dialogs::MessageKind::Error
+                                      : Kelvane::Gui::Dialogs::MessageKind::Warning);
+    EXPECT_TRUE(question.text.contains("The whole-format reader reads this file (1 geometry object)."))
+        << question.text.toStdString();
+    EXPECT_TRUE(question.text.endsWith("Tick \"Whole 3DMF\" and convert again?"))
+        << question.text.toStdString();
+    EXPECT_EQ(box->isChecked(), c.yes);
+    const CommandLineResult line =
+        RunCommandLine(std::string(c.yes ? "--reader 3dmf " : "--reader keywords ") +
+                       Q(line3dmf) + " " + Q(lineT3d));
+    EXPECT_EQ(line.status, c.failed && !c.yes ? 1 : 0) << line.stderrText;
+    EXPECT_TRUE(ReadFile(dir.File(name + ".t3d")) == ReadFile(lineT3d));
+    if (c.yes) {
+      EXPECT_NE(ReadFile(dir.File(name + ".t3d")).find("Begin Polygon"), std::string::npos);
+      EXPECT_TRUE(Caption("LabelSummary").contains("(whole-format reader)"))
+          << Caption("LabelSummary").toStdString();
+    }
   }
-  EXPECT_TRUE(dialogs.messages[0].text.contains("(1 geometry object)"));
 }
 
 TEST_F(FormMainTest, AMissingInputIsReportedWithoutAPlace) {

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
 
@@ -84,6 +86,39 @@ TEST(QtDialogsTest, AnOpenDialogThatNeedsAnExistingFileCanBeCancelled) {
   QtDialogs dialogs;
   EXPECT_FALSE(dialogs.ShowFileDialog(nullptr, request).has_value());
   EXPECT_TRUE(existingOnly);
+}
+
+// The question the window asks after a keyword run the whole-format reader
+// would have read: Yes is the default button, Escape answers No.
+TEST(QtDialogsTest, AYesNoQuestionGivesBackTheButtonPressed) {
+  QtDialogs dialogs;
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes);
+    QString shownText;
+    bool yesIsDefault = false;
+    const auto answer = [&, yes] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return false;
+      shownText = box->text();
+      yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes);
+      if (yes) {
+        box->button(QMessageBox::Yes)->click();
+      } else {
+        box->reject();  // Escape, or the window's close button
+      }
+      return true;
+    };
+    std::function<void()> whenShown;
+    whenShown = [&] {
+      if (!answer()) QTimer::singleShot(0, whenShown);
+    };
+    QTimer::singleShot(0, whenShown);
+    EXPECT_EQ(dialogs.AskYesNo(nullptr, Kelvane::Gui::Dialogs::MessageKind::Error, "Kelvane",
+                               "Convert again?"),
+              yes);
+    EXPECT_EQ(shownText, "Convert again?");
+    EXPECT_TRUE(yesIsDefault);
+  }
 }
 
 }  // namespace

@@ -55,9 +55,21 @@ class ScriptedDialogs : public Kelvane::Gui::Dialogs {
     messages.push_back({kind, text});
   }
 
+  // The answers to questions, in turn; No once they run out.
+  void AnswerYes() { replies_.push_back(true); }
+  void AnswerNo() { replies_.push_back(false); }
+  bool AskYesNo(QWidget*, MessageKind kind, const QString&, const QString& text) override {
+    messages.push_back({kind, text, true});
+    if (replies_.empty()) return false;
+    const bool yes = replies_.front();
+    replies_.pop_front();
+    return yes;
+  }
+
   struct Message {
     MessageKind kind;
     QString text;
+    bool question = false;  // asked with Yes and No
   };
   std::vector<Kelvane::Gui::FileDialogRequest> requests;
   std::vector<Message> messages;
@@ -66,6 +78,7 @@ class ScriptedDialogs : public Kelvane::Gui::Dialogs {
 
  private:
   std::deque<Answer> answers_;
+  std::deque<bool> replies_;
 };
 
 }  // namespace testing_support

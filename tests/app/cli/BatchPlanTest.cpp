@@ -55,10 +55,12 @@ TEST(BatchPlanTest, FoldersGiveTheirModelsSortedAndOutputsGoBesideOrIntoOutDir) 
   deep.recursive = true;
   deep.outDirGiven = true;
   deep.outDir = m.dir.File("out");
+  // Below --out-dir the models keep the subfolders they came from.
   EXPECT_EQ(m.Plan(deep), (std::vector<std::string>{"B.3DMF -> out/B.t3d", "a.3dmf -> out/a.t3d",
-                                                    "sub/c.3dmf -> out/c.t3d",
-                                                    "sub/d.Q3D -> out/d.t3d"}));
+                                                    "sub/c.3dmf -> out/sub/c.t3d",
+                                                    "sub/d.Q3D -> out/sub/d.t3d"}));
   EXPECT_TRUE(std::filesystem::is_directory(Kelvane::Platform::PathOf(deep.outDir)));
+  EXPECT_TRUE(std::filesystem::is_directory(Kelvane::Platform::PathOf(m.dir.File("out/sub"))));
 
   Options empty;
   empty.paths = {m.dir.File("empty"), m.dir.File("a.3dmf")};

@@ -19,6 +19,7 @@ std::string Summary(const Options& o) {
   std::string text;
   for (const std::string& path : o.paths) text += "[" + path + "]";
   text += " scale=" + s.scale;
+  if (!s.readerByHeader) text += " header-not-asked";
   if (s.oneBrush) text += " one-brush";
   if (!s.pictures) text += " no-pictures";
   if (s.wholeFormat) text += " 3dmf";
@@ -52,9 +53,12 @@ TEST(OptionsTest, EachOptionInEachSpelling) {
       // A value is taken as it stands: empty, or starting with "-".
       {{"--scale", "-2", "a"}, "[a] scale=-2"},
       {{"--scale=", "a"}, "[a] scale="},
-      {{"a", "--reader", "3dmf", "--reader=keywords"}, "[a] scale=20.0 keywords"},
+      // The input's header chooses the reader unless one is named.
+      {{"a", "--reader", "3dmf", "--reader=keywords"}, "[a] scale=20.0 header-not-asked keywords"},
+      {{"a", "--reader", "keywords", "--reader=auto"}, "[a] scale=20.0"},
+      {{"a", "--reader", "3dmf"}, "[a] scale=20.0 header-not-asked 3dmf"},
       {{"a", "--uv"}, "[a] scale=20.0 3dmf uv"},
-      {{"a", "--pow2", "--reader", "3dmf"}, "[a] scale=20.0 3dmf pow2"},
+      {{"a", "--pow2", "--reader", "3dmf"}, "[a] scale=20.0 header-not-asked 3dmf pow2"},
       {{"a", "--bitmap-depth", "24", "--textures=t", "--template", "m.txt"},
        "[a] scale=20.0 textures=t template=m.txt"},
       {{"a", "b", "--out-dir", "o", "--jobs=3", "-r"},
@@ -81,7 +85,7 @@ TEST(OptionsTest, RefusalsNameWhatIsWrong) {
   } cases[] = {
       {{}, "no INPUT given"},
       {{"a", "--scale"}, "--scale needs a value"},
-      {{"a", "--reader", "vrml"}, "--reader takes keywords or 3dmf, not \"vrml\""},
+      {{"a", "--reader", "vrml"}, "--reader takes auto, keywords or 3dmf, not \"vrml\""},
       {{"a", "--bitmap-depth", "16"}, "--bitmap-depth takes 8 or 24, not \"16\""},
       {{"a", "--jobs", "0"}, "--jobs takes a whole number from 1 to 256, not \"0\""},
       {{"a", "--jobs", "2x"}, "--jobs takes a whole number from 1 to 256, not \"2x\""},
