@@ -23,6 +23,10 @@ struct ReadingNotes {
   std::int64_t notNumbers = 0;
   std::int32_t firstNotNumber = 0;
   std::string_view firstNotNumberToken{};
+  // Where a token of the stream that ended the input, with no delimiter
+  // after it, left the scan: on its last character, which the next read
+  // takes again (so that read, too, is past the end). 0: none.
+  std::int32_t streamEndedInput = 0;
 
   void PastEnd(std::int32_t position) {
     if (pastEnd++ == 0) firstPastEnd = position;

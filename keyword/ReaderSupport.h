@@ -109,10 +109,23 @@ inline void SkipLine(ReaderArgs& args) {
   TextRoutines::NextLine(args.inputText, args.scanPosition);
 }
 
+// After a token of the stream: notes whether it ended the input.
+inline void NoteStreamEnd(ReaderArgs& args) {
+  const std::string_view text = args.inputText;
+  if (static_cast<std::size_t>(args.scanPosition) == text.size() &&
+      !TextRoutines::Scan::IsDelimiter(text.back())) [[unlikely]]
+    args.notes.streamEndedInput = args.scanPosition;
+}
+
 // The next token of the input text itself, across line breaks.
 inline double StreamNumber(ReaderArgs& args) {
+  if (args.scanPosition == args.notes.streamEndedInput) [[unlikely]] {
+    const auto end = static_cast<std::int32_t>(args.inputText.size());
+    args.notes.PastEnd(end + 1);
+  }
   double value = 0;
   if (TextRoutines::NextPlainValue(args.inputText, args.scanPosition, value, args.spot)) {
+    NoteStreamEnd(args);
     return value;
   }
   std::string_view token;
@@ -123,6 +136,7 @@ inline double StreamNumber(ReaderArgs& args) {
     args.spot = args.scanPosition;
     args.notes.PastEnd(args.scanPosition);
   }
+  NoteStreamEnd(args);
   return plain ? value : GeneralValue(token, args.spot, args.notes);
 }
 

@@ -20,6 +20,7 @@ class FakeWindow : public Kelvane::CaptionSink {
   int doPics = 1;
   int mapOrBrush = 0;
   int wholeFormat = 0;
+  int readerByHeader = 0;  // as the command line's --reader auto
   int textureMapping = 0;
   int powerOfTwo = 0;
   int editorFrame = 0;
@@ -33,6 +34,7 @@ class FakeWindow : public Kelvane::CaptionSink {
             .oneBrush = mapOrBrush == 1,
             .pictures = doPics != 0,
             .wholeFormat = wholeFormat != 0,
+            .readerByHeader = readerByHeader != 0,
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
             .editorFrame = editorFrame != 0,
