@@ -1,32 +1,39 @@
 #!/usr/bin/env bash
-# Converts every bundled example and says what each gave.
+# Converts every bundled example with the default options, as a new user's
+# plain `kelvane-convert MODEL` does (the input's header chooses the
+# reader), and says what each gave; then the textured one of examples/uv/
+# once more with its texture mapping (--uv), into out/uv/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=out
-mkdir -p "$out"
+mkdir -p "$out/uv"
 status=0
-# examples/*.3dmf go through the keyword reader, examples/whole/*.3dmf
-# through the whole-format reader, examples/uv/*.3dmf through it with their
-# textures mapped (--uv).
-for model in examples/*.3dmf examples/whole/*.3dmf examples/uv/*.3dmf; do
-  name=$(basename "$model" .3dmf)
-  reader=keywords
-  options=()
-  case $model in
-    examples/whole/*) reader=3dmf ;;
-    examples/uv/*) reader=3dmf options=(--uv) ;;
-  esac
-  if "$build/bin/kelvane-convert" "$model" "$out/$name.t3d" --reader "$reader" "${options[@]}" --quiet; then
-    polygons=$(grep -c '^Begin Polygon' "$out/$name.t3d")
-    actors=$(grep -c '^Begin Actor Class=Brush Name=Brush[2-9]' "$out/$name.t3d")
-    stem=$name
-    # Under --uv bitmap names keep letters, digits and _ only.
-    [ ${#options[@]} -gt 0 ] && stem=$(printf '%s' "$name" | tr -c 'A-Za-z0-9_' '_')
-    bitmaps=$(ls "$out/${stem}"_*.bmp 2>/dev/null | tr '\n' ' ')
-    echo "$model ($reader${options[*]:+ ${options[*]}}) -> $out/$name.t3d: $polygons polygons in $actors brush actors${bitmaps:+; bitmaps: $bitmaps}"
+
+# MODEL: the program's summary line; N brush actors (the template's own
+# two, Brush0 and Brush1, not counted), then the program's notes.
+convert() { # MODEL OUTPUT [OPTION...]
+  local model=$1 output=$2
+  shift 2
+  local summary
+  if summary=$("$build/bin/kelvane-convert" "$model" "$output" "$@"); then
+    local actors
+    actors=$(grep -cE '^Begin Actor Class=Brush Name=Brush([2-9]|[1-9][0-9]+)'$'\r''?$' "$output")
+    local noun="brush actors"
+    [ "$actors" = 1 ] && noun="brush actor"
+    # The summary is the first line; notes (what was left out, the mapping) follow.
+    local first=${summary%%$'\n'*}
+    echo "$model${*:+ ($*)}: ${first#Wrote }; $actors $noun"
+    [ "$first" != "$summary" ] && printf '%s\n' "${summary#*$'\n'}"
   else
     status=1
   fi
+}
+
+for model in examples/*.3dmf examples/*/*.3dmf; do
+  convert "$model" "$out/$(basename "$model" .3dmf).t3d"
+done
+for model in examples/uv/*.3dmf; do
+  convert "$model" "$out/uv/$(basename "$model" .3dmf).t3d" --uv
 done
 exit $status
