@@ -10,6 +10,7 @@
 #include "metafile/scene/Attributes.h"
 #include "metafile/scene/Transform.h"
 #include "metafile/surfaces/Parametric.h"
+#include "text/Numbers.h"
 
 namespace Kelvane::Metafile {
 
@@ -408,12 +409,8 @@ class Walk {
     return style;
   }
 
-  static std::string Number(double value) {
-    std::string text = std::to_string(value);
-    while (text.size() > 1 && text.back() == '0') text.pop_back();
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    return text;
-  }
+  // In plain decimal: "%f" would show 1e-7 as 0.
+  static std::string Number(double value) { return TextRoutines::PlainDecimal(value); }
 
   // Textures among the children of `object` from child `from` on, at any
   // depth, references included.

@@ -85,13 +85,21 @@ TEST(NumericValueTest, TokensReadInPlaceMatchTheGeneralWalk) {
   EXPECT_EQ(mismatches, 0);
 }
 
+// The message quotes the number as it was written, without the delimiter
+// that closed its token.
 TEST(NumericValueTest, TooLargeForADoubleOverflows) {
-  for (const char* text : {"1e309", "-2e400", "1e99999999999999999999", "99999e304"}) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1e309", "1e309"},   {"-2e400", "-2e400"},   {"1e99999999999999999999", "1e99999999999999999999"},
+      {"99999e304", "99999e304"}, {"-1e999 ", "-1e999"}, {"1e999\r", "1e999"}, {"1e999\t", "1e999"},
+  };
+  for (const auto& [text, quoted] : cases) {
     try {
       NumericValue(text);
       FAIL() << text;
     } catch (const Kelvane::RunError& e) {
       EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::Overflow) << text;
+      EXPECT_EQ(std::string(e.what()),
+                "The number \"" + std::string(quoted) + "\" is too large for a double");
     }
   }
   EXPECT_THROW(NumericValue("&H" + std::string(300, 'F')), Kelvane::RunError);
@@ -122,14 +130,21 @@ TEST(CountTest, RoundsHalvesToEvenThenChecksTheRange) {
       {-32768.5, -32768}, {32766.5, 32766}, {-0.4, 0},
   };
   for (const auto& [value, count] : cases) EXPECT_EQ(ToCount(value), count) << value;
-  for (double value : {32767.5, 32768.0, -32769.0, -32768.6, 1e300}) {
+  // The value in plain decimal: 100000, never 1e+05.
+  const std::pair<double, const char*> outside[] = {
+      {32767.5, "32767.5"}, {32768.0, "32768"}, {-32769.0, "-32769"},
+      {-32768.6, "-32768.6"}, {1e5, "100000"}, {-2.5e6, "-2500000"}};
+  for (const auto& [value, shown] : outside) {
     try {
       ToCount(value);
       FAIL() << value;
     } catch (const Kelvane::RunError& e) {
       EXPECT_EQ(e.Kind(), Kelvane::ErrorKind::Overflow) << value;
+      EXPECT_EQ(std::string(e.what()),
+                "The count " + std::string(shown) + " is outside -32768 to 32767");
     }
   }
+  EXPECT_THROW(ToCount(1e300), Kelvane::RunError);
   EXPECT_EQ(CountValue("3 "), 3);
   EXPECT_EQ(CountValue("x"), 0);
 }

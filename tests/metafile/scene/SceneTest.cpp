@@ -167,6 +167,9 @@ TEST(SceneTest, ASubdivisionStyleOutsideItsRangeIsAnError) {
       {"SubdivisionStyle ( Constant 4 10001 )",
        "A subdivision count of 10001 is outside 1 to 10000"},
       {"SubdivisionStyle ( WorldSpace -1 )", "A subdivision size of -1 is not above 0"},
+      // In plain decimal, never rounded to a 0 that would read as allowed.
+      {"SubdivisionStyle ( WorldSpace -1e-7 )", "A subdivision size of -0.0000001 is not above 0"},
+      {"SubdivisionStyle ( Constant 1e5 4 )", "A subdivision count of 100000 is outside 1 to 10000"},
   };
   for (const auto& c : cases) {
     try {
