@@ -225,8 +225,8 @@ def run(bin_dir, work, tag, model, triangles_option, reader, triangles):
         output = os.path.join(work, "out.t3d")
         if os.path.exists(output):
             os.remove(output)
-        options = ["--one-brush", "--no-pictures", "--quiet"] + (["--reader", "3dmf"]
-                                                                  if reader == "3dmf" else [])
+        # The models begin with a 3DMF header: each row names its reader.
+        options = ["--one-brush", "--no-pictures", "--quiet", "--reader", reader]
         profile_file = os.path.join(work, "convert-%s-%s.cg" % (tag, size))
         status = callgrind(profile_file, [convert, input_path, output] + options)
         with open(output, "rb") as document:

@@ -1,8 +1,9 @@
 // Fuzz target: a whole conversion run over arbitrary input bytes, once as a
 // map and once as one brush, with pictures on, writing into a temporary
-// folder. One of the two runs reads with the keyword search and the other
-// with the whole-format reader, which of them by the parity of the input's
-// length, so that each reader meets every input and both modes. A run may
+// folder. The two runs read with two of the keyword search, the
+// whole-format reader and the reader the input's header chooses, which of
+// them by the input's length, so that each reader meets every input in
+// both modes. A run may
 // fail, but only with RunError; any other exception, a crash or a sanitizer
 // report is a finding, and so is a run that libFuzzer's -timeout or
 // -rss_limit_mb stops. A run that ends well must leave a complete document,
@@ -20,6 +21,7 @@
 #include <string_view>
 
 #include "app/run/ConversionRun.h"
+#include "metafile/format/Document.h"
 #include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
@@ -64,13 +66,17 @@ std::size_t Count(std::string_view text, std::string_view word) {
   return n;
 }
 
-void RunOnce(std::string_view input, const char* scale, int mapOrBrush, int wholeFormat) {
+// The keyword reader, the whole-format reader, or the one the header names.
+enum Reader { kKeywords, kWholeFormat, kByHeader, kReaders };
+
+void RunOnce(std::string_view input, const char* scale, int mapOrBrush, Reader reader) {
   FuzzWindow window;
   Kelvane::ConversionRun run({.inputPath = Folder + "/in.3dmf",
                               .outputPath = Folder + "/out.t3d",
                               .scale = scale,
                               .oneBrush = mapOrBrush == 1,
-                              .wholeFormat = wholeFormat != 0,
+                              .wholeFormat = reader == kWholeFormat,
+                              .readerByHeader = reader == kByHeader,
                               .templatePath = Folder + "/StartMapFile.txt"},
                              window);
   const Kelvane::RunReport report = run.CommandGo_Click();
@@ -84,8 +90,19 @@ void RunOnce(std::string_view input, const char* scale, int mapOrBrush, int whol
     if (report.wholeFormat && place.empty()) Fail("a whole-format run failed without a place");
   }
   const bool binary = input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3";
-  if (report.wholeFormat != (wholeFormat != 0 || binary))
+  const bool wholeFormat = reader == kWholeFormat || binary ||
+                           (reader == kByHeader && Kelvane::Metafile::BeginsWithMetafileHeader(input));
+  if (report.wholeFormat != wholeFormat)
     Fail("the run chose another reader than the window and the input ask for");
+  // The other reader is named only after a run it could stand in for.
+  if (report.wholeFormatWouldRead && (report.wholeFormat || *report.wholeFormatWouldRead == 0))
+    Fail("the whole-format reader was named after a run of its own, or for nothing");
+  if (report.keywordsWouldWrite &&
+      (!report.wholeFormat || reader != kByHeader || binary || *report.keywordsWouldWrite <= 0))
+    Fail("the keyword reader was named where it cannot be chosen, or for nothing");
+  if ((report.wholeFormatWouldRead || report.keywordsWouldWrite) && report.completed &&
+      report.polygons > 0)
+    Fail("another reader was named after a run that wrote polygons");
   if (report.completed) {
     const std::string output = ReadAll(Folder + "/out.t3d");
     const std::string_view tail = mapOrBrush == 1 ? "End PolyList\r\n" : "End Map\r\n";
@@ -128,8 +145,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   WriteAll(Folder + "/in.3dmf", input);
-  const int wholeFormat = size % 2 == 1 ? 1 : 0;
-  RunOnce(input, "20.0", 0, wholeFormat);     // map, scaled
-  RunOnce(input, "1.0", 1, 1 - wholeFormat);  // one brush, as read
+  const auto first = static_cast<Reader>(size % kReaders);
+  RunOnce(input, "20.0", 0, first);                                    // map, scaled
+  RunOnce(input, "1.0", 1, static_cast<Reader>((first + 1) % kReaders));  // one brush, as read
   return 0;
 }

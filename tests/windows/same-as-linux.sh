@@ -63,14 +63,15 @@ awk '/^\t\t0x/ { y = n++; printf "\t\t0x"
                   printf "\n"; next }
      { print }' "$source/tests/data/crate.3dmf" >"$many"
 
-# ---- every model, both readers, both output modes where they differ,
-# both bitmap depths
+# ---- every model, each reader (and the one its header chooses), both
+# output modes where they differ, both bitmap depths
 models=("$source"/examples/*.3dmf "$source"/examples/whole/*.3dmf "$source"/tests/data/samples/*.3dmf
   "$many")
 count=0
 for model in "${models[@]}"; do
   base=$(basename "$model")
-  for options in "" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2" "--bitmap-depth 8"; do
+  for options in "" "--reader keywords" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2" \
+    "--bitmap-depth 8"; do
     fresh
     cp "$model" "$L/$base"
     cp "$model" "$W/$base"

@@ -23,7 +23,8 @@ rm -rf "$work"
 mkdir -p "$work/linux" "$work/window"
 cp "$model" "$work/linux/$name.3dmf"
 cp "$model" "$work/window/$name.3dmf"
-(cd "$work/linux" && "$linux" --quiet "$name.3dmf" "$name.t3d") ||
+# The window reads with the keyword reader while "Whole 3DMF" is unticked.
+(cd "$work/linux" && "$linux" --quiet --reader keywords "$name.3dmf" "$name.t3d") ||
   { echo "FAIL: the Linux program cannot convert $model"; exit 1; }
 
 # One display and one Wine session for this check alone; both end with it.
