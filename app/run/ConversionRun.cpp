@@ -16,8 +16,8 @@
 #include "metafile/format/Document.h"
 #include "platform/Platform.h"
 #include "text/Files.h"
-#include "text/Numbers.h"
 #include "t3d/T3dWriter.h"
+#include "text/Numbers.h"
 #include "text/RunError.h"
 
 namespace Kelvane {
@@ -48,6 +48,26 @@ bool ReadsWholeFormat(const RunSettings& settings, std::string_view text) {
   return Metafile::IsBinaryMetafile(text) || settings.wholeFormat || settings.textureMapping ||
          settings.powerOfTwo ||
          (settings.readerByHeader && Metafile::BeginsWithMetafileHeader(text));
+}
+
+// A failure in what the input holds, which another reader may not meet;
+// not one of the files around it (writing, the template), the settings or
+// memory, where it would fail alike.
+bool FailedOnContent(const RunReport& report) {
+  if (!report.failure || report.failure->outOfMemory) return false;
+  switch (report.failure->kind) {
+    case ErrorKind::Overflow:
+    case ErrorKind::OutOfRange:
+    case ErrorKind::InvalidArgument:
+    case ErrorKind::ArithmeticError:
+      return true;
+    case ErrorKind::FileError:
+    case ErrorKind::InvalidScale:
+    case ErrorKind::SameFile:
+    case ErrorKind::OutputIsModel:
+      return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -192,38 +212,14 @@ RunReport ConversionRun::Conversion::Run() {
   return std::move(report);
 }
 
-namespace {
-
-// A failure in what the input holds, which another reader may not meet;
-// not one of the files around it (writing, the template), the settings or
-// memory, where it would fail alike.
-bool FailedOnContent(const RunReport& report) {
-  if (!report.failure || report.failure->outOfMemory) return false;
-  switch (report.failure->kind) {
-    case ErrorKind::Overflow:
-    case ErrorKind::OutOfRange:
-    case ErrorKind::InvalidArgument:
-    case ErrorKind::ArithmeticError:
-      return true;
-    case ErrorKind::FileError:
-    case ErrorKind::InvalidScale:
-    case ErrorKind::SameFile:
-    case ErrorKind::OutputIsModel:
-      return false;
-  }
-  return false;
-}
-
-}  // namespace
-
 void ConversionRun::Conversion::TryTheOtherReader(RunReport& report) {
   if (text_.empty() || !(FailedOnContent(report) || (report.completed && report.polygons == 0))) {
     return;
   }
-  // Only where the user may pick the other reader: the keyword reader is
-  // never the one for a binary file or for what only the whole-format
-  // reader does, and the keyword reader's own run names no other unless
-  // the input's header chose the reader.
+  // Only where the user may pick the other reader: after a keyword run,
+  // the whole-format reader; after a whole-format run, the keyword reader
+  // only when the input's header chose the reader (never for a binary
+  // file, when asked by name, or for what only the whole-format reader does).
   const bool wholeFormat = !ReadsWholeFormat(settings_, text_);
   if (!wholeFormat && (!settings_.readerByHeader || settings_.wholeFormat ||
                        settings_.textureMapping || settings_.powerOfTwo ||
