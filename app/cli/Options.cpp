@@ -124,7 +124,9 @@ constexpr OptionSpec kOptions[] = {
      Reach::kThisRun, SetJobs},
     {"--recursive", "-r", nullptr, "also take the models in the folders' subfolders",
      Reach::kThisRun, [](const std::string&, Options& o) { o.recursive = true; }},
-    {"--scale", nullptr, "TEXT", "scale factor applied to every point (default 20.0)",
+    {"--scale", nullptr, "TEXT",
+     "scale factor applied to every point (default 20.0): the\n"
+     "number at the start of TEXT, as the window reads its box",
      Reach::kEveryFile,
      [](const std::string& v, Options& o) {
        o.settings.scale = v;
@@ -164,7 +166,9 @@ constexpr OptionSpec kOptions[] = {
      "24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
      "with a palette, as older editors need",
      Reach::kEveryFile, SetBitmapDepth},
-    {"--textures", nullptr, "DIR", "folder for the texture bitmaps (default: the output's)",
+    {"--textures", nullptr, "DIR",
+     "folder for the texture bitmaps (default: the output's;\n"
+     "made when missing)",
      Reach::kEveryFile, [](const std::string& v, Options& o) { o.settings.texturesFolder = v; }},
     {"--template", nullptr, "FILE",
      "map template (default: StartMapFile.txt beside this program,\n"
