@@ -39,6 +39,49 @@ void SetReader(const std::string& value, Options& options) {
   options.keywordsAsked = !options.settings.wholeFormat;
 }
 
+void SetEngine(const std::string& value, Options& options) {
+  using Unreal::Engine;
+  const struct {
+    const char* name;
+    Engine engine;
+  } engines[] = {{"none", Engine::kNone},
+                 {"ue1", Engine::kUe1},
+                 {"ue2", Engine::kUe2},
+                 {"ue3", Engine::kUe3},
+                 {"ue4", Engine::kUe4}};
+  for (const auto& [name, engine] : engines) {
+    if (value != name) continue;
+    options.settings.engine = engine;
+    options.engineGiven = true;
+    return;
+  }
+  throw UsageError("--engine takes none, ue1, ue2, ue3 or ue4, not \"" + value + "\"");
+}
+
+void SetSolidity(const std::string& value, Options& options) {
+  using Unreal::Solidity;
+  if (value == "solid") {
+    options.settings.solidity = Solidity::kSolid;
+  } else if (value == "semisolid") {
+    options.settings.solidity = Solidity::kSemisolid;
+  } else if (value == "nonsolid") {
+    options.settings.solidity = Solidity::kNonsolid;
+  } else {
+    throw UsageError("--solidity takes solid, semisolid or nonsolid, not \"" + value + "\"");
+  }
+}
+
+void SetTexturePackage(const std::string& value, Options& options) {
+  if (!Unreal::IsPackageName(value)) {
+    throw UsageError(
+        "--texture-package takes a package name of letters, digits and _ (parts "
+        "joined by dots, like MyLevel.Walls), not \"" +
+        value + "\"");
+  }
+  options.settings.texturePackage = value;
+  options.texturePackageGiven = true;
+}
+
 void SetBitmapDepth(const std::string& value, Options& options) {
   if (value != "8" && value != "24") {
     throw UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
@@ -131,11 +174,24 @@ constexpr OptionSpec kOptions[] = {
      "scale the model so that its largest side is SIZE units\n"
      "(instead of --scale)",
      Reach::kEveryFile, SetFit},
-    {"--editor-frame", nullptr, nullptr,
-     "write polygons as the editor does: the model not mirrored,\n"
-     "faces outward with unit normals, whole faces, no polygon\n"
-     "of zero area",
-     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.editorFrame = true; }},
+    {"--engine", nullptr, "NAME",
+     "write the document the editor NAME takes as its own: ue1\n"
+     "(Unreal, UT99, Deus Ex), ue2 (UT2004, Unreal 2), ue3 (UDK)\n"
+     "or ue4 (UE4, UE5); each writes polygons as the editor does:\n"
+     "the model not mirrored, faces outward with unit normals,\n"
+     "whole faces, none the editor would drop (default: none,\n"
+     "the plain document)",
+     Reach::kEveryFile, SetEngine},
+    {"--editor-frame", nullptr, nullptr, "the same as --engine ue1", Reach::kEveryFile,
+     [](const std::string&, Options& o) { o.editorFrameGiven = true; }},
+    {"--solidity", nullptr, "KIND",
+     "solid (default), semisolid or nonsolid: how the brushes\n"
+     "take part in the world's BSP (detail geometry: semisolid)",
+     Reach::kEveryFile, SetSolidity},
+    {"--texture-package", nullptr, "NAME",
+     "the package texture references name with --engine ue2, ue3\n"
+     "or ue4 (default MyLevel)",
+     Reach::kEveryFile, SetTexturePackage},
     {"--one-brush", nullptr, nullptr, "write all objects into one brush instead of a map",
      Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.oneBrush = true; }},
     {"--reader", nullptr, "NAME",
@@ -215,6 +271,21 @@ void CheckTogether(Options& options) {
   if (options.paths.empty()) throw UsageError("no INPUT given");
   if (options.scaleGiven && settings.fit.Asked()) {
     throw UsageError("--fit and --scale both set the size; give one of them");
+  }
+  if (options.editorFrameGiven) {
+    if (options.engineGiven && settings.engine != Unreal::Engine::kUe1) {
+      throw UsageError("--editor-frame is --engine ue1; give one of them");
+    }
+    settings.engine = Unreal::Engine::kUe1;
+  }
+  if (Unreal::TakesOnlyMaps(settings.engine) && !settings.templatePath.empty()) {
+    throw UsageError(
+        "--template is read for --engine ue1 and ue2 only: ue3 and ue4 documents "
+        "read no map template");
+  }
+  if (options.texturePackageGiven && settings.engine != Unreal::Engine::kUe2 &&
+      !Unreal::TakesOnlyMaps(settings.engine)) {
+    throw UsageError("--texture-package names textures for --engine ue2, ue3 or ue4");
   }
   if (settings.textureMapping || settings.powerOfTwo) {
     const std::string option = settings.textureMapping ? "--uv" : "--pow2";

@@ -21,6 +21,9 @@ struct Options {
   RunSettings settings;
   bool scaleGiven = false;
   bool keywordsAsked = false;  // --reader keywords given
+  bool engineGiven = false;
+  bool editorFrameGiven = false;
+  bool texturePackageGiven = false;
   bool quiet = false;
   std::string outDir;
   bool outDirGiven = false;

@@ -305,7 +305,7 @@ Kelvane::RunSettings FormMain::Settings() const {
       .wholeFormat = CheckWholeFormat->isChecked(),
       .textureMapping = CheckTextureMapping->isChecked(),
       .powerOfTwo = CheckPowerOfTwo->isChecked(),
-      .editorFrame = CheckEditorFrame->isChecked(),
+      .engine = CheckEditorFrame->isChecked() ? Kelvane::Unreal::Engine::kUe1 : Kelvane::Unreal::Engine::kNone,
       .fit = Kelvane::FitRequest::Typed(TextFit->text().trimmed().toStdString()),
       .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
   };

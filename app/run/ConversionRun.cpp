@@ -92,7 +92,7 @@ std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(double scale, Document
     return std::make_unique<WholeFormatPass>(text_, scale, settings_, pictures, frame, sink, saver,
                                              report, picture_);
   }
-  return std::make_unique<KeywordPass>(text_, scale, settings_.editorFrame, settings_.pictures,
+  return std::make_unique<KeywordPass>(text_, scale, settings_.EditorFrame(), settings_.pictures,
                                        frame, sink, saver, picture_);
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "t3d/Engines.h"
+
 namespace Kelvane {
 
 // A size to fit the model to, as it was asked for: a number (the command
@@ -45,9 +47,15 @@ struct RunSettings {
   // Textures whose sides are not powers of two are resampled to the next
   // ones up (whole-format reader).
   bool powerOfTwo = false;
-  // Write the polygons as the editor writes them (t3d/EditorFrame.h):
-  // not mirrored, faces outward, unit normals, whole faces.
-  bool editorFrame = false;
+  // The editor generation the document is written for (t3d/Engines.h);
+  // every engine writes the polygons as the editor does (the editor frame,
+  // t3d/EditorFrame.h): not mirrored, faces outward, unit normals, whole
+  // faces. kNone: the default document.
+  Unreal::Engine engine = Unreal::Engine::kNone;
+  // How solid the converted brushes are (their actors' PolyFlags).
+  Unreal::Solidity solidity = Unreal::Solidity::kSolid;
+  // The package the engines' texture references name (ue2, ue3, ue4).
+  std::string texturePackage{Unreal::kDefaultTexturePackage};
   // When asked: the model is scaled so that its largest side is that many
   // units, and `scale` is not used.
   FitRequest fit{};
@@ -57,6 +65,8 @@ struct RunSettings {
   std::string texturesFolder{};
   // The map template; empty: StartMapFile.txt where the program finds it.
   std::string templatePath{};
+
+  bool EditorFrame() const { return engine != Unreal::Engine::kNone; }
 };
 
 }  // namespace Kelvane

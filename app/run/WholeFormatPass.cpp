@@ -10,6 +10,7 @@
 #include "metafile/format/Document.h"
 #include "platform/Platform.h"
 #include "t3d/EditorFrame.h"
+#include "t3d/Engines.h"
 #include "t3d/PolygonRecords.h"
 #include "t3d/T3dWriter.h"
 #include "t3d/WritePolygons.h"
@@ -21,9 +22,7 @@ namespace {
 
 // A point of the model as a corner of the document, as every reader maps
 // the axes; function objects, so that WritePolygons takes them inline.
-constexpr auto CornerPoint = [](const Vector3& p) {
-  return Unreal::MapAxes(p.X, p.Y, p.Z);
-};
+constexpr auto CornerPoint = [](const Vector3& p) { return Unreal::MapAxes(p.X, p.Y, p.Z); };
 constexpr auto EditorPoint = [](const Vector3& p) {
   return Unreal::MapAxesToEditor(p.X, p.Y, p.Z);
 };
@@ -118,7 +117,7 @@ void WholeFormatPass::Geometry(const Metafile::Object& object, Metafile::Triangl
     return;
   }
   frame_.BeginObject();
-  if (settings_.editorFrame) {
+  if (settings_.EditorFrame()) {
     WriteEditorPolygons(set);
   } else if (settings_.textureMapping && !set.mapping.textures.empty()) {
     WriteMappedPolygons(set);
@@ -144,7 +143,9 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
   const std::string path = saver_.SaveTexture(picture_);
   if (path.empty() || !settings_.textureMapping) return;
   const std::string name = TextureNameOf(path);
-  saved_[&object] = {name, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+  saved_[&object] = {name,
+                     Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
+                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
   if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
                  " in the T3D document: a texture name takes only letters, digits and _");
@@ -258,16 +259,41 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
 // returned. A triangle of zero area is left out and counted.
 bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
                                          const std::vector<Vector3>& corners,
-                                         const std::uint32_t* order, std::size_t count,
+                                         const std::uint32_t* given, std::size_t count,
                                          std::size_t r, std::size_t faceTriangles) {
   Vector3 at[Unreal::kMostCorners];
-  for (std::size_t k = 0; k < count; ++k) at[k] = corners[order[k]];
+  std::uint32_t order[Unreal::kMostCorners];
+  for (std::size_t k = 0; k < count; ++k) {
+    order[k] = given[k];
+    at[k] = corners[order[k]];
+  }
   const bool face = faceTriangles > 0;
+  Unreal::T3dWriter& writer = frame_.Writer();
+  // The corners as the editor reads them back: a face it would not keep as
+  // it stands goes as its triangles instead; a triangle with area that is
+  // none to the editor is left out.
+  std::size_t merged = 0;
   Vector3 normal;
-  if (face ? !Unreal::FlatAndConvex(at, count, normal)
-           : !Unreal::EditorNormal(at[0], at[1], at[2], normal)) {
-    if (face) return false;
-    frame_.Writer().LeaveOutZeroArea();
+  Unreal::EditorVerdict verdict = Unreal::EditorVerdict::kKept;
+  bool area = false;
+  if (face) {
+    verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
+    if (verdict != Unreal::EditorVerdict::kKept || !Unreal::FlatAndConvex(at, count, normal)) {
+      return false;
+    }
+    area = true;
+  } else {
+    area = Unreal::EditorNormal(at[0], at[1], at[2], normal);
+    if (area) verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
+  }
+  if (!area || verdict != Unreal::EditorVerdict::kKept) {
+    if (!area) {
+      writer.LeaveOutZeroArea();
+    } else if (verdict == Unreal::EditorVerdict::kTooFewCorners) {
+      writer.LeaveOutCollapsed();
+    } else {
+      writer.LeaveOutOnALine();
+    }
     sink_.DoEvents();
     return true;
   }
@@ -286,7 +312,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
     if (saved == nullptr) {
       if (use != Metafile::kNoTexture) counter = &summary.bitmapMissing;
     } else if (!HasUVs(mapping, order, count)) {
-      name = saved->name;
+      name = saved->reference;
       counter = &summary.withoutUV;
     } else {
       double s[Unreal::kMostCorners];
@@ -302,16 +328,17 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
       const bool solved =
           Unreal::MapTexture(first, firstS, firstT, axes) && OnTheAxes(axes, at, s, t, count);
       if (face && !solved) return false;
-      name = saved->name;
+      name = saved->reference;
       mapped = solved ? &axes : nullptr;
       counter = solved ? &summary.mapped : &summary.flat;
     }
   }
   if (counter != nullptr) ++*counter;
+  writer.CountMergedCorners(merged);
   std::string text;
-  frame_.Writer().WriteEditorPolygon(text, at, count, normal, name, mapped);
+  writer.WriteEditorPolygon(text, at, count, normal, name, mapped);
   text += "\r\n";
-  frame_.Writer().AppendRecord(text);
+  writer.AppendRecord(text);
   sink_.DoEvents();
   return true;
 }

@@ -42,6 +42,8 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
  private:
   struct SavedTexture {
     std::string name;
+    // How the engine's polygons name it (the name, with its package).
+    std::string reference;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
   };

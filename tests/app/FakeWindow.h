@@ -22,7 +22,8 @@ class FakeWindow : public Kelvane::CaptionSink {
   int wholeFormat = 0;
   int textureMapping = 0;
   int powerOfTwo = 0;
-  int editorFrame = 0;
+  int editorFrame = 0;  // the editor frame: --engine ue1
+  Kelvane::Unreal::Engine engine = Kelvane::Unreal::Engine::kNone;
   std::string fit;
 
   // The settings a run starts with, from the fields above.
@@ -35,7 +36,7 @@ class FakeWindow : public Kelvane::CaptionSink {
             .wholeFormat = wholeFormat != 0,
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
-            .editorFrame = editorFrame != 0,
+            .engine = editorFrame != 0 ? Kelvane::Unreal::Engine::kUe1 : engine,
             .fit = Kelvane::FitRequest::Typed(fit),
             .templatePath = templatePath};
   }

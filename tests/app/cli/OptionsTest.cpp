@@ -25,7 +25,7 @@ std::string Summary(const Options& o) {
   if (o.keywordsAsked) text += " keywords";
   if (s.textureMapping) text += " uv";
   if (s.powerOfTwo) text += " pow2";
-  if (s.editorFrame) text += " editor";
+  if (s.engine != Kelvane::Unreal::Engine::kNone) text += " engine=" + std::to_string(static_cast<int>(s.engine));
   if (s.fit.Asked()) text += " fit=" + std::to_string(s.fit.Resolve());
   if (s.bitmapDepth != 24) text += " depth=" + std::to_string(s.bitmapDepth);
   if (!s.texturesFolder.empty()) text += " textures=" + s.texturesFolder;
@@ -64,7 +64,7 @@ TEST(OptionsTest, EachOptionInEachSpelling) {
       // After "--" every argument is a path, "-" included.
       {{"--", "--one-brush", "-"}, "[--one-brush][-] scale=20.0"},
       {{"a", "--result-line"}, "[a] scale=20.0 result-line"},
-      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 editor fit=512.000000"},
+      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 engine=1 fit=512.000000"},
       {{"a", "--fit=0.5"}, "[a] scale=20.0 fit=0.500000"},
   };
   for (const auto& c : cases) {
