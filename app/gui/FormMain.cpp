@@ -396,6 +396,11 @@ void FormMain::SetInputAndProposeOutput(const QString& input) {
   }
 }
 
+void FormMain::OpenArguments(const QStringList& arguments) {
+  if (arguments.size() == 1 && !arguments.front().isEmpty())
+    SetInputAndProposeOutput(arguments.front());
+}
+
 void FormMain::CommandBrowseInput_Click() {
   try {
     CommonDialog1.CancelError = true;
