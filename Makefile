@@ -22,6 +22,12 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# The Debian package is installed into this machine's /usr and removed
+	@# again: only as root, as CI runs.
+	@if [ "$$(id -u)" -eq 0 ]; then \
+	  BUILD=$(BUILD) scripts/check-package.sh >$(BUILD)/check-package.log 2>&1 || \
+	  { cat $(BUILD)/check-package.log; exit 1; }; tail -1 $(BUILD)/check-package.log; \
+	else echo "check-package: skipped (needs root)"; fi
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-windows
 
