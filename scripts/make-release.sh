@@ -32,6 +32,8 @@ for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "$windows/l
   "$windows/libkelvane_core.a" "$lept/lib/liblept.a" /usr/x86_64-w64-mingw32/lib/libz.a; do
   x86_64-w64-mingw32-strip --strip-debug -o "$stage/$win/relink/$(basename "$object")" "$object"
 done
+# The version resource, compiled, as an object of its own name.
+cp "$windows/CMakeFiles/kelvane.dir/version/kelvane.rc.res" "$stage/$win/relink/version.rc.obj"
 cp "$source/packaging/windows/relink/CMakeLists.txt" "$stage/$win/relink/"
 # The exact sources and options, from the stamps the build scripts leave.
 notice=$(cat "$source/packaging/windows/NOTICE.txt")

@@ -13,7 +13,8 @@ source=$(cd "$(dirname "$0")/.." && pwd)
   { echo "make-setup.sh: the version must be three numbers, not \"$version\"" >&2; exit 2; }
 lists=$(mktemp -d)
 trap 'rm -rf "$lists"' EXIT
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 0)}
+# The last commit's time; outside a checkout, 1980 (the earliest a zip can hold).
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
 # NSIS reads "$" and quotes in its strings; the release's names have none.
 files=$(cd "$folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)

@@ -18,7 +18,8 @@ zip="$work/out/$name.zip"
 
 listed=$(unzip -Z1 "$zip" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort | tr '\n' ' ')
 expected="NOTICE.txt README.md StartMapFile.txt kelvane-convert.exe kelvane.exe relink/CMakeLists.txt \
-relink/libkelvane_core.a relink/libkelvane_gui.a relink/liblept.a relink/libz.a relink/main.cpp.obj "
+relink/libkelvane_core.a relink/libkelvane_gui.a relink/liblept.a relink/libz.a relink/main.cpp.obj \
+relink/version.rc.obj "
 [ "$listed" = "$expected" ] || fail "the zip holds: $listed; expected: $expected"
 folder="$work/Kelvane release é"
 mkdir -p "$folder"
