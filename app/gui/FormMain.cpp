@@ -415,6 +415,11 @@ void FormMain::SetInputAndProposeOutput(const QString& input) {
   }
 }
 
+void FormMain::OpenArguments(const QStringList& arguments) {
+  if (arguments.size() == 1 && !arguments.front().isEmpty())
+    SetInputAndProposeOutput(arguments.front());
+}
+
 void FormMain::CommandBrowseInput_Click() {
   CommonDialog1.Filter = "3DMF (*.3dmf;*.3dm;*.3mf)|*.3dmf;*.3dm;*.3mf|";
   CommonDialog1.DefaultExt = ".3dmf";

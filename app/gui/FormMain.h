@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
@@ -50,6 +51,10 @@ class FormMain : public QWidget {
   bool Running() const { return running_; }
 
   void CommandGo_Click();
+  // The program's arguments after its name: a single path is taken as the
+  // input browse takes a chosen file (Explorer's "Open with", a file dropped
+  // on the program's icon). Nothing converts until Go.
+  void OpenArguments(const QStringList& arguments);
   void CommandBrowseInput_Click();
   void CommandBrowseOutput_Click();
   // Asks where to save the painted texture, proposing `proposed`; called by

@@ -344,6 +344,64 @@ TEST_F(FormMainTest, DroppingAFileTakesItAsTheInput) {
   EXPECT_EQ(Box("TextOutFileName")->text(), slashes(dir.File("v.2-model.t3d")));
 }
 
+// Started with a path (Explorer's "Open with", a file dropped on the
+// program's icon) or given a model by a drop, the window fills the boxes as
+// the input browse does; only a single path counts, and nothing converts
+// until Go.
+TEST_F(FormMainTest, AnArgumentOrADropFillsTheBoxesAndConvertsNothing) {
+  const std::string model = dir.File("Kel vané v.2.3dmf");
+  WriteFile(model, kTriangle);
+  const QString path = QString::fromStdString(model);
+  const QString proposed = QString::fromStdString(dir.File("Kel vané v.2.t3d"));
+  const QString kept = "/elsewhere/old.t3d";
+  struct Case {
+    const char* how;
+    bool drop;
+    QStringList arguments;
+    QString input;
+    QString output;
+  };
+  const Case cases[] = {
+      {"no argument", false, {}, "", kept},
+      {"an empty argument", false, {""}, "", kept},
+      {"two paths", false, {path, path}, "", kept},
+      {"one path", false, {path}, path, proposed},
+      {"a Windows path",
+       false,
+       {"C:\\Models\\v.2\\ship.qd3d"},
+       "C:\\Models\\v.2\\ship.qd3d",
+       "C:\\Models\\v.2\\ship.t3d"},
+      // A dropped file's path comes with "/" on every system.
+      {"a drop",
+       true,
+       {path},
+       QDir::fromNativeSeparators(path),
+       QDir::fromNativeSeparators(proposed)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    SetRun("", kept.toStdString());
+    if (c.drop) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(c.arguments.front())});
+      QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                            Qt::NoModifier);
+      QApplication::sendEvent(window.get(), &enter);
+      QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(window.get(), &dropped);
+    } else {
+      window->OpenArguments(c.arguments);
+    }
+    EXPECT_EQ(Box("TextInFileName")->text(), c.input);
+    EXPECT_EQ(Box("TextOutFileName")->text(), c.output);
+  }
+  QApplication::processEvents();
+  EXPECT_EQ(Caption("LabelProgress"), "Label1");
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(proposed.toStdString())));
+  EXPECT_TRUE(dialogs.requests.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
 // ---------------------------------------------------------------- runs
 
 TEST_F(FormMainTest, GoWritesWhatTheCommandLineWrites) {
