@@ -15,6 +15,7 @@
 #include "app/run/RunSettings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -86,6 +87,7 @@ class FormMain : public QWidget {
   QPushButton* NewButton(const char* name, const char* caption, QRect geometry);
   QLineEdit* NewTextBox(const char* name, const char* text, QRect geometry);
   QCheckBox* NewCheckBox(const char* name, const char* caption, bool on, QRect geometry);
+  QComboBox* NewComboBox(const char* name, QRect geometry);
   void Place(QWidget* control, const char* name, QRect geometry);
   void FitFontToLayout();
   int Twips(int twips) const;
@@ -127,7 +129,10 @@ class FormMain : public QWidget {
   QCheckBox* CheckTextureMapping;
   QCheckBox* CheckPowerOfTwo;
   QCheckBox* CheckBitmap8;
-  QCheckBox* CheckEditorFrame;
+  QLabel* LabelEngine;
+  QComboBox* ComboEngine;
+  QLabel* LabelSolidity;
+  QComboBox* ComboSolidity;
   QLabel* LabelFit;
   QLineEdit* TextFit;
   // Beyond the original layout: the converted model, beside the rest.

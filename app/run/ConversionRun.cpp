@@ -143,6 +143,12 @@ void ConversionRun::Conversion::Convert() {
   sink_.ShowPhase(RunPhase::Parsing);
   sink_.DoEvents();
   if (fit) scale_ = FitScale(fitSize);
+  if (settings_.solidity != Unreal::Solidity::kSolid && settings_.oneBrush &&
+      !Unreal::TakesOnlyMaps(settings_.engine)) {
+    report_.Warn(
+        "a one-brush document has no brush actor to carry the solidity; set it on the brush "
+        "in the editor once it is imported");
+  }
   pass_ = MakePass(scale_, frame_, sink_, saver_, report_);
   pass_->Run();
   sink_.ShowPhase(RunPhase::Done);
@@ -170,6 +176,7 @@ RunReport ConversionRun::Conversion::Run() {
   report.scale = scale_;
   report.extent = writer.CornersWritten();
   report.degenerateLeftOut = writer.ZeroAreaLeftOut();
+  report.editorMends = writer.Mends();
   const bool failedToRead = report.failure && !report.failure->outOfMemory;
   if (!report.wholeFormat && (failedToRead || (report.completed && report.polygons == 0))) {
     report.wholeFormatWouldRead = WholeFormatWouldRead(text_);

@@ -116,7 +116,7 @@ void WholeFormatPass::Geometry(const Metafile::Object& object, Metafile::Triangl
                  document_->PlaceOf(object.start, &object) + ")");
     return;
   }
-  frame_.BeginObject();
+  frame_.BeginObject(set.name);
   if (settings_.EditorFrame()) {
     WriteEditorPolygons(set);
   } else if (settings_.textureMapping && !set.mapping.textures.empty()) {

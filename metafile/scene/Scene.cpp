@@ -13,6 +13,14 @@
 
 namespace Kelvane::Metafile {
 
+namespace {
+
+// The kind of the element that names an object, as the format's custom
+// element classes are named.
+constexpr std::string_view kNameElement = "Apple Computer, Inc.:NameElement";
+
+}  // namespace
+
 bool IsShapeWithoutSurface(std::string_view kind) {
   return kind == "NURBCurve" || kind == "Ellipse" || kind == "Line" || kind == "PolyLine" ||
          kind == "Point" || kind == "Marker" || kind == "PixmapMarker";
@@ -172,6 +180,7 @@ class Walk {
              "A point of this " + kind + " is beyond the range of numbers once transformed");
       }
     }
+    if (container != nullptr) set.name = NameOf(*container);
     if (mapping_) MapSurface(object, container, state, set);
     ++summary_.geometryObjects;
     summary_.triangles += set.triangles.size();
@@ -370,6 +379,26 @@ class Walk {
   }
 
   // Whether a NURB patch's container holds trim loops, which are not cut.
+  // The name a Container's name element gives its object: the element's
+  // string, or that of the CString inside it. A name is an extra: one that
+  // cannot be read is no name, and the object converts as it would without.
+  std::string NameOf(const Object& container) {
+    for (std::size_t i = 1; i < container.children.size(); ++i) {
+      const Object& element = doc_.objects[container.children[i]];
+      if (element.kind != kNameElement) continue;
+      const Object& holder =
+          !element.children.empty() && doc_.objects[element.children.front()].kind == "CString"
+              ? doc_.objects[element.children.front()]
+              : element;
+      try {
+        return doc_.FieldsOf(holder)->String();
+      } catch (const RunError&) {
+        return {};
+      }
+    }
+    return {};
+  }
+
   bool HasTrimLoops(const Object& container) {
     for (std::size_t i = 1; i < container.children.size(); ++i) {
       if (doc_.objects[container.children[i]].kind.find("Trim") != std::string::npos) return true;

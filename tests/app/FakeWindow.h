@@ -24,6 +24,8 @@ class FakeWindow : public Kelvane::CaptionSink {
   int powerOfTwo = 0;
   int editorFrame = 0;  // the editor frame: --engine ue1
   Kelvane::Unreal::Engine engine = Kelvane::Unreal::Engine::kNone;
+  Kelvane::Unreal::Solidity solidity = Kelvane::Unreal::Solidity::kSolid;
+  std::string texturePackage{Kelvane::Unreal::kDefaultTexturePackage};
   std::string fit;
 
   // The settings a run starts with, from the fields above.
@@ -37,6 +39,8 @@ class FakeWindow : public Kelvane::CaptionSink {
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
             .engine = editorFrame != 0 ? Kelvane::Unreal::Engine::kUe1 : engine,
+            .solidity = solidity,
+            .texturePackage = texturePackage,
             .fit = Kelvane::FitRequest::Typed(fit),
             .templatePath = templatePath};
   }

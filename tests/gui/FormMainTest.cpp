@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -220,8 +221,9 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
                          "CheckDoPics",      "TextScale",
                          "CheckWholeFormat", "CheckTextureMapping",
                          "CheckPowerOfTwo",  "CheckBitmap8",
-                         "CheckEditorFrame", "TextFit",
-                         "PicturePreview",   "CommandGo"};
+                         "TextFit",          "ComboEngine",
+                         "ComboSolidity",    "PicturePreview",
+                         "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -230,7 +232,7 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
 }
 
 TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
-  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit"}) {
+  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit", "LabelEngine", "LabelSolidity"}) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
@@ -239,7 +241,7 @@ TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
   // between the Linux and the Windows style).
   for (const char* name :
        {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat", "CheckTextureMapping",
-        "CheckPowerOfTwo", "CheckBitmap8", "CheckEditorFrame"}) {
+        "CheckPowerOfTwo", "CheckBitmap8"}) {
     auto* box = Control<QCheckBox>(name);
     QStyleOptionButton option;
     option.initFrom(box);
@@ -570,29 +572,52 @@ TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
   }
 }
 
-TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
-  EXPECT_FALSE(Control<QCheckBox>("CheckEditorFrame")->isChecked());
+// Each engine and solidity the window offers, and the size to fit, write
+// what the command line's options write.
+TEST_F(FormMainTest, TheEngineSolidityAndFitChoicesWriteWhatTheirOptionsWrite) {
+  auto* engine = Control<QComboBox>("ComboEngine");
+  auto* solidity = Control<QComboBox>("ComboSolidity");
+  EXPECT_EQ(engine->currentIndex(), 0);  // the plain document
+  EXPECT_EQ(solidity->currentIndex(), 0);
   EXPECT_EQ(Box("TextFit")->text(), "");
-  for (const bool whole : {false, true}) {
-    SCOPED_TRACE(whole);
+  const struct {
+    int engine;
+    int solidity;
+    bool whole;
+    const char* options;
+    const char* line;  // one the document must hold
+  } cases[] = {
+      {1, 0, false, "--engine ue1 --fit 256", "Begin Polygon Item=OUTSIDE Link=0\r\n"},
+      {2, 1, true, "--reader 3dmf --engine ue2 --solidity semisolid --fit 256",
+       "PolyFlags=32\r\n"},
+      {3, 2, true, "--reader 3dmf --engine ue3 --solidity nonsolid --fit 256",
+       "Begin Level NAME=PersistentLevel\r\n"},
+      {4, 0, false, "--engine ue4 --fit 256", "BrushType=Brush_Add\r\n"},
+      {0, 1, false, "--solidity semisolid --fit 256", "PolyFlags=32\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
     // A model each reader reads: a keyword TriMesh, or a Mesh of two faces.
     const std::string model =
-        whole ? TestModel("samples/Mesh_TriGrid.3dmf")
-              : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+        c.whole ? TestModel("samples/Mesh_TriGrid.3dmf")
+                : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+    // The same name in another folder: map names and labels come from it.
     WriteFile(dir.File("window.3dmf"), model);
-    WriteFile(dir.File("line.3dmf"), model);
-    Control<QCheckBox>("CheckEditorFrame")->setChecked(true);
-    Control<QCheckBox>("CheckWholeFormat")->setChecked(whole);
+    std::filesystem::create_directories(Kelvane::Platform::PathOf(dir.File("line")));
+    WriteFile(dir.File("line/window.3dmf"), model);
+    engine->setCurrentIndex(c.engine);
+    solidity->setCurrentIndex(c.solidity);
+    Control<QCheckBox>("CheckWholeFormat")->setChecked(c.whole);
     Box("TextFit")->setText("256");
     SetRun(dir.File("window.3dmf"), dir.File("window.t3d"));
     Click("CommandGo");
-    const CommandLineResult line =
-        RunCommandLine(std::string(whole ? "--reader 3dmf " : "") + "--editor-frame --fit 256 " +
-                       Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")));
+    const CommandLineResult line = RunCommandLine(std::string(c.options) + " " +
+                                                  Q(dir.File("line/window.3dmf")) + " " +
+                                                  Q(dir.File("line/window.t3d")));
     ASSERT_EQ(line.status, 0) << line.stderrText;
     const std::string document = ReadFile(dir.File("window.t3d"));
-    EXPECT_NE(document.find("Begin Polygon Item=OUTSIDE Link=0\r\n"), std::string::npos);
-    EXPECT_TRUE(document == ReadFile(dir.File("line.t3d")));
+    EXPECT_NE(document.find(c.line), std::string::npos) << document;
+    EXPECT_TRUE(document == ReadFile(dir.File("line/window.t3d")));
     // The summary under the preview gives the size it was fitted to.
     EXPECT_TRUE(Caption("LabelSummary").contains("256")) << Caption("LabelSummary").toStdString();
   }
@@ -846,12 +871,12 @@ class PreviewTest : public FormMainTest {
 TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
   Kelvane::Gui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
-  // Beside the picture box, under the row of texture options.
-  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 530, 363));
+  // Beside the picture box, under the rows of texture and document options.
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 56, 530, 338));
   EXPECT_TRUE(view->Image().isNull());
 
   const QImage first = Go(TestModel("crate.3dmf"));
-  ASSERT_EQ(first.size(), QSize(530, 363));
+  ASSERT_EQ(first.size(), QSize(530, 338));
   EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
   EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
   EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);
