@@ -97,7 +97,8 @@ TEST(DataAfterTheLastObjectTest, EveryMeshAndTextureBeforeItConvertsWithAWarning
   // The command line reads it too, a binary model whatever the reader.
   TempDir dir;
   WriteFile(dir.File("cards.3dmf"), Cards("masked-cards-big.3dmf"));
-  const auto run = testing_support::RunConvert("cards.3dmf cards.t3d", dir.File(""));
+  const auto run =
+      testing_support::RunConvert("cards.3dmf cards.t3d", Platform::TextOf(dir.Path()));
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("kelvane-convert: warning: the last 608 bytes of the input were not read"),
             std::string::npos)
