@@ -61,6 +61,16 @@ struct RunSettings {
   FitRequest fit{};
   // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
   int bitmapDepth = 24;
+  // Textures keep their alpha (whole-format reader): a masked texture is
+  // saved as an 8-bit bitmap whose palette entry 0 is its transparent
+  // pixels whatever `bitmapDepth` says, a PNG keeps the alpha, the
+  // power-of-two resampling keeps the mask hard and the picture box shows
+  // it. Off, every texture is resampled, saved and shown opaque, as it
+  // always was.
+  bool textureAlpha = false;
+  // Textures are saved as PNG files ("NAME.png", named as the bitmaps are)
+  // instead of bitmaps; `bitmapDepth` does not apply.
+  bool texturePng = false;
   // The folder the bitmaps are proposed in; empty: the output's.
   std::string texturesFolder{};
   // The map template; empty: StartMapFile.txt where the program finds it.

@@ -67,7 +67,7 @@ bool HasUVs(const Metafile::SurfaceMapping& mapping, const std::uint32_t* order,
 
 WholeFormatPass::WholeFormatPass(std::string_view text, double scale, const RunSettings& settings,
                                  bool pictures, DocumentFrame& frame, RunSink& sink,
-                                 TextureSaver& saver, ReportBuilder& report, Image& picture)
+                                 BitmapSaver& saver, ReportBuilder& report, Image& picture)
     : text_(text),
       scale_(scale),
       settings_(settings),
@@ -137,15 +137,26 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
   const int width = resample ? NextPowerOfTwo(decoded.width) : decoded.width;
   const int height = resample ? NextPowerOfTwo(decoded.height) : decoded.height;
   CheckPictureSize(width, height);
-  picture_ = resample ? Resample(decoded, width, height) : decoded;
+  if (settings_.textureAlpha || decoded.alpha.empty()) {
+    picture_ = resample ? Resample(decoded, width, height) : decoded;
+  } else {
+    // Without alpha the texture is resampled, saved and shown opaque, as
+    // it always was.
+    picture_ = decoded;
+    picture_.alpha.clear();
+    if (resample) picture_ = Resample(picture_, width, height);
+  }
   sink_.ShowTexture(picture_);
   sink_.DoEvents();
-  const std::string path = saver_.SaveTexture(picture_);
-  if (path.empty() || !settings_.textureMapping) return;
+  const SavedPicture saved = saver_.Save(picture_);
+  const std::string& path = saved.path;
+  if (path.empty()) return;
   const std::string name = TextureNameOf(path);
   saved_[&object] = {name,
                      Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
-                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                     saved.masked};
+  if (!settings_.textureMapping) return;
   if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
                  " in the T3D document: a texture name takes only letters, digits and _");

@@ -21,7 +21,7 @@
 namespace Kelvane {
 
 struct Image;
-class TextureSaver;
+class BitmapSaver;
 
 // The whole-format reader's pass: the text becomes a tree of objects before
 // the first write (so a file that is no 3DMF file leaves an existing output
@@ -31,7 +31,7 @@ class TextureSaver;
 class WholeFormatPass : public Pass, private Metafile::SceneSink {
  public:
   WholeFormatPass(std::string_view text, double scale, const RunSettings& settings, bool pictures,
-                  DocumentFrame& frame, RunSink& sink, TextureSaver& saver, ReportBuilder& report,
+                  DocumentFrame& frame, RunSink& sink, BitmapSaver& saver, ReportBuilder& report,
                   Image& picture);
   ~WholeFormatPass() override;
 
@@ -46,6 +46,8 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
     std::string reference;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Saved with its mask (SavedPicture::masked): its polygons are masked.
+    bool masked = false;
   };
 
   void Reached(const Metafile::Object& object) override;
@@ -67,7 +69,7 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   bool pictures_;
   DocumentFrame& frame_;
   RunSink& sink_;
-  TextureSaver& saver_;
+  BitmapSaver& saver_;
   ReportBuilder& report_;
   Image& picture_;
   std::unique_ptr<Metafile::Document> document_;
