@@ -209,7 +209,7 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
   CheckingSink mapped(document);
   SceneSummary mappedSummary;
   try {
-    WalkScene(document, mapped, true, mappedSummary, true);
+    WalkScene(document, mapped, true, mappedSummary, Mapping::kTexturesAndUVs);
   } catch (const Kelvane::RunError& e) {
     checkError(e);
     return;

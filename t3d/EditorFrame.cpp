@@ -140,8 +140,8 @@ EditorVerdict JudgeEditorCorners(Vector3* corners, std::uint32_t* indices, std::
 
 void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
                         std::size_t count, const Vector3& normal, std::string_view texture,
-                        const TextureAxes* axes) {
-  PutPolygonHead(text, texture);
+                        const TextureAxes* axes, std::int32_t flags) {
+  PutPolygonHead(text, texture, flags);
   char number[16];
   text.append(number, std::to_chars(number, number + sizeof number, link).ptr);
   text += "\r\nOrigin ";

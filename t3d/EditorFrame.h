@@ -59,13 +59,13 @@ EditorVerdict JudgeEditorCorners(Vector3* corners, std::uint32_t* indices, std::
                                  std::size_t& merged);
 
 // One polygon record in the editor's form: "Begin Polygon Item=OUTSIDE
-// [Texture=NAME ]Link=N", Origin, Normal, TextureU, TextureV, one Vertex
+// [Texture=NAME ][Flags=N ]Link=N", Origin, Normal, TextureU, TextureV, one Vertex
 // line per corner, "End Polygon". `corners` are in the written order and
 // `normal` is their EditorNormal. With axes, Origin, TextureU and TextureV
 // are those; else the edge axes: the first corner, and the unit edges from
 // the second corner to the first and to the third.
 void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
                         std::size_t count, const Vector3& normal, std::string_view texture,
-                        const TextureAxes* axes);
+                        const TextureAxes* axes, std::int32_t flags = 0);
 
 }  // namespace Kelvane::Unreal

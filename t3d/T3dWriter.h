@@ -81,7 +81,8 @@ class T3dWriter {
   // A polygon in the editor's form (EditorFrame.h), numbered within its
   // brush; it counts in PolygonLinkCounter too.
   void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
-                          const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+                          const Vector3& normal, std::string_view texture, const TextureAxes* axes,
+                          std::int32_t flags = 0);
   // A brush begins: the editor's polygon numbers start again at 0.
   void StartBrush() { brushLink_ = 0; }
 

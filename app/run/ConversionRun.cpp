@@ -185,7 +185,7 @@ RunReport ConversionRun::Conversion::Run() {
 }
 
 ConversionRun::ConversionRun(RunSettings settings, RunSink& sink)
-    : settings_(std::move(settings)), sink_(sink) {}
+    : settings_(WithEngineTextures(std::move(settings))), sink_(sink) {}
 
 ConversionRun::~ConversionRun() = default;
 

@@ -88,7 +88,13 @@ void WholeFormatPass::Run() {
   report_.Warn(document_->warnings);
 
   frame_.WriteHead();
-  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), settings_.textureMapping);
+  // An engine's polygons of masked textures are flagged, so the textures
+  // that cover them are looked up too, their UVs only when mapped.
+  const Metafile::Mapping mapping = settings_.textureMapping ? Metafile::Mapping::kTexturesAndUVs
+                                    : MasksByPolygonFlag(settings_.engine) && pictures_
+                                        ? Metafile::Mapping::kTextures
+                                        : Metafile::Mapping::kNone;
+  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), mapping);
   currentObject_ = nullptr;
   frame_.WriteTail();
 }
@@ -152,10 +158,9 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
   const std::string& path = saved.path;
   if (path.empty()) return;
   const std::string name = TextureNameOf(path);
-  saved_[&object] = {name,
-                     Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
-                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                     saved.masked};
+  saved_[&object] = {
+      name, Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
+      static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), saved.masked};
   if (!settings_.textureMapping) return;
   if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
@@ -167,6 +172,13 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
                  " pixels; the editor imports textures whose sides are powers of two (the "
                  "power-of-two option resamples it)");
   }
+}
+
+std::int32_t WholeFormatPass::MaskFlagOf(const Metafile::SurfaceMapping& mapping,
+                                         std::size_t r) const {
+  if (!MasksByPolygonFlag(settings_.engine)) return 0;
+  const SavedTexture* saved = SavedTextureOf(mapping, mapping.TextureOf(r));
+  return saved != nullptr && saved->masked ? kMaskedPolygonFlag : 0;
 }
 
 const WholeFormatPass::SavedTexture* WholeFormatPass::SavedTextureOf(
@@ -313,11 +325,21 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   Unreal::TextureAxes axes;
   const Unreal::TextureAxes* mapped = nullptr;
   std::int64_t* counter = nullptr;
-  if (settings_.textureMapping && !mapping.textures.empty()) {
+  std::int32_t flags = 0;
+  if (!mapping.textures.empty()) {
+    // A face's triangles share one texture; without texture mapping, one
+    // masking is enough.
     const std::uint32_t use = mapping.TextureOf(r);
     for (std::size_t i = 1; i < faceTriangles; ++i) {
-      if (mapping.TextureOf(r + i) != use) return false;
+      if (settings_.textureMapping ? mapping.TextureOf(r + i) != use
+                                   : MaskFlagOf(mapping, r + i) != MaskFlagOf(mapping, r)) {
+        return false;
+      }
     }
+    flags = MaskFlagOf(mapping, r);
+  }
+  if (settings_.textureMapping && !mapping.textures.empty()) {
+    const std::uint32_t use = mapping.TextureOf(r);
     const SavedTexture* saved = SavedTextureOf(mapping, use);
     MappingSummary& summary = report_.Mapping();
     if (saved == nullptr) {
@@ -347,7 +369,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   if (counter != nullptr) ++*counter;
   writer.CountMergedCorners(merged);
   std::string text;
-  writer.WriteEditorPolygon(text, at, count, normal, name, mapped);
+  writer.WriteEditorPolygon(text, at, count, normal, name, mapped, flags);
   text += "\r\n";
   writer.AppendRecord(text);
   sink_.DoEvents();

@@ -57,6 +57,9 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   // The saved texture the r-th triangle's texture was saved as, if any.
   const SavedTexture* SavedTextureOf(const Metafile::SurfaceMapping& mapping,
                                      std::uint32_t use) const;
+  // The polygon flags that mask the r-th triangle in the engine's editor
+  // (PF_Masked), when its texture was saved masked; else 0.
+  std::int32_t MaskFlagOf(const Metafile::SurfaceMapping& mapping, std::size_t r) const;
   void WriteMappedPolygons(const Metafile::TriangleSet& set);
   void WriteEditorPolygons(const Metafile::TriangleSet& set);
   bool WriteEditorPolygon(const Metafile::TriangleSet& set, const std::vector<Vector3>& corners,

@@ -29,6 +29,7 @@ class FakeWindow : public Kelvane::CaptionSink {
   int bitmapDepth = 24;
   int textureAlpha = 0;
   int texturePng = 0;
+  Kelvane::RunSettings::TextureFormat textureFormat = Kelvane::RunSettings::TextureFormat::kEngine;
   std::string fit;
 
   // The settings a run starts with, from the fields above.
@@ -46,6 +47,7 @@ class FakeWindow : public Kelvane::CaptionSink {
             .texturePackage = texturePackage,
             .fit = Kelvane::FitRequest::Typed(fit),
             .bitmapDepth = bitmapDepth,
+            .textureFormat = textureFormat,
             .textureAlpha = textureAlpha != 0,
             .texturePng = texturePng != 0,
             .templatePath = templatePath};

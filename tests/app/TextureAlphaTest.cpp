@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RunTestSupport.h"
+#include "T3dRecords.h"
 #include "app/run/BitmapSaver.h"
 #include "app/run/ReportBuilder.h"
 #include "image/Bitmap.h"
@@ -232,6 +233,69 @@ TEST(TextureAlphaRunTest, TheSaverSavesEachPictureAsItsSettingsSay) {
     EXPECT_EQ(DepthOf(file), c.savedDepth);
     if (c.savedMasked) {
       EXPECT_EQ(EntryZeroOf(file, 2), (std::set<std::size_t>{0}));
+    }
+  }
+}
+
+// Each engine saves the cards in the form its editor shows masked, and
+// flags their polygons where its editor reads the flag: UE1 and UE2 8-bit
+// bitmaps whose entry 0 is the mask and PF_Masked (Flags=2) on exactly the
+// cards' polygons, mapped or not; UE3 and UE4 RGBA PNGs and no flag. The
+// opaque ground keeps the engine's depth (UE1 8 bits, UE2 as asked) and no
+// flag; --texture-format chooses for any engine.
+TEST(TextureAlphaRunTest, EachEngineSavesAndFlagsMaskedTexturesAsItsEditorShowsThem) {
+  using Kelvane::Unreal::Engine;
+  using TextureFormat = RunSettings::TextureFormat;
+  const struct {
+    Engine engine;
+    TextureFormat format;
+    const char* extension;
+    int groundDepth;  // 0: a PNG
+    bool flagged;
+  } cases[] = {
+      {Engine::kUe1, TextureFormat::kEngine, ".bmp", 8, true},
+      {Engine::kUe2, TextureFormat::kEngine, ".bmp", 24, true},
+      {Engine::kUe3, TextureFormat::kEngine, ".png", 0, false},
+      {Engine::kUe4, TextureFormat::kEngine, ".png", 0, false},
+      {Engine::kUe3, TextureFormat::kBmp, ".bmp", 24, false},
+      {Engine::kUe2, TextureFormat::kPng, ".png", 0, false},
+  };
+  for (const auto& c : cases) {
+    for (const int uv : {0, 1}) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(c.engine)) + c.extension +
+                   (uv ? " mapped" : " not mapped"));
+      RunFixture fixture;
+      fixture.window.wholeFormat = 1;
+      fixture.window.engine = c.engine;
+      fixture.window.textureFormat = c.format;
+      fixture.window.textureMapping = uv;
+      ASSERT_EQ(fixture.Run(Cards("masked-cards-big.3dmf")), std::nullopt) << fixture.message;
+      ASSERT_EQ(fixture.report.bitmaps.size(), 3u);
+      const std::vector<Image>& shown = fixture.window.savedTextures;
+      for (int n = 0; n < 3; ++n) {
+        const std::string& path = fixture.report.bitmaps[static_cast<std::size_t>(n)];
+        EXPECT_EQ(Platform::TextOf(Platform::PathOf(path).extension()), c.extension);
+        const std::string file = ReadFile(path);
+        if (std::string(c.extension) == ".png") {
+          EXPECT_EQ(testing_support::DecodePng(file).alpha.empty(), n == 2) << n;
+          continue;
+        }
+        EXPECT_EQ(DepthOf(file), n < 2 ? 8 : c.groundDepth) << n;
+        if (n < 2) {
+          EXPECT_EQ(EntryZeroOf(file, 16), TransparentIn(shown[static_cast<std::size_t>(n)]));
+        }
+      }
+      // Two triangles a card, two for the ground.
+      const auto records = testing_support::Records(fixture.Output());
+      ASSERT_EQ(records.size(), 6u);
+      int flagged = 0;
+      for (const auto& record : records) {
+        const bool flag = record.head.find(" Flags=2 Link=") != std::string::npos;
+        flagged += flag;
+        // Mapped, the flag goes with the cards' textures, in the editor's order.
+        if (uv && flag) EXPECT_EQ(record.texture.back() == '3', false) << record.head;
+      }
+      EXPECT_EQ(flagged, c.flagged ? 4 : 0);
     }
   }
 }
