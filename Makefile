@@ -22,6 +22,12 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@# The Debian package is installed into this machine's /usr and removed
+	@# again: only as root, as CI runs.
+	@if [ "$$(id -u)" -eq 0 ]; then \
+	  BUILD=$(BUILD) scripts/check-package.sh >$(BUILD)/check-package.log 2>&1 || \
+	  { cat $(BUILD)/check-package.log; exit 1; }; tail -1 $(BUILD)/check-package.log; \
+	else echo "check-package: skipped (needs root)"; fi
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-windows
 
@@ -57,7 +63,7 @@ WIN_BUILD ?= build-windows
 
 .PHONY: windows windows-deps test-windows
 windows-deps:
-	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest fontconfig xvfb xdotool xclip zip unzip
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 googletest fontconfig xvfb xdotool xclip zip unzip nsis
 
 windows: windows-deps
 	@qt=$$(scripts/build-qt-windows.sh) && lept=$$(scripts/build-leptonica.sh mingw-w64) && \
@@ -72,14 +78,15 @@ test-windows: build windows
 	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Release archives in release/: the Windows .exe with its template, README
-# and the notice of what is linked into it (a zip), and the Linux programs
-# as an installed tree (a tar.gz); the version comes from CMakeLists.txt.
+# and the notice of what is linked into it (a zip, and the setup that
+# installs the same files, made with NSIS), and the Linux programs as an
+# installed tree (a tar.gz); the version comes from CMakeLists.txt.
 VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 RELEASE_DIR ?= release
 
 .PHONY: release
 release: build windows
-	@scripts/install-deps.sh zip
+	@scripts/install-deps.sh zip nsis
 	@scripts/make-release.sh $(BUILD) $(WIN_BUILD) $(RELEASE_DIR) $(VERSION)
 
 # Speed and memory of the conversion against its floor, then the

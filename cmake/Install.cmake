@@ -78,13 +78,41 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KELVANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Leptonica is loaded while the program runs (CMakeLists.txt), so
-# dpkg-shlibdeps cannot see it: the package that holds it is named here.
-if(KELVANE_LEPTONICA_SONAME)
-  execute_process(COMMAND dpkg-query -S "*/${KELVANE_LEPTONICA_SONAME}"
-                  OUTPUT_VARIABLE kelvane_leptonica_owner ERROR_QUIET)
-  if(kelvane_leptonica_owner MATCHES "^([^:]+):")
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS ${CMAKE_MATCH_1})
+# Leptonica and, on Linux, zlib are loaded while the program runs
+# (CMakeLists.txt), so dpkg-shlibdeps cannot see them: the packages that
+# hold them are named here, with the versions their shlibs files ask for,
+# as dpkg-shlibdeps would name them.
+function(kelvane_package_of soname file out)
+  get_filename_component(folder "${file}" REALPATH)
+  get_filename_component(folder "${folder}" DIRECTORY)
+  get_filename_component(folder "${folder}" NAME)  # the multiarch folder
+  execute_process(COMMAND dpkg-query -S "*/${folder}/${soname}"
+                  OUTPUT_VARIABLE owner ERROR_QUIET)
+  if(NOT owner MATCHES "^([^:, ]+)(:[^:, ]+)?:")
+    message(WARNING "No Debian package holds ${soname}: the package will not depend on it")
+    return()
   endif()
-endif()
+  set(package ${CMAKE_MATCH_1})
+  set(dependency ${package})
+  execute_process(COMMAND dpkg-query --control-path "${CMAKE_MATCH_1}${CMAKE_MATCH_2}" shlibs
+                  OUTPUT_VARIABLE shlibs OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(shlibs AND EXISTS "${shlibs}" AND soname MATCHES "^(.+)\\.so\\.(.+)$")
+    file(STRINGS "${shlibs}" lines REGEX "^${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ")
+    if(lines)
+      list(GET lines 0 line)
+      string(REGEX MATCH "^[^ ]+ [^ ]+ (.+)$" line "${line}")
+      set(dependency ${CMAKE_MATCH_1})
+    endif()
+  endif()
+  set(${out} ${dependency} PARENT_SCOPE)
+endfunction()
+set(kelvane_loaded_packages "")
+foreach(library LEPTONICA ZLIB)
+  string(TOLOWER ${library} name)
+  if(KELVANE_${library}_SONAME)
+    kelvane_package_of(${KELVANE_${library}_SONAME} "${kelvane_${name}_file}" dependency)
+    list(APPEND kelvane_loaded_packages "${dependency}")
+  endif()
+endforeach()
+list(JOIN kelvane_loaded_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 include(CPack)

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release archives from finished builds:
+#   kelvane-VERSION-setup.exe           the Windows setup (NSIS,
+#                                       scripts/make-setup.sh) of the files
+#                                       the zip holds
 #   kelvane-VERSION-windows-x86_64.zip  kelvane.exe (the window),
 #                                       kelvane-convert.exe, StartMapFile.txt
 #                                       beside them, README.md, NOTICE.txt,
@@ -34,6 +37,8 @@ for object in "$windows/CMakeFiles/kelvane.dir/app/gui/main.cpp.obj" "${layers[@
   "$lept/lib/liblept.a" /usr/x86_64-w64-mingw32/lib/libz.a; do
   x86_64-w64-mingw32-strip --strip-debug -o "$stage/$win/relink/$(basename "$object")" "$object"
 done
+# The version resource, compiled, as an object of its own name.
+cp "$windows/CMakeFiles/kelvane.dir/version/kelvane.rc.res" "$stage/$win/relink/version.rc.obj"
 cp "$source/packaging/windows/relink/CMakeLists.txt" "$stage/$win/relink/"
 # The exact sources and options, from the stamps the build scripts leave.
 notice=$(cat "$source/packaging/windows/NOTICE.txt")
@@ -51,6 +56,9 @@ notice=${notice//@QT_OPTIONS@/$(tail -n +3 "$qt/kelvane-build.txt" | sed 's/^/  
     cat "/usr/share/common-licenses/$licence"
   done
 } >"$stage/$win/NOTICE.txt"
+# The setup installs the same files (it gives them all one time stamp,
+# which the zip then keeps too).
+"$source/scripts/make-setup.sh" "$stage/$win" "$version" "$out/kelvane-$version-setup.exe"
 rm -f "$out/$win.zip"
 (cd "$stage" && zip -qr "$out/$win.zip" "$win")
 
@@ -61,5 +69,6 @@ cmake --install "$linux" --prefix "$stage/$lin" --strip >/dev/null
 cp "$source/README.md" "$stage/$lin/"
 tar -C "$stage" -czf "$out/$lin.tar.gz" "$lin"
 
+echo "$out/kelvane-$version-setup.exe"
 echo "$out/$win.zip"
 echo "$out/$lin.tar.gz"

@@ -1,6 +1,7 @@
 #include "t3d/EditorFrame.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "t3d/NumberForm.h"
@@ -76,10 +77,71 @@ bool FlatAndConvex(const Vector3* corners, std::size_t count, Vector3& normal) {
   return EditorNormal(corners[0], corners[1], corners[2], normal) && Dot(normal, axis) > 0;
 }
 
+namespace {
+
+using Millionths = std::array<std::int64_t, 3>;
+
+bool SamePoint(const Millionths& a, const Millionths& b) {
+  for (int k = 0; k < 3; ++k) {
+    const std::int64_t d = a[static_cast<std::size_t>(k)] - b[static_cast<std::size_t>(k)];
+    if (!(d > -kSamePointMillionths && d < kSamePointMillionths)) return false;
+  }
+  return true;
+}
+
+// Whether every corner lies on the line through the first two: the cross
+// products of the edges from the first corner, exact in 128 bits for
+// coordinates below 2^62.
+bool OnOneLine(const Millionths* at, std::size_t count) {
+  __extension__ typedef __int128 Int128;
+  Int128 e1[3];
+  for (int k = 0; k < 3; ++k) e1[k] = Int128{at[1][k]} - at[0][k];
+  for (std::size_t i = 2; i < count; ++i) {
+    Int128 e[3];
+    for (int k = 0; k < 3; ++k) e[k] = Int128{at[i][k]} - at[0][k];
+    if (e1[1] * e[2] != e1[2] * e[1] || e1[2] * e[0] != e1[0] * e[2] ||
+        e1[0] * e[1] != e1[1] * e[0]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+EditorVerdict JudgeEditorCorners(Vector3* corners, std::uint32_t* indices, std::size_t& count,
+                                 std::size_t& merged) {
+  merged = 0;
+  if (count > kMostCorners) return EditorVerdict::kKept;
+  constexpr std::int64_t kJudged = std::int64_t{1} << 62;
+  Millionths at[kMostCorners];
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      std::int64_t& m = at[i][static_cast<std::size_t>(k)];
+      if (!WrittenMillionths(Coordinate(corners[i], k), m) || m >= kJudged || m <= -kJudged) {
+        return EditorVerdict::kKept;
+      }
+    }
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (kept > 0 && SamePoint(at[i], at[kept - 1])) continue;
+    at[kept] = at[i];
+    corners[kept] = corners[i];
+    if (indices != nullptr) indices[kept] = indices[i];
+    ++kept;
+  }
+  while (kept > 1 && SamePoint(at[kept - 1], at[0])) --kept;
+  merged = count - kept;
+  count = kept;
+  if (kept < 3) return EditorVerdict::kTooFewCorners;
+  return OnOneLine(at, kept) ? EditorVerdict::kOnALine : EditorVerdict::kKept;
+}
+
 void WriteEditorPolygon(std::string& text, std::int32_t link, const Vector3* corners,
                         std::size_t count, const Vector3& normal, std::string_view texture,
-                        const TextureAxes* axes) {
-  PutPolygonHead(text, texture);
+                        const TextureAxes* axes, std::int32_t flags) {
+  PutPolygonHead(text, texture, flags);
   char number[16];
   text.append(number, std::to_chars(number, number + sizeof number, link).ptr);
   text += "\r\nOrigin ";

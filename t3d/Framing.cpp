@@ -64,11 +64,17 @@ void BeginPolyList(std::string& text) { text = "Begin PolyList\r\n"; }
 
 void EndPolyList(std::string& text) { text = "End PolyList"; }
 
-void BeginBrushActor(std::string& text, std::int32_t brushNumber, const Vector3& location) {
+void BeginBrushActor(std::string& text, std::int32_t brushNumber, const Vector3& location,
+                     std::int32_t polyFlags) {
   text = "Begin Actor Class=Brush Name=Brush";
   AppendInteger(text, brushNumber);
+  text += "\r\nCsgOper=CSG_Add\r\n";
+  if (polyFlags != 0) {
+    text += "PolyFlags=";
+    AppendInteger(text, polyFlags);
+    text += kLineEnd;
+  }
   text +=
-      "\r\nCsgOper=CSG_Add\r\n"
       "MainScale= (SheerAxis=SHEER_ZX)\r\n"
       "postScale= (SheerAxis=SHEER_ZX)\r\n"
       "LODBias=1\r\n"

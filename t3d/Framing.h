@@ -26,7 +26,10 @@ void BeginDocument(std::string& text, OutputMode mode, const std::string& templa
 void EndDocument(std::string& text, OutputMode mode);
 void BeginPolyList(std::string& text);
 void EndPolyList(std::string& text);
-void BeginBrushActor(std::string& text, std::int32_t brushNumber, const Vector3& location);
+// The actor's head; `polyFlags`, when not 0, on a line of its own after
+// the CsgOper line (the brush's solidity).
+void BeginBrushActor(std::string& text, std::int32_t brushNumber, const Vector3& location,
+                     std::int32_t polyFlags = 0);
 void EndBrushActor(std::string& text, std::int32_t brushNumber);
 
 }  // namespace Kelvane::Unreal

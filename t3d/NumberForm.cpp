@@ -1,6 +1,7 @@
 #include "t3d/NumberForm.h"
 
 #include <bit>
+#include <cstdint>
 #include <string_view>
 
 namespace Kelvane::Unreal {
@@ -120,9 +121,12 @@ void FormatVector(std::string& text, const Vector3& v) {
   text.append(form, NumberForm::PutVector(form, v));
 }
 
-void AppendEditorNumber(std::string& text, double value) {
-  // The shortest fixed form with six decimals, rounded from the exact
-  // value; the largest double has 309 integer digits.
+namespace {
+
+// The editor form of any value, the slow way: the shortest fixed form with
+// six decimals, rounded from the exact value; the largest double has 309
+// integer digits.
+[[gnu::noinline]] void AppendEditorNumberAnyRange(std::string& text, double value) {
   char digits[330];
   const auto [end, error] =
       std::to_chars(digits, digits + sizeof digits, std::fabs(value), std::chars_format::fixed, 6);
@@ -133,6 +137,37 @@ void AppendEditorNumber(std::string& text, double value) {
   const std::size_t integerDigits = form.find('.');
   if (integerDigits < 5) text.append(5 - integerDigits, '0');
   text += form;
+}
+
+}  // namespace
+
+void AppendEditorNumber(std::string& text, double value) {
+  std::int64_t millionths = 0;
+  if (!NumberForm::QuickMillionths(value, millionths)) {
+    AppendEditorNumberAnyRange(text, value);
+    return;
+  }
+  char form[32];
+  text.append(form,
+              static_cast<std::size_t>(NumberForm::PutEditorMillionths(form, millionths) - form));
+}
+
+bool WrittenMillionths(double value, std::int64_t& millionths) {
+  if (NumberForm::QuickMillionths(value, millionths)) return true;
+  if (!std::isfinite(value)) return false;
+  std::string form;
+  AppendEditorNumberAnyRange(form, value);
+  // "+ddddd.dddddd": the digits without the point, if they fit.
+  constexpr auto kLargest = static_cast<std::uint64_t>(INT64_MAX);
+  std::uint64_t all = 0;
+  for (const char c : std::string_view(form).substr(1)) {
+    if (c == '.') continue;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (all > (kLargest - digit) / 10) return false;
+    all = all * 10 + digit;
+  }
+  millionths = form[0] == '-' ? -static_cast<std::int64_t>(all) : static_cast<std::int64_t>(all);
+  return true;
 }
 
 }  // namespace Kelvane::Unreal

@@ -28,6 +28,11 @@ void FormatVector(std::string& text, const Vector3& v);
 // double's exact value; a value that rounds to zero is "+00000.000000".
 void AppendEditorNumber(std::string& text, double value);
 
+// The value as the editor reads it back from its number form: the
+// millionths the form writes, exactly. False for a value that is not
+// finite or whose millionths do not fit 63 bits.
+bool WrittenMillionths(double value, std::int64_t& millionths);
+
 namespace NumberForm {
 
 constexpr std::uint64_t kScale = 100000;  // five decimals
@@ -130,6 +135,40 @@ constexpr std::size_t kVectorRoom = 3 * kNumberRoom + 4;
   *end++ = '\r';
   *end++ = '\n';
   return static_cast<std::size_t>(end - form);
+}
+
+// The editor form's digits of a value as one whole number: its millionths,
+// rounded from the exact value (ties to even), the quick way: by the
+// addition's own rounding, as PutNumber rounds. False when |value| * 10^6
+// is not below 2^52 or lies on a tie, which only the exact way decides.
+inline bool QuickMillionths(double value, std::int64_t& millionths) {
+  const double scaled = std::fabs(value) * 1000000.0;
+  if (!(scaled < 0x1p52)) return false;  // NaN too
+  const double rounded = (scaled + 0x1p52) - 0x1p52;
+  if (std::fabs(rounded - scaled) == 0.5) return false;
+  const auto kept = static_cast<std::int64_t>(rounded);
+  millionths = std::signbit(value) ? -kept : kept;
+  return true;
+}
+
+// The editor form of a value's millionths: a sign ("+" for zero), at
+// least five integer digits, six decimals. One byte past the form may be
+// written too.
+inline char* PutEditorMillionths(char* out, std::int64_t millionths) {
+  *out = '-';
+  out += millionths < 0;
+  *out = '+';
+  out += millionths >= 0;
+  const auto all = static_cast<std::uint64_t>(millionths < 0 ? -millionths : millionths);
+  const std::uint64_t whole = all / 1000000;
+  const auto decimals = static_cast<std::uint32_t>(all - whole * 1000000);
+  out = whole < kScale ? PutFiveDigitsQuick(out, static_cast<std::uint32_t>(whole))
+                       : PutLongWhole(out, whole);
+  *out++ = '.';
+  const std::uint32_t high = decimals / 1000;
+  std::memcpy(out, kDigitTriples.digits[high], 4);
+  std::memcpy(out + 3, kDigitTriples.digits[decimals - high * 1000], 4);
+  return out + 6;
 }
 
 inline void AppendInteger(std::string& text, std::int64_t value) {

@@ -20,13 +20,19 @@ namespace Kelvane::Unreal {
 // document.
 inline Vector3 MapAxes(double a, double b, double c) { return {a, -c, b}; }
 
-// A polygon record's head line up to its link number: "Begin Polygon
-// Item=OUTSIDE ", with "Texture=NAME " when it names a texture, then "Link=".
-inline void PutPolygonHead(std::string& text, std::string_view texture) {
+// A polygon record's head line up to its link number, in the editor's
+// order: "Begin Polygon Item=OUTSIDE ", with "Texture=NAME " when it names
+// a texture and "Flags=N " when it has flags, then "Link=".
+inline void PutPolygonHead(std::string& text, std::string_view texture, std::int32_t flags = 0) {
   text += "Begin Polygon Item=OUTSIDE ";
   if (!texture.empty()) {
     text += "Texture=";
     text += texture;
+    text += ' ';
+  }
+  if (flags != 0) {
+    text += "Flags=";
+    text += std::to_string(flags);
     text += ' ';
   }
   text += "Link=";

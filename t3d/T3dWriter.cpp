@@ -106,11 +106,11 @@ void T3dWriter::FinishDocument() {
 
 void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
                                    const Vector3& normal, std::string_view texture,
-                                   const TextureAxes* axes) {
+                                   const TextureAxes* axes, std::int32_t flags) {
   if (polygonLinkCounter_ == INT32_MAX || brushLink_ == INT32_MAX) {
     throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
   }
-  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes);
+  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes, flags);
   ++brushLink_;
   ++polygonLinkCounter_;
   for (std::size_t k = 0; k < count; ++k) extent_.Include(corners[k]);

@@ -14,6 +14,20 @@ namespace Kelvane::Unreal {
 
 struct CornerForm;
 
+// What the editor frame left out or mended so that an editor keeps every
+// polygon it is given as it stands.
+struct EditorMends {
+  // Triangles of zero area left out; those whose corners lie on one line
+  // only as written (to six decimals) among them.
+  std::int64_t zeroArea = 0;
+  std::int64_t onALine = 0;
+  // Triangles left with fewer than three corners once those the editor
+  // takes for one point were merged.
+  std::int64_t collapsed = 0;
+  // Corners of the polygons written merged into their neighbour.
+  std::int64_t mergedCorners = 0;
+};
+
 // The T3D document one run writes: the polygon records' numbering, the map
 // template and the output file. Each piece of text is made into a string the
 // caller passes (document-level routines replace it, polygon records append
@@ -39,9 +53,18 @@ class T3dWriter {
   void IncludeCorner(const Vector3& corner) { extent_.Include(corner); }
   void IncludeCorners(const Extent& corners) { extent_.Include(corners); }
 
-  // Polygons of zero area left out (the editor's form writes none).
-  std::int64_t ZeroAreaLeftOut() const { return zeroAreaLeftOut_; }
-  void LeaveOutZeroArea() { ++zeroAreaLeftOut_; }
+  // What the editor's form left out or mended.
+  const EditorMends& Mends() const { return mends_; }
+  std::int64_t ZeroAreaLeftOut() const { return mends_.zeroArea; }
+  void LeaveOutZeroArea() { ++mends_.zeroArea; }
+  void LeaveOutOnALine() {
+    ++mends_.zeroArea;
+    ++mends_.onALine;
+  }
+  void LeaveOutCollapsed() { ++mends_.collapsed; }
+  void CountMergedCorners(std::size_t corners) {
+    mends_.mergedCorners += static_cast<std::int64_t>(corners);
+  }
 
   const std::string& OutputPath() const { return outputPath_; }
   const std::string& TemplatePath() const { return templatePath_; }
@@ -58,7 +81,8 @@ class T3dWriter {
   // A polygon in the editor's form (EditorFrame.h), numbered within its
   // brush; it counts in PolygonLinkCounter too.
   void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
-                          const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+                          const Vector3& normal, std::string_view texture, const TextureAxes* axes,
+                          std::int32_t flags = 0);
   // A brush begins: the editor's polygon numbers start again at 0.
   void StartBrush() { brushLink_ = 0; }
 
@@ -105,7 +129,7 @@ class T3dWriter {
   std::int32_t polygonLinkCounter_ = 0;
   std::int32_t brushLink_ = 0;
   Extent extent_;
-  std::int64_t zeroAreaLeftOut_ = 0;
+  EditorMends mends_;
 };
 
 // Whether the file ends as every whole T3D document does, with "End Map"

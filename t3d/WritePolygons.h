@@ -245,12 +245,25 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
     if (!sameOrder) std::swap(made[1], made[2]);
     Vector3 normal;
     text.clear();
-    const bool area = Unreal::EditorNormal(made[0], made[1], made[2], normal);
-    if (area) {
+    // A triangle with area may still be none to the editor, which reads its
+    // corners as written.
+    std::size_t count = 3;
+    std::size_t merged = 0;
+    bool area = Unreal::EditorNormal(made[0], made[1], made[2], normal);
+    const Unreal::EditorVerdict verdict =
+        area ? Unreal::JudgeEditorCorners(made, nullptr, count, merged)
+             : Unreal::EditorVerdict::kKept;
+    if (!area) {
+      writer.LeaveOutZeroArea();
+    } else if (verdict == Unreal::EditorVerdict::kTooFewCorners) {
+      area = false;
+      writer.LeaveOutCollapsed();
+    } else if (verdict == Unreal::EditorVerdict::kOnALine) {
+      area = false;
+      writer.LeaveOutOnALine();
+    } else {
       writer.WriteEditorPolygon(text, made, 3, normal, {}, nullptr);
       text += "\r\n";
-    } else {
-      writer.LeaveOutZeroArea();
     }
     beforeWrite(r);
     if (area) writer.AppendRecord(text);

@@ -42,6 +42,57 @@ void SetReader(const std::string& value, Options& options) {
   options.keywordsAsked = value == "keywords";
 }
 
+void SetEngine(const std::string& value, Options& options) {
+  using Unreal::Engine;
+  const struct {
+    const char* name;
+    Engine engine;
+  } engines[] = {{"none", Engine::kNone},
+                 {"ue1", Engine::kUe1},
+                 {"ue2", Engine::kUe2},
+                 {"ue3", Engine::kUe3},
+                 {"ue4", Engine::kUe4}};
+  for (const auto& [name, engine] : engines) {
+    if (value != name) continue;
+    options.settings.engine = engine;
+    options.engineGiven = true;
+    return;
+  }
+  throw UsageError("--engine takes none, ue1, ue2, ue3 or ue4, not \"" + value + "\"");
+}
+
+void SetSolidity(const std::string& value, Options& options) {
+  using Unreal::Solidity;
+  if (value == "solid") {
+    options.settings.solidity = Solidity::kSolid;
+  } else if (value == "semisolid") {
+    options.settings.solidity = Solidity::kSemisolid;
+  } else if (value == "nonsolid") {
+    options.settings.solidity = Solidity::kNonsolid;
+  } else {
+    throw UsageError("--solidity takes solid, semisolid or nonsolid, not \"" + value + "\"");
+  }
+}
+
+void SetTexturePackage(const std::string& value, Options& options) {
+  if (!Unreal::IsPackageName(value)) {
+    throw UsageError(
+        "--texture-package takes a package name of letters, digits and _ (parts "
+        "joined by dots, like MyLevel.Walls), not \"" +
+        value + "\"");
+  }
+  options.settings.texturePackage = value;
+  options.texturePackageGiven = true;
+}
+
+void SetTextureFormat(const std::string& value, Options& options) {
+  using TextureFormat = RunSettings::TextureFormat;
+  if (value != "bmp" && value != "png") {
+    throw UsageError("--texture-format takes bmp or png, not \"" + value + "\"");
+  }
+  options.settings.textureFormat = value == "png" ? TextureFormat::kPng : TextureFormat::kBmp;
+}
+
 void SetBitmapDepth(const std::string& value, Options& options) {
   if (value != "8" && value != "24") {
     throw UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
@@ -52,6 +103,7 @@ void SetBitmapDepth(const std::string& value, Options& options) {
         "use --bitmap-depth 24");
   }
   options.settings.bitmapDepth = value == "8" ? 8 : 24;
+  options.bitmapDepthGiven = true;
 }
 
 void SetJobs(const std::string& value, Options& options) {
@@ -136,11 +188,24 @@ constexpr OptionSpec kOptions[] = {
      "scale the model so that its largest side is SIZE units\n"
      "(instead of --scale)",
      Reach::kEveryFile, SetFit},
-    {"--editor-frame", nullptr, nullptr,
-     "write polygons as the editor does: the model not mirrored,\n"
-     "faces outward with unit normals, whole faces, no polygon\n"
-     "of zero area",
-     Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.editorFrame = true; }},
+    {"--engine", nullptr, "NAME",
+     "write the document the editor NAME takes as its own: ue1\n"
+     "(Unreal, UT99, Deus Ex), ue2 (UT2004, Unreal 2), ue3 (UDK)\n"
+     "or ue4 (UE4, UE5); each writes polygons as the editor does:\n"
+     "the model not mirrored, faces outward with unit normals,\n"
+     "whole faces, none the editor would drop (default: none,\n"
+     "the plain document)",
+     Reach::kEveryFile, SetEngine},
+    {"--editor-frame", nullptr, nullptr, "the same as --engine ue1", Reach::kEveryFile,
+     [](const std::string&, Options& o) { o.editorFrameGiven = true; }},
+    {"--solidity", nullptr, "KIND",
+     "solid (default), semisolid or nonsolid: how the brushes\n"
+     "take part in the world's BSP (detail geometry: semisolid)",
+     Reach::kEveryFile, SetSolidity},
+    {"--texture-package", nullptr, "NAME",
+     "the package texture references name with --engine ue2, ue3\n"
+     "or ue4 (default MyLevel)",
+     Reach::kEveryFile, SetTexturePackage},
     {"--one-brush", nullptr, nullptr, "write all objects into one brush instead of a map",
      Reach::kEveryFile, [](const std::string&, Options& o) { o.settings.oneBrush = true; }},
     {"--reader", nullptr, "NAME",
@@ -166,6 +231,10 @@ constexpr OptionSpec kOptions[] = {
      "24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
      "with a palette, as older editors need",
      Reach::kEveryFile, SetBitmapDepth},
+    {"--texture-format", nullptr, "KIND",
+     "bmp or png: how an --engine saves its textures (default:\n"
+     "bmp for ue1 and ue2, png with alpha for ue3 and ue4)",
+     Reach::kEveryFile, SetTextureFormat},
     {"--textures", nullptr, "DIR",
      "folder for the texture bitmaps (default: the output's;\n"
      "made when missing)",
@@ -280,6 +349,30 @@ void CheckTogether(Options& options) {
   if (options.paths.empty()) throw UsageError("no INPUT given");
   if (options.scaleGiven && settings.fit.Asked()) {
     throw UsageError("--fit and --scale both set the size; give one of them");
+  }
+  if (options.editorFrameGiven) {
+    if (options.engineGiven && settings.engine != Unreal::Engine::kUe1) {
+      throw UsageError("--editor-frame is --engine ue1; give one of them");
+    }
+    settings.engine = Unreal::Engine::kUe1;
+  }
+  if (Unreal::TakesOnlyMaps(settings.engine) && !settings.templatePath.empty()) {
+    throw UsageError(
+        "--template is read for --engine ue1 and ue2 only: ue3 and ue4 documents "
+        "read no map template");
+  }
+  if (settings.textureFormat != RunSettings::TextureFormat::kEngine && !settings.EditorFrame()) {
+    throw UsageError("--texture-format chooses how an --engine saves its textures");
+  }
+  if (settings.engine == Unreal::Engine::kUe1 && options.bitmapDepthGiven &&
+      settings.bitmapDepth != 8 && settings.textureFormat != RunSettings::TextureFormat::kPng) {
+    throw UsageError(
+        "--engine ue1 saves 8-bit bitmaps, the only ones its editor imports; "
+        "leave out --bitmap-depth 24");
+  }
+  if (options.texturePackageGiven && settings.engine != Unreal::Engine::kUe2 &&
+      !Unreal::TakesOnlyMaps(settings.engine)) {
+    throw UsageError("--texture-package names textures for --engine ue2, ue3 or ue4");
   }
   if (settings.textureMapping || settings.powerOfTwo) {
     const std::string option = settings.textureMapping ? "--uv" : "--pow2";

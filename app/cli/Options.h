@@ -21,6 +21,10 @@ struct Options {
   RunSettings settings;
   bool scaleGiven = false;
   bool keywordsAsked = false;  // --reader keywords given
+  bool engineGiven = false;
+  bool editorFrameGiven = false;
+  bool texturePackageGiven = false;
+  bool bitmapDepthGiven = false;
   bool quiet = false;
   std::string outDir;
   bool outDirGiven = false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -145,6 +146,12 @@ QLineEdit* FormMain::NewTextBox(const char* name, const char* text, QRect geomet
   return control;
 }
 
+QComboBox* FormMain::NewComboBox(const char* name, QRect geometry) {
+  auto* control = new QComboBox(this);
+  Place(control, name, geometry);
+  return control;
+}
+
 QCheckBox* FormMain::NewCheckBox(const char* name, const char* caption, bool on, QRect geometry) {
   auto* control = new QCheckBox(QString::fromLatin1(caption), this);
   control->setChecked(on);
@@ -213,17 +220,32 @@ void FormMain::MakeOptionControls() {
       NewCheckBox("CheckBitmap8", "8-bit bitmaps", false, TwipsRect(8580, 105, 1700, 255));
   CheckBitmap8->setToolTip(
       QStringLiteral("Save textures as 256-colour bitmaps with a palette, as older editors need."));
-  CheckEditorFrame =
-      NewCheckBox("CheckEditorFrame", "Editor frame", false, TwipsRect(10400, 105, 1500, 255));
-  CheckEditorFrame->setToolTip(QStringLiteral(
-      "Write the polygons as the editor writes them: the model not mirrored, faces turned "
-      "outward with unit normals, each flat convex face one polygon, no polygon of zero area."));
+  // The editor the document is for, and how solid its brushes are: a row
+  // of their own under the texture options.
+  LabelEngine = NewLabel("LabelEngine", "Engine:", TwipsRect(5280, 495, 700, 255));
+  ComboEngine = NewComboBox("ComboEngine", TwipsRect(5980, 465, 2520, 300));
+  for (const char* item : {"none (plain document)", "ue1: Unreal, UT99, Deus Ex",
+                           "ue2: UT2004, Unreal 2", "ue3: UDK", "ue4: UE4, UE5"}) {
+    ComboEngine->addItem(QString::fromLatin1(item));
+  }
+  ComboEngine->setToolTip(QStringLiteral(
+      "Write the document the chosen editor takes as its own. Every engine writes the polygons "
+      "as the editor does: the model not mirrored, faces turned outward with unit normals, each "
+      "flat convex face one polygon, none the editor would drop."));
+  LabelSolidity = NewLabel("LabelSolidity", "Solidity:", TwipsRect(8700, 495, 800, 255));
+  ComboSolidity = NewComboBox("ComboSolidity", TwipsRect(9500, 465, 1500, 300));
+  for (const char* item : {"solid", "semisolid", "nonsolid"}) {
+    ComboSolidity->addItem(QString::fromLatin1(item));
+  }
+  ComboSolidity->setToolTip(QStringLiteral(
+      "How the brushes take part in the world's BSP: detail geometry is best semisolid or "
+      "nonsolid, so that it does not cut the world."));
   LabelFit = NewLabel("LabelFit", "Fit:", TwipsRect(12000, 120, 330, 255));
   TextFit = NewTextBox("TextFit", "", TwipsRect(12330, 105, 900, 285));
   TextFit->setToolTip(QStringLiteral(
       "Scale the model so that its largest side is this many units; empty: use the scale."));
   PicturePreview = new PreviewView(this);
-  Place(PicturePreview, "PicturePreview", TwipsRect(5280, 465, 7955, 5445));
+  Place(PicturePreview, "PicturePreview", TwipsRect(5280, 840, 7955, 5070));
   LabelSummary = NewLabel("LabelSummary", "", TwipsRect(5280, 5970, 7955, 660));
   LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
   previewMargin_ = size() - QSize(PicturePreview->geometry().right() + 1,
@@ -232,12 +254,12 @@ void FormMain::MakeOptionControls() {
 
 void FormMain::ChainControls() {
   // Labels take no focus, so the chain holds the other controls in order.
-  QWidget* const tabOrder[] = {CommandGo,        TextInFileName,      CommandBrowseInput,
-                               TextOutFileName,  CommandBrowseOutput, CheckMapOrBrush,
-                               PictureTexture,   CheckDoPics,         TextScale,
-                               CheckWholeFormat, CheckTextureMapping, CheckPowerOfTwo,
-                               CheckBitmap8,     CheckEditorFrame,    TextFit,
-                               PicturePreview};
+  QWidget* const tabOrder[] = {
+      CommandGo,           TextInFileName,   CommandBrowseInput,  TextOutFileName,
+      CommandBrowseOutput, CheckMapOrBrush,  PictureTexture,      CheckDoPics,
+      TextScale,           CheckWholeFormat, CheckTextureMapping, CheckPowerOfTwo,
+      CheckBitmap8,        TextFit,          ComboEngine,         ComboSolidity,
+      PicturePreview};
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(tabOrder[i], tabOrder[i + 1]);
   FitFontToLayout();
@@ -273,7 +295,8 @@ void FormMain::FitFontToLayout() {
       {CheckTextureMapping->text(), CheckTextureMapping->width() - indicator},
       {CheckPowerOfTwo->text(), CheckPowerOfTwo->width() - indicator},
       {CheckBitmap8->text(), CheckBitmap8->width() - indicator},
-      {CheckEditorFrame->text(), CheckEditorFrame->width() - indicator},
+      {LabelEngine->text(), LabelEngine->width()},
+      {LabelSolidity->text(), LabelSolidity->width()},
       {LabelFit->text(), LabelFit->width()},
   };
   QFont fitted = font();
@@ -305,7 +328,8 @@ Kelvane::RunSettings FormMain::Settings() const {
       .wholeFormat = CheckWholeFormat->isChecked(),
       .textureMapping = CheckTextureMapping->isChecked(),
       .powerOfTwo = CheckPowerOfTwo->isChecked(),
-      .editorFrame = CheckEditorFrame->isChecked(),
+      .engine = static_cast<Kelvane::Unreal::Engine>(ComboEngine->currentIndex()),
+      .solidity = static_cast<Kelvane::Unreal::Solidity>(ComboSolidity->currentIndex()),
       .fit = Kelvane::FitRequest::Typed(TextFit->text().trimmed().toStdString()),
       .bitmapDepth = CheckBitmap8->isChecked() ? 8 : 24,
   };
@@ -429,6 +453,11 @@ void FormMain::SetInputAndProposeOutput(const QString& input) {
   }
 }
 
+void FormMain::OpenArguments(const QStringList& arguments) {
+  if (arguments.size() == 1 && !arguments.front().isEmpty())
+    SetInputAndProposeOutput(arguments.front());
+}
+
 void FormMain::CommandBrowseInput_Click() {
   CommonDialog1.Filter = "3DMF (*.3dmf;*.3dm;*.3mf)|*.3dmf;*.3dm;*.3mf|";
   CommonDialog1.DefaultExt = ".3dmf";
@@ -454,8 +483,10 @@ bool FormMain::NamesRunFile(const std::string& path) const {
 
 std::string FormMain::SaveTexturePicture(const std::string& proposed) {
   ShowRunState();
-  CommonDialog1.Filter = "Windows Bitmap (*.bmp)|*.bmp|";
-  CommonDialog1.DefaultExt = ".bmp";
+  // A PNG where the engine saves its textures so (ue3, ue4).
+  const bool png = proposed.size() >= 4 && proposed.compare(proposed.size() - 4, 4, ".png") == 0;
+  CommonDialog1.Filter = png ? "PNG picture (*.png)|*.png|" : "Windows Bitmap (*.bmp)|*.bmp|";
+  CommonDialog1.DefaultExt = png ? ".png" : ".bmp";
   CommonDialog1.FilterIndex = 1;
   CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
   // Never the run's own files: Enter on a carried-over name would write

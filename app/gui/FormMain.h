@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <chrono>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "app/run/RunSettings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -50,6 +52,10 @@ class FormMain : public QWidget {
   bool Running() const { return running_; }
 
   void CommandGo_Click();
+  // The program's arguments after its name: a single path is taken as the
+  // input browse takes a chosen file (Explorer's "Open with", a file dropped
+  // on the program's icon). Nothing converts until Go.
+  void OpenArguments(const QStringList& arguments);
   void CommandBrowseInput_Click();
   void CommandBrowseOutput_Click();
   // Asks where to save the painted texture, proposing `proposed`; called by
@@ -81,6 +87,7 @@ class FormMain : public QWidget {
   QPushButton* NewButton(const char* name, const char* caption, QRect geometry);
   QLineEdit* NewTextBox(const char* name, const char* text, QRect geometry);
   QCheckBox* NewCheckBox(const char* name, const char* caption, bool on, QRect geometry);
+  QComboBox* NewComboBox(const char* name, QRect geometry);
   void Place(QWidget* control, const char* name, QRect geometry);
   void FitFontToLayout();
   int Twips(int twips) const;
@@ -124,7 +131,10 @@ class FormMain : public QWidget {
   QCheckBox* CheckTextureMapping;
   QCheckBox* CheckPowerOfTwo;
   QCheckBox* CheckBitmap8;
-  QCheckBox* CheckEditorFrame;
+  QLabel* LabelEngine;
+  QComboBox* ComboEngine;
+  QLabel* LabelSolidity;
+  QComboBox* ComboSolidity;
   QLabel* LabelFit;
   QLineEdit* TextFit;
   // Beyond the original layout: the converted model, beside the rest.

@@ -14,6 +14,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvane"));
   Kelvane::Gui::FormMain window;
+  // Qt has taken its own options out; on Windows the list comes from the
+  // wide command line, so any file name arrives whole.
+  window.OpenArguments(QApplication::arguments().mid(1));
   window.show();
   return QApplication::exec();
 }

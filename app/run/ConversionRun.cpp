@@ -93,7 +93,7 @@ class ConversionRun::Conversion {
   // The pass that reads `text_` into `frame` at `scale`, with the
   // whole-format reader or the keyword reader.
   std::unique_ptr<Pass> MakePass(bool wholeFormat, double scale, DocumentFrame& frame,
-                                 RunSink& sink, TextureSaver& saver, ReportBuilder& report);
+                                 RunSink& sink, BitmapSaver& saver, ReportBuilder& report);
   double FitScale(double size);
   // What the other reader would make of the input after this run failed on
   // its content or wrote no polygon (RunReport::wholeFormatWouldRead and
@@ -113,7 +113,7 @@ class ConversionRun::Conversion {
 
 std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(bool wholeFormat, double scale,
                                                           DocumentFrame& frame, RunSink& sink,
-                                                          TextureSaver& saver,
+                                                          BitmapSaver& saver,
                                                           ReportBuilder& report) {
   if (wholeFormat) {
     // Mapped polygons name their bitmaps: the textures are saved too.
@@ -121,7 +121,7 @@ std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(bool wholeFormat, doub
     return std::make_unique<WholeFormatPass>(text_, scale, settings_, pictures, frame, sink, saver,
                                              report, picture_);
   }
-  return std::make_unique<KeywordPass>(text_, scale, settings_.editorFrame, settings_.pictures,
+  return std::make_unique<KeywordPass>(text_, scale, settings_.EditorFrame(), settings_.pictures,
                                        frame, sink, saver, picture_);
 }
 
@@ -173,6 +173,12 @@ void ConversionRun::Conversion::Convert() {
   sink_.ShowPhase(RunPhase::Parsing);
   sink_.DoEvents();
   if (fit) scale_ = FitScale(fitSize);
+  if (settings_.solidity != Unreal::Solidity::kSolid && settings_.oneBrush &&
+      !Unreal::TakesOnlyMaps(settings_.engine)) {
+    report_.Warn(
+        "a one-brush document has no brush actor to carry the solidity; set it on the brush "
+        "in the editor once it is imported");
+  }
   pass_ = MakePass(ReadsWholeFormat(settings_, text_), scale_, frame_, sink_, saver_, report_);
   pass_->Run();
   sink_.ShowPhase(RunPhase::Done);
@@ -208,6 +214,7 @@ RunReport ConversionRun::Conversion::Run() {
   report.scale = scale_;
   report.extent = writer.CornersWritten();
   report.degenerateLeftOut = writer.ZeroAreaLeftOut();
+  report.editorMends = writer.Mends();
   TryTheOtherReader(report);
   return std::move(report);
 }
@@ -247,7 +254,7 @@ void ConversionRun::Conversion::TryTheOtherReader(RunReport& report) {
 }
 
 ConversionRun::ConversionRun(RunSettings settings, RunSink& sink)
-    : settings_(std::move(settings)), sink_(sink) {}
+    : settings_(WithEngineTextures(std::move(settings))), sink_(sink) {}
 
 ConversionRun::~ConversionRun() = default;
 

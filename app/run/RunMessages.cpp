@@ -70,6 +70,29 @@ void AddMapping(const MappingSummary& mapping, std::vector<std::string>& notes) 
   }
 }
 
+// What the editor frame left out or mended so that the editor keeps every
+// polygon, and why.
+void AddEditorMends(std::int64_t zeroArea, const Unreal::EditorMends& mends,
+                    std::vector<std::string>& notes) {
+  if (zeroArea > 0) {
+    std::string note = "left out " + Counted(zeroArea, "triangle") + " of zero area";
+    if (mends.onALine > 0) {
+      note += " (" + std::to_string(mends.onALine) +
+              " of them with corners on one line at the six decimals written)";
+    }
+    notes.push_back(note);
+  }
+  if (mends.collapsed > 0) {
+    notes.push_back("left out " + Counted(mends.collapsed, "triangle") +
+                    " whose corners lie within 0.002 units, which the editor takes for one point");
+  }
+  if (mends.mergedCorners > 0) {
+    notes.push_back("merged " + Counted(mends.mergedCorners, "corner") +
+                    " into a neighbour within 0.002 units, which the editor takes for the same "
+                    "point");
+  }
+}
+
 // " (X x Y x Z units)": the sides of the box around the corners written,
 // to a hundredth; nothing when none was written.
 std::string SizeOf(const Unreal::Extent& extent) {
@@ -134,10 +157,7 @@ RunMessages MessagesOf(const RunReport& report, const OptionWords& words) {
     if (report.bitmaps.size() > kNamedBitmaps)
       messages.wrote += " and " + std::to_string(report.bitmaps.size() - kNamedBitmaps) + " more";
     if (report.wholeFormat) AddLeftOut(report.leftOut, messages.notes);
-    if (report.degenerateLeftOut > 0) {
-      messages.notes.push_back("left out " + Counted(report.degenerateLeftOut, "triangle") +
-                               " of zero area");
-    }
+    AddEditorMends(report.degenerateLeftOut, report.editorMends, messages.notes);
     if (report.settings.textureMapping) AddMapping(report.mapping, messages.notes);
   }
   const auto tryIt = [](const std::string& words) {

@@ -9,6 +9,7 @@
 #include "app/run/RunSettings.h"
 #include "metafile/scene/SceneSummary.h"
 #include "t3d/Extent.h"
+#include "t3d/T3dWriter.h"
 #include "text/RunError.h"
 
 namespace Kelvane {
@@ -45,8 +46,10 @@ struct RunReport {
   double scale = 0;
   // The box around the corners written, in the document's units.
   Unreal::Extent extent;
-  // Triangles of zero area left out (editor frame).
+  // Triangles of zero area left out (editor frame), and what else the
+  // editor frame left out or mended so that the editor keeps every polygon.
   std::int64_t degenerateLeftOut = 0;
+  Unreal::EditorMends editorMends;
   // Bitmaps saved, in order.
   std::vector<std::string> bitmaps;
   // Warnings for the user, in the order they arose.

@@ -10,6 +10,7 @@
 #include "metafile/format/Document.h"
 #include "platform/Platform.h"
 #include "t3d/EditorFrame.h"
+#include "t3d/Engines.h"
 #include "t3d/PolygonRecords.h"
 #include "t3d/T3dWriter.h"
 #include "t3d/WritePolygons.h"
@@ -21,9 +22,7 @@ namespace {
 
 // A point of the model as a corner of the document, as every reader maps
 // the axes; function objects, so that WritePolygons takes them inline.
-constexpr auto CornerPoint = [](const Vector3& p) {
-  return Unreal::MapAxes(p.X, p.Y, p.Z);
-};
+constexpr auto CornerPoint = [](const Vector3& p) { return Unreal::MapAxes(p.X, p.Y, p.Z); };
 constexpr auto EditorPoint = [](const Vector3& p) {
   return Unreal::MapAxesToEditor(p.X, p.Y, p.Z);
 };
@@ -68,7 +67,7 @@ bool HasUVs(const Metafile::SurfaceMapping& mapping, const std::uint32_t* order,
 
 WholeFormatPass::WholeFormatPass(std::string_view text, double scale, const RunSettings& settings,
                                  bool pictures, DocumentFrame& frame, RunSink& sink,
-                                 TextureSaver& saver, ReportBuilder& report, Image& picture)
+                                 BitmapSaver& saver, ReportBuilder& report, Image& picture)
     : text_(text),
       scale_(scale),
       settings_(settings),
@@ -89,7 +88,13 @@ void WholeFormatPass::Run() {
   report_.Warn(document_->warnings);
 
   frame_.WriteHead();
-  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), settings_.textureMapping);
+  // An engine's polygons of masked textures are flagged, so the textures
+  // that cover them are looked up too, their UVs only when mapped.
+  const Metafile::Mapping mapping = settings_.textureMapping ? Metafile::Mapping::kTexturesAndUVs
+                                    : MasksByPolygonFlag(settings_.engine) && pictures_
+                                        ? Metafile::Mapping::kTextures
+                                        : Metafile::Mapping::kNone;
+  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), mapping);
   currentObject_ = nullptr;
   frame_.WriteTail();
 }
@@ -117,8 +122,8 @@ void WholeFormatPass::Geometry(const Metafile::Object& object, Metafile::Triangl
                  document_->PlaceOf(object.start, &object) + ")");
     return;
   }
-  frame_.BeginObject();
-  if (settings_.editorFrame) {
+  frame_.BeginObject(set.name);
+  if (settings_.EditorFrame()) {
     WriteEditorPolygons(set);
   } else if (settings_.textureMapping && !set.mapping.textures.empty()) {
     WriteMappedPolygons(set);
@@ -138,18 +143,37 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
   const int width = resample ? NextPowerOfTwo(decoded.width) : decoded.width;
   const int height = resample ? NextPowerOfTwo(decoded.height) : decoded.height;
   CheckPictureSize(width, height);
-  picture_ = resample ? Resample(decoded, width, height) : decoded;
+  if (settings_.textureAlpha || decoded.alpha.empty()) {
+    picture_ = resample ? Resample(decoded, width, height) : decoded;
+  } else {
+    // Without alpha the texture is resampled, saved and shown opaque, as
+    // it always was.
+    picture_ = decoded;
+    picture_.alpha.clear();
+    if (resample) picture_ = Resample(picture_, width, height);
+  }
   sink_.ShowTexture(picture_);
   sink_.DoEvents();
-  const std::string path = saver_.SaveTexture(picture_);
-  if (path.empty() || !settings_.textureMapping) return;
+  const SavedPicture saved = saver_.Save(picture_);
+  const std::string& path = saved.path;
+  if (path.empty()) return;
   const std::string name = TextureNameOf(path);
-  saved_[&object] = {name, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+  saved_[&object] = {
+      name, Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
+      static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), saved.masked};
+  if (!settings_.textureMapping) return;
   if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
                  " in the T3D document: a texture name takes only letters, digits and _");
   }
   if (!powerSides && !settings_.powerOfTwo) report_.NotPowerOfTwo(name, width, height);
+}
+
+std::int32_t WholeFormatPass::MaskFlagOf(const Metafile::SurfaceMapping& mapping,
+                                         std::size_t r) const {
+  if (!MasksByPolygonFlag(settings_.engine)) return 0;
+  const SavedTexture* saved = SavedTextureOf(mapping, mapping.TextureOf(r));
+  return saved != nullptr && saved->masked ? kMaskedPolygonFlag : 0;
 }
 
 const WholeFormatPass::SavedTexture* WholeFormatPass::SavedTextureOf(
@@ -253,16 +277,41 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
 // returned. A triangle of zero area is left out and counted.
 bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
                                          const std::vector<Vector3>& corners,
-                                         const std::uint32_t* order, std::size_t count,
+                                         const std::uint32_t* given, std::size_t count,
                                          std::size_t r, std::size_t faceTriangles) {
   Vector3 at[Unreal::kMostCorners];
-  for (std::size_t k = 0; k < count; ++k) at[k] = corners[order[k]];
+  std::uint32_t order[Unreal::kMostCorners];
+  for (std::size_t k = 0; k < count; ++k) {
+    order[k] = given[k];
+    at[k] = corners[order[k]];
+  }
   const bool face = faceTriangles > 0;
+  Unreal::T3dWriter& writer = frame_.Writer();
+  // The corners as the editor reads them back: a face it would not keep as
+  // it stands goes as its triangles instead; a triangle with area that is
+  // none to the editor is left out.
+  std::size_t merged = 0;
   Vector3 normal;
-  if (face ? !Unreal::FlatAndConvex(at, count, normal)
-           : !Unreal::EditorNormal(at[0], at[1], at[2], normal)) {
-    if (face) return false;
-    frame_.Writer().LeaveOutZeroArea();
+  Unreal::EditorVerdict verdict = Unreal::EditorVerdict::kKept;
+  bool area = false;
+  if (face) {
+    verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
+    if (verdict != Unreal::EditorVerdict::kKept || !Unreal::FlatAndConvex(at, count, normal)) {
+      return false;
+    }
+    area = true;
+  } else {
+    area = Unreal::EditorNormal(at[0], at[1], at[2], normal);
+    if (area) verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
+  }
+  if (!area || verdict != Unreal::EditorVerdict::kKept) {
+    if (!area) {
+      writer.LeaveOutZeroArea();
+    } else if (verdict == Unreal::EditorVerdict::kTooFewCorners) {
+      writer.LeaveOutCollapsed();
+    } else {
+      writer.LeaveOutOnALine();
+    }
     sink_.DoEvents();
     return true;
   }
@@ -271,17 +320,27 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   Unreal::TextureAxes axes;
   const Unreal::TextureAxes* mapped = nullptr;
   std::int64_t* counter = nullptr;
-  if (settings_.textureMapping && !mapping.textures.empty()) {
+  std::int32_t flags = 0;
+  if (!mapping.textures.empty()) {
+    // A face's triangles share one texture; without texture mapping, one
+    // masking is enough.
     const std::uint32_t use = mapping.TextureOf(r);
     for (std::size_t i = 1; i < faceTriangles; ++i) {
-      if (mapping.TextureOf(r + i) != use) return false;
+      if (settings_.textureMapping ? mapping.TextureOf(r + i) != use
+                                   : MaskFlagOf(mapping, r + i) != MaskFlagOf(mapping, r)) {
+        return false;
+      }
     }
+    flags = MaskFlagOf(mapping, r);
+  }
+  if (settings_.textureMapping && !mapping.textures.empty()) {
+    const std::uint32_t use = mapping.TextureOf(r);
     const SavedTexture* saved = SavedTextureOf(mapping, use);
     MappingSummary& summary = report_.Mapping();
     if (saved == nullptr) {
       if (use != Metafile::kNoTexture) counter = &summary.bitmapMissing;
     } else if (!HasUVs(mapping, order, count)) {
-      name = saved->name;
+      name = saved->reference;
       counter = &summary.withoutUV;
     } else {
       double s[Unreal::kMostCorners];
@@ -297,16 +356,17 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
       const bool solved =
           Unreal::MapTexture(first, firstS, firstT, axes) && OnTheAxes(axes, at, s, t, count);
       if (face && !solved) return false;
-      name = saved->name;
+      name = saved->reference;
       mapped = solved ? &axes : nullptr;
       counter = solved ? &summary.mapped : &summary.flat;
     }
   }
   if (counter != nullptr) ++*counter;
+  writer.CountMergedCorners(merged);
   std::string text;
-  frame_.Writer().WriteEditorPolygon(text, at, count, normal, name, mapped);
+  writer.WriteEditorPolygon(text, at, count, normal, name, mapped, flags);
   text += "\r\n";
-  frame_.Writer().AppendRecord(text);
+  writer.AppendRecord(text);
   sink_.DoEvents();
   return true;
 }

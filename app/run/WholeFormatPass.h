@@ -21,7 +21,7 @@
 namespace Kelvane {
 
 struct Image;
-class TextureSaver;
+class BitmapSaver;
 
 // The whole-format reader's pass: the text becomes a tree of objects before
 // the first write (so a file that is no 3DMF file leaves an existing output
@@ -31,7 +31,7 @@ class TextureSaver;
 class WholeFormatPass : public Pass, private Metafile::SceneSink {
  public:
   WholeFormatPass(std::string_view text, double scale, const RunSettings& settings, bool pictures,
-                  DocumentFrame& frame, RunSink& sink, TextureSaver& saver, ReportBuilder& report,
+                  DocumentFrame& frame, RunSink& sink, BitmapSaver& saver, ReportBuilder& report,
                   Image& picture);
   ~WholeFormatPass() override;
 
@@ -42,8 +42,12 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
  private:
   struct SavedTexture {
     std::string name;
+    // How the engine's polygons name it (the name, with its package).
+    std::string reference;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Saved with its mask (SavedPicture::masked): its polygons are masked.
+    bool masked = false;
   };
 
   void Reached(const Metafile::Object& object) override;
@@ -53,6 +57,9 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   // The saved texture the r-th triangle's texture was saved as, if any.
   const SavedTexture* SavedTextureOf(const Metafile::SurfaceMapping& mapping,
                                      std::uint32_t use) const;
+  // The polygon flags that mask the r-th triangle in the engine's editor
+  // (PF_Masked), when its texture was saved masked; else 0.
+  std::int32_t MaskFlagOf(const Metafile::SurfaceMapping& mapping, std::size_t r) const;
   void WriteMappedPolygons(const Metafile::TriangleSet& set);
   void WriteEditorPolygons(const Metafile::TriangleSet& set);
   bool WriteEditorPolygon(const Metafile::TriangleSet& set, const std::vector<Vector3>& corners,
@@ -65,7 +72,7 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   bool pictures_;
   DocumentFrame& frame_;
   RunSink& sink_;
-  TextureSaver& saver_;
+  BitmapSaver& saver_;
   ReportBuilder& report_;
   Image& picture_;
   std::unique_ptr<Metafile::Document> document_;

@@ -14,6 +14,14 @@
 
 namespace Kelvane::Metafile {
 
+namespace {
+
+// The kind of the element that names an object, as the format's custom
+// element classes are named.
+constexpr std::string_view kNameElement = "Apple Computer, Inc.:NameElement";
+
+}  // namespace
+
 bool IsShapeWithoutSurface(std::string_view kind) {
   return kind == "NURBCurve" || kind == "Ellipse" || kind == "Line" || kind == "PolyLine" ||
          kind == "Point" || kind == "Marker" || kind == "PixmapMarker";
@@ -23,9 +31,14 @@ namespace {
 
 class Walk {
  public:
-  Walk(const Document& document, SceneSink& sink, bool textures, bool mapping,
+  Walk(const Document& document, SceneSink& sink, bool textures, Mapping mapping,
        SceneSummary& summary)
-      : doc_(document), sink_(sink), textures_(textures), mapping_(mapping), summary_(summary) {}
+      : doc_(document),
+        sink_(sink),
+        textures_(textures),
+        mapping_(mapping != Mapping::kNone),
+        uvs_(mapping == Mapping::kTexturesAndUVs),
+        summary_(summary) {}
 
   void Run() {
     if (doc_.top.empty()) return;
@@ -173,6 +186,7 @@ class Walk {
              "A point of this " + kind + " is beyond the range of numbers once transformed");
       }
     }
+    if (container != nullptr) set.name = NameOf(*container);
     if (mapping_) MapSurface(object, container, state, set);
     ++summary_.geometryObjects;
     summary_.triangles += set.triangles.size();
@@ -200,6 +214,7 @@ class Walk {
       const std::size_t child = container->children[i];
       const Object& attribute = doc_.objects[child];
       if (attribute.kind == "AttributeArray") {
+        if (!uvs_) continue;
         auto fields = doc_.FieldsOf(attribute);
         const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
         if (!triMesh || head.place != kVertexArray) continue;
@@ -215,7 +230,7 @@ class Walk {
       if (attribute.kind != "Container" || attribute.children.empty()) continue;
       const Object& first = doc_.objects[attribute.children.front()];
       if (first.kind == "VertexAttributeSetList" && !triMesh) {
-        VertexUVs(attribute, set.points.size(), shading, surface);
+        if (uvs_) VertexUVs(attribute, set.points.size(), shading, surface);
       } else if (first.kind == "AttributeArray" && triMesh) {
         auto fields = doc_.FieldsOf(first);
         const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
@@ -371,6 +386,26 @@ class Walk {
   }
 
   // Whether a NURB patch's container holds trim loops, which are not cut.
+  // The name a Container's name element gives its object: the element's
+  // string, or that of the CString inside it. A name is an extra: one that
+  // cannot be read is no name, and the object converts as it would without.
+  std::string NameOf(const Object& container) {
+    for (std::size_t i = 1; i < container.children.size(); ++i) {
+      const Object& element = doc_.objects[container.children[i]];
+      if (element.kind != kNameElement) continue;
+      const Object& holder =
+          !element.children.empty() && doc_.objects[element.children.front()].kind == "CString"
+              ? doc_.objects[element.children.front()]
+              : element;
+      try {
+        return doc_.FieldsOf(holder)->String();
+      } catch (const RunError&) {
+        return {};
+      }
+    }
+    return {};
+  }
+
   bool HasTrimLoops(const Object& container) {
     for (std::size_t i = 1; i < container.children.size(); ++i) {
       if (doc_.objects[container.children[i]].kind.find("Trim") != std::string::npos) return true;
@@ -497,6 +532,7 @@ class Walk {
   SceneSink& sink_;
   bool textures_;
   bool mapping_;
+  bool uvs_;  // the UVs of the points too
   SceneSummary& summary_;
   std::vector<std::size_t> following_;
   std::set<std::size_t> texturesDone_;
@@ -507,7 +543,7 @@ class Walk {
 }  // namespace
 
 void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary,
-               bool mapping) {
+               Mapping mapping) {
   Walk(document, sink, textures, mapping, summary).Run();
 }
 

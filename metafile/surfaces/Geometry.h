@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,6 +46,9 @@ struct TriangleSet {
   // surface whose axes span no volume) left out: a flat or collapsed part
   // gives the editor nothing to draw.
   std::size_t zeroAreaLeftOut = 0;
+  // The object's own name, where its Container gives it one (a name
+  // element); empty otherwise.
+  std::string name;
 };
 
 // Whether a triangle has no area: a side of length 0, or corners in one

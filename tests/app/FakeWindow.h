@@ -23,7 +23,14 @@ class FakeWindow : public Kelvane::CaptionSink {
   int readerByHeader = 0;  // as the command line's --reader auto
   int textureMapping = 0;
   int powerOfTwo = 0;
-  int editorFrame = 0;
+  int editorFrame = 0;  // the editor frame: --engine ue1
+  Kelvane::Unreal::Engine engine = Kelvane::Unreal::Engine::kNone;
+  Kelvane::Unreal::Solidity solidity = Kelvane::Unreal::Solidity::kSolid;
+  std::string texturePackage{Kelvane::Unreal::kDefaultTexturePackage};
+  int bitmapDepth = 24;
+  int textureAlpha = 0;
+  int texturePng = 0;
+  Kelvane::RunSettings::TextureFormat textureFormat = Kelvane::RunSettings::TextureFormat::kEngine;
   std::string fit;
 
   // The settings a run starts with, from the fields above.
@@ -37,8 +44,14 @@ class FakeWindow : public Kelvane::CaptionSink {
             .readerByHeader = readerByHeader != 0,
             .textureMapping = textureMapping != 0,
             .powerOfTwo = powerOfTwo != 0,
-            .editorFrame = editorFrame != 0,
+            .engine = editorFrame != 0 ? Kelvane::Unreal::Engine::kUe1 : engine,
+            .solidity = solidity,
+            .texturePackage = texturePackage,
             .fit = Kelvane::FitRequest::Typed(fit),
+            .bitmapDepth = bitmapDepth,
+            .textureFormat = textureFormat,
+            .textureAlpha = textureAlpha != 0,
+            .texturePng = texturePng != 0,
             .templatePath = templatePath};
   }
 
@@ -57,14 +70,17 @@ class FakeWindow : public Kelvane::CaptionSink {
   void SetPositionCaption(std::string_view caption) override { labelPos.emplace_back(caption); }
   void DoEvents() override { ++doEvents; }
   void ShowTexture(const Kelvane::Image& shown) override { picture = &shown; }
-  // Saved as "texture_N.bmp" in `bitmapFolder` (the run writes it there);
-  // `refuseSaving` saves none, as a Cancel does.
+  // Saved as "texture_N.bmp" (or ".png", as the run proposes) in
+  // `bitmapFolder` (the run writes it there); `refuseSaving` saves none, as
+  // a Cancel does.
   std::string bitmapFolder = ".";
   bool refuseSaving = false;
-  std::string ChooseBitmapPath(int, const std::string&) override {
+  std::string ChooseBitmapPath(int, const std::string& proposed) override {
     savedTextures.push_back(picture != nullptr ? *picture : Kelvane::Image());
     if (refuseSaving) return {};
-    return bitmapFolder + "/texture_" + std::to_string(savedTextures.size()) + ".bmp";
+    const bool png = proposed.size() >= 4 && proposed.compare(proposed.size() - 4, 4, ".png") == 0;
+    return bitmapFolder + "/texture_" + std::to_string(savedTextures.size()) +
+           (png ? ".png" : ".bmp");
   }
 };
 

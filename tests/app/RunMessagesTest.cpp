@@ -32,6 +32,8 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   report.leftOut.zeroAreaTriangles = 20;
   report.leftOut.noArea = {{"Box", 1}, {"Disk", 2}};
   report.mapping = {.mapped = 1, .withoutUV = 2, .flat = 1, .bitmapMissing = 4};
+  report.degenerateLeftOut = 3;
+  report.editorMends = {.zeroArea = 3, .onALine = 2, .collapsed = 1, .mergedCorners = 4};
   const auto messages = MessagesOf(report, kCommandLine);
   EXPECT_EQ(messages.wrote,
             "Wrote out.t3d (whole-format reader): 1 polygon, 2 bitmaps: out_1.bmp, out_2.bmp");
@@ -49,6 +51,12 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
       "left out 20 triangles of zero area from degenerate shapes",
       "left out shapes with no area: 1 Box, 2 Disk",
       "ignored 3 EndGroup that closed no group",
+      "left out 3 triangles of zero area (2 of them with corners on one line at the six decimals "
+      "written)",
+      "left out 1 triangle whose corners lie within 0.002 units, which the editor takes for one "
+      "point",
+      "merged 4 corners into a neighbour within 0.002 units, which the editor takes for the same "
+      "point",
       "1 polygon carry the model's texture mapping",
       "2 polygons of textured objects have corners without UVs: texture axes from their edges",
       "1 polygon have UVs without area: texture axes from their edges",
@@ -58,6 +66,8 @@ TEST(RunMessagesTest, ACompletedRunSaysWhatItWroteAndLeftOut) {
   // The keyword reader's runs have nothing left out to tell.
   report.wholeFormat = false;
   report.settings.textureMapping = false;
+  report.degenerateLeftOut = 0;
+  report.editorMends = {};
   EXPECT_TRUE(MessagesOf(report, kCommandLine).notes.empty());
 }
 

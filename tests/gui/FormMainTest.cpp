@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -26,7 +28,9 @@
 #include "TestSupport.h"
 #include "app/ModelOutputCases.h"
 #include "app/gui/FormMain.h"
+#include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
+#include "image/Png.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
 
@@ -225,8 +229,9 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
                          "CheckDoPics",      "TextScale",
                          "CheckWholeFormat", "CheckTextureMapping",
                          "CheckPowerOfTwo",  "CheckBitmap8",
-                         "CheckEditorFrame", "TextFit",
-                         "PicturePreview",   "CommandGo"};
+                         "TextFit",          "ComboEngine",
+                         "ComboSolidity",    "PicturePreview",
+                         "CommandGo"};
   for (const char* name : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_NE(QApplication::focusWidget(), nullptr);
@@ -235,7 +240,7 @@ TEST_F(FormMainTest, FocusStartsOnGoAndTabFollowsTheLayoutOrder) {
 }
 
 TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
-  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit"}) {
+  for (const char* name : {"Label1", "Label2", "Label3", "LabelFit", "LabelEngine", "LabelSolidity"}) {
     auto* label = Control<QLabel>(name);
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
   }
@@ -244,7 +249,7 @@ TEST_F(FormMainTest, FixedCaptionsKeepToOneLineInsideTheirControls) {
   // between the Linux and the Windows style).
   for (const char* name :
        {"CheckMapOrBrush", "CheckDoPics", "CheckWholeFormat", "CheckTextureMapping",
-        "CheckPowerOfTwo", "CheckBitmap8", "CheckEditorFrame"}) {
+        "CheckPowerOfTwo", "CheckBitmap8"}) {
     auto* box = Control<QCheckBox>(name);
     QStyleOptionButton option;
     option.initFrom(box);
@@ -347,6 +352,64 @@ TEST_F(FormMainTest, DroppingAFileTakesItAsTheInput) {
   };
   EXPECT_EQ(Box("TextInFileName")->text(), slashes(model));
   EXPECT_EQ(Box("TextOutFileName")->text(), slashes(dir.File("v.2-model.t3d")));
+}
+
+// Started with a path (Explorer's "Open with", a file dropped on the
+// program's icon) or given a model by a drop, the window fills the boxes as
+// the input browse does; only a single path counts, and nothing converts
+// until Go.
+TEST_F(FormMainTest, AnArgumentOrADropFillsTheBoxesAndConvertsNothing) {
+  const std::string model = dir.File("Kel vané v.2.3dmf");
+  WriteFile(model, kTriangle);
+  const QString path = QString::fromStdString(model);
+  const QString proposed = QString::fromStdString(dir.File("Kel vané v.2.t3d"));
+  const QString kept = "/elsewhere/old.t3d";
+  struct Case {
+    const char* how;
+    bool drop;
+    QStringList arguments;
+    QString input;
+    QString output;
+  };
+  const Case cases[] = {
+      {"no argument", false, {}, "", kept},
+      {"an empty argument", false, {""}, "", kept},
+      {"two paths", false, {path, path}, "", kept},
+      {"one path", false, {path}, path, proposed},
+      {"a Windows path",
+       false,
+       {"C:\\Models\\v.2\\ship.qd3d"},
+       "C:\\Models\\v.2\\ship.qd3d",
+       "C:\\Models\\v.2\\ship.t3d"},
+      // A dropped file's path comes with "/" on every system.
+      {"a drop",
+       true,
+       {path},
+       QDir::fromNativeSeparators(path),
+       QDir::fromNativeSeparators(proposed)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    SetRun("", kept.toStdString());
+    if (c.drop) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(c.arguments.front())});
+      QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                            Qt::NoModifier);
+      QApplication::sendEvent(window.get(), &enter);
+      QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(window.get(), &dropped);
+    } else {
+      window->OpenArguments(c.arguments);
+    }
+    EXPECT_EQ(Box("TextInFileName")->text(), c.input);
+    EXPECT_EQ(Box("TextOutFileName")->text(), c.output);
+  }
+  QApplication::processEvents();
+  EXPECT_EQ(Caption("LabelProgress"), "Label1");
+  EXPECT_FALSE(std::filesystem::exists(Platform::PathOf(proposed.toStdString())));
+  EXPECT_TRUE(dialogs.requests.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 // ---------------------------------------------------------------- runs
@@ -517,29 +580,52 @@ TEST_F(FormMainTest, TheWholeFormatBoxStartsOffAndReadsAsReader3dmfDoes) {
   }
 }
 
-TEST_F(FormMainTest, TheEditorFrameBoxAndFitWriteWhatTheirOptionsWrite) {
-  EXPECT_FALSE(Control<QCheckBox>("CheckEditorFrame")->isChecked());
+// Each engine and solidity the window offers, and the size to fit, write
+// what the command line's options write.
+TEST_F(FormMainTest, TheEngineSolidityAndFitChoicesWriteWhatTheirOptionsWrite) {
+  auto* engine = Control<QComboBox>("ComboEngine");
+  auto* solidity = Control<QComboBox>("ComboSolidity");
+  EXPECT_EQ(engine->currentIndex(), 0);  // the plain document
+  EXPECT_EQ(solidity->currentIndex(), 0);
   EXPECT_EQ(Box("TextFit")->text(), "");
-  for (const bool whole : {false, true}) {
-    SCOPED_TRACE(whole);
+  const struct {
+    int engine;
+    int solidity;
+    bool whole;
+    const char* options;
+    const char* line;  // one the document must hold
+  } cases[] = {
+      {1, 0, false, "--engine ue1 --fit 256", "Begin Polygon Item=OUTSIDE Link=0\r\n"},
+      {2, 1, true, "--reader 3dmf --engine ue2 --solidity semisolid --fit 256",
+       "PolyFlags=32\r\n"},
+      {3, 2, true, "--reader 3dmf --engine ue3 --solidity nonsolid --fit 256",
+       "Begin Level NAME=PersistentLevel\r\n"},
+      {4, 0, false, "--engine ue4 --fit 256", "BrushType=Brush_Add\r\n"},
+      {0, 1, false, "--solidity semisolid --fit 256", "PolyFlags=32\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
     // A model each reader reads: a keyword TriMesh, or a Mesh of two faces.
     const std::string model =
-        whole ? TestModel("samples/Mesh_TriGrid.3dmf")
-              : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+        c.whole ? TestModel("samples/Mesh_TriGrid.3dmf")
+                : "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+    // The same name in another folder: map names and labels come from it.
     WriteFile(dir.File("window.3dmf"), model);
-    WriteFile(dir.File("line.3dmf"), model);
-    Control<QCheckBox>("CheckEditorFrame")->setChecked(true);
-    Control<QCheckBox>("CheckWholeFormat")->setChecked(whole);
+    std::filesystem::create_directories(Kelvane::Platform::PathOf(dir.File("line")));
+    WriteFile(dir.File("line/window.3dmf"), model);
+    engine->setCurrentIndex(c.engine);
+    solidity->setCurrentIndex(c.solidity);
+    Control<QCheckBox>("CheckWholeFormat")->setChecked(c.whole);
     Box("TextFit")->setText("256");
     SetRun(dir.File("window.3dmf"), dir.File("window.t3d"));
     Click("CommandGo");
-    const CommandLineResult line =
-        RunCommandLine(std::string(whole ? "--reader 3dmf " : "") + "--editor-frame --fit 256 " +
-                       Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")));
+    const CommandLineResult line = RunCommandLine(std::string(c.options) + " " +
+                                                  Q(dir.File("line/window.3dmf")) + " " +
+                                                  Q(dir.File("line/window.t3d")));
     ASSERT_EQ(line.status, 0) << line.stderrText;
     const std::string document = ReadFile(dir.File("window.t3d"));
-    EXPECT_NE(document.find("Begin Polygon Item=OUTSIDE Link=0\r\n"), std::string::npos);
-    EXPECT_TRUE(document == ReadFile(dir.File("line.t3d")));
+    EXPECT_NE(document.find(c.line), std::string::npos) << document;
+    EXPECT_TRUE(document == ReadFile(dir.File("line/window.t3d")));
     // The summary under the preview gives the size it was fitted to.
     EXPECT_TRUE(Caption("LabelSummary").contains("256")) << Caption("LabelSummary").toStdString();
   }
@@ -827,12 +913,12 @@ class PreviewTest : public FormMainTest {
 TEST_F(PreviewTest, AfterARunThePreviewShowsTheModelAndTheMouseTurnsAndZoomsIt) {
   Kelvane::Gui::PreviewView* view = View();
   ASSERT_NE(view, nullptr);
-  // Beside the picture box, under the row of texture options.
-  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 31, 530, 363));
+  // Beside the picture box, under the rows of texture and document options.
+  EXPECT_EQ(QRect(view->mapTo(window.get(), QPoint(0, 0)), view->size()), QRect(352, 56, 530, 338));
   EXPECT_TRUE(view->Image().isNull());
 
   const QImage first = Go(TestModel("crate.3dmf"));
-  ASSERT_EQ(first.size(), QSize(530, 363));
+  ASSERT_EQ(first.size(), QSize(530, 338));
   EXPECT_TRUE(view->Caption().isEmpty()) << view->Caption().toStdString();
   EXPECT_GE(Colours(first), 3u);  // the background and two faces at least
   EXPECT_EQ(first.pixel(0, 0) & 0xFFFFFF, Kelvane::Preview::kBackground);
@@ -888,6 +974,97 @@ TEST(PreviewPngTest, QtReadsTheWrittenPictureAsRendered) {
     for (int x = 0; x < 123; ++x) rendered.setPixel(x, y, 0xFF000000u | expected.rgb[y * 123 + x]);
   EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), rendered);
   EXPECT_GE(Colours(image), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// A texture's transparent pixels show the box's background, as the
+// editors show a masked texture; its opaque ones their colour.
+TEST(PictureBoxTest, TransparentPixelsShowTheBoxsBackground) {
+  Kelvane::Gui::PictureBox box(40, 40, nullptr);
+  const Kelvane::Image picture{3, 1, {0xFF0000, 0x00FF00, 0x0000FF}, {0, 127, 128}};
+  box.Show(picture);
+  box.Sync();
+  const QImage shown = box.grab().toImage();
+  const int border = Kelvane::Gui::PictureBox::kBorder;
+  const QRgb background = box.palette().button().color().rgb() & 0xFFFFFF;
+  ASSERT_NE(background, 0xFF0000u);
+  EXPECT_EQ(shown.pixel(border, border) & 0xFFFFFF, background);
+  EXPECT_EQ(shown.pixel(border + 1, border) & 0xFFFFFF, background);
+  EXPECT_EQ(shown.pixel(border + 2, border) & 0xFFFFFF, 0x0000FFu);
+  box.Keep();  // the copy kept after the run shows the same
+  EXPECT_EQ(box.grab().toImage().pixel(border, border) & 0xFFFFFF, background);
+}
+
+QByteArray PngOf(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.save(&buffer, "PNG"));
+  return bytes;
+}
+
+// Another PNG writer and reader: Qt reads the alpha Kelvane writes, and
+// Kelvane reads the PNGs Qt writes, RGBA and palette with tRNS alike.
+TEST(PngQtTest, QtAndKelvaneReadEachOthersAlpha) {
+  Kelvane::Image ours{5, 3, {}, {}};
+  for (int i = 0; i < 15; ++i) {
+    ours.rgb.push_back(static_cast<std::uint32_t>(i * 0x110D07) & 0xFFFFFF);
+    ours.alpha.push_back(static_cast<std::uint8_t>(i % 4 == 0 ? 255 : i * 18));
+  }
+  const std::string png = Kelvane::PngBytes(ours);
+  QImage read;
+  ASSERT_TRUE(read.loadFromData(reinterpret_cast<const uchar*>(png.data()),
+                                static_cast<int>(png.size()), "PNG"));
+  read = read.convertToFormat(QImage::Format_ARGB32);
+  for (int i = 0; i < 15; ++i) {
+    const QRgb pixel = read.pixel(i % 5, i / 5);
+    EXPECT_EQ(qAlpha(pixel), ours.alpha[static_cast<std::size_t>(i)]) << i;
+    if (ours.alpha[static_cast<std::size_t>(i)] == 255) {
+      EXPECT_EQ(pixel & 0xFFFFFF, ours.rgb[static_cast<std::size_t>(i)]);
+    }
+  }
+
+  QImage rgba(7, 6, QImage::Format_ARGB32);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 7; ++x)
+      rgba.setPixel(x, y, qRgba(x * 30, y * 40, 200 - x * y, (x + y) % 3 ? 255 : x * 20));
+  const QByteArray fromQt = PngOf(rgba);
+  const Kelvane::Image theirs = Kelvane::ReadPng(
+      std::string_view(fromQt.constData(), static_cast<std::size_t>(fromQt.size())), 64);
+  ASSERT_EQ(theirs.width, 7);
+  ASSERT_EQ(theirs.alpha.size(), 42u);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 7; ++x) {
+      const QRgb want = rgba.pixel(x, y);
+      EXPECT_EQ(theirs.alpha[theirs.IndexOf(x, y)], qAlpha(want)) << x << "," << y;
+      if (qAlpha(want) == 255) {
+        EXPECT_EQ(theirs.Pixel(x, y), want & 0xFFFFFF) << x << "," << y;
+      }
+    }
+  }
+
+  QImage indexed(4, 4, QImage::Format_Indexed8);
+  indexed.setColorTable(
+      {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 255), qRgba(0, 255, 0, 255), qRgba(0, 0, 255, 255)});
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) indexed.setPixel(x, y, static_cast<uint>((x + y) % 4));
+  const QByteArray paletted = PngOf(indexed);
+  const Kelvane::Image fromPalette = Kelvane::ReadPng(
+      std::string_view(paletted.constData(), static_cast<std::size_t>(paletted.size())), 64);
+  ASSERT_EQ(fromPalette.width, 4);
+  ASSERT_EQ(fromPalette.alpha.size(), 16u);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const int entry = (x + y) % 4;
+      EXPECT_EQ(fromPalette.Transparent(fromPalette.IndexOf(x, y)), entry == 0) << x << "," << y;
+      if (entry != 0) {
+        EXPECT_EQ(fromPalette.Pixel(x, y), indexed.color(entry) & 0xFFFFFF);
+      }
+    }
+  }
 }
 
 }  // namespace

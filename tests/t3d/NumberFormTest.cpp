@@ -159,6 +159,62 @@ TEST(NumberFormTest, EqualsPrintfAroundTheQuickWaysEdges) {
 }
 
 // Every group of five digits, before and after the point.
+// The editor's form against "%.6f": a sign always ("+" where the rounded
+// form is zero), at least five integer digits; and the millionths the
+// checks of the editor frame judge corners by are those digits.
+TEST(EditorNumberFormTest, EqualsPrintfAroundItsQuickWaysEdgesAndGivesItsDigits) {
+  std::mt19937_64 random(20261209);
+  int mismatches = 0;
+  auto check = [&](double value) {
+    for (const double v : {value, -value}) {
+      char buffer[512];
+      std::snprintf(buffer, sizeof buffer, "%.6f", std::fabs(v));
+      std::string digits = buffer;
+      const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+      const std::size_t point = digits.find('.');
+      if (point < 5) digits.insert(0, 5 - point, '0');
+      const std::string theirs = (v < 0 && !zero ? "-" : "+") + digits;
+      std::string ours;
+      Kelvane::Unreal::AppendEditorNumber(ours, v);
+      std::int64_t millionths = 0;
+      std::string fromMillionths;
+      if (Kelvane::Unreal::WrittenMillionths(v, millionths)) {
+        const std::uint64_t all =
+            static_cast<std::uint64_t>(millionths < 0 ? -millionths : millionths);
+        char room[64];
+        std::snprintf(room, sizeof room, "%s%05llu.%06llu", millionths < 0 ? "-" : "+",
+                      static_cast<unsigned long long>(all / 1000000),
+                      static_cast<unsigned long long>(all % 1000000));
+        fromMillionths = room;
+      } else {
+        fromMillionths = theirs;  // beyond 63 bits of millionths: not judged so
+        if (std::fabs(v) < 9e12) fromMillionths = "refused";
+      }
+      if ((ours != theirs || fromMillionths != theirs) && ++mismatches < 10)
+        ADD_FAILURE() << v << ": " << ours << " / " << fromMillionths << " vs " << theirs;
+    }
+  };
+  for (int exponent = -60; exponent <= 60; ++exponent) {
+    for (int i = 0; i < 1000; ++i) {
+      const double mantissa = 1.0 + static_cast<double>(random() >> 12) / 4503599627370496.0;
+      check(std::ldexp(mantissa, exponent));
+    }
+  }
+  for (int i = 0; i < 100000; ++i) {  // exact binary ties of the sixth decimal and near them
+    const auto n = static_cast<double>(random() % 10000000000ull);
+    check(static_cast<double>(random() % 100000) +
+          std::ldexp(static_cast<double>(random() % 4096), -12));
+    for (const double offset : {0.0, 0x1p-20, 0x1p-16}) {
+      check((n + 0.5 + offset) / 1000000.0);
+      check((n + 0.5 - offset) / 1000000.0);
+    }
+  }
+  for (double edge : {4503599627.370496, 99999.9999995, 100000.0, 0.0000005, 0.0078125, 0.0}) {
+    for (int k = 0; k < 200; ++k, edge = std::nextafter(edge, INFINITY)) check(edge);
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
 TEST(NumberFormTest, EveryFiveDigitGroup) {
   char expected[16];
   for (int k = 0; k < 100000; ++k) {

@@ -20,7 +20,8 @@ listed=$(unzip -Z1 "$zip" | grep -v '/$' | sed "s|^$name/||" | LC_ALL=C sort | t
 # The window's layers: every library of the build but the command line's.
 layers=$(cd "$windows_build" && ls libkelvane_*.a | grep -v '^libkelvane_cli\.a$' | sed 's|^|relink/|')
 expected=$(printf '%s\n' NOTICE.txt README.md StartMapFile.txt kelvane-convert.exe kelvane.exe \
-  relink/CMakeLists.txt $layers relink/liblept.a relink/libz.a relink/main.cpp.obj |
+  relink/CMakeLists.txt $layers relink/liblept.a relink/libz.a relink/main.cpp.obj \
+  relink/version.rc.obj |
   LC_ALL=C sort | tr '\n' ' ')
 [ "$listed" = "$expected" ] || fail "the zip holds: $listed; expected: $expected"
 folder="$work/Kelvane release é"

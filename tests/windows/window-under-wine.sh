@@ -15,9 +15,8 @@
 set -uo pipefail
 wine=$1 prefix=$2 exe=$3 linux=$4 model=$5 work=$6
 name=$(basename "$model" .3dmf)
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+# shellcheck source=wine-x11.sh
+source "$(dirname "$0")/wine-x11.sh"
 
 rm -rf "$work"
 mkdir -p "$work/linux" "$work/window"
@@ -28,79 +27,14 @@ cp "$model" "$work/window/$name.3dmf"
   { echo "FAIL: the Linux program cannot convert $model"; exit 1; }
 
 # One display and one Wine session for this check alone; both end with it.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-exec 3>&-
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-program=""
-finish() {
-  [ -n "$program" ] && kill "$program" 2>/dev/null
-  WINEPREFIX=$prefix timeout 20 "$(dirname "$wine")/wineserver" -k 2>/dev/null
-  kill "$xvfb" 2>/dev/null
-  wait 2>/dev/null
-}
-trap finish EXIT
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.2; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
-export DISPLAY=:$(head -1 "$work/display")
-unset WAYLAND_DISPLAY
-
-# A new prefix is made before the window starts, so that its making is not
-# counted in the window's start. Debian's Wine brings no Windows fonts of
-# its own: Windows' dialog font is the host's sans-serif face (fontconfig),
-# which the window's captions and boxes then use.
-if [ ! -f "$prefix/system.reg" ]; then
-  timeout 300 "$wine" wineboot --init >"$work/wineboot.log" 2>&1
-  face=$(fc-match -f '%{family[0]}' sans-serif)
-  for font in "MS Shell Dlg" "MS Shell Dlg 2" Tahoma; do
-    timeout 60 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-      /v "$font" /d "$face" /f >>"$work/wineboot.log" 2>&1
-  done
-  timeout 60 "$(dirname "$wine")/wineserver" -w
-fi
+wine_x11_start "$wine" "$prefix" "$work"
 
 started=$(date +%s%3N)
 # Started in its own folder, as from the Explorer.
 (cd "$(dirname "$exe")" && exec timeout 300 "$wine" "$exe" >"$work/window.log" 2>&1) &
 program=$!
-window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Kelvane - Dunmoor$' | head -1)
-[ -n "$window" ] || { echo "FAIL: no window titled \"Kelvane - Dunmoor\" within 120 s"; exit 1; }
-shown=$(($(date +%s%3N) - started))
-printf 'window shown after %d.%03d s\n' $((shown / 1000)) $((shown % 1000))
+find_window "$started"
 
-# As a user does it: click into a box, select what it holds, type; then
-# click Go. The places are the layout's, in pixels at 96 dots per inch
-# (Wine's default), from the window's corner (no frame: no window manager).
-# A keystroke can get lost on a loaded machine (once a path arrived without
-# its last letter), so each box is read back as a user would check it:
-# select all, copy, and compare the clipboard (Wine hands it to X) with what
-# was typed. The clipboard is emptied first, so a lost copy reads as "".
-key() { xdotool key --clearmodifiers --delay 60 "$@"; }
-type_text() { xdotool type --clearmodifiers --delay 50 -- "$1"; }
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-held=""
-# holds SELECT TEXT: SELECT (keys) marks all the focused box holds.
-holds() {
-  printf '' | xclip -selection clipboard
-  key $1 ctrl+c
-  sleep 0.3
-  held=$(timeout 5 xclip -o -selection clipboard 2>/dev/null)
-  [ "$held" = "$2" ]
-}
-# type_checked SELECT TEXT: types TEXT over the focused box's, at most three
-# times, until the box holds it.
-type_checked() {
-  for attempt in 1 2 3; do
-    key $1
-    type_text "$2"
-    sleep 0.3
-    holds "$1" "$2" && return 0
-    echo "typed again: the box held \"$held\" after attempt $attempt"
-  done
-  fail "the box holds \"$held\", not \"$2\""
-  return 1
-}
 # Once both boxes are filled, the first is clicked and read again: a lost
 # click would have put the second path into it, or the first into the other.
 xdotool windowfocus --sync "$window"
@@ -108,13 +42,13 @@ sleep 1
 in_path=$(windows_path "$work/window/$name.3dmf")
 out_path=$(windows_path "$work/window/$name.t3d")
 for round in 1 2 3; do
-  click 130 33 && type_checked ctrl+a "$in_path" || break   # TextInFileName
-  click 130 81 && type_checked ctrl+a "$out_path" || break  # TextOutFileName
-  click 130 33 && holds ctrl+a "$in_path" && break
+  click "${input_box[@]}" && type_checked ctrl+a "$in_path" || break
+  click "${output_box[@]}" && type_checked ctrl+a "$out_path" || break
+  click "${input_box[@]}" && holds ctrl+a "$in_path" && break
   echo "filled again: the input box held \"$held\" after round $round"
   [ "$round" -eq 3 ] && fail "the boxes do not hold the paths after 3 rounds"
 done
-click 277 108  # CommandGo
+click "${go_button[@]}"
 
 # The save dialog for the texture: the other window of some size that shows
 # (Wine gives its X window no title); the search also lists the root window.
@@ -166,22 +100,10 @@ extra=$(cd "$work/window" && ls | grep -vxF -e "$name.3dmf" -e "$name.t3d" -e "$
 
 if [ -n "${KELVANE_SCREENSHOT:-}" ]; then
   sleep 2  # the preview draws on a thread of its own
-  xwd -id "$window" -silent | xwdtopnm 2>/dev/null | pnmtopng >"$KELVANE_SCREENSHOT" &&
-    echo "screenshot: $KELVANE_SCREENSHOT"
+  screenshot "$KELVANE_SCREENSHOT"
 fi
 
-# Alt+F4 closes the window as the system asks it to; the program then ends.
-xdotool windowfocus --sync "$window" 2>/dev/null
-key alt+F4
-for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.2; done
-if kill -0 "$program" 2>/dev/null; then
-  fail "the program did not end within 20 s of Alt+F4"
-else
-  wait "$program"
-  status=$?
-  [ "$status" -eq 0 ] || fail "the program ended with status $status"
-fi
-program=""
+close_window
 
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "the window wrote $name.t3d and ${name}_1.bmp as the command line does"

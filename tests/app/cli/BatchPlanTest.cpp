@@ -117,7 +117,7 @@ std::string PerFile(const Options& o) {
   const Kelvane::RunSettings& s = o.settings;
   return s.scale + "|" + std::to_string(s.oneBrush) + std::to_string(s.pictures) +
          std::to_string(s.wholeFormat) + std::to_string(s.textureMapping) +
-         std::to_string(s.powerOfTwo) + std::to_string(s.editorFrame) + "|" +
+         std::to_string(s.powerOfTwo) + std::to_string(static_cast<int>(s.engine)) + "|" +
          (s.fit.Asked() ? std::to_string(s.fit.Resolve()) : "-") + "|" +
          std::to_string(s.bitmapDepth) + "|" + s.texturesFolder + "|" + s.templatePath + "|" +
          o.preview + "|" + std::to_string(o.previewWidth) + "x" + std::to_string(o.previewHeight);

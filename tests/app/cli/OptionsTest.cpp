@@ -26,8 +26,11 @@ std::string Summary(const Options& o) {
   if (o.keywordsAsked) text += " keywords";
   if (s.textureMapping) text += " uv";
   if (s.powerOfTwo) text += " pow2";
-  if (s.editorFrame) text += " editor";
+  if (s.engine != Kelvane::Unreal::Engine::kNone) text += " engine=" + std::to_string(static_cast<int>(s.engine));
   if (s.fit.Asked()) text += " fit=" + std::to_string(s.fit.Resolve());
+  if (s.solidity != Kelvane::Unreal::Solidity::kSolid)
+    text += " solidity=" + std::to_string(static_cast<int>(s.solidity));
+  if (s.texturePackage != "MyLevel") text += " package=" + s.texturePackage;
   if (s.bitmapDepth != 24) text += " depth=" + std::to_string(s.bitmapDepth);
   if (!s.texturesFolder.empty()) text += " textures=" + s.texturesFolder;
   if (!s.templatePath.empty()) text += " template=" + s.templatePath;
@@ -68,8 +71,11 @@ TEST(OptionsTest, EachOptionInEachSpelling) {
       // After "--" every argument is a path, "-" included.
       {{"--", "--one-brush", "-"}, "[--one-brush][-] scale=20.0"},
       {{"a", "--result-line"}, "[a] scale=20.0 result-line"},
-      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 editor fit=512.000000"},
+      {{"a", "--editor-frame", "--fit", "512"}, "[a] scale=20.0 engine=1 fit=512.000000"},
       {{"a", "--fit=0.5"}, "[a] scale=20.0 fit=0.500000"},
+      {{"a", "--engine", "ue2", "--solidity=semisolid", "--texture-package", "Props.Crates"},
+       "[a] scale=20.0 engine=2 solidity=1 package=Props.Crates"},
+      {{"a", "--engine=ue1", "--editor-frame"}, "[a] scale=20.0 engine=1"},
   };
   for (const auto& c : cases) {
     const auto command = ParseArguments(c.args);
@@ -106,6 +112,25 @@ TEST(OptionsTest, RefusalsNameWhatIsWrong) {
       {{"a", "--pow2", "--reader=keywords"}, "--pow2 needs --reader 3dmf"},
       {{"a", "--uv", "--no-pictures"},
        "--uv names the texture bitmaps, which --no-pictures leaves out"},
+      {{"a", "--engine", "ue5"}, "--engine takes none, ue1, ue2, ue3 or ue4, not \"ue5\""},
+      {{"a", "--engine", "ue3", "--texture-format", "tga"},
+       "--texture-format takes bmp or png, not \"tga\""},
+      {{"a", "--texture-format", "png"},
+       "--texture-format chooses how an --engine saves its textures"},
+      {{"a", "--engine", "ue1", "--bitmap-depth", "24"},
+       "--engine ue1 saves 8-bit bitmaps, the only ones its editor imports; leave out "
+       "--bitmap-depth 24"},
+      {{"a", "--solidity", "soft"},
+       "--solidity takes solid, semisolid or nonsolid, not \"soft\""},
+      {{"a", "--editor-frame", "--engine", "ue3"}, "--editor-frame is --engine ue1; give one of them"},
+      {{"a", "--engine", "ue4", "--template", "m.txt"},
+       "--template is read for --engine ue1 and ue2 only: ue3 and ue4 documents read no map "
+       "template"},
+      {{"a", "--engine", "ue1", "--texture-package", "P"},
+       "--texture-package names textures for --engine ue2, ue3 or ue4"},
+      {{"a", "--engine", "ue2", "--texture-package", "P..Q"},
+       "--texture-package takes a package name of letters, digits and _ (parts joined by dots, "
+       "like MyLevel.Walls), not \"P..Q\""},
   };
   for (const auto& c : cases) {
     try {
