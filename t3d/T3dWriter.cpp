@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/Platform.h"
@@ -12,11 +13,15 @@
 
 namespace Kelvane::Unreal {
 
-T3dWriter::T3dWriter(std::string outputPath, std::string templatePath, Output output)
+T3dWriter::T3dWriter(std::string outputPath, std::string templatePath, Output output,
+                     Writes writes)
     : outputPath_(std::move(outputPath)),
       templatePath_(templatePath.empty() ? DefaultTemplatePath() : std::move(templatePath)),
       targetPath_(outputPath_),
-      writeFiles_(output == Output::kFile) {}
+      writeFiles_(output == Output::kFile),
+      streamAsked_(writes == Writes::kStream) {}
+
+T3dWriter::~T3dWriter() { Abandon(); }
 
 std::string SideFileName(const std::string& output, int n) {
   return n <= 1 ? output + ".partial" : output + "." + std::to_string(n) + ".partial";
@@ -24,27 +29,45 @@ std::string SideFileName(const std::string& output, int n) {
 
 void T3dWriter::StartDocument() {
   targetPath_ = outputPath_;
-  sideWanted_ = Platform::IsRegularFile(outputPath_);
+  earlierOutput_ = Platform::IsRegularFile(outputPath_);
+  sideWanted_ = earlierOutput_;
 }
 
-void T3dWriter::MakeSideFile() {
-  namespace fs = std::filesystem;
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where writing through `path` would write: the path itself, or the file
+// its links lead to, also when that file does not exist yet.
+std::string WrittenThrough(const std::string& path) {
   std::error_code error;
+  fs::path at = Platform::PathOf(path);
+  // As many links as the system follows in one path.
+  for (int hop = 0; hop < 40 && fs::is_symlink(at, error); ++hop) {
+    const fs::path target = fs::canonical(at, error);
+    if (!error) return Platform::TextOf(target);
+    const fs::path next = fs::read_symlink(at, error);
+    if (error) break;
+    at = next.is_absolute() ? next : at.parent_path() / next;
+  }
+  return Platform::TextOf(at);
+}
+
+}  // namespace
+
+void T3dWriter::MakeSideFile() {
   // Through a link the file it leads to is replaced, as writing through it
   // would; the link stays.
-  const fs::path output = Platform::PathOf(outputPath_);
-  replacedPath_ = outputPath_;
-  if (fs::is_symlink(output, error)) {
-    const fs::path target = fs::canonical(output, error);
-    if (!error) replacedPath_ = Platform::TextOf(target);
-  }
-  // A file the run could not write must not be replaced either: the same
-  // refusal as writing it in place, and the earlier document stays.
-  Platform::File check;
+  replacedPath_ = WrittenThrough(outputPath_);
   int code = 0;
-  if (!check.Open(replacedPath_, Platform::File::Mode::kAppend, code))
-    ThrowFileError("Cannot write", outputPath_, code);
-  check.Close(code);
+  if (earlierOutput_) {
+    // A file the run could not write must not be replaced either: the same
+    // refusal as writing it in place, and the earlier document stays.
+    Platform::File check;
+    if (!check.Open(replacedPath_, Platform::File::Mode::kAppend, code))
+      ThrowFileError("Cannot write", outputPath_, code);
+    check.Close(code);
+  }
   // A side file left by an earlier run may hold what the user still wants:
   // the next free name is taken instead, made new so that no other file is
   // ever written over.
@@ -57,7 +80,12 @@ void T3dWriter::MakeSideFile() {
       targetPath_ = side;
       return;
     }
-    if (!Platform::Exists(side)) ThrowFileError("Cannot write", side, code);
+    if (!Platform::Exists(side)) {
+      // Without an earlier output the side file is the output's own first
+      // write, and what stops it stops the output (a folder that is
+      // missing or takes no files).
+      ThrowFileError("Cannot write", earlierOutput_ ? side : outputPath_, code);
+    }
   }
   throw RunError(ErrorKind::FileError, "Cannot write a side file beside \"" + outputPath_ +
                                            "\": \"" + SideFileName(replacedPath_, 1) + "\" to \"" +
@@ -65,7 +93,24 @@ void T3dWriter::MakeSideFile() {
                                            "\" are all taken; remove the ones no longer needed");
 }
 
+void T3dWriter::WriteBlock() {
+  if (stream_.empty()) return;
+  try {
+    TextRoutines::WriteTextLine(targetPath_, stream_, true);
+  } catch (...) {
+    // Taken back from the file: it holds the blocks before, whole pieces.
+    stream_.clear();
+    throw;
+  }
+  streamed_ += stream_.size();
+  stream_.clear();
+}
+
 void T3dWriter::FinishDocument() {
+  if (streaming_) {
+    WriteBlock();
+    settled_ = true;
+  }
   if (targetPath_ == outputPath_) return;
   int code = 0;
   if (!Platform::PutFileInPlace(targetPath_, replacedPath_, code)) {
@@ -73,6 +118,23 @@ void T3dWriter::FinishDocument() {
                                              outputPath_ + "\": " + Platform::ErrorText(code));
   }
   targetPath_ = outputPath_;
+}
+
+void T3dWriter::Abandon() noexcept {
+  if (settled_) return;
+  settled_ = true;
+  try {
+    WriteBlock();
+  } catch (...) {
+    // The failure that stopped the run is the one reported.
+  }
+  if (streamed_ == 0 && targetPath_ != outputPath_) {
+    // Not even the head went in: the run made this file, and it goes again
+    // as a new output would.
+    Platform::RemoveFile(targetPath_);
+    targetPath_ = outputPath_;
+  }
+  stream_ = std::string();
 }
 
 void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
@@ -93,6 +155,26 @@ void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
 
 void T3dWriter::WritePiece(std::string_view piece, bool append) {
   if (!writeFiles_) return;
+  if (!append) {
+    // The document's first piece: the way this document is written is
+    // decided here, as whether a side file is made.
+    streaming_ = streamAsked_ && (!Platform::Exists(outputPath_) || earlierOutput_);
+    if (streaming_) {
+      sideWanted_ = false;
+      settled_ = false;
+      streamed_ = 0;
+      MakeSideFile();
+      stream_.clear();
+      // Room for a block and the piece that fills it.
+      stream_.reserve(kStreamBlock + 65536);
+    }
+  }
+  if (streaming_) {
+    stream_ += piece;
+    stream_ += "\r\n";
+    if (stream_.size() >= kStreamBlock) WriteBlock();
+    return;
+  }
   if (!append && sideWanted_) {
     sideWanted_ = false;
     MakeSideFile();
@@ -110,8 +192,13 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
   TextRoutines::WriteTextFile(targetPath_, piece, append);
 }
 
-void T3dWriter::AppendRecord(std::string_view record) const {
+void T3dWriter::AppendRecord(std::string_view record) {
   if (!writeFiles_) return;
+  if (streaming_) {
+    stream_ += record;
+    if (stream_.size() >= kStreamBlock) WriteBlock();
+    return;
+  }
   TextRoutines::WriteTextLine(targetPath_, record, true);
 }
 

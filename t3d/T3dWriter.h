@@ -31,17 +31,30 @@ struct EditorMends {
 // The T3D document one run writes: the polygon records' numbering, the map
 // template and the output file. Each piece of text is made into a string the
 // caller passes (document-level routines replace it, polygon records append
-// to it) and written to the file at once, so the file is complete up to the
-// last piece at every moment.
+// to it) and handed to the writer, which puts it in the file one of two
+// ways (Writes).
 class T3dWriter {
  public:
   // kNone: pieces are made and counted but not written (a pass that only
   // measures the model).
   enum class Output { kFile, kNone };
 
+  // kPieces: each piece is written at once by its own open, append and
+  // close, so the file is complete up to the last piece at every moment
+  // (the default document). kStream: pieces are gathered and written in
+  // blocks of about kStreamBlock bytes into a side file, which takes the
+  // output's place in one step when the document is whole (the editor
+  // documents); an output that is no regular file (a device, a pipe, a
+  // folder) still takes the pieces one by one.
+  enum class Writes { kPieces, kStream };
+
   // An empty template path means DefaultTemplatePath().
   explicit T3dWriter(std::string outputPath, std::string templatePath = {},
-                     Output output = Output::kFile);
+                     Output output = Output::kFile, Writes writes = Writes::kPieces);
+  // A document left unfinished goes the way Abandon sends it.
+  ~T3dWriter();
+  T3dWriter(const T3dWriter&) = delete;
+  T3dWriter& operator=(const T3dWriter&) = delete;
 
   // Numbers the polygon records: written into each record's head line, then
   // increased. It starts at 0 with the document.
@@ -90,27 +103,46 @@ class T3dWriter {
   void WritePiece(std::string_view piece, bool append);
   // Appends text that already ends its last line (a polygon record and the
   // empty line after it).
-  void AppendRecord(std::string_view record) const;
+  void AppendRecord(std::string_view record);
 
   // Begins a document that must not cost the user an earlier one: when the
   // output is an existing file, the pieces go to a side file beside it
   // instead (SideFileName), made new with the first piece, and only
   // FinishDocument puts it in the output's place. A run that fails leaves
   // the earlier document as it was. Without an existing file the pieces go
-  // to the output itself, as without this call.
+  // to the output itself, as without this call; a stream (Writes::kStream)
+  // goes to a side file either way, so that a new output too appears only
+  // whole.
   void StartDocument();
-  // After the last piece: the side file, if any, replaces the output in
-  // one step (Platform::PutFileInPlace). A file error when it cannot; the
-  // side file then keeps the whole document.
+  // After the last piece: what the stream holds is written, and the side
+  // file, if any, replaces the output in one step (Platform::PutFileInPlace).
+  // A file error when it cannot; the side file then keeps what went into it.
   void FinishDocument();
+  // After a failure, or when the run is stopped: the document will not be
+  // finished. What the stream holds goes to the side file, which never
+  // takes the output's place; a side file that nothing went into is
+  // removed. Raises nothing: the failure that stopped the run is the one
+  // to report. Nothing happens after FinishDocument, or a second time.
+  void Abandon() noexcept;
   // Where the pieces go: the output, or the side file.
   const std::string& TargetPath() const { return targetPath_; }
   // The side file that holds this document while it has not replaced the
   // output; empty when there is none.
   std::string SideFile() const { return targetPath_ == outputPath_ ? std::string() : targetPath_; }
+  // Whether the output was an existing file when the document began, which
+  // the side file stands beside.
+  bool ReplacesEarlierOutput() const { return earlierOutput_; }
+
+  // The bytes a stream gathers before it writes them: whole pieces only,
+  // so a block goes out as soon as it reaches this size.
+  static constexpr std::size_t kStreamBlock = std::size_t{4} << 20;
 
  private:
+  // The side file beside the output (or where its link leads), made new.
   void MakeSideFile();
+  // Writes what the stream holds to the side file and empties it. A write
+  // that fails takes its bytes back (text/Files) and drops the block.
+  void WriteBlock();
 
   std::string outputPath_;
   std::string templatePath_;
@@ -118,7 +150,16 @@ class T3dWriter {
   // The file a side file replaces: the output, or where its link leads.
   std::string replacedPath_;
   bool writeFiles_;
+  bool streamAsked_;
+  // This document goes through the stream (decided by its first piece).
+  bool streaming_ = false;
   bool sideWanted_ = false;
+  bool earlierOutput_ = false;
+  std::string stream_;
+  // Bytes the side file holds; false while a stream's document is neither
+  // finished nor abandoned.
+  std::uint64_t streamed_ = 0;
+  bool settled_ = true;
   std::int32_t polygonLinkCounter_ = 0;
   std::int32_t brushLink_ = 0;
   Extent extent_;

@@ -169,9 +169,18 @@ RunReport ConversionRun::Conversion::Run() {
         .outOfMemory = true,
         .text = "Out of memory while converting \"" + settings_.inputPath + "\"",
     };
+  } catch (...) {
+    // The window was closed: what was written stays in the side file, and
+    // nothing half made takes the output's place.
+    frame_.Writer().Abandon();
+    throw;
   }
-  const Unreal::T3dWriter& writer = frame_.Writer();
-  if (report.failure) report.sideFile = writer.SideFile();
+  Unreal::T3dWriter& writer = frame_.Writer();
+  if (report.failure) {
+    writer.Abandon();
+    report.sideFile = writer.SideFile();
+    report.earlierOutput = writer.ReplacesEarlierOutput();
+  }
   report.polygons = writer.PolygonLinkCounter();
   report.scale = scale_;
   report.extent = writer.CornersWritten();

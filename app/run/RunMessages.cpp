@@ -122,8 +122,8 @@ RunMessages MessagesOf(const RunReport& report, std::string_view askWholeFormat)
     }
     if (!report.sideFile.empty()) {
       messages.error += "; \"" + report.settings.outputPath +
-                        "\" is as it was, and what this run " + "wrote is in \"" + report.sideFile +
-                        "\"";
+                        (report.earlierOutput ? "\" is as it was" : "\" was not written") +
+                        ", and what this run wrote is in \"" + report.sideFile + "\"";
     }
   } else {
     messages.wrote = "Wrote " + report.settings.outputPath + ": " +

@@ -77,11 +77,17 @@ TEST(RunMessagesTest, AFailedRunSaysWhatWhereAndWhatElseReadsTheFile) {
   EXPECT_EQ(MessagesOf(report, "").error, "Out of memory");
   EXPECT_EQ(MessagesOf(report, "").hint, "");
 
-  // Over an earlier output: the error names where this run's pieces are.
+  // Over an earlier output, or where an editor document did not appear:
+  // the error names where this run's pieces are.
   report.settings.outputPath = "good.t3d";
   report.sideFile = "good.t3d.partial";
+  report.earlierOutput = true;
   EXPECT_EQ(MessagesOf(report, "").error,
             "Out of memory; \"good.t3d\" is as it was, and what this run wrote is in "
+            "\"good.t3d.partial\"");
+  report.earlierOutput = false;
+  EXPECT_EQ(MessagesOf(report, "").error,
+            "Out of memory; \"good.t3d\" was not written, and what this run wrote is in "
             "\"good.t3d.partial\"");
 }
 
