@@ -121,31 +121,6 @@ namespace {
   return out + PutVector(out, corner);
 }
 
-// Puts the link number's digits (a "-" first below zero) at `out`, whose
-// room holds 12 characters, and moves on to the next number: its digits
-// are the last ones counted up (nines become zeros and carry), made anew
-// only when they would grow by a digit or are no count. The number must
-// be below the largest (MadeWhole).
-[[gnu::always_inline]] inline char* PutLink(char* out, LinkDigits& link) {
-  if (link.length == 0) {
-    link.length = static_cast<std::uint8_t>(
-        std::to_chars(link.digits, link.digits + sizeof link.digits, link.value).ptr - link.digits);
-  }
-  std::memcpy(out, link.digits, sizeof link.digits);
-  char* const end = out + link.length;
-  ++link.value;
-  char* last = link.digits + link.length - 1;
-  if (link.value > 0) [[likely]] {
-    while (*last == '9' && last > link.digits) *last-- = '0';
-    if (*last != '9') {
-      ++*last;
-      return end;
-    }
-  }
-  link.length = 0;
-  return end;
-}
-
 // The arithmetic of a record whose steps cannot overflow (CannotOverflow):
 // the same steps as ModuleVector's, in the same order, without checking
 // each result. The two edges from B serve the normal and both texture axes.

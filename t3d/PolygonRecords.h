@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "t3d/NumberForm.h"
 #include "t3d/TextureAxes.h"
 #include "vector/Vector3.h"
 
@@ -58,14 +59,6 @@ struct FormedCorner {
 // The room a triangle record may take: the head line and eight lines of a
 // word and a vector form each, with numbers of any size.
 constexpr std::size_t kTriangleRoom = 8000;
-
-// A link number of records made one after another, with its decimal
-// digits once they are made, so that each next number only counts them up.
-struct LinkDigits {
-  std::int32_t value = 0;
-  std::uint8_t length = 0;  // 0: the digits are not made yet
-  char digits[12] = {};
-};
 
 // A triangle record made with its own link counter, for records made away
 // from the writer (on a worker thread): the record WriteTriangle appends,

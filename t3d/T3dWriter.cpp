@@ -1,5 +1,6 @@
 #include "t3d/T3dWriter.h"
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <system_error>
@@ -93,17 +94,29 @@ void T3dWriter::MakeSideFile() {
                                            "\" are all taken; remove the ones no longer needed");
 }
 
-void T3dWriter::WriteBlock() {
-  if (stream_.empty()) return;
-  try {
-    TextRoutines::WriteTextLine(targetPath_, stream_, true);
-  } catch (...) {
-    // Taken back from the file: it holds the blocks before, whole pieces.
-    stream_.clear();
-    throw;
+char* T3dWriter::RoomFor(std::size_t bytes) {
+  if (room_ - used_ < bytes) {
+    // A block and the piece that fills it, or a piece larger than a block
+    // (a long template): grown once, kept for the document. Without a
+    // stream it holds one record at a time.
+    const std::size_t room =
+        std::max(used_ + bytes, streaming_ ? kStreamBlock + 65536 : std::size_t{65536});
+    auto grown = std::make_unique_for_overwrite<char[]>(room);
+    if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
+    buffer_ = std::move(grown);
+    room_ = room;
   }
-  streamed_ += stream_.size();
-  stream_.clear();
+  return buffer_.get() + used_;
+}
+
+void T3dWriter::WriteBlock() {
+  if (used_ == 0) return;
+  const std::string_view block(buffer_.get(), used_);
+  // Taken back from the file when it fails: the file holds the blocks
+  // before, whole pieces; this one is dropped.
+  used_ = 0;
+  TextRoutines::WriteTextLine(targetPath_, block, true);
+  streamed_ += block.size();
 }
 
 void T3dWriter::FinishDocument() {
@@ -134,19 +147,40 @@ void T3dWriter::Abandon() noexcept {
     Platform::RemoveFile(targetPath_);
     targetPath_ = outputPath_;
   }
-  stream_ = std::string();
+  buffer_.reset();
+  used_ = room_ = 0;
 }
 
-void T3dWriter::WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
-                                   const Vector3& normal, std::string_view texture,
-                                   const TextureAxes* axes) {
-  if (polygonLinkCounter_ == INT32_MAX || brushLink_ == INT32_MAX) {
+void T3dWriter::MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
+                                 const Vector3& normal, std::string_view texture,
+                                 const TextureAxes* axes) {
+  if (polygonLinkCounter_ == INT32_MAX || brushLink_.value == INT32_MAX) {
     throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
   }
-  Unreal::WriteEditorPolygon(text, brushLink_, corners, count, normal, texture, axes);
-  ++brushLink_;
+  char* const start = RoomFor(EditorRecordRoom(count, texture.size()) + 2);
+  char* const end =
+      Unreal::PutEditorRecord(start, brushLink_, corners, count, normal, texture, axes);
+  end[0] = '\r';
+  end[1] = '\n';
+  made_ = static_cast<std::size_t>(end + 2 - start);
   ++polygonLinkCounter_;
-  for (std::size_t k = 0; k < count; ++k) extent_.Include(corners[k]);
+  for (std::size_t k = 0; k < count; ++k) {
+    if (corners[k]->inExtent) continue;
+    extent_.Include(corners[k]->point);
+    corners[k]->inExtent = true;
+  }
+}
+
+void T3dWriter::WriteRecord() {
+  const std::size_t made = made_;
+  made_ = 0;
+  if (!writeFiles_) return;
+  if (streaming_) {
+    used_ += made;
+    if (used_ >= kStreamBlock) WriteBlock();
+    return;
+  }
+  TextRoutines::WriteTextLine(targetPath_, std::string_view(buffer_.get() + used_, made), true);
 }
 
 void T3dWriter::BeginDocument(std::string& text, OutputMode mode) const {
@@ -163,16 +197,14 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
       sideWanted_ = false;
       settled_ = false;
       streamed_ = 0;
+      used_ = 0;
       MakeSideFile();
-      stream_.clear();
-      // Room for a block and the piece that fills it.
-      stream_.reserve(kStreamBlock + 65536);
     }
   }
   if (streaming_) {
-    stream_ += piece;
-    stream_ += "\r\n";
-    if (stream_.size() >= kStreamBlock) WriteBlock();
+    Gather(piece);
+    Gather("\r\n");
+    if (used_ >= kStreamBlock) WriteBlock();
     return;
   }
   if (!append && sideWanted_) {
@@ -192,14 +224,16 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
   TextRoutines::WriteTextFile(targetPath_, piece, append);
 }
 
+void T3dWriter::StreamRecord(std::string_view record) {
+  Gather(record);
+  if (used_ >= kStreamBlock) WriteBlock();
+}
+
 void T3dWriter::AppendRecord(std::string_view record) {
-  if (!writeFiles_) return;
-  if (streaming_) {
-    stream_ += record;
-    if (stream_.size() >= kStreamBlock) WriteBlock();
-    return;
-  }
-  TextRoutines::WriteTextLine(targetPath_, record, true);
+  // The default document's records come this way one by one: nothing but
+  // the write itself on their path.
+  if (streaming_) return StreamRecord(record);
+  if (writeFiles_) TextRoutines::WriteTextLine(targetPath_, record, true);
 }
 
 void T3dWriter::BeginPolygon(std::string& text, const Vector3& A, const Vector3& B,

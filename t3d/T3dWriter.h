@@ -2,17 +2,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "t3d/Extent.h"
 #include "t3d/Framing.h"
+#include "t3d/NumberForm.h"
 #include "t3d/TextureAxes.h"
 #include "vector/Vector3.h"
 
 namespace Kelvane::Unreal {
 
 struct CornerForm;
+struct EditorCorner;
 
 // What the editor frame left out or mended so that an editor keeps every
 // polygon it is given as it stands.
@@ -92,11 +96,15 @@ class T3dWriter {
   void WriteTexturedTriangle(std::string& text, const Vector3& A, const Vector3& B,
                              const Vector3& C, std::string_view texture, const TextureAxes* axes);
   // A polygon in the editor's form (EditorFrame.h), numbered within its
-  // brush; it counts in PolygonLinkCounter too.
-  void WriteEditorPolygon(std::string& text, const Vector3* corners, std::size_t count,
-                          const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+  // brush, made where the next record goes (at the stream's end), with the
+  // empty line after it; it counts in PolygonLinkCounter and its corners
+  // in CornersWritten. WriteRecord then writes it: nothing else may be
+  // written between the two.
+  void MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
+                        const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+  void WriteRecord();
   // A brush begins: the editor's polygon numbers start again at 0.
-  void StartBrush() { brushLink_ = 0; }
+  void StartBrush() { brushLink_ = {}; }
 
   // Writes a piece to the output followed by CR LF: the first piece of a
   // document replaces the file (append false), every later one is appended.
@@ -143,6 +151,14 @@ class T3dWriter {
   // Writes what the stream holds to the side file and empties it. A write
   // that fails takes its bytes back (text/Files) and drops the block.
   void WriteBlock();
+  // Room for `bytes` more at the buffer's end: the stream's, or the one
+  // record a writer of pieces makes at a time.
+  char* RoomFor(std::size_t bytes);
+  [[gnu::noinline]] void StreamRecord(std::string_view record);
+  void Gather(std::string_view text) {
+    std::memcpy(RoomFor(text.size()), text.data(), text.size());
+    used_ += text.size();
+  }
 
   std::string outputPath_;
   std::string templatePath_;
@@ -155,13 +171,18 @@ class T3dWriter {
   bool streaming_ = false;
   bool sideWanted_ = false;
   bool earlierOutput_ = false;
-  std::string stream_;
+  // The stream's bytes (or the record being made): used_ of room_.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  std::size_t room_ = 0;
+  // The record MakeEditorRecord made after the used bytes.
+  std::size_t made_ = 0;
   // Bytes the side file holds; false while a stream's document is neither
   // finished nor abandoned.
   std::uint64_t streamed_ = 0;
   bool settled_ = true;
   std::int32_t polygonLinkCounter_ = 0;
-  std::int32_t brushLink_ = 0;
+  LinkDigits brushLink_;
   Extent extent_;
   EditorMends mends_;
 };

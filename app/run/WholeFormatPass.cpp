@@ -39,10 +39,11 @@ bool HasUVs(const Metafile::SurfaceMapping& mapping, const std::array<std::uint3
 }
 
 // Whether every corner lies at its texel on the axes.
-bool OnTheAxes(const Unreal::TextureAxes& axes, const Vector3* at, const double* s, const double* t,
-               std::size_t count) {
+bool OnTheAxes(const Unreal::TextureAxes& axes, const Unreal::EditorCorner* const* at,
+               const double* s, const double* t, std::size_t count) {
   for (std::size_t k = 3; k < count; ++k) {
-    const Vector3 d{at[k].X - axes.origin.X, at[k].Y - axes.origin.Y, at[k].Z - axes.origin.Z};
+    const Vector3& p = at[k]->point;
+    const Vector3 d{p.X - axes.origin.X, p.Y - axes.origin.Y, p.Z - axes.origin.Z};
     const double onU = d.X * axes.u.X + d.Y * axes.u.Y + d.Z * axes.u.Z;
     const double onV = d.X * axes.v.X + d.Y * axes.v.Y + d.Z * axes.v.Z;
     if (std::fabs(onU - s[k]) > 1e-3 * std::max(1.0, std::fabs(s[k])) ||
@@ -217,10 +218,13 @@ void WholeFormatPass::WriteMappedPolygons(const Metafile::TriangleSet& set) {
 // the object was placed mirrored already.
 void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
   const double scale = scale_;
-  std::vector<Vector3> corners(set.points.size());
-  for (std::size_t i = 0; i < corners.size(); ++i) {
-    corners[i] = EditorPoint(set.points[i]);
-    if (scale != 1.0) corners[i] = ModuleVector::VectorScale(corners[i], scale);
+  // Every point mapped and scaled first, as a failure to scale one must
+  // come before the object's first polygon; judged and formed once.
+  Unreal::EditorCornerTable corners(set.points.size());
+  for (std::size_t i = 0; i < set.points.size(); ++i) {
+    Vector3 point = EditorPoint(set.points[i]);
+    if (scale != 1.0) point = ModuleVector::VectorScale(point, scale);
+    Unreal::MakeEditorCorner(corners[i], point);
   }
   const bool turn = !set.mirrored;
   std::size_t nextFace = 0;
@@ -253,20 +257,17 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
 }
 
 // One editor polygon of the corners `order[0, count)`, textured as
-// triangle `r` is. A face (`faceTriangles` > 0) is written only when it
-// is flat and convex, its triangles share one texture and its UVs lie on
-// one plane of the texture; otherwise nothing is written and false
-// returned. A triangle of zero area is left out and counted.
+// triangle `r` is; `order` is compacted as corners are merged. A face
+// (`faceTriangles` > 0) is written only when it is flat and convex, its
+// triangles share one texture and its UVs lie on one plane of the texture;
+// otherwise nothing is written and false returned. A triangle of zero area
+// is left out and counted.
 bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
-                                         const std::vector<Vector3>& corners,
-                                         const std::uint32_t* given, std::size_t count,
-                                         std::size_t r, std::size_t faceTriangles) {
-  Vector3 at[Unreal::kMostCorners];
-  std::uint32_t order[Unreal::kMostCorners];
-  for (std::size_t k = 0; k < count; ++k) {
-    order[k] = given[k];
-    at[k] = corners[order[k]];
-  }
+                                         Unreal::EditorCornerTable& corners, std::uint32_t* order,
+                                         std::size_t count, std::size_t r,
+                                         std::size_t faceTriangles) {
+  const Unreal::EditorCorner* at[Unreal::kMostCorners];
+  for (std::size_t k = 0; k < count; ++k) at[k] = &corners[order[k]];
   const bool face = faceTriangles > 0;
   Unreal::T3dWriter& writer = frame_.Writer();
   // The corners as the editor reads them back: a face it would not keep as
@@ -283,7 +284,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
     }
     area = true;
   } else {
-    area = Unreal::EditorNormal(at[0], at[1], at[2], normal);
+    area = Unreal::EditorNormal(at[0]->point, at[1]->point, at[2]->point, normal);
     if (area) verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
   }
   if (!area || verdict != Unreal::EditorVerdict::kKept) {
@@ -322,7 +323,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
         s[k] = uv.u * saved->width;
         t[k] = (1 - uv.v) * saved->height;
       }
-      const Vector3 first[3] = {at[0], at[1], at[2]};
+      const Vector3 first[3] = {at[0]->point, at[1]->point, at[2]->point};
       const double firstS[3] = {s[0], s[1], s[2]};
       const double firstT[3] = {t[0], t[1], t[2]};
       const bool solved =
@@ -335,10 +336,8 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   }
   if (counter != nullptr) ++*counter;
   writer.CountMergedCorners(merged);
-  std::string text;
-  writer.WriteEditorPolygon(text, at, count, normal, name, mapped);
-  text += "\r\n";
-  writer.AppendRecord(text);
+  writer.MakeEditorRecord(at, count, normal, name, mapped);
+  writer.WriteRecord();
   sink_.DoEvents();
   return true;
 }
