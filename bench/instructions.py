@@ -42,7 +42,7 @@ GROUPS = [
                     r"QuickMillionths|WrittenMillionths|PutEditorVector|MakeEditorCorner|"
                     r"PutEditorUnitVector|PutEditorUnitPart|PutEditorFraction|PutEditorDigits"),
     ("write path", r"WriteParts|WriteTextLine|WriteTextFile|AppendRecord|WritePiece|AppendQuickly|"
-                   r"WriteBlock|FinishDocument|Abandon|"
+                   r"WriteBlock|WriteRecord|StreamRecord|FinishDocument|Abandon|"
                    r"Platform::File|(^|:)(open|open64|write|writev|close|__libc_open64|"
                    r"__libc_write|__libc_close|__close|__write|__open64)\b|"
                    r"(^|::)(WriteAll|Floor)$|^main$"),
@@ -159,6 +159,9 @@ def group_of_line(path, function, line):
     for name, ranges in NUMBER_FORM_LINES.items():
         if path.endswith(name) and any(a <= line <= b for a, b in ranges):
             return "number form"
+    # SSE2 steps: the number form's own, but for the readers' scans.
+    if path.endswith("emmintrin.h") and group_of(function) != "reading":
+        return "number form"
     if any(part in "/" + path for part in READING_FILES):
         return "reading"
     if any(part in "/" + path for part in RECORD_FILES):

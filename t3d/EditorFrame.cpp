@@ -10,23 +10,6 @@
 
 namespace Kelvane::Unreal {
 
-namespace {
-
-using NumberForm::PutEditorVector;
-
-// The unit vector of v, or zero for a zero vector.
-Vector3 Unit(const Vector3& v) {
-  const double length = Length(v);
-  if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
-  return v / length;
-}
-
-char* PutText(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
-
-}  // namespace
 
 bool FlatAndConvex(const EditorCorner* const* corners, std::size_t count, Vector3& normal) {
   if (count < 3 || count > kMostCorners) return false;
@@ -176,52 +159,6 @@ EditorVerdict JudgeEditorCorners(const EditorCorner** corners, std::uint32_t* in
   count = kept;
   if (kept < 3) return EditorVerdict::kTooFewCorners;
   return OnOneLine(corners, kept) ? EditorVerdict::kOnALine : EditorVerdict::kKept;
-}
-
-namespace {
-
-// A corner's vector form: copied when it is made already. The whole room
-// is copied, a fixed size, which is quicker; what lies past the form is
-// overwritten by the next characters.
-[[gnu::always_inline]] inline char* PutCorner(char* out, const EditorCorner& corner) {
-  if (corner.length != 0) [[likely]] {
-    std::memcpy(out, corner.form, EditorCorner::kRoom);
-    return out + corner.length;
-  }
-  return PutEditorVector(out, corner.point);
-}
-
-}  // namespace
-
-char* PutEditorRecord(char* out, LinkDigits& link, const EditorCorner* const* corners,
-                      std::size_t count, const Vector3& normal, std::string_view texture,
-                      const TextureAxes* axes) {
-  out = PutText(out, "Begin Polygon Item=OUTSIDE ");
-  if (!texture.empty()) {
-    out = PutText(out, "Texture=");
-    out = PutText(out, texture);
-    *out++ = ' ';
-  }
-  out = PutText(out, "Link=");
-  out = PutLink(out, link);
-  out = PutText(out, "\r\nOrigin ");
-  out = axes != nullptr ? PutEditorVector(out, axes->origin) : PutCorner(out, *corners[0]);
-  // The normal and the edge axes are unit vectors; texture axes are not.
-  out = PutText(out, "Normal ");
-  out = NumberForm::PutEditorUnitVector(out, normal);
-  out = PutText(out, "TextureU ");
-  out = axes != nullptr
-            ? PutEditorVector(out, axes->u)
-            : NumberForm::PutEditorUnitVector(out, Unit(corners[0]->point - corners[1]->point));
-  out = PutText(out, "TextureV ");
-  out = axes != nullptr
-            ? PutEditorVector(out, axes->v)
-            : NumberForm::PutEditorUnitVector(out, Unit(corners[2]->point - corners[1]->point));
-  for (std::size_t k = 0; k < count; ++k) {
-    out = PutText(out, "Vertex ");
-    out = PutCorner(out, *corners[k]);
-  }
-  return PutText(out, "End Polygon\r\n");
 }
 
 }  // namespace Kelvane::Unreal

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,9 +100,36 @@ EditorVerdict JudgeEditorCorners(const EditorCorner** corners, std::uint32_t* in
 // its numbers: its head line with a texture name of `textureLength`
 // characters, and a word and a vector form on each other line.
 constexpr std::size_t EditorRecordRoom(std::size_t count, std::size_t textureLength) {
-  constexpr std::size_t kVector = 3 * 330 + 4;
+  constexpr std::size_t kVector = 3 * NumberForm::kEditorNumberRoom + 4;
   return 64 + textureLength + (4 + count) * (16 + kVector) + 16;
 }
+
+namespace EditorRecord {
+
+inline char* PutText(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+// The unit vector of v, or zero for a zero vector.
+inline Vector3 Unit(const Vector3& v) {
+  const double length = Length(v);
+  if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
+  return v / length;
+}
+
+// A corner's vector form: copied when it is made already. The whole room
+// is copied, a fixed size, which is quicker; what lies past the form is
+// overwritten by the next characters.
+[[gnu::always_inline]] inline char* PutCorner(char* out, const EditorCorner& corner) {
+  if (corner.length != 0) [[likely]] {
+    std::memcpy(out, corner.form, EditorCorner::kRoom);
+    return out + corner.length;
+  }
+  return NumberForm::PutEditorVector(out, corner.point);
+}
+
+}  // namespace EditorRecord
 
 // One polygon record in the editor's form, made at `out`, which has
 // EditorRecordRoom for it; returns its end. "Begin Polygon Item=OUTSIDE
@@ -111,9 +139,40 @@ constexpr std::size_t EditorRecordRoom(std::size_t count, std::size_t textureLen
 // are those; else the edge axes: the first corner, and the unit edges from
 // the second corner to the first and to the third.
 // The link number is counted up (PutLink), and must be below the largest.
-char* PutEditorRecord(char* out, LinkDigits& link, const EditorCorner* const* corners,
-                      std::size_t count, const Vector3& normal, std::string_view texture,
-                      const TextureAxes* axes);
+// Inline, so that the writer's MakeEditorRecord holds it whole.
+inline char* PutEditorRecord(char* out, LinkDigits& link, const EditorCorner* const* corners,
+                             std::size_t count, const Vector3& normal, std::string_view texture,
+                             const TextureAxes* axes) {
+  using EditorRecord::PutCorner;
+  using EditorRecord::PutText;
+  using EditorRecord::Unit;
+  using NumberForm::PutEditorUnitVector;
+  using NumberForm::PutEditorVector;
+  if (texture.empty()) {
+    out = PutText(out, "Begin Polygon Item=OUTSIDE Link=");
+  } else {
+    out = PutText(out, "Begin Polygon Item=OUTSIDE Texture=");
+    out = PutText(out, texture);
+    out = PutText(out, " Link=");
+  }
+  out = PutLink(out, link);
+  out = PutText(out, "\r\nOrigin ");
+  out = axes != nullptr ? PutEditorVector(out, axes->origin) : PutCorner(out, *corners[0]);
+  // The normal and the edge axes are unit vectors; texture axes are not.
+  out = PutText(out, "Normal ");
+  out = PutEditorUnitVector(out, normal);
+  out = PutText(out, "TextureU ");
+  out = axes != nullptr ? PutEditorVector(out, axes->u)
+                        : PutEditorUnitVector(out, Unit(corners[0]->point - corners[1]->point));
+  out = PutText(out, "TextureV ");
+  out = axes != nullptr ? PutEditorVector(out, axes->v)
+                        : PutEditorUnitVector(out, Unit(corners[2]->point - corners[1]->point));
+  for (std::size_t k = 0; k < count; ++k) {
+    out = PutText(out, "Vertex ");
+    out = PutCorner(out, *corners[k]);
+  }
+  return PutText(out, "End Polygon\r\n");
+}
 
 // The corners of an object's points in the editor's form, each made the
 // first time a polygon names it (Made, then MakeEditorCorner): a table of
@@ -125,6 +184,7 @@ class EditorCornerTable {
     for (std::size_t i = 0; i < points; ++i) corners_[i].length = kNotMade;
   }
   EditorCorner& operator[](std::size_t i) { return corners_[i]; }
+  EditorCorner* data() { return corners_.get(); }
   static bool Made(const EditorCorner& corner) { return corner.length != kNotMade; }
 
  private:

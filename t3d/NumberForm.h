@@ -10,6 +10,10 @@
 
 #include "vector/Vector3.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 // The number forms of the document: the fixed form "00000.00000" of the
 // polygon records and the editor's "+00128.000000". The quick way of the
 // fixed form is inline here, so that a record is made in one pass; the
@@ -271,8 +275,42 @@ inline bool PutEditorUnitPart(char*& out, double value) {
 // PutEditorVector for a unit vector, as a normal and the edge axes are:
 // the same forms, made more quickly while every component is below 1 in
 // size once rounded. Any other vector (a component of 1, or on a tie) goes
-// the general way whole.
+// the general way whole. With SSE2, X and Y take each step together: the
+// same IEEE operations, lane by lane.
 inline char* PutEditorUnitVector(char* out, const Vector3& v) {
+#if defined(__SSE2__) || defined(_M_X64)
+  const __m128d kMillion = _mm_set1_pd(1000000.0);
+  const __m128d kShift = _mm_set1_pd(0x1p52);
+  const __m128d kHalf = _mm_set1_pd(0.5);
+  const __m128d kMagnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+  const __m128d xy = _mm_set_pd(v.Y, v.X);
+  const __m128d zz = _mm_set_sd(v.Z);
+  const __m128d sxy = _mm_mul_pd(_mm_and_pd(xy, kMagnitude), kMillion);
+  const __m128d sz = _mm_mul_sd(_mm_and_pd(zz, kMagnitude), kMillion);
+  const __m128d rxy = _mm_sub_pd(_mm_add_pd(sxy, kShift), kShift);
+  const __m128d rz = _mm_sub_sd(_mm_add_sd(sz, kShift), kShift);
+  // A tie, or not below 10^6 (NaN too: "not less than" holds for it).
+  const __m128d badXY = _mm_or_pd(_mm_cmpeq_pd(_mm_and_pd(_mm_sub_pd(rxy, sxy), kMagnitude), kHalf),
+                                  _mm_cmpnlt_pd(rxy, kMillion));
+  const __m128d badZ = _mm_or_pd(_mm_cmpeq_sd(_mm_and_pd(_mm_sub_sd(rz, sz), kMagnitude), kHalf),
+                                 _mm_cmpnlt_sd(rz, kMillion));
+  if ((_mm_movemask_pd(badXY) | (_mm_movemask_pd(badZ) & 1)) != 0) [[unlikely]] {
+    return PutEditorVector(out, v);
+  }
+  const __m128i whole = _mm_cvttpd_epi32(rxy);
+  const auto ax = static_cast<std::uint32_t>(_mm_cvtsi128_si32(whole));
+  const auto ay = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
+  const auto az = static_cast<std::uint32_t>(_mm_cvttsd_si32(rz));
+  const int signs = _mm_movemask_pd(xy) | (_mm_movemask_pd(zz) << 2);
+  out = PutEditorFraction(out, static_cast<std::uint64_t>(signs & 1) & (ax != 0), ax);
+  *out++ = ',';
+  out = PutEditorFraction(out, static_cast<std::uint64_t>((signs >> 1) & 1) & (ay != 0), ay);
+  *out++ = ',';
+  out = PutEditorFraction(out, static_cast<std::uint64_t>((signs >> 2) & 1) & (az != 0), az);
+  out[0] = '\r';
+  out[1] = '\n';
+  return out + 2;
+#else
   char* end = out;
   if (PutEditorUnitPart(end, v.X)) [[likely]] {
     *end++ = ',';
@@ -286,6 +324,7 @@ inline char* PutEditorUnitVector(char* out, const Vector3& v) {
     }
   }
   return PutEditorVector(out, v);
+#endif
 }
 
 inline void AppendInteger(std::string& text, std::int64_t value) {

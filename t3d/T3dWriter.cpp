@@ -94,19 +94,21 @@ void T3dWriter::MakeSideFile() {
                                            "\" are all taken; remove the ones no longer needed");
 }
 
-char* T3dWriter::RoomFor(std::size_t bytes) {
-  if (room_ - used_ < bytes) {
-    // A block and the piece that fills it, or a piece larger than a block
-    // (a long template): grown once, kept for the document. Without a
-    // stream it holds one record at a time.
-    const std::size_t room =
-        std::max(used_ + bytes, streaming_ ? kStreamBlock + 65536 : std::size_t{65536});
-    auto grown = std::make_unique_for_overwrite<char[]>(room);
-    if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
-    buffer_ = std::move(grown);
-    room_ = room;
-  }
+char* T3dWriter::GrowFor(std::size_t bytes) {
+  // A block and the piece that fills it, or a piece larger than a block (a
+  // long template): grown once, kept for the document. Without a stream it
+  // holds one record at a time.
+  const std::size_t room =
+      std::max(used_ + bytes, streaming_ ? kStreamBlock + 65536 : std::size_t{65536});
+  auto grown = std::make_unique_for_overwrite<char[]>(room);
+  if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
+  buffer_ = std::move(grown);
+  room_ = room;
   return buffer_.get() + used_;
+}
+
+void T3dWriter::ThrowTooManyPolygons() {
+  throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
 }
 
 void T3dWriter::WriteBlock() {
@@ -151,35 +153,10 @@ void T3dWriter::Abandon() noexcept {
   used_ = room_ = 0;
 }
 
-void T3dWriter::MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
-                                 const Vector3& normal, std::string_view texture,
-                                 const TextureAxes* axes) {
-  if (polygonLinkCounter_ == INT32_MAX || brushLink_.value == INT32_MAX) {
-    throw RunError(ErrorKind::Overflow, "More than 2147483647 polygons");
-  }
-  char* const start = RoomFor(EditorRecordRoom(count, texture.size()) + 2);
-  char* const end =
-      Unreal::PutEditorRecord(start, brushLink_, corners, count, normal, texture, axes);
-  end[0] = '\r';
-  end[1] = '\n';
-  made_ = static_cast<std::size_t>(end + 2 - start);
-  ++polygonLinkCounter_;
-  for (std::size_t k = 0; k < count; ++k) {
-    if (corners[k]->inExtent) continue;
-    extent_.Include(corners[k]->point);
-    corners[k]->inExtent = true;
-  }
-}
-
-void T3dWriter::WriteRecord() {
+void T3dWriter::WriteRecordAlone() {
   const std::size_t made = made_;
   made_ = 0;
   if (!writeFiles_) return;
-  if (streaming_) {
-    used_ += made;
-    if (used_ >= kStreamBlock) WriteBlock();
-    return;
-  }
   TextRoutines::WriteTextLine(targetPath_, std::string_view(buffer_.get() + used_, made), true);
 }
 

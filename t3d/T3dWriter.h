@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "t3d/EditorFrame.h"
 #include "t3d/Extent.h"
 #include "t3d/Framing.h"
 #include "t3d/NumberForm.h"
@@ -16,7 +17,6 @@
 namespace Kelvane::Unreal {
 
 struct CornerForm;
-struct EditorCorner;
 
 // What the editor frame left out or mended so that an editor keeps every
 // polygon it is given as it stands.
@@ -153,7 +153,13 @@ class T3dWriter {
   void WriteBlock();
   // Room for `bytes` more at the buffer's end: the stream's, or the one
   // record a writer of pieces makes at a time.
-  char* RoomFor(std::size_t bytes);
+  char* RoomFor(std::size_t bytes) {
+    return room_ - used_ >= bytes ? buffer_.get() + used_ : GrowFor(bytes);
+  }
+  [[gnu::noinline]] char* GrowFor(std::size_t bytes);
+  [[noreturn]] static void ThrowTooManyPolygons();
+  // WriteRecord for a record that does not go into the stream.
+  [[gnu::noinline]] void WriteRecordAlone();
   [[gnu::noinline]] void StreamRecord(std::string_view record);
   void Gather(std::string_view text) {
     std::memcpy(RoomFor(text.size()), text.data(), text.size());
@@ -186,6 +192,33 @@ class T3dWriter {
   Extent extent_;
   EditorMends mends_;
 };
+
+// Inline: a reader's loop holds the whole of an editor record's making.
+inline void T3dWriter::MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
+                                        const Vector3& normal, std::string_view texture,
+                                        const TextureAxes* axes) {
+  if (polygonLinkCounter_ == INT32_MAX || brushLink_.value == INT32_MAX) [[unlikely]] {
+    ThrowTooManyPolygons();
+  }
+  char* const start = RoomFor(EditorRecordRoom(count, texture.size()) + 2);
+  char* const end = PutEditorRecord(start, brushLink_, corners, count, normal, texture, axes);
+  end[0] = '\r';
+  end[1] = '\n';
+  made_ = static_cast<std::size_t>(end + 2 - start);
+  ++polygonLinkCounter_;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (corners[k]->inExtent) continue;
+    extent_.Include(corners[k]->point);
+    corners[k]->inExtent = true;
+  }
+}
+
+inline void T3dWriter::WriteRecord() {
+  if (!streaming_) [[unlikely]] return WriteRecordAlone();
+  used_ += made_;
+  made_ = 0;
+  if (used_ >= kStreamBlock) WriteBlock();
+}
 
 // The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
 // "OUTPUT.2.partial", ... A name that does not end in ".t3d" keeps an

@@ -231,19 +231,25 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
                           AfterWrite afterWrite) {
   const std::int32_t spotStart = spot;
   // Each point is mapped, scaled, judged and formed once, the first time a
-  // row names it.
+  // row names it. What the loop uses is copied into locals first, as in
+  // RecordMaker::Fill.
   Unreal::EditorCornerTable table(points.size());
-  for (std::size_t r = 0; r < rows.size(); ++r) {
+  Unreal::EditorCorner* const tableAt = table.data();
+  const Row* const rowAt = rows.data();
+  const std::size_t rowCount = rows.size();
+  const Point* const pointAt = points.data();
+  const std::size_t pointCount = points.size();
+  for (std::size_t r = 0; r < rowCount; ++r) {
     const Unreal::EditorCorner* made[3];
     for (int k = 0; k < 3; ++k) {
-      const std::int64_t index = RowIndex(rows[r], k);
-      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
-        spot = RowSpot(rows[r], k, spotStart);
-        ThrowOutsideTable(index, points.size());
+      const std::int64_t index = RowIndex(rowAt[r], k);
+      if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
+        spot = RowSpot(rowAt[r], k, spotStart);
+        ThrowOutsideTable(index, pointCount);
       }
-      Unreal::EditorCorner& shared = table[static_cast<std::size_t>(index)];
+      Unreal::EditorCorner& shared = tableAt[index];
       if (!Unreal::EditorCornerTable::Made(shared)) {
-        Vector3 point = corner(points[static_cast<std::size_t>(index)]);
+        Vector3 point = corner(pointAt[index]);
         if (scale != 1.0) point = ModuleVector::VectorScale(point, scale);
         Unreal::MakeEditorCorner(shared, point);
       }

@@ -227,6 +227,10 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
     Unreal::MakeEditorCorner(corners[i], point);
   }
   const bool turn = !set.mirrored;
+  if (set.faces.empty() && !(settings_.textureMapping && !set.mapping.textures.empty())) {
+    WriteEditorTriangles(set, corners, turn);
+    return;
+  }
   std::size_t nextFace = 0;
   std::uint32_t order[Unreal::kMostCorners];
   for (std::size_t r = 0; r < set.triangles.size();) {
@@ -253,6 +257,44 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
     order[2] = turn ? triangle[1] : triangle[2];
     WriteEditorPolygon(set, corners, order, 3, r, 0);
     ++r;
+  }
+}
+
+// The triangles of an object without faces or texture mapping, one by
+// one, as WriteEditorPolygon writes each such triangle: what is kept goes
+// out, what the editor would not keep is left out and counted, a yield
+// after each either way.
+void WholeFormatPass::WriteEditorTriangles(const Metafile::TriangleSet& set,
+                                           Unreal::EditorCornerTable& corners, bool turn) {
+  Unreal::T3dWriter& writer = frame_.Writer();
+  const std::array<std::uint32_t, 3>* const triangleAt = set.triangles.data();
+  const std::size_t triangles = set.triangles.size();
+  const std::size_t points = set.points.size();
+  for (std::size_t r = 0; r < triangles; ++r) {
+    const auto& triangle = triangleAt[r];
+    for (const std::uint32_t index : triangle) {
+      if (index >= points) ThrowOutsideTable(index, points);
+    }
+    const Unreal::EditorCorner* at[3] = {&corners[triangle[0]],
+                                         &corners[turn ? triangle[2] : triangle[1]],
+                                         &corners[turn ? triangle[1] : triangle[2]]};
+    std::size_t count = 3;
+    std::size_t merged = 0;
+    Vector3 normal;
+    if (!Unreal::EditorNormal(at[0]->point, at[1]->point, at[2]->point, normal)) {
+      writer.LeaveOutZeroArea();
+    } else {
+      const Unreal::EditorVerdict verdict = Unreal::JudgeEditorCorners(at, nullptr, count, merged);
+      if (verdict == Unreal::EditorVerdict::kTooFewCorners) {
+        writer.LeaveOutCollapsed();
+      } else if (verdict == Unreal::EditorVerdict::kOnALine) {
+        writer.LeaveOutOnALine();
+      } else {
+        writer.MakeEditorRecord(at, 3, normal, {}, nullptr);
+        writer.WriteRecord();
+      }
+    }
+    sink_.DoEvents();
   }
 }
 

@@ -58,6 +58,8 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
                                      std::uint32_t use) const;
   void WriteMappedPolygons(const Metafile::TriangleSet& set);
   void WriteEditorPolygons(const Metafile::TriangleSet& set);
+  void WriteEditorTriangles(const Metafile::TriangleSet& set, Unreal::EditorCornerTable& corners,
+                            bool turn);
   bool WriteEditorPolygon(const Metafile::TriangleSet& set, Unreal::EditorCornerTable& corners,
                           std::uint32_t* order, std::size_t count, std::size_t r,
                           std::size_t faceTriangles);
