@@ -56,8 +56,6 @@ inline bool WrittenMillionths(double value, std::int64_t& millionths) {
   return true;
 }
 
-inline double Coordinate(const Vector3& v, int k) { return k == 0 ? v.X : k == 1 ? v.Y : v.Z; }
-
 enum class Verdict { kKept, kTooFewCorners, kOnALine };
 
 using Millionths = std::array<std::int64_t, 3>;
