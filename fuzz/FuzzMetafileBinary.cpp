@@ -5,6 +5,9 @@
 // with its place, may come out; any other exception, a crash, a sanitizer
 // report, or a run that libFuzzer's -timeout or -rss_limit_mb stops is a
 // finding. The seeds begin with a valid header, so most inputs get past it.
+// Each input is read again with junk after it (zeros, its own last bytes
+// again, or bytes that look random): what it held before must stay as it
+// was, and zeros must be its unread rest, with the warning that says so.
 
 #include <cmath>
 #include <cstdint>
@@ -77,22 +80,59 @@ void Walk(const Document& document, std::string_view input) {
   WalkBothWays(document, [&](const Kelvane::RunError& e) { CheckError(e, input); });
 }
 
+// Reads the input, checks the tree and, with `walk`, walks it; null when
+// it is refused (its error checked).
+std::unique_ptr<Document> ReadChecked(std::string_view input, bool walk) {
+  std::unique_ptr<Document> document;
+  try {
+    document = ReadBinaryDocument(input);
+  } catch (const Kelvane::RunError& e) {
+    CheckError(e, input);
+    return nullptr;
+  }
+  Check(document->form == Form::Binary, "the binary front end made a text document");
+  Check(input.size() >= 24, "a document was made from less than a whole header");
+  CheckTree(*document, input);
+  if (walk) Walk(*document, input);
+  return document;
+}
+
+// The input with junk after it. A file read whole keeps its objects, and
+// zeros after it are its unread rest, with one warning that names where
+// they begin; other junk may read as more objects, which are walked.
+void CheckWithJunk(std::string_view input, const Document* alone) {
+  const std::string junk = JunkFor(input);
+  const std::string longer = std::string(input) + junk;
+  const bool whole = alone != nullptr && alone->warnings.empty();
+  const auto with = ReadChecked(longer, false);
+  if (with == nullptr) {
+    Check(!whole || KindOfJunk(input) != JunkKind::kZeros, "zeros after a file made it fail");
+    return;
+  }
+  if (!whole) return;
+  Check(ObjectsKept(*alone, *with), "junk after a file changed its objects");
+  if (KindOfJunk(input) == JunkKind::kZeros) {
+    Check(with->objects.size() == alone->objects.size(), "zeros after a file were read as objects");
+    Check(with->warnings.size() == 1, "zeros after a file gave no warning");
+    const std::string place = "(byte " + std::to_string(input.size()) + " of the input)";
+    const std::string& warning = with->warnings[0];
+    Check(warning.size() >= place.size() &&
+              warning.compare(warning.size() - place.size(), place.size(), place) == 0,
+          "the unread rest's warning names another place");
+    const std::string count =
+        junk.size() == 1 ? "the last byte " : "the last " + std::to_string(junk.size()) + " bytes ";
+    Check(warning.rfind(count, 0) == 0, "the unread rest's warning gives another length");
+  }
+  if (with->objects.size() > alone->objects.size()) Walk(*with, longer);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   Check(IsBinaryMetafile(input) == (input.substr(0, 4) == "3DMF" || input.substr(0, 4) == "FMD3"),
         "IsBinaryMetafile disagrees with the first four bytes");
-  std::unique_ptr<Document> document;
-  try {
-    document = ReadBinaryDocument(input);
-  } catch (const Kelvane::RunError& e) {
-    CheckError(e, input);
-    return 0;
-  }
-  Check(document->form == Form::Binary, "the binary front end made a text document");
-  Check(input.size() >= 24, "a document was made from less than a whole header");
-  CheckTree(*document, input);
-  Walk(*document, input);
+  const auto document = ReadChecked(input, true);
+  CheckWithJunk(input, document.get());
   return 0;
 }

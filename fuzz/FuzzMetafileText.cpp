@@ -4,7 +4,10 @@
 // point table, finite points, images as large as they say. Only RunError,
 // with its place, may come out; any other exception, a crash, a sanitizer
 // report, or a run that libFuzzer's -timeout or -rss_limit_mb stops is a
-// finding.
+// finding. Each input is read again with junk after it (zeros, its own last
+// bytes again, or bytes that look random): what it held before must stay
+// as it was, and zeros must be its unread rest, with the warning that says
+// so.
 
 #include <cmath>
 #include <cstdint>
@@ -17,6 +20,7 @@
 
 #include "fuzz/MetafileChecks.h"
 #include "metafile/format/Document.h"
+#include "metafile/format/TextFields.h"
 #include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
@@ -37,11 +41,14 @@ void CheckTree(const Document& document, std::string_view input) {
     Check(object.dataBegin <= object.dataEnd && object.dataEnd <= input.size(),
           "an object's data lies outside the input");
     Check(input[object.dataBegin - 1] == '(', "an object's data does not follow its '('");
-    Check(object.dataEnd < input.size() && input[object.dataEnd] == ')',
+    // A Container left open at the end is closed there (with a warning).
+    const bool closedAtEnd = object.dataEnd == input.size() && object.kind == "Container";
+    Check(closedAtEnd || (object.dataEnd < input.size() && input[object.dataEnd] == ')'),
           "an object's data does not end at its ')'");
     for (const std::size_t child : object.children) {
-      Check(document.objects[child].start >= object.dataBegin &&
-                document.objects[child].dataEnd < object.dataEnd,
+      const Object& inner = document.objects[child];
+      Check(inner.start >= object.dataBegin &&
+                (inner.dataEnd < object.dataEnd || (closedAtEnd && inner.dataEnd == input.size())),
             "a child lies outside its parent's data");
     }
   }
@@ -67,19 +74,58 @@ void Walk(const Document& document, std::string_view input) {
   WalkBothWays(document, [&](const Kelvane::RunError& e) { CheckError(e, input); });
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view input(reinterpret_cast<const char*>(data), size);
+// Reads the input, checks the tree and, with `walk`, walks it; null when
+// it is refused (its error checked).
+std::unique_ptr<Document> ReadChecked(std::string_view input, bool walk) {
   std::unique_ptr<Document> document;
   try {
     document = ReadTextDocument(input);
   } catch (const Kelvane::RunError& e) {
     CheckError(e, input);
-    return 0;
+    return nullptr;
   }
   Check(document->form == Form::Text, "the text front end made a binary document");
   CheckTree(*document, input);
-  Walk(*document, input);
+  if (walk) Walk(*document, input);
+  return document;
+}
+
+// The input with a line break and junk after it (the break ends a comment
+// the input may end in). A file read whole, without a warning, keeps its
+// objects, and zeros after it are its unread rest, with one warning that
+// names where they begin; other junk may read as more objects, which are
+// walked.
+void CheckWithJunk(std::string_view input, const Document* alone) {
+  const std::string junk = JunkFor(input);
+  const std::string longer = std::string(input) + "\n" + junk;
+  const bool whole = alone != nullptr && alone->warnings.empty();
+  const auto with = ReadChecked(longer, false);
+  if (with == nullptr) {
+    Check(!whole || KindOfJunk(input) != JunkKind::kZeros, "zeros after a file made it fail");
+    return;
+  }
+  if (!whole) return;
+  Check(ObjectsKept(*alone, *with), "junk after a file changed its objects");
+  if (KindOfJunk(input) == JunkKind::kZeros) {
+    Check(with->objects.size() == alone->objects.size(), "zeros after a file were read as objects");
+    Check(with->warnings.size() == 1, "zeros after a file gave no warning");
+    const std::string& warning = with->warnings[0];
+    const std::string place = "(" + TextPlace(longer, input.size() + 1) + ")";
+    Check(warning.size() >= place.size() &&
+              warning.compare(warning.size() - place.size(), place.size(), place) == 0,
+          "the unread rest's warning names another place");
+    const std::string count =
+        junk.size() == 1 ? "the last byte " : "the last " + std::to_string(junk.size()) + " bytes ";
+    Check(warning.rfind(count, 0) == 0, "the unread rest's warning gives another length");
+  }
+  if (with->objects.size() > alone->objects.size()) Walk(*with, longer);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  const auto document = ReadChecked(input, true);
+  CheckWithJunk(input, document.get());
   return 0;
 }

@@ -316,12 +316,16 @@ void CheckEditorPolygon(std::vector<Vector3> corners, std::int32_t link, std::ui
   const std::string_view texture = (choice & 2) ? std::string_view("Walls.Stone") : std::string_view();
   Unreal::TextureAxes axes{corners[0], corners[1] - corners[0], corners[2] - corners[0]};
   const Unreal::TextureAxes* mapped = (choice & 4) ? &axes : nullptr;
+  // Masked polygons' flag, and flags of any size.
+  const std::int32_t flags =
+      (choice & 8) ? ((choice & 16) ? ((choice & 32) ? -link - 1 : link) : 2) : 0;
   std::string before;
-  Reference::Editor::PolygonRecord(before, link, corners.data(), count, normal, texture, mapped);
+  Reference::Editor::PolygonRecord(before, link, corners.data(), count, normal, texture, mapped,
+                                   flags);
   std::vector<char> room(Unreal::EditorRecordRoom(count, texture.size()));
   Unreal::LinkDigits digits{.value = link};
-  const char* const end =
-      Unreal::PutEditorRecord(room.data(), digits, at.data(), count, normal, texture, mapped);
+  const char* const end = Unreal::PutEditorRecord(room.data(), digits, at.data(), count, normal,
+                                                  texture, mapped, flags);
   Check(std::string_view(room.data(), static_cast<std::size_t>(end - room.data())) == before,
         "an editor record differs from the former one");
   Check(digits.value == link + 1, "the editor record's link moved otherwise");

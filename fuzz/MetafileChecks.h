@@ -4,13 +4,16 @@
 // libFuzzer reports as a finding; the sink checks everything the scene walk
 // hands over.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <string_view>
 
+#include "metafile/format/Document.h"
 #include "metafile/scene/Scene.h"
 #include "text/RunError.h"
 
@@ -76,6 +79,9 @@ class CheckingSink : public SceneSink {
               static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height),
           "an image's pixels do not match its width and height");
     for (const std::uint32_t pixel : image.rgb) Check(pixel <= 0xFFFFFF, "a pixel kept its alpha");
+    Check(image.alpha.empty() || image.alpha.size() == image.rgb.size(),
+          "an image's alpha does not match its pixels");
+    Check(image.alpha.empty() || image.HasAlpha(), "an opaque image kept an alpha plane");
     ++textures;
   }
 
@@ -111,6 +117,58 @@ void CheckLinks(const Document& document) {
   for (const auto& [id, target] : document.references) {
     Check(target < count, "a table of contents entry names no object");
   }
+}
+
+// Junk to put after an input, chosen by the input's own bytes: zeros (the
+// padding a writer left), a copy of the input's last bytes (data written a
+// second time), or bytes that look random. Lengths from 1 to 64, so that
+// a binary rest may be too short for a type and size.
+enum class JunkKind { kZeros, kCopy, kRandom };
+
+JunkKind KindOfJunk(std::string_view input) { return static_cast<JunkKind>(input.size() % 3); }
+
+std::string JunkFor(std::string_view input) {
+  const std::size_t length =
+      1 + (input.empty() ? 0 : static_cast<unsigned char>(input.back())) % 64;
+  switch (KindOfJunk(input)) {
+    case JunkKind::kZeros:
+      return std::string(length, '\0');
+    case JunkKind::kCopy:
+      return std::string(input.substr(input.size() - std::min(length, input.size())));
+    case JunkKind::kRandom:
+    default: {
+      std::string junk;
+      std::uint32_t state = 2166136261u;
+      for (const char c : input) state = (state ^ static_cast<unsigned char>(c)) * 16777619u;
+      for (std::size_t i = 0; i < length; ++i) {
+        state = state * 1664525u + 1013904223u;
+        junk += static_cast<char>(state >> 24);
+      }
+      return junk;
+    }
+  }
+}
+
+// Whether `with` holds the objects of `alone` as they are: the same
+// objects, first in its list, and the same top level before any more. The
+// last top-level object alone may lead on to objects of the junk.
+bool ObjectsKept(const Document& alone, const Document& with) {
+  if (with.objects.size() < alone.objects.size() || with.top.size() < alone.top.size()) {
+    return false;
+  }
+  const std::size_t last = alone.top.empty() ? kNone : alone.top.back();
+  for (std::size_t i = 0; i < alone.objects.size(); ++i) {
+    const Object& a = alone.objects[i];
+    const Object& b = with.objects[i];
+    if (a.kind != b.kind || a.code != b.code || a.start != b.start || a.dataBegin != b.dataBegin ||
+        a.dataEnd != b.dataEnd || a.children != b.children || (i != last && a.next != b.next)) {
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < alone.top.size(); ++i) {
+    if (alone.top[i] != with.top[i]) return false;
+  }
+  return true;
 }
 
 // Walks with pictures on and off: the pictures option must not change the
@@ -151,7 +209,7 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
   CheckingSink mapped(document);
   SceneSummary mappedSummary;
   try {
-    WalkScene(document, mapped, true, mappedSummary, true);
+    WalkScene(document, mapped, true, mappedSummary, Mapping::kTexturesAndUVs);
   } catch (const Kelvane::RunError& e) {
     checkError(e);
     return;

@@ -21,14 +21,14 @@ std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int size) {
   return value;
 }
 
-}  // namespace
-
-std::vector<unsigned char> BitmapBytes(const Image& image, int depth) {
+// The bitmap of the image: 24 bits a pixel, or 8 with `palette` when one
+// is given.
+std::vector<unsigned char> BitmapOf(const Image& image, const PalettedImage* palette) {
   const int width = image.width;
   const int height = image.height;
-  const bool paletted = depth == 8;
-  PalettedImage reduced;
-  if (paletted) reduced = ToPalette(image);
+  const bool paletted = palette != nullptr;
+  static const PalettedImage kNone;
+  const PalettedImage& reduced = paletted ? *palette : kNone;
   const std::size_t pixelBytes = paletted ? 1 : 3;
   const std::size_t rowBytes = (static_cast<std::size_t>(width) * pixelBytes + 3) & ~std::size_t{3};
   const std::size_t imageBytes = rowBytes * static_cast<std::size_t>(height);
@@ -69,18 +69,44 @@ std::vector<unsigned char> BitmapBytes(const Image& image, int depth) {
   return file;
 }
 
-void SaveBitmap(const Image& image, const std::string& path, int depth) {
+void CheckSavable(const Image& image, const std::string& path) {
   if (image.Empty()) {
     throw RunError(ErrorKind::InvalidArgument,
                    "An empty picture cannot be saved as \"" + path + "\"");
   }
-  const std::vector<unsigned char> file = BitmapBytes(image, depth);
+}
+
+void WriteBitmap(const std::string& path, const std::vector<unsigned char>& file) {
   TextRoutines::WriteWholeFile(
       path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
 }
 
-Image ReadBitmap(std::string_view bytes, int maxSide) {
+}  // namespace
+
+std::vector<unsigned char> BitmapBytes(const Image& image, int depth) {
+  if (depth != 8) return BitmapOf(image, nullptr);
+  const PalettedImage reduced = ToPalette(image);
+  return BitmapOf(image, &reduced);
+}
+
+std::vector<unsigned char> MaskedBitmapBytes(const Image& image) {
+  const PalettedImage reduced = ToMaskedPalette(image);
+  return BitmapOf(image, &reduced);
+}
+
+void SaveBitmap(const Image& image, const std::string& path, int depth) {
+  CheckSavable(image, path);
+  WriteBitmap(path, BitmapBytes(image, depth));
+}
+
+void SaveMaskedBitmap(const Image& image, const std::string& path) {
+  CheckSavable(image, path);
+  WriteBitmap(path, MaskedBitmapBytes(image));
+}
+
+Image ReadBitmap(std::string_view bytes, int maxSide, std::vector<std::uint8_t>* indices) {
   Image image;
+  if (indices != nullptr) indices->clear();
   if (bytes.size() < 54 || bytes.substr(0, 2) != "BM") return image;
   const std::uint32_t offset = LittleEndian(bytes, 10, 4);
   const std::uint32_t header = LittleEndian(bytes, 14, 4);
@@ -103,6 +129,7 @@ Image ReadBitmap(std::string_view bytes, int maxSide) {
   image.width = width;
   image.height = static_cast<int>(rows);
   image.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
+  if (indices != nullptr && bits == 8) indices->resize(image.rgb.size());
   for (std::int64_t y = 0; y < rows; ++y) {
     // Rows run bottom up unless the height is negative.
     const std::int64_t stored = height > 0 ? rows - 1 - y : y;
@@ -113,8 +140,12 @@ Image ReadBitmap(std::string_view bytes, int maxSide) {
         colour = LittleEndian(bytes, at + 3 * static_cast<std::size_t>(x), 3);
       } else {
         const auto index = static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(x)]);
-        if (index >= colours) return Image{};
+        if (index >= colours) {
+          if (indices != nullptr) indices->clear();
+          return Image{};
+        }
         colour = LittleEndian(bytes, 14 + header + 4 * std::size_t{index}, 3);
+        if (indices != nullptr) (*indices)[image.IndexOf(x, static_cast<int>(y))] = index;
       }
       image.rgb[image.IndexOf(x, static_cast<int>(y))] = colour;
     }

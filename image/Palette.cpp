@@ -95,11 +95,14 @@ const Leptonica& Library() {
 }
 #endif
 
-// Quantizes through the library's median cut: 5 significant bits per
-// channel, no dithering.
-PalettedImage MedianCut(const Image& image) {
-  const int width = image.width;
-  const int height = image.height;
+// Quantizes `count` colours through the library's median cut to at most
+// `most` colours: 5 significant bits per channel, no dithering. They are
+// laid out in rows of `width` (the picture's own rows, or the opaque
+// pixels of a masked one in order), the last row filled up with the first
+// colours again; every colour's index is in the result.
+PalettedImage MedianCut(const std::uint32_t* colours, std::size_t count, int width, int most) {
+  const int height = static_cast<int>((count + static_cast<std::size_t>(width) - 1) /
+                                      static_cast<std::size_t>(width));
   const Leptonica& lept = Library();
   struct PixDeleter {
     decltype(&::pixDestroy) destroy;
@@ -117,40 +120,41 @@ PalettedImage MedianCut(const Image& image) {
   }
   l_uint32* data = lept.pixGetData(source.get());
   const l_int32 wordsPerLine = lept.pixGetWpl(source.get());
+  std::size_t next = 0;
   for (int y = 0; y < height; ++y) {
     l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wordsPerLine;
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t colour = image.Pixel(x, y);
+      const std::uint32_t colour = colours[next++ % count];
       lept.composeRGBPixel((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF, line + x);
     }
   }
-  PixPointer quantized(lept.pixMedianCutQuantGeneral(source.get(), 0, 8, 256, 0, 1, 0), deleter);
-  PIXCMAP* colours = quantized == nullptr ? nullptr : lept.pixGetColormap(quantized.get());
-  if (colours == nullptr || lept.pixGetDepth(quantized.get()) != 8) {
+  PixPointer quantized(lept.pixMedianCutQuantGeneral(source.get(), 0, 8, most, 0, 1, 0), deleter);
+  PIXCMAP* colourMap = quantized == nullptr ? nullptr : lept.pixGetColormap(quantized.get());
+  if (colourMap == nullptr || lept.pixGetDepth(quantized.get()) != 8) {
     throw RunError(ErrorKind::InvalidArgument,
                    "The texture's colours could not be reduced to a palette");
   }
   PalettedImage out;
-  const int count = lept.pixcmapGetCount(colours);
-  for (int i = 0; i < count && i < 256; ++i) {
+  const int entries = lept.pixcmapGetCount(colourMap);
+  for (int i = 0; i < entries && i < most; ++i) {
     l_int32 r = 0, g = 0, b = 0;
-    lept.pixcmapGetColor(colours, i, &r, &g, &b);
+    lept.pixcmapGetColor(colourMap, i, &r, &g, &b);
     out.palette.push_back(static_cast<std::uint32_t>((r << 16) | (g << 8) | b));
   }
-  out.indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  out.indices.resize(count);
   const l_uint32* indices = lept.pixGetData(quantized.get());
   const l_int32 indexWords = lept.pixGetWpl(quantized.get());
-  for (int y = 0; y < height; ++y) {
-    const l_uint32* line = indices + static_cast<std::ptrdiff_t>(y) * indexWords;
-    for (int x = 0; x < width; ++x) {
-      const auto index = static_cast<std::uint8_t>(GET_DATA_BYTE(line, x));
-      out.indices[image.IndexOf(x, y)] = index < out.palette.size() ? index : 0;
-    }
+  for (std::size_t k = 0; k < count; ++k) {
+    const l_uint32* line =
+        indices + static_cast<std::ptrdiff_t>(k / static_cast<std::size_t>(width)) * indexWords;
+    const auto index =
+        static_cast<std::uint8_t>(GET_DATA_BYTE(line, k % static_cast<std::size_t>(width)));
+    out.indices[k] = index < out.palette.size() ? index : 0;
   }
   return out;
 }
 #else
-[[noreturn]] PalettedImage MedianCut(const Image&) {
+[[noreturn]] PalettedImage MedianCut(const std::uint32_t*, std::size_t, int, int) {
   throw RunError(ErrorKind::InvalidArgument,
                  "Reducing a texture of more than 256 colours is not in this build");
 }
@@ -171,12 +175,65 @@ PalettedImage ToPalette(const Image& image) {
   for (const std::uint32_t colour : image.rgb) {
     const auto [at, added] = known.try_emplace(colour & 0xFFFFFF, 0);
     if (added) {
-      if (out.palette.size() == 256) return MedianCut(image);
+      if (out.palette.size() == 256) {
+        return MedianCut(image.rgb.data(), image.rgb.size(), image.width, 256);
+      }
       at->second = static_cast<std::uint8_t>(out.palette.size());
       out.palette.push_back(colour & 0xFFFFFF);
     }
     out.indices.push_back(at->second);
   }
+  return out;
+}
+
+PalettedImage ToMaskedPalette(const Image& image) {
+  if (!image.Masked()) return ToPalette(image);
+  const std::size_t count = image.rgb.size();
+  // Entry 0 takes the colour most of the transparent pixels have: where the
+  // bitmap is seen unmasked (a paint program, an unmasked polygon) it looks
+  // as the texture does.
+  std::unordered_map<std::uint32_t, std::size_t> clearColours;
+  std::uint32_t clearColour = 0;
+  std::size_t most = 0;
+  std::vector<std::uint32_t> opaque;
+  opaque.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t colour = image.rgb[i] & 0xFFFFFF;
+    if (!image.Transparent(i)) {
+      opaque.push_back(colour);
+    } else if (const std::size_t n = ++clearColours[colour]; n > most) {
+      most = n;
+      clearColour = colour;
+    }
+  }
+  PalettedImage out;
+  out.palette.push_back(clearColour);
+  out.indices.assign(count, 0);
+  // The opaque pixels' own palette after entry 0: exact for 255 colours or
+  // fewer, in the order they first appear, else their median cut to 255.
+  std::unordered_map<std::uint32_t, std::uint8_t> known;
+  std::vector<std::uint8_t> opaqueIndices;
+  opaqueIndices.reserve(opaque.size());
+  for (const std::uint32_t colour : opaque) {
+    const auto [at, added] = known.try_emplace(colour, 0);
+    if (added) {
+      if (out.palette.size() == 256) {
+        const PalettedImage cut = MedianCut(opaque.data(), opaque.size(), image.width, 255);
+        out.palette.resize(1);
+        out.palette.insert(out.palette.end(), cut.palette.begin(), cut.palette.end());
+        opaqueIndices.clear();
+        for (const std::uint8_t index : cut.indices)
+          opaqueIndices.push_back(static_cast<std::uint8_t>(index + 1));
+        break;
+      }
+      at->second = static_cast<std::uint8_t>(out.palette.size());
+      out.palette.push_back(colour);
+    }
+    opaqueIndices.push_back(at->second);
+  }
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (!image.Transparent(i)) out.indices[i] = opaqueIndices[next++];
   return out;
 }
 

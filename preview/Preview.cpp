@@ -101,6 +101,13 @@ bool ReadCorner(std::string_view text, float corner[3]) {
          TakeComma(text) && TakeNumber(text, corner[2]) && SkipBlanks(text).empty();
 }
 
+// A polygon's flags: a decimal number (0 when it is none).
+std::uint32_t FlagsOf(std::string_view text) {
+  std::uint32_t flags = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), flags);
+  return error == std::errc() && end == text.data() + text.size() ? flags : 0;
+}
+
 class T3dReader {
  public:
   void Line(std::string_view line, bool cutOff) {
@@ -120,6 +127,7 @@ class T3dReader {
         OpenPolygon();
         const std::string_view name = TokenValue(line, "texture");
         if (!name.empty()) mapping_.texture = TextureIndex(name);
+        mapping_.masked = (FlagsOf(TokenValue(line, "flags")) & kMaskedPolygon) != 0;
       } else if (TakeWord(line, "actor")) {
         inActor_ = true;
         brushActor_ = EqualsNoCase(TokenValue(line, "class"), "brush");
@@ -218,6 +226,10 @@ struct Edge {
   double ox, oy, dx, dy, sign;
 };
 
+// What a shade gives for a see-through pixel: nothing is drawn there, and
+// what lies behind shows.
+constexpr std::uint32_t kSeeThrough = 0xFF000000;
+
 class Rasterizer {
  public:
   explicit Rasterizer(Image& picture)
@@ -267,9 +279,10 @@ class Rasterizer {
         const float z = static_cast<float>((wa * a.z + wb * b.z + wc * c.z) * scale);
         float& nearest = depth_[row + static_cast<std::size_t>(x)];
         if (z < nearest) {
+          const std::uint32_t colour = shade(wa * scale, wb * scale, wc * scale);
+          if (colour == kSeeThrough) continue;
           nearest = z;
-          picture_.rgb[row + static_cast<std::size_t>(x)] =
-              shade(wa * scale, wb * scale, wc * scale);
+          picture_.rgb[row + static_cast<std::size_t>(x)] = colour;
         }
       }
     }
@@ -360,8 +373,9 @@ void ForEachPolygon(const Model& model, Visit visit) {
   }
 }
 
-// The texel of a texture at (s, t), the texture repeated in both ways.
-std::uint32_t Texel(const Image& texture, double s, double t) {
+// The index of the texel of a texture at (s, t), the texture repeated in
+// both ways.
+std::size_t TexelIndex(const Image& texture, double s, double t) {
   const auto wrap = [](double at, int size) {
     const double cell = std::floor(at);
     if (!std::isfinite(cell)) return 0;
@@ -371,7 +385,7 @@ std::uint32_t Texel(const Image& texture, double s, double t) {
   };
   const int x = wrap(s, texture.width);
   const int y = wrap(t, texture.height);
-  return texture.Pixel(x, y);
+  return texture.IndexOf(x, y);
 }
 
 // Where the model stands in the picture: its middle in the viewer's frame
@@ -421,7 +435,7 @@ bool FrameModel(const Model& model, const Axes& axes, int width, int height, dou
 class Painter {
  public:
   Painter(Image& picture, const Axes& axes, const Framing& framing, const Model& model,
-          const std::vector<Image>* textures)
+          const std::vector<Texture>* textures)
       : raster_(picture),
         axes_(axes),
         framing_(framing),
@@ -436,7 +450,7 @@ class Painter {
 
   void Polygon(const float* p, std::uint32_t count, std::size_t polygon) {
     const TextureMapping* mapping = nullptr;
-    const Image* texture = TextureOf(polygon, mapping);
+    const Texture* texture = TextureOf(polygon, mapping);
     const Placed first = Place(p);
     Placed previous = Place(p + 3);
     const float* previousCorner = p + 3;
@@ -478,11 +492,14 @@ class Painter {
   }
 
   // The texture the polygon shows, when it has one and it was loaded.
-  const Image* TextureOf(std::size_t polygon, const TextureMapping*& mapping) const {
+  const Texture* TextureOf(std::size_t polygon, const TextureMapping*& mapping) const {
     if (textures_ == nullptr || polygon >= model_.mappings.size()) return nullptr;
     mapping = &model_.mappings[polygon];
     const auto index = static_cast<std::size_t>(mapping->texture);
-    if (mapping->texture < 0 || index >= textures_->size() || (*textures_)[index].width <= 0) {
+    if (mapping->texture < 0 || index >= textures_->size()) return nullptr;
+    const Image& picture = (*textures_)[index].picture;
+    if (picture.Empty() || picture.rgb.size() != static_cast<std::size_t>(picture.width) *
+                                                     static_cast<std::size_t>(picture.height)) {
       return nullptr;
     }
     return &(*textures_)[index];
@@ -491,7 +508,7 @@ class Painter {
   // Texels at the corners; inside, shared out as the picture shares the
   // corners (exact, the projection being orthographic).
   void Textured(const std::array<Point, 3>& at, const float* const corners[3],
-                const TextureMapping& mapping, const Image& texture, double facing) {
+                const TextureMapping& mapping, const Texture& texture, double facing) {
     double s[3], t[3];
     for (int k = 0; k < 3; ++k) {
       const Vector3 offset = VectorOf(corners[k]) - VectorOf(mapping.origin);
@@ -499,10 +516,14 @@ class Painter {
       t[k] = Dot(offset, VectorOf(mapping.v));
     }
     const double light = kTextureEdgeOn + (kTextureFacing - kTextureEdgeOn) * facing;
+    const Image& picture = texture.picture;
+    const bool seeThrough =
+        picture.alpha.size() == picture.rgb.size() && (mapping.masked || !texture.onlyWhereMasked);
     raster_.Triangle(at[0], at[1], at[2], [&](double wa, double wb, double wc) {
-      return Blend(
-          0, Texel(texture, wa * s[0] + wb * s[1] + wc * s[2], wa * t[0] + wb * t[1] + wc * t[2]),
-          light);
+      const std::size_t texel =
+          TexelIndex(picture, wa * s[0] + wb * s[1] + wc * s[2], wa * t[0] + wb * t[1] + wc * t[2]);
+      if (seeThrough && picture.Transparent(texel)) return kSeeThrough;
+      return Blend(0, picture.rgb[texel], light);
     });
   }
 
@@ -510,7 +531,7 @@ class Painter {
   const Axes& axes_;
   const Framing& framing_;
   const Model& model_;
-  const std::vector<Image>* textures_;
+  const std::vector<Texture>* textures_;
   double halfWidth_;
   double halfHeight_;
   std::array<std::uint32_t, 256> shades_{};
@@ -544,23 +565,53 @@ Model ReadT3d(std::string_view text) {
 
 Model ReadT3dFile(const std::string& path) { return ReadT3d(TextRoutines::ReadWholeFile(path)); }
 
-std::vector<Image> LoadTextures(const Model& model, const std::string& folder) {
-  std::vector<Image> textures;
-  for (const std::string& name : model.textureNames) {
-    try {
-      textures.push_back(
-          ReadBitmap(TextRoutines::ReadWholeFile((folder.empty() ? std::string(".") : folder) +
-                                                 Platform::kPathSeparator + name + ".bmp"),
-                     kMaxSide));
-    } catch (const RunError&) {
-      textures.emplace_back();
+namespace {
+
+// NAME.bmp as a texture: an 8-bit bitmap's palette entry 0 is its mask.
+Texture BitmapTexture(const std::string& path) {
+  Texture texture;
+  texture.onlyWhereMasked = true;
+  std::vector<std::uint8_t> indices;
+  try {
+    texture.picture = ReadBitmap(TextRoutines::ReadWholeFile(path), kMaxSide, &indices);
+  } catch (const RunError&) {
+    return {};
+  }
+  if (indices.size() == texture.picture.rgb.size() && !indices.empty()) {
+    texture.picture.alpha.resize(indices.size());
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      texture.picture.alpha[i] = indices[i] == 0 ? 0 : 255;
     }
+  }
+  return texture;
+}
+
+// NAME.png as a texture: its alpha is its mask.
+Texture PngTexture(const std::string& path) {
+  Texture texture;
+  try {
+    texture.picture = ReadPng(TextRoutines::ReadWholeFile(path), kMaxSide);
+  } catch (const RunError&) {
+    return {};
+  }
+  return texture;
+}
+
+}  // namespace
+
+std::vector<Texture> LoadTextures(const Model& model, const std::string& folder) {
+  std::vector<Texture> textures;
+  const std::string base = (folder.empty() ? std::string(".") : folder) + Platform::kPathSeparator;
+  for (const std::string& name : model.textureNames) {
+    Texture texture = BitmapTexture(base + name + ".bmp");
+    if (texture.picture.Empty()) texture = PngTexture(base + name + ".png");
+    textures.push_back(std::move(texture));
   }
   return textures;
 }
 
 Image Render(const Model& model, int width, int height, const View& view,
-             const std::vector<Image>* textures) {
+             const std::vector<Texture>* textures) {
   Image picture;
   if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return picture;
   picture.width = width;
@@ -592,7 +643,7 @@ void WritePreviewPng(const std::string& t3dPath, const std::string& pngPath, int
   }
   const Model model = ReadT3dFile(t3dPath);
   const std::size_t slash = t3dPath.find_last_of(Platform::kPathSeparators);
-  const std::vector<Image> textures =
+  const std::vector<Texture> textures =
       LoadTextures(model, slash == std::string::npos ? "." : t3dPath.substr(0, slash));
   SavePng(Render(model, width, height, View{}, &textures), pngPath);
 }

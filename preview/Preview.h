@@ -20,7 +20,14 @@ struct TextureMapping {
   float origin[3] = {0, 0, 0};
   float u[3] = {0, 0, 0};
   float v[3] = {0, 0, 0};
+  // The polygon's flags carry PF_Masked ("Flags=" with bit 2 set): its 8-bit
+  // texture's palette entry 0 is see-through.
+  bool masked = false;
 };
+
+// The polygon flag that makes palette entry 0 of an 8-bit texture
+// see-through (UE1 and UE2).
+constexpr std::uint32_t kMaskedPolygon = 2;
 
 // The polygons of a T3D document: each polygon's corners in order.
 struct Model {
@@ -54,10 +61,21 @@ constexpr double kLargestCoordinate = 1e30;
 // (FileError).
 Model ReadT3dFile(const std::string& path);
 
+// A texture as the preview draws it. Its see-through texels are those whose
+// alpha is below half: a PNG's own, on every polygon that shows it, or
+// palette entry 0 of an 8-bit bitmap (alpha 0 there), on the polygons
+// marked masked alone, as the editors show them.
+struct Texture {
+  Image picture;
+  bool onlyWhereMasked = false;
+};
+
 // The model's textures: for each name, NAME.bmp in `folder` when it is a
-// bitmap ReadBitmap reads (at most kMaxSide a side), else empty (its
+// bitmap ReadBitmap reads (at most kMaxSide a side), else NAME.png when it
+// is a PNG ReadPng reads (the bitmaps a run saves come first, as before;
+// the PNGs are what a run saves for the later editors), else empty (its
 // polygons are drawn plain).
-std::vector<Image> LoadTextures(const Model& model, const std::string& folder);
+std::vector<Texture> LoadTextures(const Model& model, const std::string& folder);
 
 // Where the viewer stands: turned by yaw and pitch (radians) around the
 // model's centre, zoomed by `zoom` (1: the model fills the view).
@@ -93,9 +111,10 @@ constexpr int kMaxSide = 8192;
 // model without polygons, the background alone.
 // With `textures` (LoadTextures), a polygon whose texture is there shows it
 // as its mapping lays it (repeated beyond its sides), darkened from
-// kTextureFacing facing the viewer to kTextureEdgeOn edge-on.
+// kTextureFacing facing the viewer to kTextureEdgeOn edge-on; where its
+// texels are see-through (Texture), what lies behind it shows.
 Image Render(const Model& model, int width, int height, const View& view = View{},
-             const std::vector<Image>* textures = nullptr);
+             const std::vector<Texture>* textures = nullptr);
 
 constexpr double kTextureFacing = 1.0;
 constexpr double kTextureEdgeOn = 0.45;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -98,10 +99,10 @@ EditorVerdict JudgeEditorCorners(const EditorCorner** corners, std::uint32_t* in
 
 // The room an editor polygon record of `count` corners may take, whatever
 // its numbers: its head line with a texture name of `textureLength`
-// characters, and a word and a vector form on each other line.
+// characters and flags, and a word and a vector form on each other line.
 constexpr std::size_t EditorRecordRoom(std::size_t count, std::size_t textureLength) {
   constexpr std::size_t kVector = 3 * NumberForm::kEditorNumberRoom + 4;
-  return 64 + textureLength + (4 + count) * (16 + kVector) + 16;
+  return 64 + 24 + textureLength + (4 + count) * (16 + kVector) + 16;
 }
 
 namespace EditorRecord {
@@ -133,8 +134,8 @@ inline Vector3 Unit(const Vector3& v) {
 
 // One polygon record in the editor's form, made at `out`, which has
 // EditorRecordRoom for it; returns its end. "Begin Polygon Item=OUTSIDE
-// [Texture=NAME ]Link=N", Origin, Normal, TextureU, TextureV, one Vertex
-// line per corner, "End Polygon". `corners` are in the written order and
+// [Texture=NAME ][Flags=N ]Link=N", Origin, Normal, TextureU, TextureV,
+// one Vertex line per corner, "End Polygon". `corners` are in the written order and
 // `normal` is their EditorNormal. With axes, Origin, TextureU and TextureV
 // are those; else the edge axes: the first corner, and the unit edges from
 // the second corner to the first and to the third.
@@ -142,18 +143,27 @@ inline Vector3 Unit(const Vector3& v) {
 // Inline, so that the writer's MakeEditorRecord holds it whole.
 inline char* PutEditorRecord(char* out, LinkDigits& link, const EditorCorner* const* corners,
                              std::size_t count, const Vector3& normal, std::string_view texture,
-                             const TextureAxes* axes) {
+                             const TextureAxes* axes, std::int32_t flags) {
   using EditorRecord::PutCorner;
   using EditorRecord::PutText;
   using EditorRecord::Unit;
   using NumberForm::PutEditorUnitVector;
   using NumberForm::PutEditorVector;
-  if (texture.empty()) {
+  if (texture.empty() && flags == 0) [[likely]] {
     out = PutText(out, "Begin Polygon Item=OUTSIDE Link=");
   } else {
-    out = PutText(out, "Begin Polygon Item=OUTSIDE Texture=");
-    out = PutText(out, texture);
-    out = PutText(out, " Link=");
+    out = PutText(out, "Begin Polygon Item=OUTSIDE ");
+    if (!texture.empty()) {
+      out = PutText(out, "Texture=");
+      out = PutText(out, texture);
+      *out++ = ' ';
+    }
+    if (flags != 0) {
+      out = PutText(out, "Flags=");
+      out = std::to_chars(out, out + 11, flags).ptr;
+      *out++ = ' ';
+    }
+    out = PutText(out, "Link=");
   }
   out = PutLink(out, link);
   out = PutText(out, "\r\nOrigin ");

@@ -101,7 +101,8 @@ class T3dWriter {
   // in CornersWritten. WriteRecord then writes it: nothing else may be
   // written between the two.
   void MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
-                        const Vector3& normal, std::string_view texture, const TextureAxes* axes);
+                        const Vector3& normal, std::string_view texture, const TextureAxes* axes,
+                        std::int32_t flags = 0);
   void WriteRecord();
   // A brush begins: the editor's polygon numbers start again at 0.
   void StartBrush() { brushLink_ = {}; }
@@ -196,12 +197,12 @@ class T3dWriter {
 // Inline: a reader's loop holds the whole of an editor record's making.
 inline void T3dWriter::MakeEditorRecord(const EditorCorner* const* corners, std::size_t count,
                                         const Vector3& normal, std::string_view texture,
-                                        const TextureAxes* axes) {
+                                        const TextureAxes* axes, std::int32_t flags) {
   if (polygonLinkCounter_ == INT32_MAX || brushLink_.value == INT32_MAX) [[unlikely]] {
     ThrowTooManyPolygons();
   }
   char* const start = RoomFor(EditorRecordRoom(count, texture.size()) + 2);
-  char* const end = PutEditorRecord(start, brushLink_, corners, count, normal, texture, axes);
+  char* const end = PutEditorRecord(start, brushLink_, corners, count, normal, texture, axes, flags);
   end[0] = '\r';
   end[1] = '\n';
   made_ = static_cast<std::size_t>(end + 2 - start);

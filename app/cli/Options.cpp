@@ -82,6 +82,14 @@ void SetTexturePackage(const std::string& value, Options& options) {
   options.texturePackageGiven = true;
 }
 
+void SetTextureFormat(const std::string& value, Options& options) {
+  using TextureFormat = RunSettings::TextureFormat;
+  if (value != "bmp" && value != "png") {
+    throw UsageError("--texture-format takes bmp or png, not \"" + value + "\"");
+  }
+  options.settings.textureFormat = value == "png" ? TextureFormat::kPng : TextureFormat::kBmp;
+}
+
 void SetBitmapDepth(const std::string& value, Options& options) {
   if (value != "8" && value != "24") {
     throw UsageError("--bitmap-depth takes 8 or 24, not \"" + value + "\"");
@@ -92,6 +100,7 @@ void SetBitmapDepth(const std::string& value, Options& options) {
         "use --bitmap-depth 24");
   }
   options.settings.bitmapDepth = value == "8" ? 8 : 24;
+  options.bitmapDepthGiven = true;
 }
 
 void SetJobs(const std::string& value, Options& options) {
@@ -215,6 +224,10 @@ constexpr OptionSpec kOptions[] = {
      "24 (default): true-colour bitmaps; 8: 256-colour bitmaps\n"
      "with a palette, as older editors need",
      Reach::kEveryFile, SetBitmapDepth},
+    {"--texture-format", nullptr, "KIND",
+     "bmp or png: how an --engine saves its textures (default:\n"
+     "bmp for ue1 and ue2, png with alpha for ue3 and ue4)",
+     Reach::kEveryFile, SetTextureFormat},
     {"--textures", nullptr, "DIR", "folder for the texture bitmaps (default: the output's)",
      Reach::kEveryFile, [](const std::string& v, Options& o) { o.settings.texturesFolder = v; }},
     {"--template", nullptr, "FILE",
@@ -282,6 +295,15 @@ void CheckTogether(Options& options) {
     throw UsageError(
         "--template is read for --engine ue1 and ue2 only: ue3 and ue4 documents "
         "read no map template");
+  }
+  if (settings.textureFormat != RunSettings::TextureFormat::kEngine && !settings.EditorFrame()) {
+    throw UsageError("--texture-format chooses how an --engine saves its textures");
+  }
+  if (settings.engine == Unreal::Engine::kUe1 && options.bitmapDepthGiven &&
+      settings.bitmapDepth != 8 && settings.textureFormat != RunSettings::TextureFormat::kPng) {
+    throw UsageError(
+        "--engine ue1 saves 8-bit bitmaps, the only ones its editor imports; "
+        "leave out --bitmap-depth 24");
   }
   if (options.texturePackageGiven && settings.engine != Unreal::Engine::kUe2 &&
       !Unreal::TakesOnlyMaps(settings.engine)) {

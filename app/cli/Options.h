@@ -24,6 +24,7 @@ struct Options {
   bool engineGiven = false;
   bool editorFrameGiven = false;
   bool texturePackageGiven = false;
+  bool bitmapDepthGiven = false;
   bool quiet = false;
   std::string outDir;
   bool outDirGiven = false;

@@ -469,8 +469,10 @@ bool FormMain::NamesRunFile(const std::string& path) const {
 
 std::string FormMain::SaveTexturePicture(const std::string& proposed) {
   ShowRunState();
-  CommonDialog1.Filter = "Windows Bitmap (*.bmp)|*.bmp|";
-  CommonDialog1.DefaultExt = ".bmp";
+  // A PNG where the engine saves its textures so (ue3, ue4).
+  const bool png = proposed.size() >= 4 && proposed.compare(proposed.size() - 4, 4, ".png") == 0;
+  CommonDialog1.Filter = png ? "PNG picture (*.png)|*.png|" : "Windows Bitmap (*.bmp)|*.bmp|";
+  CommonDialog1.DefaultExt = png ? ".png" : ".bmp";
   CommonDialog1.FilterIndex = 1;
   CommonDialog1.Flags &= ~CommonDialog::kFileMustExist;
   // Never the run's own files: Enter on a carried-over name would write

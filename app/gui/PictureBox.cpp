@@ -47,13 +47,20 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     painter.fillRect(exposed, palette().button());
     return;
   }
+  // A texture's transparent pixels show the box's background, as the
+  // editors show them.
+  const bool masked = picture.alpha.size() == picture.rgb.size();
+  const QRgb background = palette().button().color().rgb();
   QImage part(exposed.size(), QImage::Format_RGB32);
   for (int y = 0; y < exposed.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(part.scanLine(y));
     const int row = exposed.top() - kBorder + y;
     const int column = exposed.left() - kBorder;
-    for (int x = 0; x < exposed.width(); ++x)
-      line[x] = 0xFF000000u | picture.Pixel(column + x, row);
+    for (int x = 0; x < exposed.width(); ++x) {
+      const std::size_t index = picture.IndexOf(column + x, row);
+      line[x] =
+          masked && picture.Transparent(index) ? background : 0xFF000000u | picture.rgb[index];
+    }
   }
   painter.drawImage(exposed.topLeft(), part);
 }

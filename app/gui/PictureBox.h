@@ -6,7 +6,8 @@
 
 namespace Kelvane::Gui {
 
-// The window's picture box: the texture a run reads, inside a sunken border.
+// The window's picture box: the texture a run reads, inside a sunken border;
+// its transparent pixels (Image::Transparent) show the box's background.
 // While a run paints a texture the box shows the run's own picture, so
 // that a texture growing pixel by pixel costs no copy per pixel; when the
 // run ends the box keeps a copy of the last one. Until the first texture it

@@ -99,7 +99,7 @@ void PreviewView::Ask(Source source, std::string path, QString caption) {
 void PreviewView::Work() {
   Kelvane::Preview::Model model;
   QString modelCaption;
-  std::vector<Kelvane::Image> textures;
+  std::vector<Kelvane::Preview::Texture> textures;
   for (;;) {
     Request request;
     {

@@ -2,6 +2,7 @@
 
 #include "image/Bitmap.h"
 #include "image/Image.h"
+#include "image/Png.h"
 #include "platform/Platform.h"
 #include "text/Files.h"
 #include "text/RunError.h"
@@ -17,9 +18,9 @@ std::string TextureNameOf(std::string_view path) {
   return name.empty() ? "texture" : name;
 }
 
-std::string TextureBitmapPath(const std::string& path) {
+std::string TextureBitmapPath(const std::string& path, std::string_view extension) {
   return Platform::TextOf(Platform::PathOf(path).parent_path() /
-                          Platform::PathOf(TextureNameOf(path) + ".bmp"));
+                          Platform::PathOf(TextureNameOf(path) + std::string(extension)));
 }
 
 BitmapSaver::BitmapSaver(const RunSettings& settings, RunSink& sink,
@@ -37,11 +38,12 @@ std::string BitmapSaver::ProposedBitmapPath(int number) const {
     base = Platform::TextOf(Platform::PathOf(settings_.texturesFolder) /
                             Platform::PathOf(base).filename());
   }
-  const std::string path = base + "_" + std::to_string(number) + ".bmp";
-  return settings_.textureMapping ? TextureBitmapPath(path) : path;
+  const std::string_view extension = settings_.texturePng ? ".png" : ".bmp";
+  const std::string path = base + "_" + std::to_string(number) + std::string(extension);
+  return settings_.textureMapping ? TextureBitmapPath(path, extension) : path;
 }
 
-std::string BitmapSaver::SaveTexture(const Image& picture) {
+SavedPicture BitmapSaver::Save(const Image& picture) {
   const int number = ++textures_;
   const std::string path = sink_.ChooseBitmapPath(number, ProposedBitmapPath(number));
   if (path.empty()) return {};
@@ -62,14 +64,21 @@ std::string BitmapSaver::SaveTexture(const Image& picture) {
       return {};
     }
   }
+  const bool masked = settings_.textureAlpha && !settings_.texturePng && IsMasked(picture);
   try {
-    SaveBitmap(picture, path, settings_.bitmapDepth);
+    if (settings_.texturePng) {
+      SavePng(picture, path);
+    } else if (masked) {
+      SaveMaskedBitmap(picture, path);
+    } else {
+      SaveBitmap(picture, path, settings_.bitmapDepth);
+    }
   } catch (const RunError& e) {
     report_.Warn(texture + " not saved: " + e.what());
     return {};
   }
   report_.SavedBitmap(path);
-  return path;
+  return {path, masked};
 }
 
 }  // namespace Kelvane

@@ -69,7 +69,7 @@ class ConversionRun::Conversion {
   void Convert();
   // The pass that reads `text_` into `frame` at `scale`.
   std::unique_ptr<Pass> MakePass(double scale, DocumentFrame& frame, RunSink& sink,
-                                 TextureSaver& saver, ReportBuilder& report);
+                                 BitmapSaver& saver, ReportBuilder& report);
   double FitScale(double size);
 
   const RunSettings& settings_;
@@ -84,7 +84,7 @@ class ConversionRun::Conversion {
 };
 
 std::unique_ptr<Pass> ConversionRun::Conversion::MakePass(double scale, DocumentFrame& frame,
-                                                          RunSink& sink, TextureSaver& saver,
+                                                          RunSink& sink, BitmapSaver& saver,
                                                           ReportBuilder& report) {
   if (ReadsWholeFormat(settings_, text_)) {
     // Mapped polygons name their bitmaps: the textures are saved too.
@@ -194,7 +194,7 @@ RunReport ConversionRun::Conversion::Run() {
 }
 
 ConversionRun::ConversionRun(RunSettings settings, RunSink& sink)
-    : settings_(std::move(settings)), sink_(sink) {}
+    : settings_(WithEngineTextures(std::move(settings))), sink_(sink) {}
 
 ConversionRun::~ConversionRun() = default;
 

@@ -29,4 +29,15 @@ double FitRequest::Resolve() const {
   return size;
 }
 
+RunSettings WithEngineTextures(RunSettings settings) {
+  using TextureFormat = RunSettings::TextureFormat;
+  if (!settings.EditorFrame()) return settings;
+  settings.textureAlpha = true;
+  settings.texturePng =
+      settings.textureFormat == TextureFormat::kPng ||
+      (settings.textureFormat == TextureFormat::kEngine && Unreal::TakesOnlyMaps(settings.engine));
+  if (settings.engine == Unreal::Engine::kUe1) settings.bitmapDepth = 8;
+  return settings;
+}
+
 }  // namespace Kelvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "t3d/Engines.h"
@@ -61,6 +62,22 @@ struct RunSettings {
   FitRequest fit{};
   // Bits a pixel of the saved bitmaps: 24, or 8 with a palette.
   int bitmapDepth = 24;
+  // The form the engine's textures are saved in, as asked (--texture-format):
+  // kEngine is the engine's own (bitmaps for ue1 and ue2, PNG for ue3 and
+  // ue4). The run turns it into `textureAlpha` and `texturePng`
+  // (WithEngineTextures).
+  enum class TextureFormat { kEngine, kBmp, kPng };
+  TextureFormat textureFormat = TextureFormat::kEngine;
+  // Textures keep their alpha (whole-format reader): a masked texture is
+  // saved as an 8-bit bitmap whose palette entry 0 is its transparent
+  // pixels whatever `bitmapDepth` says, a PNG keeps the alpha, the
+  // power-of-two resampling keeps the mask hard and the picture box shows
+  // it. Off, every texture is resampled, saved and shown opaque, as it
+  // always was.
+  bool textureAlpha = false;
+  // Textures are saved as PNG files ("NAME.png", named as the bitmaps are)
+  // instead of bitmaps; `bitmapDepth` does not apply.
+  bool texturePng = false;
   // The folder the bitmaps are proposed in; empty: the output's.
   std::string texturesFolder{};
   // The map template; empty: StartMapFile.txt where the program finds it.
@@ -68,5 +85,20 @@ struct RunSettings {
 
   bool EditorFrame() const { return engine != Unreal::Engine::kNone; }
 };
+
+// The settings with the engine's textures: every engine keeps their alpha
+// (a masked texture saved as an 8-bit bitmap whose palette entry 0 is its
+// transparent pixels, or as an RGBA PNG) and saves them in its format; the
+// UE1 editor imports 8-bit bitmaps only. The default document's textures
+// are as they always were.
+RunSettings WithEngineTextures(RunSettings settings);
+
+// Whether an engine's editor shows a polygon masked by its flags (PF_Masked,
+// 2: palette entry 0 of an 8-bit texture is transparent): UE1 and UE2; UE3
+// and UE4 use the bits for other things and read a PNG's alpha instead.
+constexpr bool MasksByPolygonFlag(Unreal::Engine engine) {
+  return engine == Unreal::Engine::kUe1 || engine == Unreal::Engine::kUe2;
+}
+inline constexpr std::int32_t kMaskedPolygonFlag = 2;
 
 }  // namespace Kelvane

@@ -68,7 +68,7 @@ bool HasUVs(const Metafile::SurfaceMapping& mapping, const std::uint32_t* order,
 
 WholeFormatPass::WholeFormatPass(std::string_view text, double scale, const RunSettings& settings,
                                  bool pictures, DocumentFrame& frame, RunSink& sink,
-                                 TextureSaver& saver, ReportBuilder& report, Image& picture)
+                                 BitmapSaver& saver, ReportBuilder& report, Image& picture)
     : text_(text),
       scale_(scale),
       settings_(settings),
@@ -89,7 +89,13 @@ void WholeFormatPass::Run() {
   report_.Warn(document_->warnings);
 
   frame_.WriteHead();
-  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), settings_.textureMapping);
+  // An engine's polygons of masked textures are flagged, so the textures
+  // that cover them are looked up too, their UVs only when mapped.
+  const Metafile::Mapping mapping = settings_.textureMapping ? Metafile::Mapping::kTexturesAndUVs
+                                    : MasksByPolygonFlag(settings_.engine) && pictures_
+                                        ? Metafile::Mapping::kTextures
+                                        : Metafile::Mapping::kNone;
+  Metafile::WalkScene(*document_, *this, pictures_, report_.LeftOut(), mapping);
   currentObject_ = nullptr;
   frame_.WriteTail();
 }
@@ -138,15 +144,25 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
   const int width = resample ? NextPowerOfTwo(decoded.width) : decoded.width;
   const int height = resample ? NextPowerOfTwo(decoded.height) : decoded.height;
   CheckPictureSize(width, height);
-  picture_ = resample ? Resample(decoded, width, height) : decoded;
+  if (settings_.textureAlpha || decoded.alpha.empty()) {
+    picture_ = resample ? Resample(decoded, width, height) : decoded;
+  } else {
+    // Without alpha the texture is resampled, saved and shown opaque, as
+    // it always was.
+    picture_ = decoded;
+    picture_.alpha.clear();
+    if (resample) picture_ = Resample(picture_, width, height);
+  }
   sink_.ShowTexture(picture_);
   sink_.DoEvents();
-  const std::string path = saver_.SaveTexture(picture_);
-  if (path.empty() || !settings_.textureMapping) return;
+  const SavedPicture saved = saver_.Save(picture_);
+  const std::string& path = saved.path;
+  if (path.empty()) return;
   const std::string name = TextureNameOf(path);
-  saved_[&object] = {name,
-                     Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
-                     static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+  saved_[&object] = {
+      name, Unreal::TextureReference(settings_.engine, settings_.texturePackage, name),
+      static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), saved.masked};
+  if (!settings_.textureMapping) return;
   if (name != Platform::TextOf(Platform::PathOf(path).stem())) {
     report_.Warn("the bitmap \"" + path + "\" is named " + name +
                  " in the T3D document: a texture name takes only letters, digits and _");
@@ -157,6 +173,13 @@ void WholeFormatPass::Texture(const Metafile::Object& object, const Image& decod
                  " pixels; the editor imports textures whose sides are powers of two (the "
                  "power-of-two option resamples it)");
   }
+}
+
+std::int32_t WholeFormatPass::MaskFlagOf(const Metafile::SurfaceMapping& mapping,
+                                         std::size_t r) const {
+  if (!MasksByPolygonFlag(settings_.engine)) return 0;
+  const SavedTexture* saved = SavedTextureOf(mapping, mapping.TextureOf(r));
+  return saved != nullptr && saved->masked ? kMaskedPolygonFlag : 0;
 }
 
 const WholeFormatPass::SavedTexture* WholeFormatPass::SavedTextureOf(
@@ -227,7 +250,7 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
     Unreal::MakeEditorCorner(corners[i], point);
   }
   const bool turn = !set.mirrored;
-  if (set.faces.empty() && !(settings_.textureMapping && !set.mapping.textures.empty())) {
+  if (set.faces.empty() && set.mapping.textures.empty()) {
     WriteEditorTriangles(set, corners, turn);
     return;
   }
@@ -260,7 +283,7 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
   }
 }
 
-// The triangles of an object without faces or texture mapping, one by
+// The triangles of an object without faces or textures, one by
 // one, as WriteEditorPolygon writes each such triangle: what is kept goes
 // out, what the editor would not keep is left out and counted, a yield
 // after each either way.
@@ -345,11 +368,21 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   Unreal::TextureAxes axes;
   const Unreal::TextureAxes* mapped = nullptr;
   std::int64_t* counter = nullptr;
-  if (settings_.textureMapping && !mapping.textures.empty()) {
+  std::int32_t flags = 0;
+  if (!mapping.textures.empty()) {
+    // A face's triangles share one texture; without texture mapping, one
+    // masking is enough.
     const std::uint32_t use = mapping.TextureOf(r);
     for (std::size_t i = 1; i < faceTriangles; ++i) {
-      if (mapping.TextureOf(r + i) != use) return false;
+      if (settings_.textureMapping ? mapping.TextureOf(r + i) != use
+                                   : MaskFlagOf(mapping, r + i) != MaskFlagOf(mapping, r)) {
+        return false;
+      }
     }
+    flags = MaskFlagOf(mapping, r);
+  }
+  if (settings_.textureMapping && !mapping.textures.empty()) {
+    const std::uint32_t use = mapping.TextureOf(r);
     const SavedTexture* saved = SavedTextureOf(mapping, use);
     MappingSummary& summary = report_.Mapping();
     if (saved == nullptr) {
@@ -378,7 +411,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   }
   if (counter != nullptr) ++*counter;
   writer.CountMergedCorners(merged);
-  writer.MakeEditorRecord(at, count, normal, name, mapped);
+  writer.MakeEditorRecord(at, count, normal, name, mapped, flags);
   writer.WriteRecord();
   sink_.DoEvents();
   return true;

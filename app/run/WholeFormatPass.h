@@ -22,7 +22,7 @@
 namespace Kelvane {
 
 struct Image;
-class TextureSaver;
+class BitmapSaver;
 
 // The whole-format reader's pass: the text becomes a tree of objects before
 // the first write (so a file that is no 3DMF file leaves an existing output
@@ -32,7 +32,7 @@ class TextureSaver;
 class WholeFormatPass : public Pass, private Metafile::SceneSink {
  public:
   WholeFormatPass(std::string_view text, double scale, const RunSettings& settings, bool pictures,
-                  DocumentFrame& frame, RunSink& sink, TextureSaver& saver, ReportBuilder& report,
+                  DocumentFrame& frame, RunSink& sink, BitmapSaver& saver, ReportBuilder& report,
                   Image& picture);
   ~WholeFormatPass() override;
 
@@ -47,6 +47,8 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
     std::string reference;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Saved with its mask (SavedPicture::masked): its polygons are masked.
+    bool masked = false;
   };
 
   void Reached(const Metafile::Object& object) override;
@@ -56,6 +58,9 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   // The saved texture the r-th triangle's texture was saved as, if any.
   const SavedTexture* SavedTextureOf(const Metafile::SurfaceMapping& mapping,
                                      std::uint32_t use) const;
+  // The polygon flags that mask the r-th triangle in the engine's editor
+  // (PF_Masked), when its texture was saved masked; else 0.
+  std::int32_t MaskFlagOf(const Metafile::SurfaceMapping& mapping, std::size_t r) const;
   void WriteMappedPolygons(const Metafile::TriangleSet& set);
   void WriteEditorPolygons(const Metafile::TriangleSet& set);
   void WriteEditorTriangles(const Metafile::TriangleSet& set, Unreal::EditorCornerTable& corners,
@@ -70,7 +75,7 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   bool pictures_;
   DocumentFrame& frame_;
   RunSink& sink_;
-  TextureSaver& saver_;
+  BitmapSaver& saver_;
   ReportBuilder& report_;
   Image& picture_;
   std::unique_ptr<Metafile::Document> document_;

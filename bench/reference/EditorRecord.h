@@ -171,11 +171,16 @@ inline Vector3 Unit(const Vector3& v) {
 
 inline void PolygonRecord(std::string& text, std::int32_t link, const Vector3* corners,
                           std::size_t count, const Vector3& normal, std::string_view texture,
-                          const Unreal::TextureAxes* axes) {
+                          const Unreal::TextureAxes* axes, std::int32_t flags) {
   text += "Begin Polygon Item=OUTSIDE ";
   if (!texture.empty()) {
     text += "Texture=";
     text += texture;
+    text += ' ';
+  }
+  if (flags != 0) {
+    text += "Flags=";
+    text += std::to_string(flags);
     text += ' ';
   }
   text += "Link=";

@@ -317,6 +317,7 @@ class Reader {
     std::size_t pos = begin;
     while (pos < end) {
       const std::size_t left = end - pos;
+      if (parent == kNone && RestUnread(pos)) break;
       if (left < 8) {
         Raise(ErrorKind::OutOfRange,
               "An object at byte " + Num(pos) + " is cut short: its type and size take 8 bytes, " +
@@ -359,6 +360,28 @@ class Reader {
       pos += 8 + std::size_t{size};
     }
     return level_ids;
+  }
+
+  // Whether the top level ends at `pos` in bytes that begin no object: too
+  // few for a type and size, a type of 0 (the zeros a file is padded with),
+  // or a size beyond the end of the input (data written after the last
+  // object, read as a type and size). The rest is then not read, with a
+  // warning; inside a container such bytes remain an error.
+  bool RestUnread(std::size_t pos) {
+    const std::size_t left = in_.size() - pos;
+    std::string detail;
+    if (left < 8) {
+      detail = "too few for an object's type and size, which take 8 bytes";
+    } else if (const std::uint32_t code = At32(pos); code == 0) {
+      detail = "the rest begins with a type of 0, which no object has";
+    } else if (const std::uint32_t size = At32(pos + 4); size > left - 8) {
+      detail = "the rest begins with " + WithArticle(KindOf(code), code) + " that claims " +
+               Num(size) + " bytes of data, where only " + Num(left - 8) + " follow its size";
+    } else {
+      return false;
+    }
+    doc_->warnings.push_back(UnreadRestWarning(left, detail, BytePlace(pos)));
+    return true;
   }
 
   // A Type object names a negative code for the objects that follow it.

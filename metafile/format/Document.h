@@ -80,12 +80,26 @@ bool IsBinaryMetafile(std::string_view input);
 // Container still open at the end of the file, with nothing after its last
 // complete object, is closed there with a warning (a file that lost a ')'
 // near its end); any other object still open is cut off, an error.
+// Once an object stands at the top level, what begins no object there
+// (words that no "(" follows, a ')' that closes nothing, a '(' after no
+// name, a label before no object, a string never closed, a control byte
+// such as the zeros a file is padded with) ends it: the rest of the text
+// is not read, with a warning that names its line, column and length. An
+// object once begun is read as before, to its ')' or to the faults above.
 std::unique_ptr<Document> ReadTextDocument(std::string_view input);
 
 // Builds the tree of a binary file (16-byte header, then objects as type,
-// size and data). Truncated objects, sizes beyond the input, nesting deeper
-// than kMaxNesting raise a RunError with the byte offset and object type.
+// size and data). Truncated objects, sizes beyond their container, nesting
+// deeper than kMaxNesting raise a RunError with the byte offset and object
+// type. At the top level, bytes that cannot begin an object (fewer than an
+// object's 8 bytes of type and size, a type of 0, a size beyond the end of
+// the input) end it: the rest is not read, with a warning that names its
+// byte and length (a file with data written after its last object).
 std::unique_ptr<Document> ReadBinaryDocument(std::string_view input);
+
+// The warning of an unread rest of `bytes` bytes at `place`: "the last N
+// bytes of the input were not read: DETAIL (PLACE)".
+std::string UnreadRestWarning(std::size_t bytes, std::string_view detail, std::string_view place);
 
 // Either of the two, by the first bytes of the input.
 std::unique_ptr<Document> ReadDocument(std::string_view input);

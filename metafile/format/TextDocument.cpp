@@ -83,7 +83,13 @@ class Scanner {
 
   void Run() {
     std::vector<std::size_t> top;
-    ScanSequence(kNone, 0, top);
+    try {
+      ScanSequence(kNone, 0, top);
+    } catch (const RestUnread& rest) {
+      doc_.warnings.push_back(
+          UnreadRestWarning(text_.size() - rest.at, "the rest begins with " + rest.what,
+                            TextPlace(text_, rest.at)));
+    }
     doc_.top = std::move(top);
     if (doc_.top.empty() || doc_.objects[doc_.top.front()].kind != "3DMetafile") {
       Fail(ErrorKind::InvalidArgument,
@@ -96,6 +102,13 @@ class Scanner {
   [[noreturn]] void Fail(ErrorKind kind, const std::string& message, std::size_t at) {
     throw RunError(kind, message, TextPlace(text_, at));
   }
+
+  // The top level ends, after its last complete object, in text that
+  // begins no object: the rest from `at` is not read. What stands there.
+  struct RestUnread {
+    std::size_t at;
+    std::string what;
+  };
 
   // The next token from pos_: its start in tokenStart_, "" at the end.
   std::string_view Next() {
@@ -164,6 +177,7 @@ class Scanner {
     Level level(parent, depth, members);
     for (;;) {
       if (!level.TopLevel()) PassDataLines();
+      if (AfterAnObject(level)) CheckGapAtTop(level);
       const std::string_view token = Next();
       const std::size_t start = tokenStart_;
       if (newLine_ && token != "(") {
@@ -172,7 +186,10 @@ class Scanner {
       }
       if (token.empty()) return EndOfText(level);
       if (token == ")") {
-        if (level.TopLevel()) Fail(ErrorKind::InvalidArgument, "This ')' closes no object", start);
+        if (level.TopLevel()) {
+          LeaveRestAtTop(level, start, "a ')' that closes no object");
+          Fail(ErrorKind::InvalidArgument, "This ')' closes no object", start);
+        }
         doc_.objects[parent].dataEnd = start;
         return;
       }
@@ -195,9 +212,60 @@ class Scanner {
     }
   }
 
+  // Whether the level is the top level and an object stands there already:
+  // from then on, text that begins no object is the unread rest.
+  static bool AfterAnObject(const Level& level) {
+    return level.TopLevel() && !level.members.empty();
+  }
+
+  // After the top level's first object: leaves the rest of the text unread
+  // from what stands at `at` (or from a label or words still waiting for
+  // their object before it), described by `what`. Before it, returns, and
+  // the caller raises the fault as an error.
+  void LeaveRestAtTop(const Level& level, std::size_t at, std::string what) {
+    if (!AfterAnObject(level)) return;
+    if (!level.label.empty() && labelStart_ <= at) {
+      throw RestUnread{labelStart_,
+                       "the label " + Quote(level.label) + ", which stands before no object"};
+    }
+    if (level.runTokens > 0 && level.runStart <= at) {
+      throw RestUnread{level.runStart, RunText(level) + ", which is no object"};
+    }
+    throw RestUnread{at, std::move(what)};
+  }
+
+  // The words waiting at the top level for the "(" of their object.
+  std::string RunText(const Level& level) const {
+    return Quote(
+        text_.substr(level.runStart, level.previousStart + level.previous.size() - level.runStart));
+  }
+
+  // Where the next object may begin at the top level, only blanks and
+  // comments stand before it: a control byte other than a line break, tab,
+  // vertical tab or form feed (the zeros a file is padded with) begins the
+  // unread rest (between a name and its "(" it is still a blank, as it is
+  // inside objects), and so does a string that is never closed.
+  void CheckGapAtTop(const Level& level) {
+    const TextToken token = ScanTextToken(text_, pos_, text_.size());
+    if (token.unclosedString) LeaveRestAtTop(level, token.begin, "a string that is never closed");
+    if (level.runTokens > 0 || !level.label.empty()) return;
+    for (std::size_t at = pos_; at < token.begin; ++at) {
+      const auto c = static_cast<unsigned char>(text_[at]);
+      if (c == '#') {
+        while (at < token.begin && !IsBreak(text_[at])) ++at;
+      } else if (c < ' ' && c != '\n' && c != '\r' && c != '\t' && c != '\v' && c != '\f') {
+        static const char kHex[] = "0123456789ABCDEF";
+        LeaveRestAtTop(level, at,
+                       std::string("the byte 0x") + kHex[c >> 4] + kHex[c & 15] +
+                           ", which a text file does not hold");
+      }
+    }
+  }
+
   // At the top level only labels and objects stand.
   void NoDataAtTop(const Level& level) {
     if (level.TopLevel() && level.runTokens > 0) {
+      LeaveRestAtTop(level, level.runStart, RunText(level) + ", which is no object");
       Fail(ErrorKind::InvalidArgument,
            "Expected an object here, found " +
                Quote(text_.substr(level.runStart,
@@ -223,9 +291,12 @@ class Scanner {
            "The " + open.kind + " object that begins here is never closed by ')'", open.start);
     }
     if (!level.label.empty()) {
+      LeaveRestAtTop(level, labelStart_, "");
       Fail(ErrorKind::InvalidArgument,
            "The label " + Quote(level.label) + " stands before no object", labelStart_);
     }
+    // Words the text ends with, without a line break after them.
+    if (level.runTokens > 0) LeaveRestAtTop(level, level.runStart, "");
   }
 
   // A "(" at `start`: the object named before it, its data and the objects
@@ -235,8 +306,10 @@ class Scanner {
     if (level.runTokens > 1 && IsCustomName(level.previous)) {
       nameStart = level.runStart;
     } else if (level.runTokens == 0 || !IsWord(level.previous)) {
+      LeaveRestAtTop(level, start, "a '(' that follows no object name");
       Fail(ErrorKind::InvalidArgument, "This '(' follows no object name", start);
     } else if (level.runTokens > 1 && level.TopLevel()) {
+      LeaveRestAtTop(level, level.runStart, "");
       // Data before the name on its line; inside an object, the object's
       // own.
       std::string_view before = text_.substr(level.runStart, level.previousStart - level.runStart);
@@ -333,6 +406,13 @@ class Scanner {
 };
 
 }  // namespace
+
+std::string UnreadRestWarning(std::size_t bytes, std::string_view detail, std::string_view place) {
+  const std::string rest = bytes == 1 ? "the last byte of the input was not read: "
+                                      : "the last " + std::to_string(bytes) +
+                                            " bytes of the input were not read: ";
+  return rest + std::string(detail) + " (" + std::string(place) + ")";
+}
 
 std::unique_ptr<Document> ReadTextDocument(std::string_view input) {
   auto document = std::make_unique<TextDocument>();

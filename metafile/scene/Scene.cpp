@@ -30,9 +30,14 @@ namespace {
 
 class Walk {
  public:
-  Walk(const Document& document, SceneSink& sink, bool textures, bool mapping,
+  Walk(const Document& document, SceneSink& sink, bool textures, Mapping mapping,
        SceneSummary& summary)
-      : doc_(document), sink_(sink), textures_(textures), mapping_(mapping), summary_(summary) {}
+      : doc_(document),
+        sink_(sink),
+        textures_(textures),
+        mapping_(mapping != Mapping::kNone),
+        uvs_(mapping == Mapping::kTexturesAndUVs),
+        summary_(summary) {}
 
   void Run() {
     if (doc_.top.empty()) return;
@@ -208,6 +213,7 @@ class Walk {
       const std::size_t child = container->children[i];
       const Object& attribute = doc_.objects[child];
       if (attribute.kind == "AttributeArray") {
+        if (!uvs_) continue;
         auto fields = doc_.FieldsOf(attribute);
         const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
         if (!triMesh || head.place != kVertexArray) continue;
@@ -223,7 +229,7 @@ class Walk {
       if (attribute.kind != "Container" || attribute.children.empty()) continue;
       const Object& first = doc_.objects[attribute.children.front()];
       if (first.kind == "VertexAttributeSetList" && !triMesh) {
-        VertexUVs(attribute, set.points.size(), shading, surface);
+        if (uvs_) VertexUVs(attribute, set.points.size(), shading, surface);
       } else if (first.kind == "AttributeArray" && triMesh) {
         auto fields = doc_.FieldsOf(first);
         const AttributeArrayHead head = ReadAttributeArrayHead(*fields);
@@ -529,6 +535,7 @@ class Walk {
   SceneSink& sink_;
   bool textures_;
   bool mapping_;
+  bool uvs_;  // the UVs of the points too
   SceneSummary& summary_;
   std::vector<std::size_t> following_;
   std::set<std::size_t> texturesDone_;
@@ -539,7 +546,7 @@ class Walk {
 }  // namespace
 
 void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary,
-               bool mapping) {
+               Mapping mapping) {
   Walk(document, sink, textures, mapping, summary).Run();
 }
 

@@ -40,13 +40,19 @@ constexpr std::uint64_t kMaxPlacements = std::uint64_t{1} << 20;
 // The largest subdivision count a Constant SubdivisionStyle may ask for.
 constexpr int kMaxSubdivision = 10000;
 
+// What the walk says of the textures that cover each geometry object
+// (TriangleSet's mapping): nothing; which textures cover which triangles;
+// or that and the UVs of its points.
+enum class Mapping { kNone, kTextures, kTexturesAndUVs };
+
 // Walks the whole document. `textures` false: texture objects are not
-// decoded (pictures off). `mapping` true: each geometry object's set also
-// says which textures cover it and the UVs of its points (TriangleSet's
-// mapping), and the textures it names are handed over before it. Errors in an object's data raise
-// RunError with the place; a reference to a missing entry, a cycle of references or references
-// nested deeper than kMaxNesting too.
+// decoded (pictures off). With a `mapping`, each geometry object's set also
+// says which textures cover it (and, kTexturesAndUVs, the UVs of its
+// points, read from its attribute arrays and vertex attribute sets), and
+// the textures it names are handed over before it. Errors in an object's
+// data raise RunError with the place; a reference to a missing entry, a
+// cycle of references or references nested deeper than kMaxNesting too.
 void WalkScene(const Document& document, SceneSink& sink, bool textures, SceneSummary& summary,
-               bool mapping = false);
+               Mapping mapping = Mapping::kNone);
 
 }  // namespace Kelvane::Metafile

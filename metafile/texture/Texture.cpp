@@ -113,11 +113,33 @@ struct Channels {
 std::uint32_t Widen5(std::uint32_t v) { return (v << 3) | (v >> 2); }
 std::uint32_t Widen6(std::uint32_t v) { return (v << 2) | (v >> 4); }
 
-// The bitmap written from the image has 24 bits a pixel, so alpha (the high
-// byte of ARGB32, the high bit of ARGB16) is dropped, as is the unused byte
-// or bit of RGB32 and RGB16.
-void DecodePixels(const std::vector<std::uint8_t>& data, const Picture& picture, std::uint32_t type,
-                  bool bigEndian, Image& out) {
+// The alpha of an ARGB32 pixel is its high byte (first in big endian order,
+// last in little), that of an ARGB16 pixel its high bit (set: opaque, 255;
+// clear: transparent, 0). A texture whose pixels are all opaque keeps no
+// alpha plane. The unused byte or bit of RGB32 and RGB16 is no alpha.
+void DecodeAlpha(const std::vector<std::uint8_t>& data, const Picture& picture, std::uint32_t type,
+                 bool bigEndian, Image& out) {
+  out.alpha.clear();
+  if (type != kARGB32 && type != kARGB16) return;
+  const std::uint32_t bytesPerPixel = type == kARGB32 ? 4 : 2;
+  // The byte that holds the alpha, or its high bit.
+  const std::uint32_t at = bigEndian ? 0 : bytesPerPixel - 1;
+  out.alpha.assign(out.rgb.size(), 255);
+  bool any = false;
+  std::uint8_t* target = out.alpha.data();
+  for (std::uint32_t y = 0; y < picture.height; ++y) {
+    const std::uint8_t* p = data.data() + picture.offset + std::size_t{y} * picture.rowBytes + at;
+    for (std::uint32_t x = 0; x < picture.width; ++x, p += bytesPerPixel) {
+      const std::uint8_t alpha = type == kARGB32 ? *p : (*p & 0x80) != 0 ? 255 : 0;
+      any = any || alpha < 255;
+      *target++ = alpha;
+    }
+  }
+  if (!any) out.alpha.clear();
+}
+
+void DecodeColours(const std::vector<std::uint8_t>& data, const Picture& picture,
+                   std::uint32_t type, bool bigEndian, Image& out) {
   switch (type) {
     case kRGB32:
     case kARGB32:
@@ -145,6 +167,14 @@ void DecodePixels(const std::vector<std::uint8_t>& data, const Picture& picture,
       return;
     }
   }
+}
+
+// The colours, and the alpha of ARGB32 and ARGB16 in its own plane, which
+// the 24- and 8-bit bitmaps leave out.
+void DecodePixels(const std::vector<std::uint8_t>& data, const Picture& picture, std::uint32_t type,
+                  bool bigEndian, Image& out) {
+  DecodeColours(data, picture, type, bigEndian, out);
+  DecodeAlpha(data, picture, type, bigEndian, out);
 }
 
 void DecodePixmap(Fields& fields, Image& out) {

@@ -21,7 +21,9 @@ bool IsTexture(std::string_view kind);
 // Reads a PixmapTexture, or the first image of a MipmapTexture, in any of
 // the pixel types RGB32, ARGB32, RGB24, RGB16, ARGB16, RGB16_565, either
 // byte order and bit order, honouring rowBytes. Bad sizes, types and data
-// are raised through fields.Fail. Alpha is dropped.
+// are raised through fields.Fail. The alpha of ARGB32 (its high byte) and
+// ARGB16 (its high bit) fills out.alpha when some pixel is less than
+// opaque; otherwise out.alpha is left empty.
 void DecodeTexture(std::string_view kind, Fields& fields, Image& out);
 
 }  // namespace Kelvane::Metafile

@@ -26,6 +26,10 @@ class FakeWindow : public Kelvane::CaptionSink {
   Kelvane::Unreal::Engine engine = Kelvane::Unreal::Engine::kNone;
   Kelvane::Unreal::Solidity solidity = Kelvane::Unreal::Solidity::kSolid;
   std::string texturePackage{Kelvane::Unreal::kDefaultTexturePackage};
+  int bitmapDepth = 24;
+  int textureAlpha = 0;
+  int texturePng = 0;
+  Kelvane::RunSettings::TextureFormat textureFormat = Kelvane::RunSettings::TextureFormat::kEngine;
   std::string fit;
 
   // The settings a run starts with, from the fields above.
@@ -42,6 +46,10 @@ class FakeWindow : public Kelvane::CaptionSink {
             .solidity = solidity,
             .texturePackage = texturePackage,
             .fit = Kelvane::FitRequest::Typed(fit),
+            .bitmapDepth = bitmapDepth,
+            .textureFormat = textureFormat,
+            .textureAlpha = textureAlpha != 0,
+            .texturePng = texturePng != 0,
             .templatePath = templatePath};
   }
 
@@ -60,14 +68,17 @@ class FakeWindow : public Kelvane::CaptionSink {
   void SetPositionCaption(std::string_view caption) override { labelPos.emplace_back(caption); }
   void DoEvents() override { ++doEvents; }
   void ShowTexture(const Kelvane::Image& shown) override { picture = &shown; }
-  // Saved as "texture_N.bmp" in `bitmapFolder` (the run writes it there);
-  // `refuseSaving` saves none, as a Cancel does.
+  // Saved as "texture_N.bmp" (or ".png", as the run proposes) in
+  // `bitmapFolder` (the run writes it there); `refuseSaving` saves none, as
+  // a Cancel does.
   std::string bitmapFolder = ".";
   bool refuseSaving = false;
-  std::string ChooseBitmapPath(int, const std::string&) override {
+  std::string ChooseBitmapPath(int, const std::string& proposed) override {
     savedTextures.push_back(picture != nullptr ? *picture : Kelvane::Image());
     if (refuseSaving) return {};
-    return bitmapFolder + "/texture_" + std::to_string(savedTextures.size()) + ".bmp";
+    const bool png = proposed.size() >= 4 && proposed.compare(proposed.size() - 4, 4, ".png") == 0;
+    return bitmapFolder + "/texture_" + std::to_string(savedTextures.size()) +
+           (png ? ".png" : ".bmp");
   }
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -27,7 +28,9 @@
 #include "TestSupport.h"
 #include "app/ModelOutputCases.h"
 #include "app/gui/FormMain.h"
+#include "app/gui/PictureBox.h"
 #include "app/gui/PreviewView.h"
+#include "image/Png.h"
 #include "platform/Platform.h"
 #include "preview/Preview.h"
 
@@ -932,6 +935,97 @@ TEST(PreviewPngTest, QtReadsTheWrittenPictureAsRendered) {
     for (int x = 0; x < 123; ++x) rendered.setPixel(x, y, 0xFF000000u | expected.rgb[y * 123 + x]);
   EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), rendered);
   EXPECT_GE(Colours(image), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// A texture's transparent pixels show the box's background, as the
+// editors show a masked texture; its opaque ones their colour.
+TEST(PictureBoxTest, TransparentPixelsShowTheBoxsBackground) {
+  Kelvane::Gui::PictureBox box(40, 40, nullptr);
+  const Kelvane::Image picture{3, 1, {0xFF0000, 0x00FF00, 0x0000FF}, {0, 127, 128}};
+  box.Show(picture);
+  box.Sync();
+  const QImage shown = box.grab().toImage();
+  const int border = Kelvane::Gui::PictureBox::kBorder;
+  const QRgb background = box.palette().button().color().rgb() & 0xFFFFFF;
+  ASSERT_NE(background, 0xFF0000u);
+  EXPECT_EQ(shown.pixel(border, border) & 0xFFFFFF, background);
+  EXPECT_EQ(shown.pixel(border + 1, border) & 0xFFFFFF, background);
+  EXPECT_EQ(shown.pixel(border + 2, border) & 0xFFFFFF, 0x0000FFu);
+  box.Keep();  // the copy kept after the run shows the same
+  EXPECT_EQ(box.grab().toImage().pixel(border, border) & 0xFFFFFF, background);
+}
+
+QByteArray PngOf(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.save(&buffer, "PNG"));
+  return bytes;
+}
+
+// Another PNG writer and reader: Qt reads the alpha Kelvane writes, and
+// Kelvane reads the PNGs Qt writes, RGBA and palette with tRNS alike.
+TEST(PngQtTest, QtAndKelvaneReadEachOthersAlpha) {
+  Kelvane::Image ours{5, 3, {}, {}};
+  for (int i = 0; i < 15; ++i) {
+    ours.rgb.push_back(static_cast<std::uint32_t>(i * 0x110D07) & 0xFFFFFF);
+    ours.alpha.push_back(static_cast<std::uint8_t>(i % 4 == 0 ? 255 : i * 18));
+  }
+  const std::string png = Kelvane::PngBytes(ours);
+  QImage read;
+  ASSERT_TRUE(read.loadFromData(reinterpret_cast<const uchar*>(png.data()),
+                                static_cast<int>(png.size()), "PNG"));
+  read = read.convertToFormat(QImage::Format_ARGB32);
+  for (int i = 0; i < 15; ++i) {
+    const QRgb pixel = read.pixel(i % 5, i / 5);
+    EXPECT_EQ(qAlpha(pixel), ours.alpha[static_cast<std::size_t>(i)]) << i;
+    if (ours.alpha[static_cast<std::size_t>(i)] == 255) {
+      EXPECT_EQ(pixel & 0xFFFFFF, ours.rgb[static_cast<std::size_t>(i)]);
+    }
+  }
+
+  QImage rgba(7, 6, QImage::Format_ARGB32);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 7; ++x)
+      rgba.setPixel(x, y, qRgba(x * 30, y * 40, 200 - x * y, (x + y) % 3 ? 255 : x * 20));
+  const QByteArray fromQt = PngOf(rgba);
+  const Kelvane::Image theirs = Kelvane::ReadPng(
+      std::string_view(fromQt.constData(), static_cast<std::size_t>(fromQt.size())), 64);
+  ASSERT_EQ(theirs.width, 7);
+  ASSERT_EQ(theirs.alpha.size(), 42u);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 7; ++x) {
+      const QRgb want = rgba.pixel(x, y);
+      EXPECT_EQ(theirs.alpha[theirs.IndexOf(x, y)], qAlpha(want)) << x << "," << y;
+      if (qAlpha(want) == 255) {
+        EXPECT_EQ(theirs.Pixel(x, y), want & 0xFFFFFF) << x << "," << y;
+      }
+    }
+  }
+
+  QImage indexed(4, 4, QImage::Format_Indexed8);
+  indexed.setColorTable(
+      {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 255), qRgba(0, 255, 0, 255), qRgba(0, 0, 255, 255)});
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) indexed.setPixel(x, y, static_cast<uint>((x + y) % 4));
+  const QByteArray paletted = PngOf(indexed);
+  const Kelvane::Image fromPalette = Kelvane::ReadPng(
+      std::string_view(paletted.constData(), static_cast<std::size_t>(paletted.size())), 64);
+  ASSERT_EQ(fromPalette.width, 4);
+  ASSERT_EQ(fromPalette.alpha.size(), 16u);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const int entry = (x + y) % 4;
+      EXPECT_EQ(fromPalette.Transparent(fromPalette.IndexOf(x, y)), entry == 0) << x << "," << y;
+      if (entry != 0) {
+        EXPECT_EQ(fromPalette.Pixel(x, y), indexed.color(entry) & 0xFFFFFF);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ using Kelvane::Image;
 using Kelvane::Preview::Model;
 using Kelvane::Preview::ReadT3d;
 using Kelvane::Preview::Render;
+using Kelvane::Preview::Texture;
 using Kelvane::Preview::View;
 using testing_support::ReadFile;
 using testing_support::TempDir;
@@ -370,14 +371,14 @@ TEST(PreviewTextureTest, ATexturedFaceShowsItsTexelsWhereItsAxesLayThem) {
   // A 2 x 2 texture over the whole square: texel (s, t) = ((y + 1), (1 - z))
   // from the top left corner, so the top row of the texture is at z = 1.
   const Model model = ReadT3d(TexturedSquare("checks", "0,-1,1", "0,1,0", "0,0,-1"));
-  const std::vector<Image> textures = {{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}}};
+  const std::vector<Texture> textures = {{{2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}}}};
   const Image picture = Render(model, 200, 200, kFront, &textures);
   // Facing the viewer: the texels themselves. Y runs to the right, Z up.
   EXPECT_EQ((Colours{At(picture, 50, 50), At(picture, 150, 50), At(picture, 50, 150),
                      At(picture, 150, 150)}),
             (Colours{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}));
   // Without its texture the face is drawn plain.
-  const std::vector<Image> missing(1);
+  const std::vector<Texture> missing(1);
   EXPECT_EQ(At(Render(model, 200, 200, kFront, &missing), 50, 50), kFacing);
   EXPECT_EQ(At(Render(model, 200, 200, kFront), 50, 50), kFacing);
   // Axes twice as long repeat the texture twice across the face.
@@ -401,9 +402,75 @@ TEST(PreviewTextureTest, ThePngOfADocumentShowsTheBitmapsBesideIt) {
   const Model model = Kelvane::Preview::ReadT3dFile(dir.File("doc.t3d"));
   const auto textures = Kelvane::Preview::LoadTextures(model, dir.File(""));
   ASSERT_EQ(textures.size(), 1u);
-  EXPECT_EQ(textures[0].rgb, picture.rgb);
+  EXPECT_EQ(textures[0].picture.rgb, picture.rgb);
   EXPECT_EQ(png, Kelvane::PngBytes(Render(model, 64, 64, View{}, &textures)));
   EXPECT_NE(png, Kelvane::PngBytes(Render(model, 64, 64, View{})));
+}
+
+}  // namespace
+
+namespace {
+
+// A 2 x 2 texture (red, green / blue, yellow) whose red texel is
+// transparent, as a run saves it: a masked 8-bit bitmap or an RGBA PNG.
+Image RedClear() { return {2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00}, {0, 255, 255, 255}}; }
+
+// The textured square at x = 0 with its head line's flags, and a plain
+// square behind it at x = 1.
+Model CardBeforeAWall(const std::string& flags, const std::string& folder) {
+  const std::string card = "Begin Polygon Item=OUTSIDE Texture=skin" + flags +
+                           " Link=0\r\nOrigin 0,-1,1\r\nNormal 1,0,0\r\nTextureU 0,1,0\r\n"
+                           "TextureV 0,0,-1\r\nVertex 0,-1,-1\r\nVertex 0,1,-1\r\nVertex 0,1,1\r\n"
+                           "Vertex 0,-1,1\r\nEnd Polygon\r\n";
+  WriteFile(folder + "/doc.t3d",
+            "Begin PolyList\r\n" + card + Square(1, -1, -1, 1, 1) + "End PolyList\r\n");
+  return Kelvane::Preview::ReadT3dFile(folder + "/doc.t3d");
+}
+
+// Where a masked card's texels are see-through, the wall behind it shows:
+// palette entry 0 of an 8-bit bitmap on a polygon marked masked, the alpha
+// below half of a PNG on any polygon; NAME.bmp comes before NAME.png.
+TEST(PreviewTextureTest, MaskedTexelsShowWhatLiesBehindThem) {
+  const Image opaque{2, 2, RedClear().rgb};
+  struct Case {
+    const char* name;
+    const char* flags;
+    bool maskedBitmap, plainBitmap, png;
+    bool seeThrough;
+  };
+  const Case cases[] = {
+      {"masked bitmap, polygon masked", " Flags=2", true, false, false, true},
+      {"masked bitmap, masked among other flags", " Flags=298", true, false, false, true},
+      {"masked bitmap, polygon not masked", " Flags=256", true, false, false, false},
+      {"masked bitmap, no flags", "", true, false, false, false},
+      {"24-bit bitmap, polygon masked", " Flags=2", false, true, false, false},
+      {"PNG with alpha, no flags", "", false, false, true, true},
+      {"PNG with alpha, polygon masked", " Flags=2", false, false, true, true},
+      {"a bitmap beside the PNG comes first", "", false, true, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string folder = dir.File("");
+    if (c.maskedBitmap) Kelvane::SaveMaskedBitmap(RedClear(), dir.File("skin.bmp"));
+    if (c.plainBitmap) Kelvane::SaveBitmap(opaque, dir.File("skin.bmp"));
+    if (c.png) Kelvane::SavePng(RedClear(), dir.File("skin.png"));
+    const Model model = CardBeforeAWall(c.flags, folder);
+    ASSERT_EQ(model.cornerCount.size(), 2u);
+    const auto textures = Kelvane::Preview::LoadTextures(model, folder);
+    const Image picture = Render(model, 200, 200, kFront, &textures);
+    EXPECT_EQ(At(picture, 50, 50), c.seeThrough ? kFacing : 0xFF0000u);
+    EXPECT_EQ((Colours{At(picture, 150, 50), At(picture, 50, 150), At(picture, 150, 150)}),
+              (Colours{0x00FF00, 0x0000FF, 0xFFFF00}));
+  }
+  // The command line's preview draws the same.
+  TempDir dir;
+  Kelvane::SaveMaskedBitmap(RedClear(), dir.File("skin.bmp"));
+  const Model model = CardBeforeAWall(" Flags=2", dir.File(""));
+  Kelvane::Preview::WritePreviewPng(dir.File("doc.t3d"), dir.File("doc.png"), 64, 64);
+  const auto textures = Kelvane::Preview::LoadTextures(model, dir.File(""));
+  EXPECT_EQ(ReadFile(dir.File("doc.png")),
+            Kelvane::PngBytes(Render(model, 64, 64, View{}, &textures)));
 }
 
 }  // namespace

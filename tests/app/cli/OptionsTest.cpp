@@ -109,6 +109,13 @@ TEST(OptionsTest, RefusalsNameWhatIsWrong) {
       {{"a", "--uv", "--no-pictures"},
        "--uv names the texture bitmaps, which --no-pictures leaves out"},
       {{"a", "--engine", "ue5"}, "--engine takes none, ue1, ue2, ue3 or ue4, not \"ue5\""},
+      {{"a", "--engine", "ue3", "--texture-format", "tga"},
+       "--texture-format takes bmp or png, not \"tga\""},
+      {{"a", "--texture-format", "png"},
+       "--texture-format chooses how an --engine saves its textures"},
+      {{"a", "--engine", "ue1", "--bitmap-depth", "24"},
+       "--engine ue1 saves 8-bit bitmaps, the only ones its editor imports; leave out "
+       "--bitmap-depth 24"},
       {{"a", "--solidity", "soft"},
        "--solidity takes solid, semisolid or nonsolid, not \"soft\""},
       {{"a", "--editor-frame", "--engine", "ue3"}, "--editor-frame is --engine ue1; give one of them"},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -501,15 +503,17 @@ TEST(BinaryDocumentTest, BadInputIsRefusedWithItsPlace) {
        "byte 4 of the input", "gives its size as 20 bytes"},
       {"unknown flags", [](Bytes& b) { b.Header(4); }, ErrorKind::InvalidArgument,
        "byte 12 of the input", "flags 4"},
-      {"truncated object", [](Bytes& b) { b.Header().Code("trng").U8(0); }, ErrorKind::OutOfRange,
-       "byte 24 of the input", "is cut short"},
-      {"size one byte beyond the input", [](Bytes& b) { b.Header().Code("trng").U32(5).U32(0); },
-       ErrorKind::OutOfRange, "byte 28 of the input, in a Triangle ('trng')",
-       "claims 5 bytes of data, but the input has only 4 left"},
       {"size beyond its container",
        [](Bytes& b) { b.Header().Code("cntr").U32(16).Code("trng").U32(36).U64(0); },
        ErrorKind::OutOfRange, "byte 36 of the input, in a Triangle ('trng')",
        "the data of the Container ('cntr') object at byte 24 has only 8 left"},
+      // A top-level container whose size fits holds its objects to the
+      // byte: one cut short inside it is an error, not an unread rest.
+      {"object cut short inside a container",
+       [](Bytes& b) { b.Header().Code("cntr").U32(13).Code("trng").U32(0).U32(0).U8(0); },
+       ErrorKind::OutOfRange, "byte 40 of the input, in a Container ('cntr')",
+       "is cut short: its type and size take 8 bytes, the data of the Container ('cntr') object "
+       "at byte 24 has only 5 left"},
       {"object header cut by its container",
        [](Bytes& b) { b.Header().Code("cntr").U32(4).Code("trng"); }, ErrorKind::OutOfRange,
        "byte 32 of the input, in a Container ('cntr')", "has only 4 left"},
@@ -554,6 +558,90 @@ TEST(BinaryDocumentTest, BadInputIsRefusedWithItsPlace) {
       EXPECT_NE(std::string(error->what()).find(c.message), std::string::npos) << error->what();
     }
   }
+}
+
+// Bytes after the last object that begin no object: what a file holds when
+// its writer padded it or wrote a texture's data twice.
+struct TrailingCase {
+  const char* name;
+  std::function<void(Bytes&)> junk;
+  std::string detail;  // the warning's words after "were not read: "
+};
+
+// The bytes of a texture's pixels (ARGB16, the top bit clear in some), as
+// a second copy of them would stand after the last object.
+void Pixels(Bytes& b) {
+  for (int i = 0; i < 64; ++i) b.U16(static_cast<std::uint16_t>(i % 3 == 0 ? 0x7C1F : 0x83E0));
+}
+
+TEST(BinaryDocumentTest, BytesAfterTheLastObjectAreLeftUnreadWithAWarning) {
+  const TrailingCase cases[] = {
+      {"zeros", [](Bytes& b) { b.U64(0).U64(0).U64(0); },
+       "the rest begins with a type of 0, which no object has"},
+      {"zeros, then a texture's pixels",
+       [](Bytes& b) {
+         b.U64(0).U64(0);
+         Pixels(b);
+       },
+       "the rest begins with a type of 0, which no object has"},
+      {"a texture's pixels", Pixels, "the rest begins with an object '"},
+      {"fewer bytes than a type and size", [](Bytes& b) { b.Code("trng").U8(0); },
+       "too few for an object's type and size, which take 8 bytes"},
+      {"a known object whose size runs past the end", [](Bytes& b) { b.Code("trng").U32(5).U32(0); },
+       "the rest begins with a Triangle ('trng') that claims 5 bytes of data, where only 4 follow "
+       "its size"},
+      {"a container whose size runs past the end",
+       [](Bytes& b) { b.Code("cntr").U32(400).Code("trng").U32(36); },
+       "the rest begins with a Container ('cntr') that claims 400 bytes of data, where only 8 "
+       "follow its size"},
+      {"random bytes",
+       [](Bytes& b) {
+         std::mt19937 random(30);
+         for (int i = 0; i < 100; ++i) b.U8(static_cast<std::uint8_t>(random()));
+       },
+       "the rest begins with an object "},
+  };
+  for (const TrailingCase& c : cases) {
+    for (bool little : kOrders) {
+      SCOPED_TRACE(std::string(c.name) + (little ? " little" : " big"));
+      Bytes b(little);
+      b.Header();
+      b.Object("cntr", [](Bytes& in) {
+        in.Object("trng", Triangle);
+        in.Object("attr");
+      });
+      b.Object("trng", Triangle);
+      const std::size_t end = b.Size();
+      c.junk(b);
+      const auto doc = ReadBinaryDocument(b.Data());
+      // Everything before the rest is read as it would be without it.
+      EXPECT_EQ(KindsOf(*doc, doc->top), (std::vector<std::string>{"Container", "Triangle"}));
+      EXPECT_EQ(KindsOf(*doc, doc->objects[doc->top[0]].children),
+                (std::vector<std::string>{"Triangle", "AttributeSet"}));
+      EXPECT_EQ(doc->objects[doc->top[1]].dataEnd, end);
+      ASSERT_EQ(doc->warnings.size(), 1u);
+      const std::string& warning = doc->warnings[0];
+      EXPECT_EQ(warning.rfind("the last " + std::to_string(b.Size() - end) +
+                                  " bytes of the input were not read: " + c.detail,
+                              0),
+                0u)
+          << warning;
+      const std::string place = " (byte " + std::to_string(end) + " of the input)";
+      EXPECT_EQ(warning.substr(warning.size() - std::min(warning.size(), place.size())), place)
+          << warning;
+    }
+  }
+  // Zeros inside a container are objects of an unknown type, as before.
+  Bytes b(false);
+  b.Header();
+  b.Object("cntr", [](Bytes& in) {
+    in.Object("trng", Triangle);
+    in.U64(0);
+  });
+  const auto doc = ReadBinaryDocument(b.Data());
+  EXPECT_TRUE(doc->warnings.empty());
+  EXPECT_EQ(KindsOf(*doc, doc->objects[doc->top[0]].children),
+            (std::vector<std::string>{"Triangle", "'\\x00\\x00\\x00\\x00'"}));
 }
 
 // Bad data in an object: the data (after the TriMesh's type and size at

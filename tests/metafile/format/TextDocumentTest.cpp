@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -113,8 +114,6 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
   } cases[] = {
       {"3DMetafile ( 1 6 Normal )\nMesh ( 3\n", ErrorKind::InvalidArgument,
        "The Mesh object that begins here is never closed by ')'", "input line 2, column 1"},
-      {"3DMetafile ( 1 6 Normal )\n)\n", ErrorKind::InvalidArgument, "This ')' closes no object",
-       "input line 2, column 1"},
       {"3DMetafile ( 1 6 Normal )\nMesh ( 3 ( ) )\n", ErrorKind::InvalidArgument,
        "This '(' follows no object name", "input line 2, column 10"},
       {"TriMesh ( )\n", ErrorKind::InvalidArgument,
@@ -123,14 +122,15 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
       {"", ErrorKind::InvalidArgument,
        "This is not a 3DMF text file: it does not begin with \"3DMetafile (\"",
        "input line 1, column 1"},
-      {"3DMetafile ( 1 6 Normal )\nlabel3:\n", ErrorKind::InvalidArgument,
-       "The label \"label3\" stands before no object", "input line 2, column 1"},
-      {"3DMetafile ( 1 6 Normal )\r\nword Mesh ( )\r\n", ErrorKind::InvalidArgument,
-       "Expected an object here, found \"word\"", "input line 2, column 1"},
-      {"3DMetafile ( 1 6 Normal )\n1 2\nMesh ( )\n", ErrorKind::InvalidArgument,
-       "Expected an object here, found \"1 2\"", "input line 2, column 1"},
-      {"3DMetafile ( 1 6 Normal )\nMesh ( ) Frob\n", ErrorKind::InvalidArgument,
-       "Expected an object here, found \"Frob\"", "input line 2, column 10"},
+      // Before the first object, what begins none is an error as ever.
+      {")\n3DMetafile ( 1 6 Normal )\n", ErrorKind::InvalidArgument, "This ')' closes no object",
+       "input line 1, column 1"},
+      {"label3:\n", ErrorKind::InvalidArgument, "The label \"label3\" stands before no object",
+       "input line 1, column 1"},
+      {"word\r\n3DMetafile ( 1 6 Normal )\r\n", ErrorKind::InvalidArgument,
+       "Expected an object here, found \"word\"", "input line 1, column 1"},
+      {"1 2 3DMetafile ( 1 6 Normal )\n", ErrorKind::InvalidArgument,
+       "Expected an object here, found \"1 2\"", "input line 1, column 1"},
       {"3DMetafile ( 1 6 Normal )\nString ( \"open )\n", ErrorKind::InvalidArgument,
        "A string is never closed", "input line 2, column 10"},
       {deep, ErrorKind::OutOfRange, "Objects nest more than 256 deep", "input line 2, column 3083"},
@@ -159,6 +159,74 @@ TEST(TextDocumentTest, StructuralFaultsNameTheirKindAndPlace) {
       EXPECT_EQ(e.Place(), c.place) << c.message;
     }
   }
+}
+
+// What follows the last complete object at the top level and begins no
+// object: zeros a file was padded with, a texture's data written again,
+// words, stray parentheses. The objects before it are read as ever.
+TEST(TextDocumentTest, TextAfterTheLastObjectIsLeftUnreadWithAWarning) {
+  const std::string head =
+      "3DMetafile ( 1 6 Normal toc> )\n"
+      "Container (\n"
+      "  Triangle ( 0 0 0 1 0 0 0 1 0 )\n"
+      "  AttributeSet ( )\n"
+      ")\n"
+      "Mesh ( 3 0 0 0 1 0 0 0 1 0 1 3 0 1 2 ) # the last object\n";
+  const std::string randomBytes = [] {
+    std::mt19937 random(30);
+    std::string bytes = "\xA7";  // no blank, so the rest begins right here
+    for (int i = 0; i < 200; ++i) bytes += static_cast<char>(random());
+    return bytes;
+  }();
+  const struct {
+    const char* name;
+    std::string junk;
+    std::string detail;  // the warning's words after "the rest begins with "
+    std::size_t skipped;  // blanks before the rest
+  } cases[] = {
+      {"zeros", std::string(64, '\0'), "the byte 0x00, which a text file does not hold", 0},
+      {"zeros after a blank line", "\n  " + std::string(9, '\0'),
+       "the byte 0x00, which a text file does not hold", 3},
+      {"a texture's pixels written again",
+       "0x7C1F83E07C1F83E07C1F83E07C1F83E0\n0x83E07C1F83E07C1F83E07C1F83E07C1F\n",
+       "\"0x7C1F83E07C1F83E07C1F83E07C1F83E0\", which is no object", 0},
+      {"random bytes", randomBytes, "", 0},
+      {"a ')' that closes nothing", ")\n", "a ')' that closes no object", 0},
+      {"a '(' after no name", "( 1 2 )\n", "a '(' that follows no object name", 0},
+      {"a label before no object", "label3:\n", "the label \"label3\", which stands before no object",
+       0},
+      {"words before an object", "word Mesh ( )\r\n", "\"word Mesh\", which is no object", 0},
+      {"numbers on their own line", "  1 2\nMesh ( )\n", "\"1 2\", which is no object", 2},
+      {"a word at the very end", "Frob", "\"Frob\", which is no object", 0},
+      {"a string never closed", "\"open\n", "a string that is never closed", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = head + c.junk;
+    const auto doc = ReadTextDocument(text);
+    EXPECT_EQ(Kinds(*doc, doc->top), (std::vector<std::string>{"3DMetafile", "Container", "Mesh"}));
+    EXPECT_EQ(Kinds(*doc, doc->objects[doc->top[1]].children),
+              (std::vector<std::string>{"Triangle", "AttributeSet"}));
+    EXPECT_EQ(DataOf(*doc, doc->top[2]), " 3 0 0 0 1 0 0 0 1 0 1 3 0 1 2 ");
+    const std::size_t at = head.size() + c.skipped;
+    ASSERT_EQ(doc->warnings.size(), 1u);
+    const std::string expected = "the last " + std::to_string(text.size() - at) +
+                                 " bytes of the input were not read: the rest begins with " +
+                                 c.detail;
+    EXPECT_EQ(doc->warnings[0].substr(0, expected.size()), expected);
+    EXPECT_NE(doc->warnings[0].find("(" + TextPlace(text, at) + ")"), std::string::npos)
+        << doc->warnings[0];
+  }
+  // One case whole, wording and place.
+  EXPECT_EQ(ReadTextDocument("3DMetafile ( 1 6 Normal )\n)")->warnings,
+            (std::vector<std::string>{"the last byte of the input was not read: the rest begins "
+                                      "with a ')' that closes no object (input line 2, column 1)"}));
+  // Blanks and comments after the last object are no rest; a control byte
+  // between a name and its "(" is a blank, as inside objects.
+  EXPECT_TRUE(ReadTextDocument(head + "\t\v\f \r\n# \x01 in a comment\n")->warnings.empty());
+  const auto blank = ReadTextDocument(head + "Triangle\x01( 0 0 0 1 0 0 0 1 0 )\n");
+  EXPECT_TRUE(blank->warnings.empty());
+  EXPECT_EQ(blank->top.size(), 4u);
 }
 
 // A file that lost a ')' near its end: the Containers still open when it
