@@ -60,6 +60,12 @@ OPTION_SETS = {
     "ue4-3dmf-one-brush": ["--engine", "ue4", "--reader", "3dmf", "--one-brush"],
     "ue4-uv-package-fit": ["--engine", "ue4", "--uv", "--texture-package", "Walls.Stone",
                            "--fit", "256"],
+    "editor-one-brush": ["--editor-frame", "--one-brush"],
+    "editor-no-pictures": ["--editor-frame", "--no-pictures"],
+    "uv-editor-one-brush": ["--uv", "--editor-frame", "--one-brush"],
+    "ue1-3dmf": ["--engine", "ue1", "--reader", "3dmf"],
+    "ue2-uv-png": ["--engine", "ue2", "--uv", "--texture-format", "png"],
+    "ue3-3dmf-bmp": ["--engine", "ue3", "--reader", "3dmf", "--texture-format", "bmp"],
 }
 
 # Runs that take no model.

@@ -15,12 +15,13 @@
 namespace Kelvane::Unreal {
 
 T3dWriter::T3dWriter(std::string outputPath, std::string templatePath, Output output,
-                     Writes writes)
+                     Writes writes, std::size_t streamBlock)
     : outputPath_(std::move(outputPath)),
       templatePath_(templatePath.empty() ? DefaultTemplatePath() : std::move(templatePath)),
       targetPath_(outputPath_),
       writeFiles_(output == Output::kFile),
-      streamAsked_(writes == Writes::kStream) {}
+      streamAsked_(writes == Writes::kStream),
+      streamBlock_(streamBlock) {}
 
 T3dWriter::~T3dWriter() { Abandon(); }
 
@@ -99,7 +100,7 @@ char* T3dWriter::GrowFor(std::size_t bytes) {
   // long template): grown once, kept for the document. Without a stream it
   // holds one record at a time.
   const std::size_t room =
-      std::max(used_ + bytes, streaming_ ? kStreamBlock + 65536 : std::size_t{65536});
+      std::max(used_ + bytes, streaming_ ? streamBlock_ + 65536 : std::size_t{65536});
   auto grown = std::make_unique_for_overwrite<char[]>(room);
   if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
   buffer_ = std::move(grown);
@@ -181,7 +182,7 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
   if (streaming_) {
     Gather(piece);
     Gather("\r\n");
-    if (used_ >= kStreamBlock) WriteBlock();
+    if (used_ >= streamBlock_) WriteBlock();
     return;
   }
   if (!append && sideWanted_) {
@@ -203,7 +204,7 @@ void T3dWriter::WritePiece(std::string_view piece, bool append) {
 
 void T3dWriter::StreamRecord(std::string_view record) {
   Gather(record);
-  if (used_ >= kStreamBlock) WriteBlock();
+  if (used_ >= streamBlock_) WriteBlock();
 }
 
 void T3dWriter::AppendRecord(std::string_view record) {

@@ -51,10 +51,16 @@ class T3dWriter {
   // documents); an output that is no regular file (a device, a pipe, a
   // folder) still takes the pieces one by one.
   enum class Writes { kPieces, kStream };
+  // The bytes a stream gathers before it writes them: whole pieces only,
+  // so a block goes out as soon as it reaches this size.
+  static constexpr std::size_t kStreamBlock = std::size_t{4} << 20;
 
-  // An empty template path means DefaultTemplatePath().
+  // An empty template path means DefaultTemplatePath(). `streamBlock` is
+  // the size a stream's block reaches before it is written (kStreamBlock;
+  // tests take smaller ones).
   explicit T3dWriter(std::string outputPath, std::string templatePath = {},
-                     Output output = Output::kFile, Writes writes = Writes::kPieces);
+                     Output output = Output::kFile, Writes writes = Writes::kPieces,
+                     std::size_t streamBlock = kStreamBlock);
   // A document left unfinished goes the way Abandon sends it.
   ~T3dWriter();
   T3dWriter(const T3dWriter&) = delete;
@@ -142,9 +148,6 @@ class T3dWriter {
   // the side file stands beside.
   bool ReplacesEarlierOutput() const { return earlierOutput_; }
 
-  // The bytes a stream gathers before it writes them: whole pieces only,
-  // so a block goes out as soon as it reaches this size.
-  static constexpr std::size_t kStreamBlock = std::size_t{4} << 20;
 
  private:
   // The side file beside the output (or where its link leads), made new.
@@ -174,6 +177,7 @@ class T3dWriter {
   std::string replacedPath_;
   bool writeFiles_;
   bool streamAsked_;
+  std::size_t streamBlock_;
   // This document goes through the stream (decided by its first piece).
   bool streaming_ = false;
   bool sideWanted_ = false;
@@ -218,7 +222,7 @@ inline void T3dWriter::WriteRecord() {
   if (!streaming_) [[unlikely]] return WriteRecordAlone();
   used_ += made_;
   made_ = 0;
-  if (used_ >= kStreamBlock) WriteBlock();
+  if (used_ >= streamBlock_) WriteBlock();
 }
 
 // The name of side file `n` (from 1) beside `output`: "OUTPUT.partial", then
