@@ -92,6 +92,23 @@ void CheckNumber(double value) {
         "the number form differs from the former one");
 }
 
+// The quick form of a unit vector (the texture axes) against three numbers
+// of the former form.
+void CheckUnitVector(const Vector3& v) {
+  char before[3 * Reference::kNumberRoom + 8];
+  char* end = Reference::PutNumber(before, v.X);
+  *end++ = ',';
+  end = Reference::PutNumber(end, v.Y);
+  *end++ = ',';
+  end = Reference::PutNumber(end, v.Z);
+  *end++ = '\r';
+  *end++ = '\n';
+  char ours[Unreal::NumberForm::kVectorRoom + 8];
+  const std::size_t length = Unreal::NumberForm::PutUnitVector(ours, v);
+  Check(std::string_view(ours, length) == std::string_view(before, static_cast<std::size_t>(end - before)),
+        "a unit vector's form differs from the former number form");
+}
+
 void CheckNumbers(const std::uint8_t* data, std::size_t size) {
   for (std::size_t at = 0; at + 8 <= size; at += 8) {
     std::uint64_t bits;
@@ -108,6 +125,9 @@ void CheckNumbers(const std::uint8_t* data, std::size_t size) {
                            std::ldexp(decimal, static_cast<int>((bits >> 40) % 64) - 20)}) {
       CheckNumber(v);
       CheckNumber(-v);
+      // Below 1 the unit vectors' quick way takes them, ties included.
+      const double below1 = std::remainder(v, 2.0);
+      CheckUnitVector({below1, -tie / std::max(1.0, std::ceil(std::fabs(tie))), v});
     }
   }
 }
@@ -224,8 +244,9 @@ void CheckEditorNumbers(const std::uint8_t* data, std::size_t size) {
 }
 
 // A vector through the writer's quick ways against three numbers of the
-// slow way.
+// slow way, and the default form's unit vectors against the former form.
 void CheckEditorVector(const Vector3& v) {
+  CheckUnitVector(v);
   std::string before;
   Reference::Editor::AppendVector(before, v);
   char unit[3 * Unreal::NumberForm::kEditorNumberRoom + 8];

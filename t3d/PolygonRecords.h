@@ -141,10 +141,11 @@ struct RecordAxes {
   const auto originLength = static_cast<std::size_t>(end - origin);
   end = PutText(end, "Normal ");
   end += NumberForm::PutVector(end, axes.normal);
+  // The texture axes are unit vectors (or zero).
   end = PutText(end, "TextureU ");
-  end += NumberForm::PutVector(end, axes.u);
+  end += NumberForm::PutUnitVector(end, axes.u);
   end = PutText(end, "TextureV ");
-  end += NumberForm::PutVector(end, axes.v);
+  end += NumberForm::PutUnitVector(end, axes.v);
   // The first vertex is the origin again: copied, not made twice.
   end = PutText(end, "Vertex ");
   if (formA != nullptr && formA->length != 0) {

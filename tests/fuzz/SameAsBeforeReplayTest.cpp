@@ -65,8 +65,9 @@ TEST(SameAsBeforeReplayTest, NumbersAtTheQuickWaysEdges) {
 }
 
 // Doubles at the edges of the number forms' quick ways, eight bytes each,
-// as the fuzzer reads them: around 1 (where the editor's unit vectors end),
-// the sixth decimal's halfway points, whole parts from 10^5 to 10^11 (two
+// as the fuzzer reads them: around 1 (where the unit vectors' quick ways
+// end), the fifth and sixth decimals' halfway points, whole parts from
+// 10^5 to 10^11 (two
 // triples and five digits), 2^52 / 10^6 and 2^52 / 10^5, zeros of either
 // sign and values that round to zero. Each is read as a number, a vector's
 // component and a corner's coordinate.
@@ -74,7 +75,8 @@ TEST(SameAsBeforeReplayTest, NumberFormsAtTheQuickWaysEdges) {
   std::vector<double> values = {0.0, -0.0, 4e-7, -4e-7, 5e-7, -5e-7, 1e-300, 0.9999995,
                                 0.99999949999999, 1.0, -1.0, 1.0000005, 1.4999999, 1.5,
                                 0x1p52 / 1e6, 0x1p52 / 1e5, 99999.9999995, 99999.999995,
-                                100000.0, -100000.0};
+                                100000.0, -100000.0, 0.999995, 0.99999499999, 4e-6, 5e-6,
+                                -5e-6, 0.123455};
   for (double whole = 1e5; whole <= 1e11; whole *= 10) {
     for (const double step : {-1.0, 0.0, 0.5, 1.0}) values.push_back(whole + step);
   }
