@@ -57,8 +57,10 @@ bool File::Open(const std::string& path, Mode mode, int& error) {
   }
   // An existing file opens at the first call, as every append of a run
   // does; a missing one is made by a second, which tells that it was made.
-  int fd = ::open(path.c_str(), flags);
-  bool created = false;
+  // A file made new (kCreate) is made by the first, with the same mode as
+  // any other.
+  int fd = ::open(path.c_str(), flags, 0666);
+  bool created = mode == Mode::kCreate && fd >= 0;
   if (fd < 0 && errno == ENOENT && mode != Mode::kRead) {
     fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
     created = fd >= 0;

@@ -5,7 +5,8 @@ Every model of the corpus (the examples, tests/data, the shared samples, the
 fuzz seeds and a few junk files made here) is converted by both programs in
 every option set, one after the other in the same folder, so that paths in
 messages are the same. What each run leaves (the document, side files,
-bitmaps, pictures), its stdout, its stderr and its exit status must be equal.
+bitmaps, pictures, with their modes), its stdout, its stderr and its exit status must
+be equal.
 
 Usage: compare-builds.py BEFORE_BIN AFTER_BIN [--corpus DIR ...] [--sets NAME,...]
                          [--ignore-usage]
@@ -119,13 +120,14 @@ def corpus(extra):
 
 
 def snapshot(folder):
-    """Every file under the folder with its bytes' digest."""
+    """Every file under the folder with its bytes' digest and its mode."""
     files = {}
     for top, _, names in os.walk(folder):
         for name in names:
             path = os.path.join(top, name)
             with open(path, "rb") as f:
-                files[os.path.relpath(path, folder)] = hashlib.sha256(f.read()).hexdigest()
+                files[os.path.relpath(path, folder)] = (hashlib.sha256(f.read()).hexdigest(),
+                                                        os.stat(path).st_mode & 0o7777)
     return files
 
 

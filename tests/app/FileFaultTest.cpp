@@ -461,6 +461,10 @@ TEST(FileFaultTest, AFailedEditorDocumentLeavesTheOutputAndWholePiecesBeside) {
   constexpr int kMany = 14000;
   const std::string many = whole(strip(kMany, -1, false), false);
   ASSERT_GT(many.size(), Unreal::T3dWriter::kStreamBlock + 100000);
+  // The side file it was made in became the output: a file as any other
+  // the user makes, with the permissions the umask leaves.
+  EXPECT_EQ(std::filesystem::status(dir.File("complete.t3d")).permissions(),
+            std::filesystem::status(input).permissions());
   // The first block ends with the piece that takes it to a block or more.
   const std::size_t firstBlock =
       many.find("End Polygon\r\n\r\n", Unreal::T3dWriter::kStreamBlock - 15) + 15;
