@@ -5,8 +5,8 @@ Every model of the corpus (the examples, tests/data, the shared samples, the
 fuzz seeds and a few junk files made here) is converted by both programs in
 every option set, one after the other in the same folder, so that paths in
 messages are the same. What each run leaves (the document, side files,
-bitmaps, pictures, with their modes), its stdout, its stderr and its exit status must
-be equal.
+bitmaps, pictures, with their modes), its stdout, its stderr and its exit
+status must be equal.
 
 Usage: compare-builds.py BEFORE_BIN AFTER_BIN [--corpus DIR ...] [--sets NAME,...]
                          [--ignore-usage]
