@@ -15,6 +15,7 @@
 // The texts are copied into buffers of their exact size, so that a read
 // past their end is a sanitizer report.
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -618,6 +619,22 @@ void CheckDocument(std::string_view data) {
     if (a.message.find(kOpenAtEnd) != std::string::npos ||
         b.message.find(kOpenAtEnd) != std::string::npos)
       continue;
+    // So is text after the top level's first object that begins no object
+    // (a control byte too, which the former scan took for a blank): it is
+    // left unread with a warning, where the former scan refused it with
+    // one of these faults or read on, and the objects before it alone
+    // decide what becomes of the file. Inside objects the faults stay the
+    // same errors.
+    constexpr std::string_view kRestFaults[] = {"closes no object", "follows no object name",
+                                                "Expected an object here", "stands before no object",
+                                                "A string is never closed"};
+    const auto restFault = [&](std::string_view fault) {
+      return b.message.find(fault) != std::string::npos;
+    };
+    const auto unread = [](const std::string& w) { return w.find(" not read: ") != std::string::npos; };
+    if (!(a == b) && b.failed && std::any_of(std::begin(kRestFaults), std::end(kRestFaults), restFault))
+      continue;
+    if (!a.failed && std::any_of(now->warnings.begin(), now->warnings.end(), unread)) continue;
     if (!(a == b)) {
       std::fprintf(stderr, "now: %s (%s)\nbefore: %s (%s)\n", a.message.c_str(), a.place.c_str(),
                    b.message.c_str(), b.place.c_str());

@@ -10,7 +10,6 @@
 
 namespace Kelvane::Unreal {
 
-
 bool FlatAndConvex(const EditorCorner* const* corners, std::size_t count, Vector3& normal) {
   if (count < 3 || count > kMostCorners) return false;
   const auto at = [corners](std::size_t i) -> const Vector3& { return corners[i]->point; };

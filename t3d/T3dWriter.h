@@ -148,7 +148,6 @@ class T3dWriter {
   // the side file stands beside.
   bool ReplacesEarlierOutput() const { return earlierOutput_; }
 
-
  private:
   // The side file beside the output (or where its link leads), made new.
   void MakeSideFile();
