@@ -1,7 +1,8 @@
 // kelvane-generate-model: writes a deterministic 3DMF model of a given
 // number of triangles, for the benchmarks: the mixed text model (TriMesh,
-// Mesh and Polyhedron objects), or a model of TriMesh objects only, in text
-// or in binary form.
+// Mesh and Polyhedron objects), a model of TriMesh objects only, in text
+// or in binary form, or TriMesh objects of random rows and six-decimal
+// points.
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,15 +16,18 @@ using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kelvane-generate-model [--trimesh-only | --binary] [--per-object N] TRIANGLES\n"
-    "                              OUTPUT [SEED]\n"
+    "Usage: kelvane-generate-model [--trimesh-only | --binary | --random R] [--per-object N]\n"
+    "                              TRIANGLES OUTPUT [SEED]\n"
     "  (no option)     TriMesh, Mesh and Polyhedron objects in turn, 3DMF text\n"
     "  --trimesh-only  TriMesh objects only, 3DMF text that both readers take\n"
     "  --binary        the same TriMesh objects in binary 3DMF\n"
+    "  --random R      TriMesh objects whose rows name random points, R points a\n"
+    "                  triangle (up to 3), each a random coordinate with six\n"
+    "                  decimals within 500 (--per-object does not apply)\n"
     "  --per-object N  objects of about N triangles (default: as few objects as\n"
     "                  30000 triangles each allows)\n";
 
-enum class Kind { Mixed, TriMeshText, TriMeshBinary };
+enum class Kind { Mixed, TriMeshText, TriMeshBinary, Random };
 
 }  // namespace
 
@@ -36,6 +40,16 @@ int main(int argc, char** argv) {
   } else if (argc > 1 && std::strcmp(argv[1], "--binary") == 0) {
     kind = Kind::TriMeshBinary;
     first = 2;
+  }
+  double pointsPerTriangle = 0;
+  if (argc > 2 && std::strcmp(argv[1], "--random") == 0) {
+    kind = Kind::Random;
+    pointsPerTriangle = std::atof(argv[2]);
+    if (!(pointsPerTriangle > 0 && pointsPerTriangle <= 3)) {
+      std::fprintf(stderr, "kelvane-generate-model: --random takes above 0 to 3\n");
+      return 2;
+    }
+    first = 3;
   }
   long long perObject = BenchModel::kMaxObjectTriangles;
   if (argc > first + 1 && std::strcmp(argv[first], "--per-object") == 0) {
@@ -71,6 +85,8 @@ int main(int argc, char** argv) {
   BenchModel::ModelSummary summary;
   if (kind == Kind::Mixed) {
     summary = BenchModel::GenerateModel(triangles, seed, write, perObject);
+  } else if (kind == Kind::Random) {
+    summary = BenchModel::GenerateRandomModel(triangles, seed, pointsPerTriangle, write);
   } else {
     const auto form =
         kind == Kind::TriMeshBinary ? BenchModel::ModelForm::Binary : BenchModel::ModelForm::Text;

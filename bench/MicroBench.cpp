@@ -20,6 +20,7 @@
 #include "text/Files.h"
 #include "text/Numbers.h"
 #include "text/Scanning.h"
+#include "vector/ModuleVector.h"
 
 using namespace Kelvane;  // NOLINT(google-build-using-namespace): test code
 

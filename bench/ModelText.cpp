@@ -393,4 +393,89 @@ std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm f
   return model;
 }
 
+namespace {
+
+// A coordinate in millionths with all six decimals written.
+void AppendSixDecimals(std::string& out, std::int64_t micros) {
+  if (micros < 0) {
+    out += '-';
+    micros = -micros;
+  }
+  AppendInt(out, micros / 1000000);
+  std::int64_t fraction = micros % 1000000;
+  char digits[7] = {'.'};
+  for (int k = 6; k >= 1; --k) {
+    digits[k] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  out.append(digits, 7);
+}
+
+}  // namespace
+
+ModelSummary GenerateRandomModel(std::int64_t triangles, std::uint64_t seed,
+                                 double pointsPerTriangle,
+                                 const std::function<void(std::string_view)>& emit) {
+  if (triangles < 1) throw std::invalid_argument("a model needs at least one triangle");
+  if (!(pointsPerTriangle > 0 && pointsPerTriangle <= 3)) {
+    throw std::invalid_argument("points per triangle must be above 0 and at most 3");
+  }
+  const std::int64_t objects =
+      (triangles + kMaxRandomObjectTriangles - 1) / kMaxRandomObjectTriangles;
+  ModelSummary summary;
+  Sequence random(seed);
+  std::string out = "3DMetafile ( 1 6 Normal tableofcontents0> )\r\n# benchmark model of random rows: ";
+  AppendInt(out, triangles);
+  out += " triangles in ";
+  AppendInt(out, objects);
+  out += " objects, seed ";
+  AppendInt(out, static_cast<std::int64_t>(seed));
+  out += "\r\n\r\n";
+  for (std::int64_t k = 0; k < objects; ++k) {
+    const std::int64_t count = triangles / objects + (k < triangles % objects ? 1 : 0);
+    const std::int64_t points = std::max<std::int64_t>(
+        3, static_cast<std::int64_t>(std::ceil(pointsPerTriangle * static_cast<double>(count))));
+    out += "TriMesh (\r\n  ";
+    AppendInt(out, count);
+    out += " 0 0 0 ";
+    AppendInt(out, points);
+    out += " 0\r\n";
+    for (std::int64_t t = 0; t < count; ++t) {
+      // Three different points, so that every row has corners to judge.
+      const std::int64_t a = random.Between(0, points - 1);
+      std::int64_t b = random.Between(0, points - 2);
+      b += b >= a;
+      std::int64_t c = random.Between(0, points - 3);
+      for (const std::int64_t taken : {std::min(a, b), std::max(a, b)}) c += c >= taken;
+      out += "  ";
+      AppendFace(out, {a, b, c});
+      out += "\r\n";
+    }
+    for (std::int64_t p = 0; p < points; ++p) {
+      out += "  ";
+      for (int axis = 0; axis < 3; ++axis) {
+        if (axis > 0) out += ' ';
+        AppendSixDecimals(out, random.Between(-500000000, 500000000));
+      }
+      out += "\r\n";
+    }
+    out += "  -500 -500 -500 500 500 500 0 # bounds\r\n)\r\n\r\n";
+    ++summary.triMeshes;
+    summary.triangles += count;
+    summary.bytes += static_cast<std::int64_t>(out.size());
+    emit(out);
+    out.clear();
+  }
+  return summary;
+}
+
+std::string RandomModel(std::int64_t triangles, std::uint64_t seed, double pointsPerTriangle,
+                        ModelSummary* summary) {
+  std::string model;
+  const ModelSummary made = GenerateRandomModel(
+      triangles, seed, pointsPerTriangle, [&](std::string_view piece) { model += piece; });
+  if (summary != nullptr) *summary = made;
+  return model;
+}
+
 }  // namespace Kelvane::BenchModel

@@ -65,4 +65,20 @@ std::string TriMeshModel(std::int64_t triangles, std::uint64_t seed, ModelForm f
                          ModelSummary* summary = nullptr,
                          std::int64_t perObject = kMaxObjectTriangles);
 
+// A model of TriMesh objects in text whose rows name points at random and
+// whose points are random coordinates with six decimals within 500 of the
+// origin ("-123.456789", "7.000100"), as a modeller writes them: neighbouring
+// rows share no corner, so little of one row's work serves the next. Each
+// object holds at most kMaxRandomObjectTriangles triangles and
+// `pointsPerTriangle` times as many points (at most 3, within the 16-bit
+// counts the keyword readers take). Both readers read it.
+constexpr std::int64_t kMaxRandomObjectTriangles = 10000;
+ModelSummary GenerateRandomModel(std::int64_t triangles, std::uint64_t seed,
+                                 double pointsPerTriangle,
+                                 const std::function<void(std::string_view)>& emit);
+
+// The same model as one string.
+std::string RandomModel(std::int64_t triangles, std::uint64_t seed, double pointsPerTriangle,
+                        ModelSummary* summary = nullptr);
+
 }  // namespace Kelvane::BenchModel

@@ -17,7 +17,11 @@
 # records made ahead on a worker thread; rows marked "core1" run convert and
 # floor under taskset -c 0, on one core. At the largest size: the mixed
 # model and a model of 1000-triangle objects in map mode, each both ways,
-# and the mixed model on one core both ways.
+# and the mixed model on one core both ways. Rows marked "editor" write the
+# editor frame (--editor-frame) of the TriMesh model through both readers at
+# 300k triangles and more, beside the default document of the same model and
+# reader; their floor is the reading and the document written once, in the
+# blocks of the stream that editor documents go through.
 #
 # Usage: bench/run.sh [BUILD_DIR]
 #   BENCH_SIZES    triangle counts to convert (default "10000 300000 1000000")
@@ -27,6 +31,7 @@
 #   BENCH_READERS=0  only the mixed model: skip the TriMesh rows of the two
 #                  readers and the binary form
 #   BENCH_AHEAD=0  skip the rows of records made ahead and of one core
+#   BENCH_EDITOR=0 skip the editor frame's rows
 #   BENCH_BIG_MB   size of the input read to check memory (default 200; 0 skips)
 #   BENCH_MICRO=0  skip the micro-benchmarks
 #   BENCH_WINDOW=0 skip the window timings (built when Qt is there)
@@ -103,8 +108,13 @@ variant_of() {  # variant
     ahead) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=always) ;;
     core1) PREFIX=(taskset -c 0) ;;
     core1-ahead) PREFIX=(taskset -c 0) CONVERT_ENV=(env KELVANE_RECORDS_AHEAD=always) ;;
+    editor) OPTIONS+=(--editor-frame) ;;
   esac
 }
+
+# The stream's block (T3dWriter::kStreamBlock), in which the editor
+# frame's floor writes its document.
+STREAM_BLOCK=$((4 << 20))
 
 # A first conversion, untimed: warms the caches and gives the piece sizes
 # that the floor replays, and a checksum of the document.
@@ -116,7 +126,11 @@ prepare() {  # triangles model reader mode [variant]
   rm -f "$out"
   "${PREFIX[@]}" "${CONVERT_ENV[@]}" "$BIN/kelvane-convert" "$input" "$out" "${OPTIONS[@]}"
   local split
-  split=$("$BIN/kelvane-floor" --split "$out" "$DATA/pieces-$key.bin" "${TEMPLATE[@]}")
+  if [ "${5:-default}" = editor ]; then
+    split=$("$BIN/kelvane-floor" --blocks "$out" "$DATA/pieces-$key.bin" "$STREAM_BLOCK")
+  else
+    split=$("$BIN/kelvane-floor" --split "$out" "$DATA/pieces-$key.bin" "${TEMPLATE[@]}")
+  fi
   echo "${split%% *} $(stat -c %s "$out")" >"$DATA/pieces-$key.count"
   cksum <"$out" >"$DATA/sum-$key"
   rm -f "$out"
@@ -209,6 +223,17 @@ if [ "${BENCH_READERS:-1}" != 0 ]; then
     rows+=("$n trimesh keywords one-brush" "$n trimesh 3dmf one-brush" "$n binary 3dmf one-brush")
   done
 fi
+editorSizes=()
+if [ "${BENCH_EDITOR:-1}" != 0 ]; then
+  for n in $SIZES; do
+    [ "$n" -lt 300000 ] && continue
+    editorSizes+=("$n")
+    for reader in keywords 3dmf; do
+      [ "${BENCH_READERS:-1}" != 0 ] || rows+=("$n trimesh $reader one-brush")
+      rows+=("$n trimesh $reader one-brush editor")
+    done
+  done
+fi
 [ "${BENCH_ELLIPSOID:-1}" != 0 ] && rows+=("1998000 ellipsoid 3dmf one-brush")
 smallest=$(echo "$SIZES" | tr ' ' '\n' | grep . | sort -n | head -1)
 
@@ -236,7 +261,8 @@ echo "(input: mixed = TriMesh, Mesh and Polyhedron objects in text; objects1000 
 echo "about 1000 triangles; trimesh = TriMesh objects only in text; binary = the same TriMesh objects in"
 echo "binary 3DMF; ellipsoid = one Ellipsoid cut 1000 x 1000. records: default = made on the run's"
 echo "thread; ahead = KELVANE_RECORDS_AHEAD=always, made on a worker thread; core1 = convert and floor"
-echo "under taskset -c 0."
+echo "under taskset -c 0; editor = --editor-frame, its floor the document written once in blocks of"
+echo "$((STREAM_BLOCK >> 20)) MiB."
 echo "Runs with --no-pictures and scale 20;"
 echo "peak MB: the largest peak resident memory of the runs)"
 
@@ -272,6 +298,23 @@ if [ "${BENCH_READERS:-1}" != 0 ]; then
     awk -v n="$n" -v a="$least" -v m="$median" -v c="$cpu" 'BEGIN {
       printf "%9d triangles: binary ÷ text (3dmf):       %.3f least, %.3f median, %.3f CPU (goal: 1.00 or less: %s)\n",
         n, a, m, c, (a <= 1.00 && m <= 1.00) ? "met" : "NOT met" }'
+  done
+fi
+
+# The editor frame against the default document of the same model and
+# reader, run by run; at 300k triangles its wall time is to be a quarter of
+# the default's or less.
+if [ "${#editorSizes[@]}" -gt 0 ]; then
+  echo
+  echo "the editor frame against the default document, TriMesh model, one brush, run by run (least ÷"
+  echo "least wall time; median of the runs' wall-time ratios; median of their CPU-time ratios), $(nproc) cores:"
+  for n in "${editorSizes[@]}"; do
+    for reader in keywords 3dmf; do
+      read -r least median cpu <<<"$(compare "$n-trimesh-$reader-one-brush-editor" "$n-trimesh-$reader-one-brush-default")"
+      awk -v n="$n" -v r="$reader" -v a="$least" -v m="$median" -v c="$cpu" 'BEGIN {
+        goal = (n == 300000) ? sprintf(" (goal: 0.25 or less: %s)", (a <= 0.25 && m <= 0.25) ? "met" : "NOT met") : ""
+        printf "%9d triangles, %-8s editor ÷ default: %.3f least, %.3f median, %.3f CPU%s\n", n, r, a, m, c, goal }'
+    done
   done
 fi
 

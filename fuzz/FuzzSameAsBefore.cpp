@@ -3,6 +3,9 @@
 // gives, or decline and leave everything as it was:
 //   - the number form and whole polygon records against the writer's
 //     former ones (bench/reference/), byte for byte, errors included;
+//   - the editor's number form, its unit vectors, its corners made once and
+//     judged from their millionths, its faces and its records against the
+//     slow way of the former editor writer (bench/reference/EditorRecord.h);
 //   - the keyword readers' line and point readers against the general
 //     scanners (NextLine, NextToken, NextTokenCount, NextTokenValue,
 //     NumericValue, ToCount), values, places and positions;
@@ -12,6 +15,7 @@
 // The texts are copied into buffers of their exact size, so that a read
 // past their end is a sanitizer report.
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -23,11 +27,13 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/reference/EditorRecord.h"
 #include "bench/reference/NumberForm.h"
 #include "bench/reference/Record.h"
 #include "bench/reference/TextDocument.h"
 #include "metafile/format/Document.h"
 #include "metafile/format/TextFields.h"
+#include "t3d/EditorFrame.h"
 #include "t3d/NumberForm.h"
 #include "t3d/PolygonRecords.h"
 #include "t3d/T3dWriter.h"
@@ -87,6 +93,23 @@ void CheckNumber(double value) {
         "the number form differs from the former one");
 }
 
+// The quick form of a unit vector (the texture axes) against three numbers
+// of the former form.
+void CheckUnitVector(const Vector3& v) {
+  char before[3 * Reference::kNumberRoom + 8];
+  char* end = Reference::PutNumber(before, v.X);
+  *end++ = ',';
+  end = Reference::PutNumber(end, v.Y);
+  *end++ = ',';
+  end = Reference::PutNumber(end, v.Z);
+  *end++ = '\r';
+  *end++ = '\n';
+  char ours[Unreal::NumberForm::kVectorRoom + 8];
+  const std::size_t length = Unreal::NumberForm::PutUnitVector(ours, v);
+  Check(std::string_view(ours, length) == std::string_view(before, static_cast<std::size_t>(end - before)),
+        "a unit vector's form differs from the former number form");
+}
+
 void CheckNumbers(const std::uint8_t* data, std::size_t size) {
   for (std::size_t at = 0; at + 8 <= size; at += 8) {
     std::uint64_t bits;
@@ -103,6 +126,9 @@ void CheckNumbers(const std::uint8_t* data, std::size_t size) {
                            std::ldexp(decimal, static_cast<int>((bits >> 40) % 64) - 20)}) {
       CheckNumber(v);
       CheckNumber(-v);
+      // Below 1 the unit vectors' quick way takes them, ties included.
+      const double below1 = std::remainder(v, 2.0);
+      CheckUnitVector({below1, -tie / std::max(1.0, std::ceil(std::fabs(tie))), v});
     }
   }
 }
@@ -180,6 +206,174 @@ void CheckRecords(const std::uint8_t* data, std::size_t size) {
     const std::int32_t link = kLinks[round % std::size(kLinks)];
     CheckRecord(raw, link);
     CheckRecord(small, link);
+  }
+}
+
+// --- The editor's form ----------------------------------------------------
+
+void CheckEditorNumber(double value) {
+  std::string ours;
+  Unreal::AppendEditorNumber(ours, value);
+  std::string before;
+  Reference::Editor::AppendNumber(before, value);
+  Check(ours == before, "the editor number form differs from its slow way");
+  std::int64_t quick = 0;
+  std::int64_t slow = 0;
+  const bool made = Unreal::WrittenMillionths(value, quick);
+  Check(made == Reference::Editor::WrittenMillionths(value, slow) && (!made || quick == slow),
+        "the written millionths differ from the slow way's");
+}
+
+// Values near and on the sixth decimal's halfway points, and near 1, where
+// the unit vectors' quick way ends.
+void CheckEditorNumbers(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t at = 0; at + 8 <= size; at += 8) {
+    std::uint64_t bits;
+    std::memcpy(&bits, data + at, 8);
+    const double value = std::bit_cast<double>(bits);
+    const double decimal =
+        static_cast<double>(static_cast<std::int64_t>(bits % 2000000000001) - 1000000000000) /
+        std::pow(10.0, static_cast<int>((bits >> 48) % 14));
+    const double tie = (std::floor(decimal * 1e6) + 0.5) / 1e6;
+    const double unit = std::remainder(decimal, 2.0);
+    for (const double v : {value, decimal, tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300),
+                           unit, 1.0 - unit * 1e-6, std::ldexp(decimal, static_cast<int>((bits >> 40) % 64) - 20)}) {
+      CheckEditorNumber(v);
+      CheckEditorNumber(-v);
+    }
+  }
+}
+
+// A vector through the writer's quick ways against three numbers of the
+// slow way, and the default form's unit vectors against the former form.
+void CheckEditorVector(const Vector3& v) {
+  CheckUnitVector(v);
+  std::string before;
+  Reference::Editor::AppendVector(before, v);
+  char unit[3 * Unreal::NumberForm::kEditorNumberRoom + 8];
+  const char* end = Unreal::NumberForm::PutEditorUnitVector(unit, v);
+  Check(std::string_view(unit, static_cast<std::size_t>(end - unit)) == before,
+        "an editor unit vector differs from its slow way");
+  end = Unreal::NumberForm::PutEditorVector(unit, v);
+  Check(std::string_view(unit, static_cast<std::size_t>(end - unit)) == before,
+        "an editor vector differs from its slow way");
+  Unreal::EditorCorner corner;
+  Unreal::MakeEditorCorner(corner, v);
+  if (corner.length != 0) {
+    Check(std::string_view(corner.form, corner.length) == before,
+          "an editor corner's form differs from its slow way");
+  }
+  for (int k = 0; k < 3; ++k) {
+    std::int64_t m = 0;
+    const bool written = Reference::Editor::WrittenMillionths(Coordinate(v, k), m);
+    constexpr std::int64_t kJudged = std::int64_t{1} << 62;
+    if (written && m < kJudged && m > -kJudged) {
+      Check(corner.at[k] == m, "an editor corner's millionths differ");
+    } else {
+      Check(!corner.judged, "an editor corner beyond the judged range is judged");
+    }
+  }
+}
+
+// Corners in a row from the bytes: as they come, tamed into what models
+// hold, and pulled onto a grid of 0.001 units so that corners merge and
+// lie on lines as written.
+std::vector<Vector3> CornersFrom(const std::uint8_t* data, std::size_t count, int kind) {
+  std::vector<Vector3> corners(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    double value[3];
+    std::memcpy(value, data + 24 * i, sizeof value);
+    for (int k = 0; k < 3; ++k) {
+      double x = value[k];
+      if (kind >= 1) x = std::isfinite(x) ? std::remainder(x, 2003.0) : 0.25;
+      if (kind == 2) x = std::round(x * 1000.0) / 1000.0 * (i % 3 == 0 ? 1.0 : 1.0005);
+      SetCoordinate(corners[i], k, x);
+    }
+  }
+  return corners;
+}
+
+void CheckEditorPolygon(std::vector<Vector3> corners, std::int32_t link, std::uint8_t choice) {
+  std::vector<Unreal::EditorCorner> made(corners.size());
+  std::vector<const Unreal::EditorCorner*> at(corners.size());
+  std::vector<std::uint32_t> indices(corners.size());
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    Unreal::MakeEditorCorner(made[i], corners[i]);
+    at[i] = &made[i];
+    indices[i] = static_cast<std::uint32_t>(i);
+  }
+  // Faces are judged first, then held flat and convex; a triangle is told
+  // its normal first.
+  std::vector<std::uint32_t> beforeIndices = indices;
+  std::size_t count = corners.size();
+  std::size_t merged = 0;
+  std::size_t beforeCount = count;
+  std::size_t beforeMerged = 0;
+  const Unreal::EditorVerdict verdict =
+      Unreal::JudgeEditorCorners(at.data(), (choice & 1) ? indices.data() : nullptr, count, merged);
+  const Reference::Editor::Verdict beforeVerdict = Reference::Editor::JudgeCorners(
+      corners.data(), (choice & 1) ? beforeIndices.data() : nullptr, beforeCount, beforeMerged);
+  Check(static_cast<int>(verdict) == static_cast<int>(beforeVerdict) && count == beforeCount &&
+            merged == beforeMerged,
+        "the editor's judge differs from the former one");
+  for (std::size_t i = 0; i < count; ++i) {
+    Check(SameBits(at[i]->point.X, corners[i].X) && SameBits(at[i]->point.Y, corners[i].Y) &&
+              SameBits(at[i]->point.Z, corners[i].Z),
+          "the editor's judge kept other corners");
+    if (choice & 1) Check(indices[i] == beforeIndices[i], "the editor's judge kept other indices");
+  }
+  Vector3 normal;
+  Vector3 beforeNormal;
+  const bool flat = Unreal::FlatAndConvex(at.data(), count, normal);
+  Check(flat == Reference::Editor::FlatAndConvex(corners.data(), count, beforeNormal) &&
+            (!flat || (SameBits(normal.X, beforeNormal.X) && SameBits(normal.Y, beforeNormal.Y) &&
+                       SameBits(normal.Z, beforeNormal.Z))),
+        "FlatAndConvex differs from the former one");
+  if (count < 3) return;
+  if (!flat) {
+    // A triangle's record has the normal of its first three corners.
+    if (!Unreal::EditorNormal(corners[0], corners[1], corners[2], normal)) return;
+    count = 3;
+  }
+  const std::string_view texture = (choice & 2) ? std::string_view("Walls.Stone") : std::string_view();
+  Unreal::TextureAxes axes{corners[0], corners[1] - corners[0], corners[2] - corners[0]};
+  const Unreal::TextureAxes* mapped = (choice & 4) ? &axes : nullptr;
+  // Masked polygons' flag, and flags of any size.
+  const std::int32_t flags =
+      (choice & 8) ? ((choice & 16) ? ((choice & 32) ? -link - 1 : link) : 2) : 0;
+  std::string before;
+  Reference::Editor::PolygonRecord(before, link, corners.data(), count, normal, texture, mapped,
+                                   flags);
+  std::vector<char> room(Unreal::EditorRecordRoom(count, texture.size()));
+  Unreal::LinkDigits digits{.value = link};
+  const char* const end = Unreal::PutEditorRecord(room.data(), digits, at.data(), count, normal,
+                                                  texture, mapped, flags);
+  Check(std::string_view(room.data(), static_cast<std::size_t>(end - room.data())) == before,
+        "an editor record differs from the former one");
+  Check(digits.value == link + 1, "the editor record's link moved otherwise");
+}
+
+void CheckEditorRecords(const std::uint8_t* data, std::size_t size) {
+  constexpr std::int32_t kLinks[] = {0, 9, 99, 12345, 2147483646};
+  std::size_t round = 0;
+  for (std::size_t at = 0; at + 24 <= size; at += 24, ++round) {
+    double value[3];
+    std::memcpy(value, data + at, sizeof value);
+    const Vector3 raw{value[0], value[1], value[2]};
+    CheckEditorVector(raw);
+    const auto tame = [](double x) { return std::isfinite(x) ? std::remainder(x, 3.0) : 0.5; };
+    const Vector3 small{tame(value[0]), tame(value[1]), tame(value[2])};
+    CheckEditorVector(small);
+    const double length = Length(small);
+    if (length > 0) CheckEditorVector(small / length);
+    // Polygons of 3 to 16 corners from here on.
+    const std::size_t corners = 3 + data[at] % 14;
+    if (at + 24 * corners <= size) {
+      for (int kind = 0; kind < 3; ++kind) {
+        CheckEditorPolygon(CornersFrom(data + at, corners, kind), kLinks[round % 5],
+                           static_cast<std::uint8_t>(data[at + 1] + kind));
+      }
+    }
   }
 }
 
@@ -425,6 +619,22 @@ void CheckDocument(std::string_view data) {
     if (a.message.find(kOpenAtEnd) != std::string::npos ||
         b.message.find(kOpenAtEnd) != std::string::npos)
       continue;
+    // So is text after the top level's first object that begins no object
+    // (a control byte too, which the former scan took for a blank): it is
+    // left unread with a warning, where the former scan refused it with
+    // one of these faults or read on, and the objects before it alone
+    // decide what becomes of the file. Inside objects the faults stay the
+    // same errors.
+    constexpr std::string_view kRestFaults[] = {"closes no object", "follows no object name",
+                                                "Expected an object here", "stands before no object",
+                                                "A string is never closed"};
+    const auto restFault = [&](std::string_view fault) {
+      return b.message.find(fault) != std::string::npos;
+    };
+    const auto unread = [](const std::string& w) { return w.find(" not read: ") != std::string::npos; };
+    if (!(a == b) && b.failed && std::any_of(std::begin(kRestFaults), std::end(kRestFaults), restFault))
+      continue;
+    if (!a.failed && std::any_of(now->warnings.begin(), now->warnings.end(), unread)) continue;
     if (!(a == b)) {
       std::fprintf(stderr, "now: %s (%s)\nbefore: %s (%s)\n", a.message.c_str(), a.place.c_str(),
                    b.message.c_str(), b.place.c_str());
@@ -451,6 +661,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   CheckNumbers(data, size);
   CheckRecords(data, size);
+  CheckEditorNumbers(data, size);
+  CheckEditorRecords(data, size);
   CheckKeywordScanners(bytes);
   CheckFields(bytes);
   CheckTokens(bytes);

@@ -85,9 +85,8 @@ char* PutPadded(char* out, UInt128 value) {
   return PutFiveDigits(out, static_cast<std::uint32_t>(scaled % kScale));
 }
 
-// Writes a whole number from 100000 up (below 2^52 / 10^5, so at most 11
-// digits), two digits at a time from the right.
-[[gnu::noinline]] char* PutLongWhole(char* out, std::uint64_t value) {
+// Two digits at a time from the right.
+[[gnu::noinline]] char* PutWholeAnyRange(char* out, std::uint64_t value) {
   char digits[20];
   char* first = digits + sizeof digits;
   while (value >= 100) {
@@ -121,46 +120,41 @@ void FormatVector(std::string& text, const Vector3& v) {
   text.append(form, NumberForm::PutVector(form, v));
 }
 
-namespace {
+namespace NumberForm {
 
 // The editor form of any value, the slow way: the shortest fixed form with
 // six decimals, rounded from the exact value; the largest double has 309
 // integer digits.
-[[gnu::noinline]] void AppendEditorNumberAnyRange(std::string& text, double value) {
-  char digits[330];
+[[gnu::noinline]] char* PutEditorNumberAnyRange(char* out, double value) {
+  char digits[kEditorNumberRoom];
   const auto [end, error] =
       std::to_chars(digits, digits + sizeof digits, std::fabs(value), std::chars_format::fixed, 6);
   std::string_view form(digits, error == std::errc() ? static_cast<std::size_t>(end - digits) : 0);
   if (form.empty() || !std::isfinite(value)) form = "0.000000";
   const bool zero = form.find_first_not_of("0.") == std::string_view::npos;
-  text += value < 0 && !zero ? '-' : '+';
+  *out++ = value < 0 && !zero ? '-' : '+';
   const std::size_t integerDigits = form.find('.');
-  if (integerDigits < 5) text.append(5 - integerDigits, '0');
-  text += form;
+  for (std::size_t k = integerDigits; k < 5; ++k) *out++ = '0';
+  std::memcpy(out, form.data(), form.size());
+  return out + form.size();
 }
 
-}  // namespace
+}  // namespace NumberForm
 
 void AppendEditorNumber(std::string& text, double value) {
-  std::int64_t millionths = 0;
-  if (!NumberForm::QuickMillionths(value, millionths)) {
-    AppendEditorNumberAnyRange(text, value);
-    return;
-  }
-  char form[32];
-  text.append(form,
-              static_cast<std::size_t>(NumberForm::PutEditorMillionths(form, millionths) - form));
+  char form[NumberForm::kEditorNumberRoom];
+  text.append(form, static_cast<std::size_t>(NumberForm::PutEditorNumber(form, value) - form));
 }
 
 bool WrittenMillionths(double value, std::int64_t& millionths) {
   if (NumberForm::QuickMillionths(value, millionths)) return true;
   if (!std::isfinite(value)) return false;
-  std::string form;
-  AppendEditorNumberAnyRange(form, value);
+  char form[NumberForm::kEditorNumberRoom];
+  const char* const end = NumberForm::PutEditorNumberAnyRange(form, value);
   // "+ddddd.dddddd": the digits without the point, if they fit.
   constexpr auto kLargest = static_cast<std::uint64_t>(INT64_MAX);
   std::uint64_t all = 0;
-  for (const char c : std::string_view(form).substr(1)) {
+  for (const char c : std::string_view(form + 1, static_cast<std::size_t>(end - form - 1))) {
     if (c == '.') continue;
     const auto digit = static_cast<std::uint64_t>(c - '0');
     if (all > (kLargest - digit) / 10) return false;

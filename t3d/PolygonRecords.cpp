@@ -15,30 +15,12 @@ namespace {
 using NumberForm::AppendInteger;
 using NumberForm::kVectorRoom;
 using NumberForm::PutVector;
+using Records::PutText;
 
 constexpr std::string_view kLineEnd = "\r\n";
 
 static_assert(kTriangleRoom >= 64 + 8 * (16 + kVectorRoom),
               "a record: the head line and eight lines of a word and a vector form each");
-
-char* PutText(char* out, std::string_view text) {
-  std::memcpy(out, text.data(), text.size());
-  return out + text.size();
-}
-
-// Whether no step of a record's arithmetic can overflow. With every
-// coordinate within 10^150, differences stay within 2 * 10^150, products
-// and squares of them within 4 * 10^300, sums of three such within a
-// double's range, and a component divided by a length not above the length
-// is at most about 1. NaN fails the test as well.
-bool CannotOverflow(const Vector3& A, const Vector3& B, const Vector3& C) {
-  constexpr double kLimit = 1e150;
-  bool within = true;
-  for (const double x : {A.X, A.Y, A.Z, B.X, B.Y, B.Z, C.X, C.Y, C.Z}) {
-    within &= std::fabs(x) <= kLimit;
-  }
-  return within;
-}
 
 // BeginPolygon, leaving the origin's vector form in `origin` as well;
 // returns its length.
@@ -109,106 +91,6 @@ void MakeCornerForm(CornerForm& form, const Vector3& corner) {
 
 namespace {
 
-// Puts a corner's vector form at `out`: copied when it is made already.
-[[gnu::always_inline]] inline char* PutCorner(char* out, const Vector3& corner,
-                                              const CornerForm* form) {
-  if (form != nullptr && form->length != 0) {
-    // The whole room is copied, a fixed size, which is quicker; what lies
-    // past the form is overwritten by the next characters.
-    std::memcpy(out, form->text, CornerForm::kRoom);
-    return out + form->length;
-  }
-  return out + PutVector(out, corner);
-}
-
-// Puts the link number's digits (a "-" first below zero) at `out`, whose
-// room holds 12 characters, and moves on to the next number: its digits
-// are the last ones counted up (nines become zeros and carry), made anew
-// only when they would grow by a digit or are no count. The number must
-// be below the largest (MadeWhole).
-[[gnu::always_inline]] inline char* PutLink(char* out, LinkDigits& link) {
-  if (link.length == 0) {
-    link.length = static_cast<std::uint8_t>(
-        std::to_chars(link.digits, link.digits + sizeof link.digits, link.value).ptr - link.digits);
-  }
-  std::memcpy(out, link.digits, sizeof link.digits);
-  char* const end = out + link.length;
-  ++link.value;
-  char* last = link.digits + link.length - 1;
-  if (link.value > 0) [[likely]] {
-    while (*last == '9' && last > link.digits) *last-- = '0';
-    if (*last != '9') {
-      ++*last;
-      return end;
-    }
-  }
-  link.length = 0;
-  return end;
-}
-
-// The arithmetic of a record whose steps cannot overflow (CannotOverflow):
-// the same steps as ModuleVector's, in the same order, without checking
-// each result. The two edges from B serve the normal and both texture axes.
-struct RecordAxes {
-  Vector3 normal;
-  Vector3 u;
-  Vector3 v;
-};
-
-[[gnu::always_inline]] inline Vector3 UnitOrZero(const Vector3& w) {
-  const double length = std::sqrt((w.X * w.X + w.Y * w.Y) + w.Z * w.Z);
-  if (length == 0) return {0, 0, 0};
-  return {w.X / length, w.Y / length, w.Z / length};
-}
-
-[[gnu::always_inline]] inline RecordAxes AxesOf(const Vector3& A, const Vector3& B,
-                                                const Vector3& C) {
-  const Vector3 e1{A.X - B.X, A.Y - B.Y, A.Z - B.Z};
-  const Vector3 e2{C.X - B.X, C.Y - B.Y, C.Z - B.Z};
-  RecordAxes axes;
-  axes.normal = {e1.Y * e2.Z - e1.Z * e2.Y, e1.Z * e2.X - e1.X * e2.Z, e1.X * e2.Y - e1.Y * e2.X};
-  axes.u = UnitOrZero(e1);
-  axes.v = UnitOrZero(e2);
-  return axes;
-}
-
-// The record of a triangle whose steps cannot fail (CannotOverflow, a link
-// number below the largest), made at `out` in one pass.
-[[gnu::always_inline]] inline char* PutWholeRecord(char* out, const Vector3& A, const Vector3& B,
-                                                   const Vector3& C, const CornerForm* formA,
-                                                   const CornerForm* formB, const CornerForm* formC,
-                                                   LinkDigits& link) {
-  const RecordAxes axes = AxesOf(A, B, C);
-  char* end = PutText(out, "Begin Polygon Item=OUTSIDE Link=");
-  // The blank stands where a negative number's sign would be.
-  *end = ' ';
-  end += link.value >= 0;
-  end = PutLink(end, link);
-  end = PutText(end, "\r\nOrigin ");
-  const char* const origin = end;
-  end = PutCorner(end, A, formA);
-  const auto originLength = static_cast<std::size_t>(end - origin);
-  end = PutText(end, "Normal ");
-  end += PutVector(end, axes.normal);
-  end = PutText(end, "TextureU ");
-  end += PutVector(end, axes.u);
-  end = PutText(end, "TextureV ");
-  end += PutVector(end, axes.v);
-  // The first vertex is the origin again: copied, not made twice.
-  end = PutText(end, "Vertex ");
-  if (formA != nullptr && formA->length != 0) {
-    std::memcpy(end, formA->text, CornerForm::kRoom);
-  } else {
-    std::memcpy(end, origin, originLength);
-  }
-  end += originLength;
-  end = PutText(end, "Vertex ");
-  end = PutCorner(end, B, formB);
-  end = PutText(end, "Vertex ");
-  end = PutCorner(end, C, formC);
-  return PutText(end, "End Polygon\r\n");
-}
-
 // A record whose steps may fail: its lines go into the text one by one, so
 // that a failure leaves the ones before it.
 void AppendRecordByLines(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
@@ -223,7 +105,7 @@ void AppendRecordByLines(std::string& text, const Vector3& A, const Vector3& B, 
 }
 
 bool MadeWhole(const Vector3& A, const Vector3& B, const Vector3& C, std::int32_t link) {
-  return link != INT32_MAX && CannotOverflow(A, B, C);
+  return link != INT32_MAX && Records::CannotOverflow(A, B, C);
 }
 
 void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
@@ -235,36 +117,24 @@ void WriteTriangleRecord(std::string& text, const Vector3& A, const Vector3& B, 
   }
   char record[kTriangleRoom];
   LinkDigits digits{.value = link};
-  const char* const end = PutWholeRecord(record, A, B, C, formA, formB, formC, digits);
+  const char* const end = Records::PutWholeRecord(record, A, B, C, formA, formB, formC, digits);
   link = digits.value;
   text.append(record, static_cast<std::size_t>(end - record));
 }
 
 }  // namespace
 
-namespace {
+namespace Records {
 
-[[gnu::noinline]] char* PutRecordByLines(char* out, const Vector3& A, const Vector3& B,
-                                         const Vector3& C, std::int32_t& link) {
+char* PutRecordByLines(char* out, const Vector3& A, const Vector3& B, const Vector3& C,
+                       std::int32_t& link) {
   std::string text;
   AppendRecordByLines(text, A, B, C, link);
   std::memcpy(out, text.data(), text.size());
   return out + text.size();
 }
 
-}  // namespace
-
-char* PutTriangle(char* out, const FormedCorner& A, const FormedCorner& B, const FormedCorner& C,
-                  LinkDigits& link) {
-  // A corner with a form lies within 100000 of the origin, far inside the
-  // bound that CannotOverflow checks.
-  const bool formed = (A.form.length != 0) & (B.form.length != 0) & (C.form.length != 0);
-  if (link.value != INT32_MAX && (formed || CannotOverflow(A.point, B.point, C.point))) [[likely]] {
-    return PutWholeRecord(out, A.point, B.point, C.point, &A.form, &B.form, &C.form, link);
-  }
-  link.length = 0;
-  return PutRecordByLines(out, A.point, B.point, C.point, link.value);
-}
+}  // namespace Records
 
 void AppendTriangle(std::string& text, const Vector3& A, const Vector3& B, const Vector3& C,
                     std::int32_t& link, const CornerForm* formA, const CornerForm* formB,

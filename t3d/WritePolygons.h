@@ -230,26 +230,38 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
                           const std::vector<Row>& rows, bool sameOrder, BeforeWrite beforeWrite,
                           AfterWrite afterWrite) {
   const std::int32_t spotStart = spot;
-  std::string text;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    Vector3 made[3];
+  // Each point is mapped, scaled, judged and formed once, the first time a
+  // row names it. What the loop uses is copied into locals first, as in
+  // RecordMaker::Fill.
+  Unreal::EditorCornerTable table(points.size());
+  Unreal::EditorCorner* const tableAt = table.data();
+  const Row* const rowAt = rows.data();
+  const std::size_t rowCount = rows.size();
+  const Point* const pointAt = points.data();
+  const std::size_t pointCount = points.size();
+  for (std::size_t r = 0; r < rowCount; ++r) {
+    const Unreal::EditorCorner* made[3];
     for (int k = 0; k < 3; ++k) {
-      const std::int64_t index = RowIndex(rows[r], k);
-      if (index < 0 || static_cast<std::size_t>(index) >= points.size()) {
-        spot = RowSpot(rows[r], k, spotStart);
-        ThrowOutsideTable(index, points.size());
+      const std::int64_t index = RowIndex(rowAt[r], k);
+      if (index < 0 || static_cast<std::size_t>(index) >= pointCount) {
+        spot = RowSpot(rowAt[r], k, spotStart);
+        ThrowOutsideTable(index, pointCount);
       }
-      made[k] = corner(points[static_cast<std::size_t>(index)]);
-      if (scale != 1.0) made[k] = ModuleVector::VectorScale(made[k], scale);
+      Unreal::EditorCorner& shared = tableAt[index];
+      if (!Unreal::EditorCornerTable::Made(shared)) {
+        Vector3 point = corner(pointAt[index]);
+        if (scale != 1.0) point = ModuleVector::VectorScale(point, scale);
+        Unreal::MakeEditorCorner(shared, point);
+      }
+      made[k] = &shared;
     }
     if (!sameOrder) std::swap(made[1], made[2]);
     Vector3 normal;
-    text.clear();
     // A triangle with area may still be none to the editor, which reads its
     // corners as written.
     std::size_t count = 3;
     std::size_t merged = 0;
-    bool area = Unreal::EditorNormal(made[0], made[1], made[2], normal);
+    bool area = Unreal::EditorNormal(made[0]->point, made[1]->point, made[2]->point, normal);
     const Unreal::EditorVerdict verdict =
         area ? Unreal::JudgeEditorCorners(made, nullptr, count, merged)
              : Unreal::EditorVerdict::kKept;
@@ -262,11 +274,10 @@ void WriteEditorTriangles(Unreal::T3dWriter& writer, double scale, std::int32_t&
       area = false;
       writer.LeaveOutOnALine();
     } else {
-      writer.WriteEditorPolygon(text, made, 3, normal, {}, nullptr);
-      text += "\r\n";
+      writer.MakeEditorRecord(made, 3, normal, {}, nullptr);
     }
     beforeWrite(r);
-    if (area) writer.AppendRecord(text);
+    if (area) writer.WriteRecord();
     afterWrite(r);
   }
 }

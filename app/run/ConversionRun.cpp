@@ -199,13 +199,22 @@ RunReport ConversionRun::Conversion::Run() {
         .outOfMemory = true,
         .text = "Out of memory while converting \"" + settings_.inputPath + "\"",
     };
+  } catch (...) {
+    // The window was closed: what was written stays in the side file, and
+    // nothing half made takes the output's place.
+    frame_.Writer().Abandon();
+    throw;
   }
   if (pass_) report_.Warn(pass_->Warnings());
-  const Unreal::T3dWriter& writer = frame_.Writer();
+  Unreal::T3dWriter& writer = frame_.Writer();
   if (report.failure) {
+    writer.Abandon();
     report.sideFile = writer.SideFile();
+    report.earlierOutput = writer.ReplacesEarlierOutput();
     if (!report.sideFile.empty()) {
-      report.earlierOutputWhole = Unreal::EndsAsWholeDocument(settings_.outputPath);
+      if (report.earlierOutput) {
+        report.earlierOutputWhole = Unreal::EndsAsWholeDocument(settings_.outputPath);
+      }
     } else if (writer.HeadWritten()) {
       report.polygonsLeftInOutput = writer.RecordsWritten();
     }

@@ -25,7 +25,11 @@ DocumentFrame::DocumentFrame(const RunSettings& settings, RunSink& sink,
       engine_(settings.engine),
       polyFlags_(Unreal::PolyFlagsOf(settings.solidity)),
       modelName_(ModelNameOf(settings.inputPath)),
-      writer_(settings.outputPath, settings.templatePath, output) {}
+      // The editor documents are this program's own choice of form, not
+      // bound to a file that is whole after every piece: one stream.
+      writer_(settings.outputPath, settings.templatePath, output,
+              settings.EditorFrame() ? Unreal::T3dWriter::Writes::kStream
+                                     : Unreal::T3dWriter::Writes::kPieces) {}
 
 bool DocumentFrame::MapMode() { return !sink_.OneBrushNow(oneBrush_); }
 

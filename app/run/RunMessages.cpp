@@ -111,6 +111,10 @@ constexpr std::size_t kNamedBitmaps = 3;
 std::string WhatWasLeft(const RunReport& report) {
   const std::string& output = report.settings.outputPath;
   if (!report.sideFile.empty()) {
+    if (!report.earlierOutput) {
+      return "; \"" + output + "\" was not written, and what this run wrote is in \"" +
+             report.sideFile + "\"";
+    }
     return "; \"" + output + "\" is as it was" +
            (report.earlierOutputWhole
                 ? std::string()

@@ -60,9 +60,12 @@ struct RunReport {
   // Why the run stopped early; nothing when it completed.
   std::optional<RunFailure> failure;
   // After a failure: the side file that holds what the run wrote, beside
-  // the earlier output it left as it was; empty when the run wrote to the
+  // the output it left as it was (an earlier one, or none for an editor
+  // document, which only appears whole); empty when the run wrote to the
   // output itself, or wrote nothing.
   std::string sideFile;
+  // Whether the output existed when the document began.
+  bool earlierOutput = false;
   // With a side file: whether the earlier output ends as a whole document
   // does (one that does not is most likely what a failed run left).
   bool earlierOutputWhole = true;

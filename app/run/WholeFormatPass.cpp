@@ -39,10 +39,11 @@ bool HasUVs(const Metafile::SurfaceMapping& mapping, const std::array<std::uint3
 }
 
 // Whether every corner lies at its texel on the axes.
-bool OnTheAxes(const Unreal::TextureAxes& axes, const Vector3* at, const double* s, const double* t,
-               std::size_t count) {
+bool OnTheAxes(const Unreal::TextureAxes& axes, const Unreal::EditorCorner* const* at,
+               const double* s, const double* t, std::size_t count) {
   for (std::size_t k = 3; k < count; ++k) {
-    const Vector3 d{at[k].X - axes.origin.X, at[k].Y - axes.origin.Y, at[k].Z - axes.origin.Z};
+    const Vector3& p = at[k]->point;
+    const Vector3 d{p.X - axes.origin.X, p.Y - axes.origin.Y, p.Z - axes.origin.Z};
     const double onU = d.X * axes.u.X + d.Y * axes.u.Y + d.Z * axes.u.Z;
     const double onV = d.X * axes.v.X + d.Y * axes.v.Y + d.Z * axes.v.Z;
     if (std::fabs(onU - s[k]) > 1e-3 * std::max(1.0, std::fabs(s[k])) ||
@@ -235,12 +236,19 @@ void WholeFormatPass::WriteMappedPolygons(const Metafile::TriangleSet& set) {
 // the object was placed mirrored already.
 void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
   const double scale = scale_;
-  std::vector<Vector3> corners(set.points.size());
-  for (std::size_t i = 0; i < corners.size(); ++i) {
-    corners[i] = EditorPoint(set.points[i]);
-    if (scale != 1.0) corners[i] = ModuleVector::VectorScale(corners[i], scale);
+  // Every point mapped and scaled first, as a failure to scale one must
+  // come before the object's first polygon; judged and formed once.
+  Unreal::EditorCornerTable corners(set.points.size());
+  for (std::size_t i = 0; i < set.points.size(); ++i) {
+    Vector3 point = EditorPoint(set.points[i]);
+    if (scale != 1.0) point = ModuleVector::VectorScale(point, scale);
+    Unreal::MakeEditorCorner(corners[i], point);
   }
   const bool turn = !set.mirrored;
+  if (set.faces.empty() && set.mapping.textures.empty()) {
+    WriteEditorTriangles(set, corners, turn);
+    return;
+  }
   std::size_t nextFace = 0;
   std::uint32_t order[Unreal::kMostCorners];
   for (std::size_t r = 0; r < set.triangles.size();) {
@@ -270,21 +278,56 @@ void WholeFormatPass::WriteEditorPolygons(const Metafile::TriangleSet& set) {
   }
 }
 
-// One editor polygon of the corners `order[0, count)`, textured as
-// triangle `r` is. A face (`faceTriangles` > 0) is written only when it
-// is flat and convex, its triangles share one texture and its UVs lie on
-// one plane of the texture; otherwise nothing is written and false
-// returned. A triangle of zero area is left out and counted.
-bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
-                                         const std::vector<Vector3>& corners,
-                                         const std::uint32_t* given, std::size_t count,
-                                         std::size_t r, std::size_t faceTriangles) {
-  Vector3 at[Unreal::kMostCorners];
-  std::uint32_t order[Unreal::kMostCorners];
-  for (std::size_t k = 0; k < count; ++k) {
-    order[k] = given[k];
-    at[k] = corners[order[k]];
+// The triangles of an object without faces or textures, one by
+// one, as WriteEditorPolygon writes each such triangle: what is kept goes
+// out, what the editor would not keep is left out and counted, a yield
+// after each either way.
+void WholeFormatPass::WriteEditorTriangles(const Metafile::TriangleSet& set,
+                                           Unreal::EditorCornerTable& corners, bool turn) {
+  Unreal::T3dWriter& writer = frame_.Writer();
+  const std::array<std::uint32_t, 3>* const triangleAt = set.triangles.data();
+  const std::size_t triangles = set.triangles.size();
+  const std::size_t points = set.points.size();
+  for (std::size_t r = 0; r < triangles; ++r) {
+    const auto& triangle = triangleAt[r];
+    for (const std::uint32_t index : triangle) {
+      if (index >= points) ThrowOutsideTable(index, points);
+    }
+    const Unreal::EditorCorner* at[3] = {&corners[triangle[0]],
+                                         &corners[turn ? triangle[2] : triangle[1]],
+                                         &corners[turn ? triangle[1] : triangle[2]]};
+    std::size_t count = 3;
+    std::size_t merged = 0;
+    Vector3 normal;
+    if (!Unreal::EditorNormal(at[0]->point, at[1]->point, at[2]->point, normal)) {
+      writer.LeaveOutZeroArea();
+    } else {
+      const Unreal::EditorVerdict verdict = Unreal::JudgeEditorCorners(at, nullptr, count, merged);
+      if (verdict == Unreal::EditorVerdict::kTooFewCorners) {
+        writer.LeaveOutCollapsed();
+      } else if (verdict == Unreal::EditorVerdict::kOnALine) {
+        writer.LeaveOutOnALine();
+      } else {
+        writer.MakeEditorRecord(at, 3, normal, {}, nullptr);
+        writer.WriteRecord();
+      }
+    }
+    sink_.DoEvents();
   }
+}
+
+// One editor polygon of the corners `order[0, count)`, textured as
+// triangle `r` is; `order` is compacted as corners are merged. A face
+// (`faceTriangles` > 0) is written only when it is flat and convex, its
+// triangles share one texture and its UVs lie on one plane of the texture;
+// otherwise nothing is written and false returned. A triangle of zero area
+// is left out and counted.
+bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
+                                         Unreal::EditorCornerTable& corners, std::uint32_t* order,
+                                         std::size_t count, std::size_t r,
+                                         std::size_t faceTriangles) {
+  const Unreal::EditorCorner* at[Unreal::kMostCorners];
+  for (std::size_t k = 0; k < count; ++k) at[k] = &corners[order[k]];
   const bool face = faceTriangles > 0;
   Unreal::T3dWriter& writer = frame_.Writer();
   // The corners as the editor reads them back: a face it would not keep as
@@ -301,7 +344,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
     }
     area = true;
   } else {
-    area = Unreal::EditorNormal(at[0], at[1], at[2], normal);
+    area = Unreal::EditorNormal(at[0]->point, at[1]->point, at[2]->point, normal);
     if (area) verdict = Unreal::JudgeEditorCorners(at, order, count, merged);
   }
   if (!area || verdict != Unreal::EditorVerdict::kKept) {
@@ -350,7 +393,7 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
         s[k] = uv.u * saved->width;
         t[k] = (1 - uv.v) * saved->height;
       }
-      const Vector3 first[3] = {at[0], at[1], at[2]};
+      const Vector3 first[3] = {at[0]->point, at[1]->point, at[2]->point};
       const double firstS[3] = {s[0], s[1], s[2]};
       const double firstT[3] = {t[0], t[1], t[2]};
       const bool solved =
@@ -363,10 +406,8 @@ bool WholeFormatPass::WriteEditorPolygon(const Metafile::TriangleSet& set,
   }
   if (counter != nullptr) ++*counter;
   writer.CountMergedCorners(merged);
-  std::string text;
-  writer.WriteEditorPolygon(text, at, count, normal, name, mapped, flags);
-  text += "\r\n";
-  writer.AppendRecord(text);
+  writer.MakeEditorRecord(at, count, normal, name, mapped, flags);
+  writer.WriteRecord();
   sink_.DoEvents();
   return true;
 }

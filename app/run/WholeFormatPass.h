@@ -16,6 +16,7 @@
 #include "app/run/RunSettings.h"
 #include "app/run/RunSink.h"
 #include "metafile/scene/Scene.h"
+#include "t3d/EditorFrame.h"
 #include "t3d/TextureAxes.h"
 
 namespace Kelvane {
@@ -62,8 +63,10 @@ class WholeFormatPass : public Pass, private Metafile::SceneSink {
   std::int32_t MaskFlagOf(const Metafile::SurfaceMapping& mapping, std::size_t r) const;
   void WriteMappedPolygons(const Metafile::TriangleSet& set);
   void WriteEditorPolygons(const Metafile::TriangleSet& set);
-  bool WriteEditorPolygon(const Metafile::TriangleSet& set, const std::vector<Vector3>& corners,
-                          const std::uint32_t* order, std::size_t count, std::size_t r,
+  void WriteEditorTriangles(const Metafile::TriangleSet& set, Unreal::EditorCornerTable& corners,
+                            bool turn);
+  bool WriteEditorPolygon(const Metafile::TriangleSet& set, Unreal::EditorCornerTable& corners,
+                          std::uint32_t* order, std::size_t count, std::size_t r,
                           std::size_t faceTriangles);
 
   std::string_view text_;

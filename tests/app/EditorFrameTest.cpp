@@ -229,6 +229,38 @@ TEST(EditorFrameTest, RecordTextNumbersAndLinksAsTheEditorWritesThem) {
   EXPECT_EQ(fixture.report.degenerateLeftOut, 1);
 }
 
+// The editor document goes out in blocks, but a run shows what it does as
+// the default document's run does: a yield after every triangle, the
+// Mesh's rows and each object's count in the captions, at the same points.
+TEST(EditorFrameTest, ProgressComesWhereTheDefaultDocumentsDoes) {
+  const std::string tetra =
+      std::string("Polyhedron (\n4 0 4\n") + kTetraPoints + "\n0 2 1\n0 1 3\n0 3 2\n1 2 3\n)\n";
+  const std::string mesh = "Mesh (\n4\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n1\n0\n4 0 1 2 3\n)\n";
+  const std::string triMesh = "TriMesh (\n2 0 0 0 4 0\n0 1 2\n0 2 3\n0 0 0 1 0 0 1 1 0 0 1 0\n)\n";
+  const struct {
+    const char* name;
+    std::string input;
+    bool wholeFormat;
+  } cases[] = {
+      {"keyword readers", tetra + mesh + triMesh, false},
+      {"whole-format reader", "3DMetafile ( 1 6 Normal toc> )\n" + triMesh + triMesh, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunFixture plain;
+    RunFixture editor;
+    for (RunFixture* fixture : {&plain, &editor}) {
+      fixture->window.editorFrame = fixture == &editor ? 1 : 0;
+      fixture->window.wholeFormat = c.wholeFormat ? 1 : 0;
+      ASSERT_EQ(fixture->Run(c.input), std::nullopt) << fixture->message;
+    }
+    EXPECT_EQ(editor.window.doEvents, plain.window.doEvents);
+    EXPECT_GT(editor.window.doEvents, editor.report.polygons);
+    EXPECT_EQ(editor.window.labelPos, plain.window.labelPos);
+    EXPECT_EQ(editor.window.labelProgress, plain.window.labelProgress);
+  }
+}
+
 TEST(EditorFrameTest, NumberForm) {
   const struct {
     double value;

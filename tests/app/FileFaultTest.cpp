@@ -440,6 +440,191 @@ TEST(FileFaultTest, ADiskThatFillsUpLeavesTheWholePiecesWrittenBefore) {
   EXPECT_EQ(ReadFile(input), inputBefore);
 }
 
+// An editor document goes through one stream into a side file that takes
+// the output's place only whole. A run that fails part-way leaves the
+// output as it was, or absent, and the side file holding whole pieces: all
+// of them before a data error; after a full disk, the blocks written before
+// the one it refused (none: the side file goes again). The error names it.
+TEST(FileFaultTest, AFailedEditorDocumentLeavesTheOutputAndWholePiecesBeside) {
+  TempDir dir;
+  // A strip of triangles over points (j, j % 2, 0); with `badRow`, that row
+  // names a point past the table.
+  const auto strip = [](int triangles, int badRow, bool wholeFormat) {
+    std::string text = wholeFormat ? "3DMetafile ( 1 6 Normal )\nTriMesh (\n" : "TriMesh (\n";
+    text += std::to_string(triangles) + " 0 0 0 " + std::to_string(triangles + 2) + " 0\n";
+    for (int r = 0; r < triangles; ++r) {
+      const int last = r == badRow ? triangles + 2 : r + 2;
+      text += std::to_string(r) + " " + std::to_string(r + 1) + " " + std::to_string(last) + "\n";
+    }
+    for (int j = 0; j < triangles + 2; ++j) text += std::to_string(j) + " " + std::to_string(j % 2) + " 0\n";
+    if (wholeFormat) text += "0 0 0 1 1 0 False\n";
+    return text + ")\n";
+  };
+  const std::string input = dir.File("strip.3dmf");
+  const std::string output = dir.File("strip.t3d");
+  const std::string side = output + ".partial";
+  const auto convert = [&](const std::string& model, const std::string& to, bool wholeFormat,
+                           rlim_t limit, std::string& err) {
+    WriteFile(input, model);
+    std::vector<std::string> args = {KELVANE_CONVERT, "--quiet", "--no-pictures", "--one-brush",
+                                     "--editor-frame", "--scale", "1", input, to};
+    if (wholeFormat) args.insert(args.begin() + 1, {"--reader", "3dmf"});
+    return testing_support::RunProgram(args, err, limit);
+  };
+  // The document as a run writes it whole, and the part of it before its
+  // tail (the pieces of polygons kept).
+  const auto whole = [&](const std::string& model, bool wholeFormat) {
+    std::string err;
+    const std::string complete = dir.File("complete.t3d");
+    EXPECT_EQ(convert(model, complete, wholeFormat, RLIM_INFINITY, err), 0) << err;
+    return ReadFile(complete);
+  };
+  const auto beforeTail = [](const std::string& document) {
+    return document.substr(0, document.rfind("End PolyList"));
+  };
+  // Enough triangles that the document takes more than one block.
+  constexpr int kMany = 14000;
+  const std::string many = whole(strip(kMany, -1, false), false);
+  ASSERT_GT(many.size(), Unreal::T3dWriter::kStreamBlock + 100000);
+  // The side file it was made in became the output: a file as any other
+  // the user makes, with the permissions the umask leaves.
+  EXPECT_EQ(std::filesystem::status(dir.File("complete.t3d")).permissions(),
+            std::filesystem::status(input).permissions());
+  // The first block ends with the piece that takes it to a block or more.
+  const std::size_t firstBlock =
+      many.find("End Polygon\r\n\r\n", Unreal::T3dWriter::kStreamBlock - 15) + 15;
+
+  struct Case {
+    const char* name;
+    std::string model;
+    bool wholeFormat;
+    rlim_t limit;
+    std::string error;
+    // What the side file holds; nothing when it is gone.
+    std::optional<std::string> side;
+  };
+  const Case cases[] = {
+      {"a bad index in the fourth row", strip(6, 3, false), false, RLIM_INFINITY,
+       "Out of range: Point index 8 is outside the table 0 to 7",
+       beforeTail(whole(strip(3, -1, false), false))},
+      {"a bad index, whole-format reader", strip(6, 3, true), true, RLIM_INFINITY,
+       // It reads the whole object before it writes any of it.
+       "Out of range: Point index 8 is outside the table 0 to 7", "Begin PolyList\r\n\r\n"},
+      {"a full disk in the first block", strip(6, -1, false), false, 500,
+       "File error: Cannot write \"" + side + "\": File too large", std::nullopt},
+      {"a full disk past the first block", strip(kMany, -1, false), false,
+       static_cast<rlim_t>(many.size() - 1000),
+       "File error: Cannot write \"" + side + "\": File too large", many.substr(0, firstBlock)},
+  };
+  for (const Case& c : cases) {
+    for (const bool earlier : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (earlier ? ", over an earlier output" : ""));
+      std::filesystem::remove(output);
+      std::filesystem::remove(side);
+      if (earlier) WriteFile(output, kOlderOutput);
+      std::string err;
+      EXPECT_EQ(convert(c.model, output, c.wholeFormat, c.limit, err), 1);
+      EXPECT_NE(err.find("kelvane-convert: " + c.error), std::string::npos) << err;
+      if (earlier) {
+        EXPECT_EQ(ReadFile(output), kOlderOutput);
+      } else {
+        EXPECT_FALSE(std::filesystem::exists(output));
+      }
+      if (!c.side) {
+        EXPECT_FALSE(std::filesystem::exists(side));
+        continue;
+      }
+      EXPECT_EQ(ReadFile(side), *c.side);
+      EXPECT_NE(err.find("; \"" + output + (earlier ? "\" is as it was" : "\" was not written") +
+                         ", and what this run wrote is in \"" + side + "\""),
+                std::string::npos)
+          << err;
+    }
+  }
+}
+
+// The stream writes its block once it holds a block or more (a small one
+// here), whole pieces each time: a document just under a block goes out
+// when it is finished, one of a block or just over at its last piece, one
+// of a block and a piece in two writes. Under a file-size limit of one
+// block, a write past it fails: the side file keeps the blocks before, or
+// goes when none went in, and the output does not appear.
+TEST(FileFaultTest, TheStreamWritesWholePiecesInBlocks) {
+  constexpr std::size_t kBlock = 1000;
+  constexpr std::size_t kHead = 16;  // "Begin PolyList" and CR LF
+  constexpr std::size_t kTail = 14;  // "End PolyList" and CR LF
+  struct Case {
+    const char* name;
+    std::size_t document;
+    rlim_t limit;
+    // The side file's length after the last piece, before the document is
+    // finished.
+    std::size_t beforeFinishing;
+    // What is left after a failure (0: no side file).
+    std::optional<std::size_t> afterFailure;
+  };
+  const Case cases[] = {
+      {"just under a block", kBlock - 1, RLIM_INFINITY, 0, std::nullopt},
+      {"one block", kBlock, RLIM_INFINITY, kBlock, std::nullopt},
+      {"just over a block", kBlock + 1, RLIM_INFINITY, kBlock + 1, std::nullopt},
+      {"a block and a piece", kBlock + kTail, RLIM_INFINITY, kBlock, std::nullopt},
+      {"one block, the disk full at a block", kBlock, kBlock, kBlock, std::nullopt},
+      {"just over a block, the disk full at a block", kBlock + 1, kBlock, 0, 0},
+      {"a block and a piece, the disk full at a block", kBlock + kTail, kBlock, kBlock, kBlock},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string output = dir.File("out.t3d");
+    const std::string side = output + ".partial";
+    // The head, records of up to 100 bytes and the tail, `document` bytes
+    // in all.
+    std::vector<std::string> records;
+    for (std::size_t left = c.document - kHead - kTail; left > 0;) {
+      const std::size_t size = std::min<std::size_t>(left, 100);
+      records.push_back(std::string(size - 2, 'x') + "\r\n");
+      left -= size;
+    }
+    std::string document = "Begin PolyList\r\n";
+    for (const std::string& record : records) document += record;
+    document += "End PolyList\r\n";
+    ASSERT_EQ(document.size(), c.document);
+
+    // 0: finished; 1: failed, the error naming the side file; 2: the side
+    // file's length before finishing was another; 3: another error.
+    const int status = testing_support::RunWithFileSizeLimit(c.limit, [&] {
+      Unreal::T3dWriter writer(output, {}, Unreal::T3dWriter::Output::kFile,
+                               Unreal::T3dWriter::Writes::kStream, kBlock);
+      try {
+        writer.StartDocument();
+        writer.WritePiece("Begin PolyList", false);
+        for (const std::string& record : records) writer.AppendRecord(record);
+        writer.WritePiece("End PolyList", true);
+        std::error_code error;
+        const std::uintmax_t length = std::filesystem::file_size(side, error);
+        if ((error ? 0 : length) != c.beforeFinishing) return 2;
+        writer.FinishDocument();
+        return 0;
+      } catch (const RunError& e) {
+        writer.Abandon();
+        return e.what() == "Cannot write \"" + side + "\": File too large" ? 1 : 3;
+      }
+    });
+    EXPECT_EQ(status, c.afterFailure ? 1 : 0);
+    if (!c.afterFailure) {
+      EXPECT_EQ(ReadFile(output), document);
+      EXPECT_FALSE(std::filesystem::exists(side));
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(output));
+      if (*c.afterFailure == 0) {
+        EXPECT_FALSE(std::filesystem::exists(side));
+      } else {
+        EXPECT_EQ(ReadFile(side), document.substr(0, *c.afterFailure));
+      }
+    }
+  }
+}
+
 // The new document takes the earlier one's place as the user had it: its
 // permissions, and a link to it stays a link that now leads to the new one.
 TEST(FileFaultTest, ReplacingAnEarlierOutputKeepsItsModeAndLinks) {

@@ -120,6 +120,7 @@ TEST(RunMessagesTest, AFailedRunSaysWhatWhereWhatIsLeftAndWhatElseReadsTheFile) 
   struct Case {
     const char* name;
     std::string sideFile;
+    bool earlier;
     bool earlierWhole;
     std::optional<std::int64_t> leftInOutput;
     std::optional<std::size_t> wholeFormatWouldRead;
@@ -129,21 +130,24 @@ TEST(RunMessagesTest, AFailedRunSaysWhatWhereWhatIsLeftAndWhatElseReadsTheFile) 
     std::string hint;
   };
   const Case cases[] = {
-      {"nothing written, no other reader", "", true, std::nullopt, std::nullopt, std::nullopt,
+      {"nothing written, no other reader", "", false, true, std::nullopt, std::nullopt, std::nullopt,
        kCommandLine, "", ""},
-      {"pieces in a new output", "", true, 3, 2, std::nullopt, kCommandLine,
+      {"pieces in a new output", "", false, true, 3, 2, std::nullopt, kCommandLine,
        "; \"good.t3d\" holds the pieces this run wrote before the failure (3 polygons), "
        "without the document's end",
        "the whole-format reader reads this file (2 geometry objects); try --reader 3dmf"},
-      {"only the head in a new output", "", true, 0, std::nullopt, 12, kCommandLine,
+      {"only the head in a new output", "", false, true, 0, std::nullopt, 12, kCommandLine,
        "; \"good.t3d\" holds the pieces this run wrote before the failure (0 polygons), "
        "without the document's end",
        "the keyword reader reads this file (12 polygons); try --reader keywords"},
-      {"beside a whole earlier output", "good.t3d.partial", true, std::nullopt, 1, std::nullopt,
+      {"beside a whole earlier output", "good.t3d.partial", true, true, std::nullopt, 1, std::nullopt,
        OptionWords{},
        "; \"good.t3d\" is as it was, and what this run wrote is in \"good.t3d.partial\"",
        "the whole-format reader reads this file (1 geometry object)"},
-      {"beside an unfinished earlier output", "good.t3d.2.partial", false, std::nullopt,
+      {"an editor document that never appeared", "good.t3d.partial", false, true, std::nullopt,
+       std::nullopt, std::nullopt, kCommandLine,
+       "; \"good.t3d\" was not written, and what this run wrote is in \"good.t3d.partial\"", ""},
+      {"beside an unfinished earlier output", "good.t3d.2.partial", true, false, std::nullopt,
        std::nullopt, std::nullopt, kCommandLine,
        "; \"good.t3d\" is as it was (itself without a document's end, as a failed run leaves "
        "it), and what this run wrote is in \"good.t3d.2.partial\"",
@@ -157,6 +161,7 @@ TEST(RunMessagesTest, AFailedRunSaysWhatWhereWhatIsLeftAndWhatElseReadsTheFile) 
                                          .text = "Point index 7 is outside the table 0 to 2",
                                          .place = "input line 5, column 7"};
     report.sideFile = c.sideFile;
+    report.earlierOutput = c.earlier;
     report.earlierOutputWhole = c.earlierWhole;
     report.polygonsLeftInOutput = c.leftInOutput;
     report.wholeFormatWouldRead = c.wholeFormatWouldRead;

@@ -293,7 +293,9 @@ TEST(TextureAlphaRunTest, EachEngineSavesAndFlagsMaskedTexturesAsItsEditorShowsT
         const bool flag = record.head.find(" Flags=2 Link=") != std::string::npos;
         flagged += flag;
         // Mapped, the flag goes with the cards' textures, in the editor's order.
-        if (uv && flag) EXPECT_EQ(record.texture.back() == '3', false) << record.head;
+        if (uv && flag) {
+          EXPECT_EQ(record.texture.back() == '3', false) << record.head;
+        }
       }
       EXPECT_EQ(flagged, c.flagged ? 4 : 0);
     }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "TestSupport.h"
 
@@ -45,6 +48,36 @@ TEST(SameAsBeforeReplayTest, NumbersAtTheQuickWaysEdges) {
       }
     }
   }
+}
+
+// Doubles at the edges of the number forms' quick ways, eight bytes each,
+// as the fuzzer reads them: around 1 (where the unit vectors' quick ways
+// end), the fifth and sixth decimals' halfway points, whole parts from
+// 10^5 to 10^11 (two
+// triples and five digits), 2^52 / 10^6 and 2^52 / 10^5, zeros of either
+// sign and values that round to zero. Each is read as a number, a vector's
+// component and a corner's coordinate.
+TEST(SameAsBeforeReplayTest, NumberFormsAtTheQuickWaysEdges) {
+  std::vector<double> values = {0.0, -0.0, 4e-7, -4e-7, 5e-7, -5e-7, 1e-300, 0.9999995,
+                                0.99999949999999, 1.0, -1.0, 1.0000005, 1.4999999, 1.5,
+                                0x1p52 / 1e6, 0x1p52 / 1e5, 99999.9999995, 99999.999995,
+                                100000.0, -100000.0, 0.999995, 0.99999499999, 4e-6, 5e-6,
+                                -5e-6, 0.123455};
+  for (double whole = 1e5; whole <= 1e11; whole *= 10) {
+    for (const double step : {-1.0, 0.0, 0.5, 1.0}) values.push_back(whole + step);
+  }
+  std::vector<double> all;
+  for (const double v : values) {
+    for (const double w : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300), -v}) {
+      all.push_back(w);
+    }
+  }
+  std::string bytes(all.size() * sizeof(double), '\0');
+  std::memcpy(bytes.data(), all.data(), bytes.size());
+  Replay(bytes);
+  // Shifted by one value and by two, so that each value falls into each
+  // place of a vector and of a polygon's corners.
+  for (std::size_t shift = 8; shift < 24; shift += 8) Replay(bytes.substr(shift));
 }
 
 }  // namespace

@@ -819,44 +819,57 @@ TEST_F(FormMainTest, ABitmapNameThatIsTheRunsInputOrOutputIsRefused) {
 
 // ---------------------------------------------------------------- closing
 
+// The default document keeps what was written in the output; an editor
+// document, which appears only whole, in the side file beside it.
 TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
-  // Every yield lets messages run, so the close is seen at the first yield
-  // after it is asked for.
-  window->SetYieldInterval(std::chrono::milliseconds(0));
   const std::string model = Texture(2, 2, {1, 2, 3, 4}) + TestModel("crate.3dmf");
-  WriteFile(dir.File("in.3dmf"), model);
   WriteFile(dir.File("line.3dmf"), model);
-  SetRun(dir.File("in.3dmf"), dir.File("out.t3d"));
-  // The user saves the first texture, then closes the window while the run
-  // goes on.
-  dialogs.Then([&](const FileDialogRequest& request) {
-    QTimer::singleShot(0, window.get(), [&] { window->close(); });
-    return Kelvane::Gui::FileDialogAnswer{request.fileName, 1};
-  });
-  // As in the program: Go is clicked from the event loop, which ends when
-  // the window has closed.
-  QTimer::singleShot(0, window.get(), [&] { Click("CommandGo"); });
-  bool hung = false;
-  QTimer::singleShot(30000, qApp, [&] {
-    hung = true;
-    QApplication::quit();
-  });
-  QApplication::exec();
+  for (const int engine : {0, 1}) {
+    SCOPED_TRACE(engine);
+    if (engine > 0) SetUp();  // the first window has closed
+    // Every yield lets messages run, so the close is seen at the first
+    // yield after it is asked for.
+    window->SetYieldInterval(std::chrono::milliseconds(0));
+    Control<QComboBox>("ComboEngine")->setCurrentIndex(engine);
+    const std::string name = "out" + std::to_string(engine);
+    WriteFile(dir.File("in.3dmf"), model);
+    SetRun(dir.File("in.3dmf"), dir.File(name + ".t3d"));
+    // The user saves the first texture, then closes the window while the
+    // run goes on.
+    dialogs.Then([&](const FileDialogRequest& request) {
+      QTimer::singleShot(0, window.get(), [&] { window->close(); });
+      return Kelvane::Gui::FileDialogAnswer{request.fileName, 1};
+    });
+    // As in the program: Go is clicked from the event loop, which ends
+    // when the window has closed.
+    QTimer::singleShot(0, window.get(), [&] { Click("CommandGo"); });
+    bool hung = false;
+    QTimer::singleShot(30000, qApp, [&] {
+      hung = true;
+      QApplication::quit();
+    });
+    QApplication::exec();
 
-  EXPECT_FALSE(hung);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_FALSE(window->Running());
-  EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(dialogs.requests.size(), 1u);  // the crate's texture is never reached
-  EXPECT_EQ(ReadBitmap(dir.File("out_1.bmp")).width, 2);
+    EXPECT_FALSE(hung);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Running());
+    EXPECT_TRUE(dialogs.messages.empty());
+    // The crate's texture is never reached.
+    EXPECT_EQ(dialogs.requests.size(), static_cast<std::size_t>(engine + 1));
+    EXPECT_EQ(ReadBitmap(dir.File(name + "_1.bmp")).width, 2);
 
-  // What was written stays: the start of the complete document.
-  ASSERT_EQ(RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d"))).status, 0);
-  const std::string written = ReadFile(dir.File("out.t3d"));
-  const std::string complete = ReadFile(dir.File("line.t3d"));
-  EXPECT_NE(written.find("Begin Map"), std::string::npos);
-  EXPECT_LT(written.size(), complete.size());
-  EXPECT_TRUE(complete.compare(0, written.size(), written) == 0);
+    // What was written stays: the start of the complete document.
+    const std::string options = engine > 0 ? " --engine ue1" : "";
+    ASSERT_EQ(RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")) + options)
+                  .status,
+              0);
+    EXPECT_EQ(std::filesystem::exists(dir.File(name + ".t3d")), engine == 0);
+    const std::string written = ReadFile(dir.File(name + (engine > 0 ? ".t3d.partial" : ".t3d")));
+    const std::string complete = ReadFile(dir.File("line.t3d"));
+    EXPECT_NE(written.find("Begin Map"), std::string::npos);
+    EXPECT_LT(written.size(), complete.size());
+    EXPECT_TRUE(complete.compare(0, written.size(), written) == 0);
+  }
 }
 
 TEST_F(FormMainTest, GoGetsTheFocusBackAfterARun) {
