@@ -185,9 +185,10 @@ def moved_to_side_file(a, b):
     """Whether the after run differs from the before run only as a failed
     editor document does now: the pieces stand in a side file beside the
     output, which was not written, and the error line names both."""
-    (code_a, out_a, err_a), files_a = a
-    (code_b, out_b, err_b), files_b = b
-    if code_a != code_b or code_a == 0 or not SIDE_CLAUSE.search(err_b):
+    # With --files-only a result holds its exit status alone.
+    (code_a, out_a, err_a), files_a = (a[0] + (b"", b"") * (len(a[0]) == 1))[:3], a[1]
+    (code_b, out_b, err_b), files_b = (b[0] + (b"", b"") * (len(b[0]) == 1))[:3], b[1]
+    if code_a != code_b or code_a == 0 or not (FILES_ONLY or SIDE_CLAUSE.search(err_b)):
         return False
     moved = dict(files_b)
     for name in files_b:
