@@ -863,7 +863,8 @@ TEST_F(FormMainTest, ClosingDuringARunStopsItAndClosesTheWindow) {
     ASSERT_EQ(RunCommandLine(Q(dir.File("line.3dmf")) + " " + Q(dir.File("line.t3d")) + options)
                   .status,
               0);
-    EXPECT_EQ(std::filesystem::exists(dir.File(name + ".t3d")), engine == 0);
+    EXPECT_EQ(std::filesystem::exists(Kelvane::Platform::PathOf(dir.File(name + ".t3d"))),
+              engine == 0);
     const std::string written = ReadFile(dir.File(name + (engine > 0 ? ".t3d.partial" : ".t3d")));
     const std::string complete = ReadFile(dir.File("line.t3d"));
     EXPECT_NE(written.find("Begin Map"), std::string::npos);

@@ -68,6 +68,7 @@ awk '/^\t\t0x/ { y = n++; printf "\t\t0x"
 models=("$source"/examples/*.3dmf "$source"/examples/whole/*.3dmf "$source"/tests/data/samples/*.3dmf
   "$many")
 count=0
+written=0
 for model in "${models[@]}"; do
   base=$(basename "$model")
   for options in "" "--reader keywords" "--reader 3dmf" "--one-brush --scale 3.5" "--uv --pow2" \
@@ -78,7 +79,12 @@ for model in "${models[@]}"; do
     # shellcheck disable=SC2086
     run_both "$base $options" "@/$base" "@/${base%.*}.t3d" $options
     count=$((count + 1))
-    ls "$L"/*.t3d >/dev/null 2>&1 || fail "$base $options: no document written"
+    # A run the Linux program refuses (the whole-format reader on a file
+    # without a 3DMF header) is held to the same refusal only.
+    if [ "$(cat "$work/linux.status")" = 0 ]; then
+      written=$((written + 1))
+      ls "$L"/*.t3d >/dev/null 2>&1 || fail "$base $options: no document written"
+    fi
     same_folders "$base $options"
     cmp -s "$work/linux.status" "$work/windows.status" ||
       fail "$base $options: exit $(cat "$work/linux.status") on Linux, $(cat "$work/windows.status") on Windows"
@@ -91,7 +97,8 @@ done
 # The last case run: the many-coloured crate in 8 bits.
 bits=$(od -An -tu2 -j28 -N2 "$L/many-colours_1.bmp" 2>/dev/null | tr -d ' ')
 [ "$bits" = 8 ] || fail "many-colours.3dmf --bitmap-depth 8: no 8-bit bitmap (bits per pixel: ${bits:-none})"
-echo "$count conversions compared"
+echo "$count conversions compared ($written of them write a document)"
+[ "$written" -gt $((count / 2)) ] || fail "only $written of $count conversions wrote a document"
 
 # ---- bad input and file faults: same kind, status and output
 kind() { sed -n 's/^kelvane-convert: \([A-Za-z ]*\): .*/\1/p' "$1" | head -1; }
