@@ -172,6 +172,43 @@ inline char* PutFraction(char* out, std::uint32_t negative, std::uint32_t kept) 
   return static_cast<std::size_t>(end - form);
 }
 
+#if defined(__SSE2__) || defined(_M_X64)
+// A unit vector's components times `scale` (10^5 or 10^6), their
+// magnitudes rounded to whole numbers by the addition's own rounding (the
+// same IEEE operations as PutNumber's, X and Y in one pair of lanes), and
+// their signs (bit 0 X, bit 1 Y, bit 2 Z).
+struct UnitDigits {
+  std::uint32_t x, y, z, signs;
+};
+
+// False on a tie, or when a component is not below `scale` once rounded
+// (NaN too: "not less than" holds for it): those go the general way.
+[[gnu::always_inline]] inline bool ScaleUnitVector(const Vector3& v, double scale,
+                                                   UnitDigits& digits) {
+  const __m128d kScale = _mm_set1_pd(scale);
+  const __m128d kShift = _mm_set1_pd(0x1p52);
+  const __m128d kHalf = _mm_set1_pd(0.5);
+  const __m128d kMagnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+  const __m128d xy = _mm_set_pd(v.Y, v.X);
+  const __m128d zz = _mm_set_sd(v.Z);
+  const __m128d sxy = _mm_mul_pd(_mm_and_pd(xy, kMagnitude), kScale);
+  const __m128d sz = _mm_mul_sd(_mm_and_pd(zz, kMagnitude), kScale);
+  const __m128d rxy = _mm_sub_pd(_mm_add_pd(sxy, kShift), kShift);
+  const __m128d rz = _mm_sub_sd(_mm_add_sd(sz, kShift), kShift);
+  const __m128d badXY = _mm_or_pd(_mm_cmpeq_pd(_mm_and_pd(_mm_sub_pd(rxy, sxy), kMagnitude), kHalf),
+                                  _mm_cmpnlt_pd(rxy, kScale));
+  const __m128d badZ = _mm_or_pd(_mm_cmpeq_sd(_mm_and_pd(_mm_sub_sd(rz, sz), kMagnitude), kHalf),
+                                 _mm_cmpnlt_sd(rz, kScale));
+  if ((_mm_movemask_pd(badXY) | (_mm_movemask_pd(badZ) & 1)) != 0) return false;
+  const __m128i whole = _mm_cvttpd_epi32(rxy);
+  digits.x = static_cast<std::uint32_t>(_mm_cvtsi128_si32(whole));
+  digits.y = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
+  digits.z = static_cast<std::uint32_t>(_mm_cvttsd_si32(rz));
+  digits.signs = static_cast<std::uint32_t>(_mm_movemask_pd(xy) | (_mm_movemask_pd(zz) << 2));
+  return true;
+}
+#endif
+
 // PutVector for a unit vector, as the texture axes are: the same form,
 // made more quickly while every component is below 1 in size once
 // rounded. Any other vector (a component of 1, a tie, NaN) goes the
@@ -179,29 +216,9 @@ inline char* PutFraction(char* out, std::uint32_t negative, std::uint32_t kept) 
 // IEEE operations as PutNumber's, lane by lane.
 [[gnu::always_inline]] inline std::size_t PutUnitVector(char* form, const Vector3& v) {
 #if defined(__SSE2__) || defined(_M_X64)
-  const __m128d kFive = _mm_set1_pd(100000.0);
-  const __m128d kShift = _mm_set1_pd(0x1p52);
-  const __m128d kHalf = _mm_set1_pd(0.5);
-  const __m128d kMagnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-  const __m128d xy = _mm_set_pd(v.Y, v.X);
-  const __m128d zz = _mm_set_sd(v.Z);
-  const __m128d sxy = _mm_mul_pd(_mm_and_pd(xy, kMagnitude), kFive);
-  const __m128d sz = _mm_mul_sd(_mm_and_pd(zz, kMagnitude), kFive);
-  const __m128d rxy = _mm_sub_pd(_mm_add_pd(sxy, kShift), kShift);
-  const __m128d rz = _mm_sub_sd(_mm_add_sd(sz, kShift), kShift);
-  // A tie, or not below 10^5 (NaN too: "not less than" holds for it).
-  const __m128d badXY = _mm_or_pd(_mm_cmpeq_pd(_mm_and_pd(_mm_sub_pd(rxy, sxy), kMagnitude), kHalf),
-                                  _mm_cmpnlt_pd(rxy, kFive));
-  const __m128d badZ = _mm_or_pd(_mm_cmpeq_sd(_mm_and_pd(_mm_sub_sd(rz, sz), kMagnitude), kHalf),
-                                 _mm_cmpnlt_sd(rz, kFive));
-  if ((_mm_movemask_pd(badXY) | (_mm_movemask_pd(badZ) & 1)) != 0) [[unlikely]] {
-    return PutVector(form, v);
-  }
-  const __m128i whole = _mm_cvttpd_epi32(rxy);
-  const auto ax = static_cast<std::uint32_t>(_mm_cvtsi128_si32(whole));
-  const auto ay = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
-  const auto az = static_cast<std::uint32_t>(_mm_cvttsd_si32(rz));
-  const auto signs = static_cast<std::uint32_t>(_mm_movemask_pd(xy) | (_mm_movemask_pd(zz) << 2));
+  UnitDigits d;
+  if (!ScaleUnitVector(v, 100000.0, d)) [[unlikely]] return PutVector(form, v);
+  const std::uint32_t ax = d.x, ay = d.y, az = d.z, signs = d.signs;
   char* out = PutFraction(form, (signs & 1) & (ax != 0), ax);
   *out++ = ',';
   out = PutFraction(out, ((signs >> 1) & 1) & (ay != 0), ay);
@@ -334,29 +351,9 @@ inline bool PutEditorUnitPart(char*& out, double value) {
 // same IEEE operations, lane by lane.
 inline char* PutEditorUnitVector(char* out, const Vector3& v) {
 #if defined(__SSE2__) || defined(_M_X64)
-  const __m128d kMillion = _mm_set1_pd(1000000.0);
-  const __m128d kShift = _mm_set1_pd(0x1p52);
-  const __m128d kHalf = _mm_set1_pd(0.5);
-  const __m128d kMagnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-  const __m128d xy = _mm_set_pd(v.Y, v.X);
-  const __m128d zz = _mm_set_sd(v.Z);
-  const __m128d sxy = _mm_mul_pd(_mm_and_pd(xy, kMagnitude), kMillion);
-  const __m128d sz = _mm_mul_sd(_mm_and_pd(zz, kMagnitude), kMillion);
-  const __m128d rxy = _mm_sub_pd(_mm_add_pd(sxy, kShift), kShift);
-  const __m128d rz = _mm_sub_sd(_mm_add_sd(sz, kShift), kShift);
-  // A tie, or not below 10^6 (NaN too: "not less than" holds for it).
-  const __m128d badXY = _mm_or_pd(_mm_cmpeq_pd(_mm_and_pd(_mm_sub_pd(rxy, sxy), kMagnitude), kHalf),
-                                  _mm_cmpnlt_pd(rxy, kMillion));
-  const __m128d badZ = _mm_or_pd(_mm_cmpeq_sd(_mm_and_pd(_mm_sub_sd(rz, sz), kMagnitude), kHalf),
-                                 _mm_cmpnlt_sd(rz, kMillion));
-  if ((_mm_movemask_pd(badXY) | (_mm_movemask_pd(badZ) & 1)) != 0) [[unlikely]] {
-    return PutEditorVector(out, v);
-  }
-  const __m128i whole = _mm_cvttpd_epi32(rxy);
-  const auto ax = static_cast<std::uint32_t>(_mm_cvtsi128_si32(whole));
-  const auto ay = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
-  const auto az = static_cast<std::uint32_t>(_mm_cvttsd_si32(rz));
-  const int signs = _mm_movemask_pd(xy) | (_mm_movemask_pd(zz) << 2);
+  UnitDigits d;
+  if (!ScaleUnitVector(v, 1000000.0, d)) [[unlikely]] return PutEditorVector(out, v);
+  const std::uint32_t ax = d.x, ay = d.y, az = d.z, signs = d.signs;
   out = PutEditorFraction(out, static_cast<std::uint64_t>(signs & 1) & (ax != 0), ax);
   *out++ = ',';
   out = PutEditorFraction(out, static_cast<std::uint64_t>((signs >> 1) & 1) & (ay != 0), ay);
