@@ -112,16 +112,7 @@ void CheckWithJunk(std::string_view input, const Document* alone) {
   if (!whole) return;
   Check(ObjectsKept(*alone, *with), "junk after a file changed its objects");
   if (KindOfJunk(input) == JunkKind::kZeros) {
-    Check(with->objects.size() == alone->objects.size(), "zeros after a file were read as objects");
-    Check(with->warnings.size() == 1, "zeros after a file gave no warning");
-    const std::string place = "(byte " + std::to_string(input.size()) + " of the input)";
-    const std::string& warning = with->warnings[0];
-    Check(warning.size() >= place.size() &&
-              warning.compare(warning.size() - place.size(), place.size(), place) == 0,
-          "the unread rest's warning names another place");
-    const std::string count =
-        junk.size() == 1 ? "the last byte " : "the last " + std::to_string(junk.size()) + " bytes ";
-    Check(warning.rfind(count, 0) == 0, "the unread rest's warning gives another length");
+    CheckZerosAfter(*alone, *with, junk.size(), "(byte " + std::to_string(input.size()) + " of the input)");
   }
   if (with->objects.size() > alone->objects.size()) Walk(*with, longer);
 }

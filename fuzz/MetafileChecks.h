@@ -218,5 +218,20 @@ void WalkBothWays(const Document& document, CheckErrorFn checkError) {
         "texture mapping gave other triangles than the plain walk");
 }
 
+// Zeros after a whole file: the same objects, and one warning that gives
+// the unread rest's length and ends with `place`, where the rest begins.
+void CheckZerosAfter(const Document& alone, const Document& with, std::size_t zeros,
+                     const std::string& place) {
+  Check(with.objects.size() == alone.objects.size(), "zeros after a file were read as objects");
+  Check(with.warnings.size() == 1, "zeros after a file gave no warning");
+  const std::string& warning = with.warnings[0];
+  Check(warning.size() >= place.size() &&
+            warning.compare(warning.size() - place.size(), place.size(), place) == 0,
+        "the unread rest's warning names another place");
+  const std::string count =
+      zeros == 1 ? "the last byte " : "the last " + std::to_string(zeros) + " bytes ";
+  Check(warning.rfind(count, 0) == 0, "the unread rest's warning gives another length");
+}
+
 }  // namespace
 }  // namespace Kelvane::Metafile
